@@ -1,0 +1,19 @@
+#include "link/Crc16.h"
+
+#include <stdexcept>
+
+std::uint16_t crc16Update(std::uint16_t crc, const std::string& bytes) {
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<std::uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+std::string CRC16(const std::string& sString) {
+    if (sString.size() > kCrc16MaxLength)
+        throw std::length_error("CRC16: text longer than 32767 bytes");
+    const std::uint16_t crc = crc16Update(kCrc16Init, sString);
+    return {static_cast<char>(crc & 0xFF), static_cast<char>(crc >> 8)};
+}

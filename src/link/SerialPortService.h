@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// A refusal or failure of the serial port, with a reason the caller can show.
+class PortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The serial port as the window's logic drives it: configure, open, poll, write, close.
+// Reception is polled; nothing here calls back. Byte strings carry bytes 0..255 unchanged.
+class SerialPortService {
+public:
+    virtual ~SerialPortService() = default;
+
+    // "115200,n,8,1", "19200,n,8,1" or "9600,n,8,1": speed, parity, data bits, stop bits,
+    // taken at the next open. Throws PortError for a string it cannot apply.
+    virtual void setSettings(const std::string& settings) = 0;
+    // The port the next open uses, by number (COMn on Windows, /dev/ttyS(n-1) on POSIX systems).
+    // Throws PortError for a number it refuses.
+    virtual void setCommPort(std::int16_t number) = 0;
+    // The port the next open uses, by device path (a USB adapter, a by-id link, a pseudo-terminal).
+    virtual void setCommPath(const std::string& path) = 0;
+    // Opens (true) or closes (false). Opening throws PortError with the reason when it cannot.
+    virtual void setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+    // Received bytes waiting to be read; 0 when none.
+    virtual int inBufferCount() = 0;
+    // The waiting bytes, removed from the receive buffer.
+    virtual std::string input() = 0;
+    // Queues the bytes for sending, in order, and hands them to the driver at once without
+    // waiting for them to leave the wire. Throws PortError when the write fails.
+    virtual void output(const std::string& bytes) = 0;
+};

@@ -1,0 +1,3 @@
+#include "window/frmSerial.h"
+
+void frmSerial::Com_Parser() {}

@@ -1,0 +1,3 @@
+#include "window/frmSerial.h"
+
+void frmSerial::Command5_Click() {}

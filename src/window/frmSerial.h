@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/SerialPortService.h"
+#include "window/FormView.h"
+
+// The main window's logic: every member variable and every handler of the window. It reaches
+// the controls through FormView and the port (MSComm1) through SerialPortService, so it runs
+// without any toolkit. Handlers are defined beside the subsystem they belong to:
+// link/ (WriteCOM32, TMRComm_Timer), protocol/ (connection, Com_Parser, device commands),
+// transfer/ (loading, Command5_Click), window/ (SwitchTags).
+class frmSerial {
+public:
+    static constexpr int kHexRecordSlots = 9001; // slots 0..9000; slot k holds line k
+    static constexpr int kMaxRecords = 9000;
+
+    frmSerial(FormView& view, SerialPortService& port);
+
+    // Event handlers.
+    void BTNOpenCom_Click();
+    void BTNCloseCom_Click();
+    void Timer3_Timer();
+    void TMRComm_Timer();
+    void Form_Unload(std::int16_t& Cancel);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+
+    // The window's own procedures (CRC16 is the free function of link/Crc16.h).
+    void Com_Parser();
+    void SwitchTags();
+    std::int16_t WriteCOM32(const std::string& COMString);
+
+    // The window's state. Public so that the tests and the headless binding can read it;
+    // only the handlers above change it.
+    std::int16_t PortNumber = 0;
+    std::int16_t ConnectCount = 0;
+    std::int16_t ScanMode = 0;
+    std::int16_t TransferRequested = 0;
+    std::int16_t TransferActive = 0;
+    std::string RxString;
+    std::string RxBuffer;
+    std::string RxCRC;
+    std::string CRCCalc;
+    std::int16_t BlinkCount = 0;
+    std::vector<std::string> HexRecords = std::vector<std::string>(kHexRecordSlots);
+    std::string HexLine;
+    std::int16_t RecordCount = 0;
+    std::int16_t RecordIndex = 0;
+    std::int16_t VerifyMode = 0;
+
+private:
+    FormView& view;
+    SerialPortService& MSComm1;
+};
