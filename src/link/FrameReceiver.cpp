@@ -1,3 +1,74 @@
+#include <exception>
+
+#include "link/Crc16.h"
+#include "link/NumberRule.h"
+#include "link/ReplyFrames.h"
 #include "window/frmSerial.h"
 
-void frmSerial::TMRComm_Timer() {}
+namespace {
+constexpr std::int16_t kTicksPerBlink = 10;
+}
+
+void frmSerial::TMRComm_Timer() {
+    RxString.clear();
+    CRCCalc.clear();
+    RxCRC.clear();
+
+    if (++BlinkCount >= kTicksPerBlink) {
+        BlinkCount = 0;
+        view.setPicFillColor(view.picFillColor() == colours::White ? colours::Grey : colours::White);
+    }
+
+    // A failing port, an address text that names no byte, or a reply whose handling fails ends
+    // this tick only: the poll must go on, and nobody waits for a message from it.
+    try {
+        if (MSComm1.inBufferCount() <= 0)
+            return;
+        RxString = MSComm1.input();
+        view.setPicFillColor(colours::Red);
+        const std::string chunk = RxString;
+
+        if (!view.check1Checked()) {
+            RxBuffer.clear();
+            Com_Parser();
+            return;
+        }
+
+        RxBuffer += chunk;
+        boundReplyBuffer(RxBuffer);
+        for (;;) {
+            if (RxBuffer.size() < kMinReplyLength)
+                return;
+            const auto address = static_cast<std::uint8_t>(WholeNumber(view.text1Text(), 0, 255));
+            const ReplyScan scan = scanReplyBuffer(RxBuffer, address);
+            switch (scan.outcome) {
+            case ReplyScan::Outcome::Waiting:
+                // The front holds a frame start; show what the last comparison looked at.
+                RxString = RxBuffer.substr(2, RxBuffer.size() - 4);
+                RxCRC = RxBuffer.substr(RxBuffer.size() - 2);
+                CRCCalc = CRC16(RxBuffer.substr(0, RxBuffer.size() - 2));
+                return;
+            case ReplyScan::Outcome::WrongAddress:
+                view.setText8Text("Error ADDR  >> " + chunk);
+                RxBuffer.erase(0, scan.discard);
+                break;
+            case ReplyScan::Outcome::WrongFunction:
+                view.setText8Text("Error CMD  >> " + chunk);
+                RxBuffer.erase(0, scan.discard);
+                break;
+            case ReplyScan::Outcome::Frame: {
+                const std::string frame = RxBuffer.substr(scan.discard, scan.length);
+                // Out of the buffer before the hand-over: should the handling fail, the frame
+                // must not stay at the front and block every later reply.
+                RxBuffer.erase(0, scan.discard + scan.length);
+                RxString = frame.substr(2, frame.size() - 4);
+                RxCRC = frame.substr(frame.size() - 2);
+                CRCCalc = CRC16(frame.substr(0, frame.size() - 2));
+                Com_Parser();
+                break;
+            }
+            }
+        }
+    } catch (const std::exception&) {
+    }
+}

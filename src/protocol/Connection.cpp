@@ -1,6 +1,109 @@
+#include <exception>
+#include <string>
+
+#include "link/NumberRule.h"
+#include "protocol/Vocabulary.h"
 #include "window/frmSerial.h"
 
-void frmSerial::BTNOpenCom_Click() {}
-void frmSerial::Timer3_Timer() {}
-void frmSerial::BTNCloseCom_Click() {}
-void frmSerial::Form_Unload(std::int16_t& Cancel) { (void)Cancel; }
+namespace {
+
+constexpr std::int16_t kGiveUpCount = 128;
+
+// The port number is the port text from its 4th character on; the first three are not looked at.
+std::int16_t portNumberOf(const std::string& portText) {
+    const std::string number = portText.size() > 3 ? portText.substr(3) : std::string();
+    return static_cast<std::int16_t>(StrictWholeNumber(number, INT16_MIN, INT16_MAX));
+}
+
+} // namespace
+
+void frmSerial::BTNOpenCom_Click() {
+    // Every failure, the speed included, ends in the one message box: an exception escaping a
+    // click would end the program.
+    try {
+        if (view.option3Selected())
+            MSComm1.setSettings("115200,n,8,1");
+        if (view.option2Selected())
+            MSComm1.setSettings("19200,n,8,1");
+        if (view.option1Selected())
+            MSComm1.setSettings("9600,n,8,1");
+
+        ScanMode = 0;
+        if (view.text1Text().empty())
+            ScanMode = 1;
+
+        const std::string portText = view.txtText(0);
+        if (portText.starts_with("/")) {
+            // A device path: a number cannot name a USB adapter or a pseudo-terminal.
+            MSComm1.setCommPath(portText);
+        } else {
+            PortNumber = portNumberOf(portText);
+            MSComm1.setCommPort(PortNumber);
+        }
+        MSComm1.setPortOpen(true);
+
+        view.setPicVisible(true);
+        view.setTxtBackColor(0, colours::PureGreen);
+        TransferRequested = 0;
+        ConnectCount = 1;
+        if (view.text1Text() != "0")
+            view.setTimer3Enabled(true);
+        view.setCommand1Caption(ScanMode == 1 ? "Next" : "Set Addr");
+        TransferActive = 0;
+        view.setLabel2Caption("Ready");
+        view.setBarValue(0);
+        view.setBarColor(colours::Navy);
+        SwitchTags();
+        view.setTMRCommEnabled(true);
+    } catch (const std::exception& failure) {
+        view.msgBox(view.txtText(0) + " Not available! Use Serial settings to setup your ports.",
+                    FormView::Icon::None, {}, failure.what());
+        view.setLabel2Caption("Not present board");
+        view.setTimer3Enabled(false);
+    }
+}
+
+void frmSerial::Timer3_Timer() {
+    view.setLabel2Caption("WAIT Connect: " + std::string(" ") + std::to_string(ConnectCount));
+    if (ConnectCount == kGiveUpCount) {
+        // Off before the modal box, so that no second give-up starts while it is open.
+        view.setTimer3Enabled(false);
+        view.msgBox(view.txtText(0) + " Not connect !");
+        view.setLabel2Caption("Not present board");
+        ConnectCount = 1;
+        return;
+    }
+    if (ScanMode == 1)
+        view.setText1Text(std::to_string(ConnectCount));
+    WriteCOM32(vocabulary::kProbe);
+    ++ConnectCount;
+}
+
+void frmSerial::BTNCloseCom_Click() {
+    view.setTimer3Enabled(false);
+    view.setTMRCommEnabled(false);
+    view.setBarText("NO FILE");
+    view.setLabel2Caption("Closed");
+    view.setText8Text("");
+    VerifyMode = 0;
+    TransferActive = 0;
+    try {
+        MSComm1.setPortOpen(false);
+    } catch (const std::exception&) {
+        // Closing reports nothing; the window still takes its port-closed look so "Open" works again.
+    }
+    view.setTxtBackColor(0, colours::WindowBackground);
+    view.setPicVisible(false);
+    SwitchTags();
+    // Every file is read through a scoped stream that closes itself, so no file is open here.
+}
+
+void frmSerial::Form_Unload(std::int16_t& Cancel) {
+    (void)Cancel; // closing the window is never refused
+    try {
+        if (MSComm1.portOpen())
+            MSComm1.setPortOpen(false);
+    } catch (const std::exception&) {
+        // The program ends with the window either way; there is nobody left to tell.
+    }
+}

@@ -56,6 +56,9 @@ public:
     std::int16_t VerifyMode = 0;
 
 private:
+    // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).
+    void LoadHexFileAndSend(std::int16_t verifyMode);
+
     FormView& view;
     SerialPortService& MSComm1;
 };

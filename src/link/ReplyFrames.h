@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Finding reply frames in the bytes received in Modbus RTU mode. A reply frame is the device
+// address, the function byte "B", a payload of at least two bytes and the CRC-16 (low byte first)
+// over everything before it. There is no length field: a frame ends at the first length of at least
+// six bytes whose CRC matches.
+
+inline constexpr std::size_t kMinReplyLength = 6;
+inline constexpr char kReplyFunction = 'B';
+// Bounds the receive buffer so that noise cannot grow it without end; it also keeps every CRC
+// within what CRC16 accepts.
+inline constexpr std::size_t kReplyBufferLimit = 4096;
+
+// What the front of the receive buffer holds.
+struct ReplyScan {
+    enum class Outcome {
+        Waiting,       // nothing to hand over yet: too short, or a reply still arriving
+        WrongAddress,  // the first byte is not the device address
+        WrongFunction, // the second byte is not "B"
+        Frame,         // a complete frame
+    };
+    Outcome outcome = Outcome::Waiting;
+    // Bytes to drop from the front: for the errors, up to the next place where a frame can start;
+    // for a frame, the bytes before it that can never form a frame of their own.
+    std::size_t discard = 0;
+    // Frame: its length, counted from `discard`.
+    std::size_t length = 0;
+};
+
+ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address);
+
+// Drops the oldest bytes beyond kReplyBufferLimit.
+void boundReplyBuffer(std::string& buffer);

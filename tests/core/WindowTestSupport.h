@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeFormView.h"
+#include "fakes/FakeSerialPort.h"
+#include "link/Crc16.h"
+#include "window/frmSerial.h"
+
+inline std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+// A request as the device receives it in Modbus RTU mode: address, command text, CRC low, CRC high.
+inline std::string request(int address, const std::string& text) {
+    const std::string body = bytes({address}) + text;
+    return body + CRC16(body);
+}
+
+// A reply as the device sends it: address, "B", payload, CRC low, CRC high.
+inline std::string reply(int address, const std::string& payload) {
+    const std::string body = bytes({address}) + "B" + payload;
+    return body + CRC16(body);
+}
+
+// The window's logic on a fake view and a fake port; files written by a test live in a folder of its own.
+class WindowTest : public ::testing::Test {
+protected:
+    FakeFormView view;
+    FakeSerialPort port;
+    frmSerial form{view, port};
+    std::filesystem::path folder;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = std::filesystem::temp_directory_path() /
+                 ("bootcore-" + std::string(info->test_suite_name()) + "-" + info->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    // Writes a file and makes it the dialog's next choice.
+    std::string chooseFile(const std::string& name, const std::string& content) {
+        const auto path = folder / name;
+        std::ofstream(path, std::ios::binary) << content;
+        view.dialogFile = path.string();
+        return view.dialogFile;
+    }
+
+    // Opens the port for the device at `address` (Text1), without running the connection wait.
+    void openPortFor(const std::string& address) {
+        view.text1 = address;
+        form.BTNOpenCom_Click();
+        ASSERT_TRUE(port.isOpen);
+        view.timer3 = false;
+    }
+
+    // Runs poll ticks until everything that arrived has been read.
+    void pollAll() {
+        for (int tick = 0; tick < 100000 && port.inBufferCount() > 0; ++tick)
+            form.TMRComm_Timer();
+    }
+};
