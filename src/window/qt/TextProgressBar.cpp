@@ -1,0 +1,53 @@
+#include "window/qt/TextProgressBar.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "window/qt/QtColour.h"
+
+namespace {
+constexpr int kFrame = 1;
+}
+
+TextProgressBar::TextProgressBar(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TextProgressBar::setText(const QString& text) {
+    barText = text;
+    update();
+}
+
+void TextProgressBar::setBarColour(Colour colour) {
+    bar = colour;
+    update();
+}
+
+void TextProgressBar::setValue(int value) {
+    current = value;
+    update();
+}
+
+void TextProgressBar::setMaximum(int maximum) {
+    highest = maximum;
+    update();
+}
+
+int TextProgressBar::filledWidth() const {
+    const int inner = std::max(0, width() - 2 * kFrame);
+    if (current <= 0)
+        return 0;
+    if (highest <= 0 || current >= highest)
+        return inner;
+    return int(qint64(inner) * current / highest);
+}
+
+void TextProgressBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect inner = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
+    painter.fillRect(rect(), palette().color(QPalette::Mid));
+    painter.fillRect(inner, palette().color(QPalette::Base));
+    painter.fillRect(QRect(inner.topLeft(), QSize(filledWidth(), inner.height())), toQColor(bar, palette()));
+    painter.setPen(toQColor(fore, palette()));
+    painter.drawText(inner, Qt::AlignCenter, barText);
+}
