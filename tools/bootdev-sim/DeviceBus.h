@@ -1,0 +1,34 @@
+#pragma once
+
+#include "BusFraming.h"
+#include "EmulatedDevice.h"
+#include "Trace.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// A reply frame ready for the wire, and how long after the previous frame of the same request it is due.
+struct TimedFrame {
+    std::string bytes;
+    std::chrono::milliseconds after{0};
+};
+
+// The devices sharing one line, as on an RS-485 bus: a request goes to every device at its address.
+// In plain framing there are no addresses, so the line carries one device.
+class DeviceBus {
+  public:
+    DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace());
+
+    std::vector<TimedFrame> handle(const BusRequest& request);
+
+    bool modbusFraming() const { return modbusFraming_; }
+    const std::vector<EmulatedDevice>& devices() const { return devices_; }
+
+  private:
+    std::vector<TimedFrame> answer(EmulatedDevice& device, const BusRequest& request);
+
+    std::vector<EmulatedDevice> devices_;
+    bool modbusFraming_;
+    Trace trace_;
+};

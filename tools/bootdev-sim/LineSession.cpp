@@ -1,0 +1,128 @@
+#include "LineSession.h"
+
+#include <algorithm>
+
+LineSession::LineSession(DeviceBus& bus, LineTiming timing, FaultSettings faults, Trace trace)
+    : bus_(bus), timing_(timing), decoder_(bus.modbusFraming()), faults_(faults, bus.modbusFraming()),
+      trace_(trace) {}
+
+SimClock::duration LineSession::byteTime() const {
+    return std::chrono::duration_cast<SimClock::duration>(std::chrono::nanoseconds(10'000'000'000ll) /
+                                                          timing_.lineRate);
+}
+
+void LineSession::receive(std::string_view bytes, SimClock::time_point now) {
+    if (bytes.empty())
+        return;
+    SimClock::time_point arrived = now;
+    if (timing_.lineRate != 0) {
+        // The chunk is complete once its last byte would have crossed the line.
+        arrived = std::max(now, receiveLineFree_) + byteTime() * static_cast<long>(bytes.size());
+        receiveLineFree_ = arrived;
+    }
+    input_.push_back({arrived, std::string(bytes)});
+}
+
+std::vector<std::string> LineSession::service(SimClock::time_point now) {
+    decodeDueInput(now);
+    releaseDueReplies(now);
+    std::vector<std::string> writes;
+    transmit(now, writes);
+    return writes;
+}
+
+void LineSession::decodeDueInput(SimClock::time_point now) {
+    while (!input_.empty() && input_.front().at <= now) {
+        const Chunk chunk = std::move(input_.front());
+        input_.pop_front();
+        const std::size_t discardedBefore = decoder_.discardedBytes();
+        for (const BusRequest& request : decoder_.feed(chunk.bytes)) {
+            SimClock::time_point due = chunk.at + timing_.replyDelay;
+            for (TimedFrame& frame : bus_.handle(request)) {
+                due += frame.after;
+                scheduled_.emplace(due, std::move(frame.bytes));
+            }
+        }
+        if (decoder_.discardedBytes() != discardedBefore)
+            trace_.line("skipped " + std::to_string(decoder_.discardedBytes() - discardedBefore) +
+                        " bytes that formed no good frame");
+    }
+}
+
+void LineSession::releaseDueReplies(SimClock::time_point now) {
+    while (!scheduled_.empty() && scheduled_.begin()->first <= now) {
+        auto node = scheduled_.extract(scheduled_.begin());
+        std::optional<FaultedReply> reply = faults_.apply(std::move(node.mapped()));
+        if (!reply) {
+            trace_.line("dropped a reply");
+            continue;
+        }
+        if (held_) {
+            trace_.line("glued two replies into one write");
+            outgoing_.push_back({node.key(), held_->bytes + reply->bytes});
+            held_.reset();
+        } else if (reply->glue) {
+            held_ = Chunk{node.key(), std::move(reply->bytes)};
+        } else {
+            outgoing_.push_back({node.key(), std::move(reply->bytes)});
+        }
+    }
+    if (held_ && held_->at + timing_.glueHoldLimit <= now) {
+        trace_.line("no reply followed the held one; sent it alone");
+        outgoing_.push_back(std::move(*held_));
+        held_.reset();
+    }
+}
+
+void LineSession::transmit(SimClock::time_point now, std::vector<std::string>& writes) {
+    if (timing_.lineRate == 0) {
+        for (Chunk& chunk : outgoing_)
+            writes.push_back(std::move(chunk.bytes));
+        outgoing_.clear();
+        return;
+    }
+    // At a paced rate a byte is written once it would have fully crossed the line.
+    while (!outgoing_.empty()) {
+        const Chunk& front = outgoing_.front();
+        if (!sendingSince_)
+            sendingSince_ = std::max(front.at, sendLineFree_);
+        if (*sendingSince_ > now)
+            return;
+        const auto crossed = static_cast<std::size_t>((now - *sendingSince_) / byteTime());
+        const std::size_t upTo = std::min(front.bytes.size(), crossed);
+        if (upTo > sentOfFront_) {
+            writes.push_back(front.bytes.substr(sentOfFront_, upTo - sentOfFront_));
+            sentOfFront_ = upTo;
+        }
+        if (sentOfFront_ < front.bytes.size())
+            return;
+        sendLineFree_ = *sendingSince_ + byteTime() * static_cast<long>(front.bytes.size());
+        sendingSince_.reset();
+        sentOfFront_ = 0;
+        outgoing_.pop_front();
+    }
+}
+
+std::optional<SimClock::time_point> LineSession::nextWake() const {
+    std::optional<SimClock::time_point> wake;
+    auto consider = [&wake](SimClock::time_point at) {
+        if (!wake || at < *wake)
+            wake = at;
+    };
+    if (!input_.empty())
+        consider(input_.front().at);
+    if (!scheduled_.empty())
+        consider(scheduled_.begin()->first);
+    if (held_)
+        consider(held_->at + timing_.glueHoldLimit);
+    if (!outgoing_.empty()) {
+        if (timing_.lineRate == 0) {
+            consider(outgoing_.front().at);
+        } else {
+            const SimClock::time_point since =
+                sendingSince_ ? *sendingSince_ : std::max(outgoing_.front().at, sendLineFree_);
+            consider(since + byteTime() * static_cast<long>(sentOfFront_ + 1));
+        }
+    }
+    return wake;
+}

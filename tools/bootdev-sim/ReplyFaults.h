@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Faults put on purpose into the replies, so that a host's receiver can be tried against them.
+// Each "every" counts the device's replies from 1; 0 switches the fault off.
+struct FaultSettings {
+    unsigned dropEvery = 0;
+    unsigned corruptEvery = 0;
+    unsigned glueEvery = 0;
+    unsigned strayEvery = 0;
+    unsigned strayBytes = 3;
+};
+
+struct FaultedReply {
+    std::string bytes;
+    // Hold this reply back and send it in one write together with the next one.
+    bool glue = false;
+};
+
+class ReplyFaults {
+  public:
+    ReplyFaults(FaultSettings settings, bool modbusFraming) : settings_(settings), modbusFraming_(modbusFraming) {}
+
+    // The reply as it goes out, or nothing when it is dropped.
+    std::optional<FaultedReply> apply(std::string frame);
+
+    // The one byte a corrupted reply has changed: the first letter of its text, turned to the other case,
+    // so that in plain framing no keyword survives and in Modbus RTU framing the CRC no longer matches.
+    std::size_t corruptedIndex() const { return modbusFraming_ ? 2 : 0; }
+
+  private:
+    static bool hits(unsigned every, std::uint64_t number) { return every != 0 && number % every == 0; }
+
+    FaultSettings settings_;
+    bool modbusFraming_;
+    std::uint64_t replyNumber_ = 0;
+};

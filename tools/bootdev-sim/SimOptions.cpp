@@ -1,0 +1,155 @@
+#include "SimOptions.h"
+
+#include "EmulatedDevice.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace {
+
+// Decimal or 0x-prefixed hex, with an optional K or M suffix for sizes.
+std::uint64_t parseNumber(const std::string& option, std::string text, std::uint64_t max) {
+    std::uint64_t scale = 1;
+    if (!text.empty() && (text.back() == 'K' || text.back() == 'k')) {
+        scale = 1024;
+        text.pop_back();
+    } else if (!text.empty() && (text.back() == 'M' || text.back() == 'm')) {
+        scale = 1024 * 1024;
+        text.pop_back();
+    }
+    int base = 10;
+    std::string_view digits = text;
+    if (digits.starts_with("0x") || digits.starts_with("0X")) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || value > max / scale)
+        throw OptionError(option + ": not a number up to " + std::to_string(max) + ": " + text);
+    return value * scale;
+}
+
+std::vector<std::uint8_t> parseAddresses(const std::string& text) {
+    std::vector<std::uint8_t> addresses;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const auto address = parseNumber("--address", text.substr(from, comma - from), 255);
+        if (address == 0)
+            throw OptionError("--address: 0 is the broadcast address, no device answers there");
+        if (std::find(addresses.begin(), addresses.end(), address) != addresses.end())
+            throw OptionError("--address: " + std::to_string(address) + " given twice");
+        addresses.push_back(static_cast<std::uint8_t>(address));
+        from = comma + 1;
+    }
+    return addresses;
+}
+
+unsigned parseCount(const std::string& option, const std::string& text) {
+    return static_cast<unsigned>(parseNumber(option, text, 1'000'000'000));
+}
+
+void checkConsistency(const SimOptions& options) {
+    if (options.linkPath && options.devicePath)
+        throw OptionError("--link makes a pseudo-terminal, --device uses a real one: give only one");
+    if (!options.modbusFraming && options.addresses.size() > 1)
+        throw OptionError("--plain has no addresses, so it can emulate only one device");
+    if (options.version.find_first_of("\r\n") != std::string::npos || holdsReplyKeyword(options.version))
+        throw OptionError("--version: the text must not hold a line end or a reply keyword");
+    if (options.flashSize == 0)
+        throw OptionError("--flash-size: must not be 0");
+    if (static_cast<std::uint64_t>(options.flashStart) + options.flashSize > 0x1'0000'0000ull)
+        throw OptionError("--flash-start and --flash-size reach past the 32-bit address space");
+}
+
+} // namespace
+
+SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
+    SimOptions options;
+    using Setter = std::function<void(const std::string&)>;
+    const std::map<std::string, Setter> withValue{
+        {"--link", [&](const std::string& v) { options.linkPath = v; }},
+        {"--device", [&](const std::string& v) { options.devicePath = v; }},
+        {"--baud", [&](const std::string& v) { options.baud = parseCount("--baud", v); }},
+        {"--address", [&](const std::string& v) { options.addresses = parseAddresses(v); }},
+        {"--version", [&](const std::string& v) { options.version = v; }},
+        {"--flash-start",
+         [&](const std::string& v) {
+             options.flashStart = static_cast<std::uint32_t>(parseNumber("--flash-start", v, 0xFFFF'FFFF));
+         }},
+        {"--flash-size",
+         [&](const std::string& v) {
+             options.flashSize = static_cast<std::uint32_t>(parseNumber("--flash-size", v, 256ull << 20));
+         }},
+        {"--erase-ms",
+         [&](const std::string& v) { options.eraseTime = std::chrono::milliseconds(parseCount("--erase-ms", v)); }},
+        {"--line-rate", [&](const std::string& v) { options.timing.lineRate = parseCount("--line-rate", v); }},
+        {"--reply-delay-ms",
+         [&](const std::string& v) {
+             options.timing.replyDelay = std::chrono::milliseconds(parseCount("--reply-delay-ms", v));
+         }},
+        {"--drop-every", [&](const std::string& v) { options.faults.dropEvery = parseCount("--drop-every", v); }},
+        {"--corrupt-every",
+         [&](const std::string& v) { options.faults.corruptEvery = parseCount("--corrupt-every", v); }},
+        {"--glue-every", [&](const std::string& v) { options.faults.glueEvery = parseCount("--glue-every", v); }},
+        {"--stray-every", [&](const std::string& v) { options.faults.strayEvery = parseCount("--stray-every", v); }},
+        {"--stray-bytes",
+         [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
+        {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--plain") {
+            options.modbusFraming = false;
+        } else if (argument == "--verbose") {
+            options.verbose = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (auto setter = withValue.find(argument); setter != withValue.end()) {
+            if (i + 1 == arguments.size())
+                throw OptionError(argument + " needs a value");
+            setter->second(arguments[++i]);
+        } else {
+            throw OptionError("unknown option " + argument + " (see --help)");
+        }
+    }
+    checkConsistency(options);
+    return options;
+}
+
+std::string simUsage() {
+    return R"(Usage: bootdev-sim [options]
+Emulates serial bootloader devices on a pseudo-terminal (or a real serial device) and prints the
+path that a host program opens, on one line of standard output.
+
+Line:
+  --link PATH          also make PATH a symbolic link to the pseudo-terminal (removed on exit)
+  --device PATH        use this serial device instead of a pseudo-terminal
+  --baud N             speed of --device (default 115200)
+  --plain              no Modbus RTU framing: bare command and reply texts (one device only)
+  --line-rate BAUD     pace both directions as a line at BAUD, 10 bits a byte (default: unpaced)
+
+Devices:
+  --address LIST       bus address, or a comma list such as 3,5,9 for one device each (default 1)
+  --version TEXT       version text of the reply "VER=TEXT" (default 1.0)
+  --flash-start ADDR   first flash address (default 0x08000000)
+  --flash-size SIZE    flash size, e.g. 262144, 0x40000 or 256K (default 256K)
+  --erase-ms MS        erase time between "FORMAT" and its "OK" (default 30)
+  --dump PATH          write the flash as a binary file on exit and on SIGUSR1 (unwritten bytes
+                       0xFF); with several devices one file each, PATH.<address>
+
+Faults (replies are counted from 1; every N-th reply is hit):
+  --reply-delay-ms MS  wait MS before every reply
+  --drop-every N       leave out the reply
+  --corrupt-every N    flip the case of the reply's first letter (the CRC no longer matches)
+  --glue-every N       hold the reply back and send it in one write with the next reply
+                       (alone after 250 ms if none follows)
+  --stray-every N      send stray zero bytes in front of the reply
+  --stray-bytes K      how many stray bytes (default 3)
+
+  --verbose            log requests, replies and faults on standard error
+)";
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "LineSession.h"
+#include "ReplyFaults.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct SimOptions {
+    std::optional<std::string> linkPath;
+    std::optional<std::string> devicePath;
+    unsigned baud = 115200;
+    std::vector<std::uint8_t> addresses{1};
+    bool modbusFraming = true;
+    std::string version = "1.0";
+    std::uint32_t flashStart = 0x0800'0000;
+    std::uint32_t flashSize = 256 * 1024;
+    std::chrono::milliseconds eraseTime{30};
+    LineTiming timing;
+    FaultSettings faults;
+    std::optional<std::string> dumpPath;
+    bool verbose = false;
+    bool help = false;
+};
+
+class OptionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws OptionError with a message for the user on anything it cannot take.
+SimOptions parseSimOptions(const std::vector<std::string>& arguments);
+
+std::string simUsage();
