@@ -1,0 +1,15 @@
+#include "console/ActivityWatchingPort.h"
+
+std::string ActivityWatchingPort::input() {
+    std::string bytes = inner.input();
+    if (!bytes.empty()) {
+        lastTraffic = Clock::now();
+        received += static_cast<long long>(bytes.size());
+    }
+    return bytes;
+}
+
+void ActivityWatchingPort::output(const std::string& bytes) {
+    inner.output(bytes);
+    lastTraffic = Clock::now();
+}

@@ -1,0 +1,66 @@
+#include "console/ProgressReporter.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
+constexpr auto kPlainLineEvery = std::chrono::seconds(1);
+
+} // namespace
+
+std::string formatProgress(const ProgressState& state, std::optional<double> recordsPerSecond) {
+    char line[160];
+    const double percent = state.maximum > 0 ? 100.0 * state.value / state.maximum : 0.0;
+    int used = std::snprintf(line, sizeof line, "%-8s %5d/%-5d %5.1f%%", state.stage.empty() ? "-" : state.stage.c_str(),
+                             state.value, state.maximum, percent);
+    if (recordsPerSecond && *recordsPerSecond > 0) {
+        const long long left = static_cast<long long>(state.recordsRemaining / *recordsPerSecond + 0.5);
+        std::snprintf(line + used, sizeof line - used, "  %7.1f rec/s  %lld:%02lld left", *recordsPerSecond,
+                      left / 60, left % 60);
+    } else {
+        std::snprintf(line + used, sizeof line - used, "        - rec/s");
+    }
+    return line;
+}
+
+ProgressReporter::ProgressReporter(bool terminal, std::function<void(const std::string&)> write)
+    : terminal(terminal), write(std::move(write)) {}
+
+void ProgressReporter::update(const ProgressState& state) {
+    const auto now = Clock::now();
+    if (!started)
+        started = now;
+    const bool stageChanged = state.stage != lastStage;
+    const auto interval = terminal ? std::chrono::duration_cast<Clock::duration>(kTerminalRedraw)
+                                   : std::chrono::duration_cast<Clock::duration>(kPlainLineEvery);
+    if (stageChanged || now - lastDrawn >= interval)
+        draw(state, now);
+}
+
+void ProgressReporter::draw(const ProgressState& state, Clock::time_point now) {
+    lastDrawn = now;
+    lastStage = state.stage;
+    const double seconds = std::chrono::duration<double>(now - *started).count();
+    std::optional<double> rate;
+    if (seconds > 0.2 && state.recordsSent > 0)
+        rate = state.recordsSent / seconds;
+    std::string line = formatProgress(state, rate);
+    if (!terminal) {
+        write(line + "\n");
+        return;
+    }
+    // Pad over the rest of a longer previous line.
+    const std::size_t width = line.size();
+    if (width < lastWidth)
+        line.append(lastWidth - width, ' ');
+    lastWidth = width;
+    write("\r" + line);
+    lineOpen = true;
+}
+
+void ProgressReporter::finish() {
+    if (lineOpen)
+        write("\n");
+    lineOpen = false;
+}

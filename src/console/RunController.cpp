@@ -1,0 +1,313 @@
+#include "console/RunController.h"
+
+#include <algorithm>
+
+#include "link/NumberRule.h"
+
+namespace {
+
+constexpr int kConnectionTickMs = 200;
+constexpr int kStallCheckMs = 50;
+
+std::string withoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+std::string secondsText(double seconds) {
+    std::string text = std::to_string(seconds);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
+                             ActivityWatchingPort& activity, ConsoleOutput output)
+    : options(options), view(view), form(form), activity(activity), output(std::move(output)) {
+    timer3.setInterval(kConnectionTickMs);
+    tmrComm.setInterval(options.pollMs);
+    tmrComm.setTimerType(Qt::PreciseTimer);
+    stallWatch.setInterval(kStallCheckMs);
+    QObject::connect(&timer3, &QTimer::timeout, [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
+    QObject::connect(&tmrComm, &QTimer::timeout, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); });
+    QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
+    // Starting a running QTimer restarts its interval, as the window's timer does.
+    view.onTimer3Switched = [this](bool on) { on ? timer3.start() : timer3.stop(); };
+    view.onTMRCommSwitched = [this](bool on) { on ? tmrComm.start() : tmrComm.stop(); };
+
+    result.operation = operationName(options.operation);
+    result.port = options.port;
+    result.address = options.address;
+}
+
+RunResult RunController::run() {
+    started = std::chrono::steady_clock::now();
+    QTimer::singleShot(0, [this] { start(); });
+    loop.exec();
+    return result;
+}
+
+void RunController::start() {
+    view.setPortText(options.port);
+    view.selectSpeed(options.baud);
+    view.setModbusRtu(options.modbusRtu);
+    view.setText1Text(options.address ? std::to_string(*options.address) : std::string());
+    if (!options.newAddress.empty())
+        view.setText2Text(options.newAddress);
+    view.setChosenFile(options.file);
+    stallWatch.start();
+
+    call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    // Address "0" opens without a connection wait: nothing will answer before a command does.
+    if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
+        onConnected();
+}
+
+void RunController::call(Source source, void (frmSerial::*handler)()) {
+    if (phase == Phase::Finished)
+        return;
+    try {
+        (form.*handler)();
+    } catch (const std::exception& error) {
+        finish(ExitCode::InternalError, std::string("unexpected failure: ") + error.what());
+        return;
+    }
+    afterEvent(source);
+}
+
+void RunController::afterEvent(Source source) {
+    if (phase == Phase::Finished || handleMessages(source))
+        return;
+    switch (phase) {
+    case Phase::Connecting:
+        if (view.readyCount() > readySeen) {
+            readySeen = view.readyCount();
+            onConnected();
+        }
+        break;
+    case Phase::Transferring: watchTransfer(); break;
+    case Phase::AwaitingReply:
+    case Phase::ConfirmingNewAddress: watchReply(); break;
+    case Phase::Finished: break;
+    }
+}
+
+// A message box ends the operation; which one it was follows from the handler that showed it.
+bool RunController::handleMessages(Source source) {
+    const auto& messages = view.messages();
+    if (messagesSeen == messages.size())
+        return false;
+    const ConsoleView::Message message = messages.back();
+    messagesSeen = messages.size();
+    const std::string line = view.messageLine(message);
+
+    switch (source) {
+    case Source::Open: finish(ExitCode::PortNotAvailable, line); return true;
+    case Source::ConnectionTick:
+        if (options.operation == Operation::Scan) {
+            finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success,
+                   result.devices.empty() ? "no device answered on " + options.port
+                                          : std::to_string(result.devices.size()) + " device(s) found");
+            return true;
+        }
+        finish(ExitCode::NoDevice, line);
+        return true;
+    case Source::Load:
+        finish(message.icon == FormView::Icon::Critical ? ExitCode::FileError : ExitCode::InternalError, line);
+        return true;
+    default: finish(ExitCode::InternalError, line); return true;
+    }
+}
+
+void RunController::onConnected() {
+    result.address = currentAddress();
+    if (options.operation == Operation::Scan) {
+        recordFoundDevice();
+        call(Source::Click, &frmSerial::Command1_Click);
+        return;
+    }
+    // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
+    // found address in the box is used as a plain address.
+    if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
+        reopened = true;
+        call(Source::Close, &frmSerial::BTNCloseCom_Click);
+        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        return;
+    }
+    clickOperation();
+}
+
+void RunController::clickOperation() {
+    readySeen = view.readyCount();
+    text8AtClick = view.text8Count();
+    waitingSince = std::chrono::steady_clock::now();
+    switch (options.operation) {
+    case Operation::Download:
+    case Operation::Verify:
+        phase = Phase::Transferring;
+        barAdvancesAtStart = view.barAdvances();
+        progress.emplace(output.errIsTerminal && !options.trace, output.err);
+        call(Source::Load,
+             options.operation == Operation::Download ? &frmSerial::Command3_Click : &frmSerial::Command2_Click);
+        break;
+    case Operation::Version:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command4_Click);
+        break;
+    case Operation::Install:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command6_Click);
+        break;
+    case Operation::SetAddress:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command1_Click);
+        break;
+    case Operation::Scan: break;
+    }
+}
+
+void RunController::watchTransfer() {
+    const std::string& stage = view.barText();
+    if (stage == "DOWNLOAD") {
+        passName = "download";
+    } else if (stage == "VERIFY") {
+        if (passName == "download")
+            ++result.passes;
+        passName = "verify";
+    }
+    result.records = view.barAdvances() - barAdvancesAtStart;
+    if (stage == "END") {
+        ++result.passes;
+        finish(ExitCode::Success, "END: " + std::to_string(form.RecordCount) + " records " +
+                                      (options.operation == Operation::Download ? "downloaded and verified"
+                                                                                : "verified"));
+    } else if (stage == "ERROR") {
+        finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + lastRecordDescription());
+    } else if (progress) {
+        progress->update(progressState());
+    }
+}
+
+void RunController::watchReply() {
+    switch (options.operation) {
+    case Operation::Version:
+    case Operation::Install:
+        if (view.readyCount() > readySeen)
+            finish(ExitCode::Success, withoutLineEnd(view.text8()));
+        break;
+    case Operation::SetAddress:
+        if (phase == Phase::AwaitingReply && view.text8Count() > text8AtClick) {
+            // Check that the device now answers at its new address: type it into the address box
+            // and ask with "?".
+            phase = Phase::ConfirmingNewAddress;
+            view.setText1Text(options.newAddress);
+            readySeen = view.readyCount();
+            waitingSince = std::chrono::steady_clock::now();
+            call(Source::Click, &frmSerial::Command4_Click);
+        } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
+            result.address = currentAddress();
+            finish(ExitCode::Success, "the device answers at address " + options.newAddress + ": " +
+                                          withoutLineEnd(view.text8()));
+        }
+        break;
+    default: break;
+    }
+}
+
+void RunController::watchStall() {
+    if (phase != Phase::Transferring && phase != Phase::AwaitingReply && phase != Phase::ConfirmingNewAddress)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto quietSince = std::max(activity.lastActivity(), waitingSince);
+    if (now - quietSince < std::chrono::duration<double>(options.stallTimeoutSeconds))
+        return;
+
+    const std::string silence = "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
+    if (phase == Phase::Transferring) {
+        finish(ExitCode::Stall, silence + " after " + lastRecordDescription());
+    } else if (phase == Phase::ConfirmingNewAddress) {
+        finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
+    } else if (options.operation == Operation::Install && view.text8Count() > text8AtClick) {
+        // The started application need not answer the version query; the reply to "BOOTg" came.
+        finish(ExitCode::Success, withoutLineEnd(view.text8()));
+    } else {
+        finish(ExitCode::Stall, silence);
+    }
+}
+
+void RunController::recordFoundDevice() {
+    RunResult::Device device{currentAddress(), withoutLineEnd(view.text8())};
+    result.devices.push_back(device);
+    if (!options.json)
+        output.out(std::to_string(device.address) + "\t" + device.reply + "\n");
+}
+
+void RunController::finish(ExitCode code, std::string message) {
+    if (phase == Phase::Finished)
+        return;
+    phase = Phase::Finished;
+    timer3.stop();
+    tmrComm.stop();
+    stallWatch.stop();
+    std::int16_t cancel = 0;
+    try {
+        form.Form_Unload(cancel);
+    } catch (const std::exception&) {
+        // The run is over either way; a port that fails to close is gone already.
+    }
+    if (progress) {
+        progress->update(progressState());
+        progress->finish();
+    }
+
+    result.exitCode = code;
+    result.message = message;
+    result.durationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+
+    const bool replyIsResult = code == ExitCode::Success && (options.operation == Operation::Version ||
+                                                             options.operation == Operation::Install ||
+                                                             options.operation == Operation::SetAddress);
+    if (replyIsResult) {
+        if (!options.json)
+            output.out(message + "\n");
+    } else if (!message.empty()) {
+        output.err(output.programName + ": " + message + "\n");
+    }
+    loop.quit();
+}
+
+int RunController::currentAddress() const {
+    try {
+        return static_cast<int>(WholeNumber(view.text1(), 0, 255));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+std::string RunController::lastRecordDescription() const {
+    // The sender wraps its index to 0 after the last record of a pass.
+    const int record = form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
+    std::string text = "record " + std::to_string(record) + " of " + std::to_string(form.RecordCount);
+    if (!passName.empty())
+        text += " (" + passName + " pass)";
+    if (record >= 1 && record <= frmSerial::kMaxRecords)
+        text += ": " + form.HexRecords[static_cast<std::size_t>(record)];
+    return text;
+}
+
+ProgressState RunController::progressState() const {
+    ProgressState state;
+    state.stage = view.barText();
+    state.value = view.barValue();
+    state.maximum = view.barMax();
+    state.recordsSent = result.records;
+    const int leftInPass = std::max(0, state.maximum - state.value);
+    const bool verifyStillToCome = options.operation == Operation::Download && passName != "verify";
+    state.recordsRemaining = leftInPass + (verifyStillToCome ? state.maximum : 0);
+    return state;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "console/ActivityWatchingPort.h"
+#include "console/CliOptions.h"
+#include "console/ConsoleView.h"
+#include "console/ProgressReporter.h"
+#include "console/RunResult.h"
+#include "window/frmSerial.h"
+
+// Where the run's text goes: stdout for results, stderr for messages and progress.
+struct ConsoleOutput {
+    std::function<void(const std::string&)> out;
+    std::function<void(const std::string&)> err;
+    bool errIsTerminal = false;
+    std::string programName = "bootflash";
+};
+
+// Drives one operation through the window's handlers, as a user clicking the window would:
+// it types the options into the controls, clicks "Open", feeds the two timers, clicks the
+// operation's button once the device answered, and watches the controls to tell how it ended.
+// It makes no protocol decision of its own; it only adds the stall watch the window lacks.
+class RunController {
+public:
+    RunController(const CliOptions& options, ConsoleView& view, frmSerial& form, ActivityWatchingPort& activity,
+                  ConsoleOutput output);
+
+    // Runs the event loop until the operation has ended; the port is closed on return.
+    RunResult run();
+
+private:
+    enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
+    // Which handler ran, so a message box can be told apart by its source.
+    enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };
+
+    void start();
+    void call(Source source, void (frmSerial::*handler)());
+    void afterEvent(Source source);
+    bool handleMessages(Source source);
+    void onConnected();
+    void clickOperation();
+    void watchTransfer();
+    void watchReply();
+    void watchStall();
+    void recordFoundDevice();
+    void finish(ExitCode code, std::string message);
+    int currentAddress() const;
+    std::string lastRecordDescription() const;
+    ProgressState progressState() const;
+
+    const CliOptions& options;
+    ConsoleView& view;
+    frmSerial& form;
+    ActivityWatchingPort& activity;
+    ConsoleOutput output;
+
+    QEventLoop loop;
+    QTimer timer3;
+    QTimer tmrComm;
+    QTimer stallWatch;
+
+    Phase phase = Phase::Connecting;
+    RunResult result;
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point waitingSince;
+    std::size_t messagesSeen = 0;
+    int readySeen = 0;
+    int text8AtClick = 0;
+    int barAdvancesAtStart = 0;
+    bool reopened = false;
+    std::string passName; // "download" or "verify": the pass the last record belongs to
+    std::optional<ProgressReporter> progress;
+};
