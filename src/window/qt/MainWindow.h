@@ -20,6 +20,7 @@ class MainWindow : public QWidget {
 
     WindowControls& controls() { return ui; }
     frmSerial& logic() { return form; }
+    const SerialPortService& serialPort() const { return MSComm1; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

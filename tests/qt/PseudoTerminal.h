@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// A pseudo-terminal for the tests: the port under test opens the slave by its path, the test
+// plays the other end of the line on the master.
+class PseudoTerminal {
+  public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    const std::string& slavePath() const { return path; }
+    int masterFd() const { return master; }
+
+    void writeToPort(const std::string& bytes);
+    // Whatever the port has sent so far; never blocks.
+    std::string readFromPort();
+
+  private:
+    int master = -1;
+    std::string path;
+};
