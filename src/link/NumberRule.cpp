@@ -1,9 +1,9 @@
 #include "link/NumberRule.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
+#include <locale>
+#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -64,10 +64,13 @@ double leadingNumber(const std::string& s, std::size_t& used) {
             i = j;
     }
     used = i;
-    const std::string number = s.substr(0, i);
-    errno = 0;
-    const double value = std::strtod(number.c_str(), nullptr);
-    if (errno == ERANGE && std::isinf(value))
+    // Read in the classic locale: the toolkit may switch the C library to the user's locale,
+    // where strtod would stop at the point of "2.5".
+    std::istringstream number(s.substr(0, i));
+    number.imbue(std::locale::classic());
+    double value = 0;
+    number >> value;
+    if (number.fail()) // only an overflow fails here: the text was checked above
         throw std::range_error("Overflow");
     return value;
 }

@@ -24,8 +24,7 @@ std::size_t nextPossibleStart(const std::string& buffer, std::uint8_t address) {
 std::size_t completeFrameLength(const std::string& buffer, std::size_t start) {
     std::uint16_t crc = kCrc16Init;
     for (std::size_t end = start; end + 2 <= buffer.size(); ++end) {
-        if (end - start + 2 >= kMinReplyLength &&
-            static_cast<std::uint8_t>(buffer[end]) == (crc & 0xFF) &&
+        if (end - start + 2 >= kMinReplyLength && static_cast<std::uint8_t>(buffer[end]) == (crc & 0xFF) &&
             static_cast<std::uint8_t>(buffer[end + 1]) == (crc >> 8))
             return end - start + 2;
         crc = crc16Update(crc, std::string(1, buffer[end]));

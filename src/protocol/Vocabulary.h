@@ -20,7 +20,9 @@ inline std::string setAddressCommand(const std::string& twoHexDigits) {
     return "BOOT$" + twoHexDigits + kLineEnd;
 }
 // "BOOT" and one HEX record, as loaded (download) or marked with "#" (verify).
-inline std::string recordCommand(const std::string& record) { return "BOOT" + record + kLineEnd; }
+inline std::string recordCommand(const std::string& record) {
+    return "BOOT" + record + kLineEnd;
+}
 
 // Reply keywords, in the order they are looked for: the first one found decides.
 inline constexpr const char* kVersionReply = "VER=";

@@ -7,9 +7,13 @@
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
 
-void frmSerial::Command3_Click() { LoadHexFileAndSend(0); }
+void frmSerial::Command3_Click() {
+    LoadHexFileAndSend(0);
+}
 
-void frmSerial::Command2_Click() { LoadHexFileAndSend(1); }
+void frmSerial::Command2_Click() {
+    LoadHexFileAndSend(1);
+}
 
 void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
     // Set before the dialog, so that they stay set when the user cancels.

@@ -12,13 +12,13 @@ std::ifstream openHexFile(const std::string& path);
 // CR each end a line, so no CR ever reaches a record whatever system wrote the file. Blanks and
 // tabs around an item are dropped and empty items (blank lines) skipped: none belongs in a HEX file.
 class HexItemReader {
-public:
+  public:
     explicit HexItemReader(std::istream& in) : in(in) {}
 
     // The next item, false at the end of the file. Throws LoadError "Path/File access error"
     // when reading fails.
     bool next(std::string& item);
 
-private:
+  private:
     std::istream& in;
 };

@@ -5,11 +5,12 @@
 
 // A failure while loading a file, with the number and the description that the error box shows.
 class LoadError : public std::runtime_error {
-public:
-    LoadError(int number, const std::string& description) : std::runtime_error(description), number_(number) {}
+  public:
+    LoadError(int number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
     int number() const { return number_; }
 
-private:
+  private:
     int number_;
 };
 

@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 class DeviceCommands : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         openPortFor("1");
@@ -15,7 +15,7 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
         const char* text2;
         const char* digits; // empty: nothing is sent
     } table[] = {
-        {"10", "0A"}, {"0", ""},    {"256", ""},   {"", ""},     {"abc", ""},         {"255", "FF"},
+        {"10", "0A"}, {"0", ""},     {"256", ""},   {"", ""},       {"abc", ""},         {"255", "FF"},
         {"-1", "FF"}, {"2.5", "02"}, {"3.5", "04"}, {"&H1F", "1F"}, {"99999999999", ""}, {"300", "2C"},
     };
     for (const auto& row : table) {
@@ -28,10 +28,10 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
 }
 
 TEST_F(DeviceCommands, SetAddrTenToDeviceOne) {
-    port.expectWrite(bytes({0x01}) +          // address
-                     "BOOT$0A\r\n" +           // command text
-                     bytes({0x55}) +           // CRC low
-                     bytes({0x85}));           // CRC high
+    port.expectWrite(bytes({0x01}) + // address
+                     "BOOT$0A\r\n" + // command text
+                     bytes({0x55}) + // CRC low
+                     bytes({0x85})); // CRC high
     form.Command1_Click();
     EXPECT_EQ(view.text1, "1");
 }

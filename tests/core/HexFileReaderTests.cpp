@@ -26,7 +26,9 @@ TEST(HexItemReader, EveryLineEndEndsALineAndNoCrStaysInside) {
     EXPECT_EQ(itemsOf(":A\r\n:B\n:C\r:D"), (Items{":A", ":B", ":C", ":D"}));
 }
 
-TEST(HexItemReader, LastLineWithoutALineEndIsRead) { EXPECT_EQ(itemsOf(":A\n:B"), (Items{":A", ":B"})); }
+TEST(HexItemReader, LastLineWithoutALineEndIsRead) {
+    EXPECT_EQ(itemsOf(":A\n:B"), (Items{":A", ":B"}));
+}
 
 TEST(HexItemReader, CommasSplitItemsAndBlankItemsAreSkipped) {
     EXPECT_EQ(itemsOf("a,b\n\n\r\n  \t\nc,,d,\n"), (Items{"a", "b", "c", "d"}));

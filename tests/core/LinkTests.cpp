@@ -12,7 +12,9 @@ TEST(Crc16, CatalogueCheckValue) {
     EXPECT_EQ(hexBytes(CRC16("123456789")), "37 4B");
 }
 
-TEST(Crc16, EmptyTextIsTheInitialRegister) { EXPECT_EQ(hexBytes(CRC16("")), "FF FF"); }
+TEST(Crc16, EmptyTextIsTheInitialRegister) {
+    EXPECT_EQ(hexBytes(CRC16("")), "FF FF");
+}
 
 TEST(Crc16, KnownFramesLowByteFirst) {
     EXPECT_EQ(hexBytes(CRC16(bytes({0x01}) + "BOK")), "D5 CB");
@@ -38,10 +40,9 @@ TEST(NumberRule, ReadsTheLeadingNumber) {
         const char* text;
         std::int64_t whole;
     } table[] = {
-        {"&HFFFF", -1},  {"&H1F", 31},     {"&H10000", 65536}, {"&HFFFFFFFF", -1}, {"2.5", 2},
-        {"3.5", 4},      {"-2.5", -2},     {" 1 2", 12},       {"1e2", 100},       {"abc", 0},
-        {"", 0},         {"-1", -1},       {"\t7\n", 7},       {"1\t2\n3", 123},   {"12abc", 12},
-        {"1.5E1x", 15},  {"+8", 8},
+        {"&HFFFF", -1}, {"&H1F", 31},     {"&H10000", 65536}, {"&HFFFFFFFF", -1}, {"2.5", 2}, {"3.5", 4},
+        {"-2.5", -2},   {" 1 2", 12},     {"1e2", 100},       {"abc", 0},         {"", 0},    {"-1", -1},
+        {"\t7\n", 7},   {"1\t2\n3", 123}, {"12abc", 12},      {"1.5E1x", 15},     {"+8", 8},
     };
     for (const auto& row : table)
         EXPECT_EQ(WholeNumber(row.text, INT32_MIN, INT32_MAX), row.whole) << '"' << row.text << '"';
@@ -69,7 +70,7 @@ TEST(NumberRule, StrictFormWantsTheWholeTextToBeANumber) {
 // --- WriteCOM32 ---
 
 class Transmitter : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         port.isOpen = true;
@@ -79,10 +80,10 @@ protected:
 
 TEST_F(Transmitter, ModbusFrameIsAddressTextAndCrc) {
     view.text1 = "1";
-    port.expectWrite(bytes({0x01}) +           // address
-                     "BOOTi\r\n" +             // command text
-                     bytes({0xFC}) +           // CRC low
-                     bytes({0x89}));           // CRC high
+    port.expectWrite(bytes({0x01}) + // address
+                     "BOOTi\r\n" +   // command text
+                     bytes({0xFC}) + // CRC low
+                     bytes({0x89})); // CRC high
     EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 10);
     EXPECT_EQ(view.picColor, colours::MediumGreen);
     EXPECT_EQ(view.tmrCommRestarts, 1);

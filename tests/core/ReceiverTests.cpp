@@ -6,7 +6,7 @@
 // The receiver with the device at address 1 and the port closed, so that replies can be fed
 // without the record sender putting anything on the wire.
 class Receiver : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         view.text1 = "1";
@@ -18,9 +18,9 @@ protected:
 };
 
 TEST_F(Receiver, ReplyInOneTickIsHandedOver) {
-    tick(bytes({0x01,         // address
-                0x42}) +      // "B"
-         "READY" +            // payload
+    tick(bytes({0x01,          // address
+                0x42}) +       // "B"
+         "READY" +             // payload
          bytes({0x0B, 0x0C})); // CRC low, high
     EXPECT_EQ(view.text8, "READY");
     EXPECT_EQ(form.RxString, "READY");

@@ -15,12 +15,14 @@ std::string verifyForm(std::string line) {
             c = '#';
     return line;
 }
-std::string record(const std::string& line) { return request(1, "BOOT" + line + "\r\n"); }
+std::string record(const std::string& line) {
+    return request(1, "BOOT" + line + "\r\n");
+}
 } // namespace
 
 // A transfer in Modbus RTU mode with the device at address 1.
 class Transfer : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         openPortFor("1");
@@ -232,7 +234,7 @@ TEST_F(Transfer, FirstKeywordInOrderDecides) {
         const char* barText;
         int barValue;
     } table[] = {
-        {"VER=1 OK", "start", 5},  // stops the wait only
+        {"VER=1 OK", "start", 5}, // stops the wait only
         {"DOWNLOAD ERROR", "ERROR", 5},
         {"FORMAT OK", "", 0},
         {"ok", "start", 5}, // case-sensitive
@@ -279,4 +281,17 @@ TEST_F(Transfer, FailedReplyHandlingDoesNotDeafenTheReceiver) {
     deviceSays("VER=2.0");
     EXPECT_EQ(view.label2, "READY");
     EXPECT_FALSE(view.timer3);
+}
+
+TEST_F(Transfer, SilentDeviceStopsTheTransferWhereItIs) {
+    chooseFile("three.hex", kThreeLines);
+    port.expectWrite(record(L1));
+    port.reply(reply(1, "OK")); // lost: the device falls silent before it arrives
+    form.Command3_Click();
+    port.fallSilent();
+    for (int tick = 0; tick < 500; ++tick)
+        form.TMRComm_Timer();
+    EXPECT_EQ(port.written.size(), 1u); // no time-out, no retry
+    EXPECT_EQ(form.RecordIndex, 1);
+    EXPECT_EQ(view.barText, "DOWNLOAD");
 }

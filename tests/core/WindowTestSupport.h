@@ -34,7 +34,7 @@ inline std::string reply(int address, const std::string& payload) {
 
 // The window's logic on a fake view and a fake port; files written by a test live in a folder of its own.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     FakeFormView view;
     FakeSerialPort port;
     frmSerial form{view, port};

@@ -10,7 +10,7 @@
 // The window's controls as plain state, with the values the window starts with. Records what
 // only leaves a trace on screen: message boxes, pauses, the dialog's use and timer restarts.
 class FakeFormView : public FormView {
-public:
+  public:
     struct MessageBox {
         std::string text;
         Icon icon = Icon::None;
@@ -94,7 +94,8 @@ public:
         return found == disabled.end() || !found->second;
     }
     void setEnabled(Control control, bool enabled) override { disabled[control] = !enabled; }
-    void msgBox(const std::string& text, Icon icon, const std::string& title, const std::string& detail) override {
+    void msgBox(const std::string& text, Icon icon, const std::string& title,
+                const std::string& detail) override {
         boxes.push_back({text, icon, title, detail});
         if (whileBoxOpen)
             whileBoxOpen();
@@ -105,6 +106,6 @@ public:
             duringPause();
     }
 
-private:
+  private:
     bool pendingRestart = false;
 };

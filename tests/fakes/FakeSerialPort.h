@@ -28,7 +28,7 @@ inline std::string hexBytes(const std::string& bytes) {
 // A write that differs from the script fails with both sides in hex; a script not used up fails when
 // the port is destroyed. Bytes can also be made to arrive outside the script.
 class FakeSerialPort : public SerialPortService {
-public:
+  public:
     ~FakeSerialPort() override {
         for (const Step& step : script)
             ADD_FAILURE() << "script not used up: " << (step.isWrite ? "expected write " : "reply ")
@@ -104,7 +104,8 @@ public:
         }
         const Step expected = script.front();
         script.pop_front();
-        EXPECT_EQ(hexBytes(expected.bytes), hexBytes(bytes)) << "expected write (left) differs from the write";
+        EXPECT_EQ(hexBytes(expected.bytes), hexBytes(bytes))
+            << "expected write (left) differs from the write";
         while (!script.empty() && !script.front().isWrite) {
             if (!silent)
                 received.push_back(script.front().bytes);
@@ -112,7 +113,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Step {
         bool isWrite;
         std::string bytes;
