@@ -225,3 +225,19 @@ TEST(WindowEvents, ClickOnTheHiddenSendButtonPastTheLastRecordEndsQuietly) {
     EXPECT_NO_THROW(t.ui.Command5->click());
     EXPECT_TRUE(t.boxes.empty());
 }
+
+TEST(MainWindowLayout, TabOrderFollowsTheDesign) {
+    WindowUnderTest t;
+    auto& ui = t.ui;
+    const std::vector<QWidget*> design = {
+        ui.txt0,  ui.BTNOpenCom, ui.BTNCloseCom, ui.Command3, ui.Command4, ui.Command6, ui.Text8,  ui.Check1,
+        ui.Text1, ui.Text2,      ui.Command1,    ui.Command2, ui.Option1,  ui.Option2,  ui.Option3};
+    std::vector<QWidget*> chain;
+    QWidget* next = ui.txt0;
+    do {
+        if (next->focusPolicy() & Qt::TabFocus)
+            chain.push_back(next);
+        next = next->nextInFocusChain();
+    } while (next != ui.txt0);
+    EXPECT_EQ(chain, design);
+}

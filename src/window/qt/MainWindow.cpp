@@ -4,10 +4,13 @@
 #include <QtDebug>
 #include <stdexcept>
 
+#include "window/qt/WindowIcon.h"
+
 MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
     : QWidget(parent), ui(*this), view(ui, DialogHooks::completed(std::move(dialogs), this)),
       form(view, MSComm1) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setWindowIcon(windowIcon());
     setFixedSize(kClientWidth, kClientHeight);
     connectEvents();
 }
