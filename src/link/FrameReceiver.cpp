@@ -70,5 +70,6 @@ void frmSerial::TMRComm_Timer() {
             }
         }
     } catch (const std::exception&) {
+        // Ends this tick only (see above); what it did so far stays done.
     }
 }
