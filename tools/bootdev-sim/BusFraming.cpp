@@ -2,12 +2,18 @@
 
 #include "link/Crc16.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-// The longest request is "BOOT" and a record of 255 data bytes; anything far longer without a
-// frame in it is noise, and keeping it would only slow the search down.
-constexpr std::size_t kMaxPending = 4096;
+// The longest request: address, "BOOT", a record of 255 data bytes with some trailing blanks, CR LF, CRC.
+// A start further back than this from the newest byte can no longer begin a frame.
+constexpr std::size_t kMaxRequest = 600;
+// Plain framing has no CRC to resynchronise on; a line this long is noise.
+constexpr std::size_t kMaxPlainLine = 4096;
+
+std::uint16_t crcStep(std::uint16_t crc, char byte) { return crc16Update(crc, std::string(1, byte)); }
 
 } // namespace
 
@@ -16,25 +22,25 @@ std::vector<BusRequest> RequestDecoder::feed(std::string_view bytes) {
     std::vector<BusRequest> requests;
     while (auto request = modbusFraming_ ? takeModbusFrame() : takePlainLine())
         requests.push_back(std::move(*request));
-    if (pending_.size() > kMaxPending)
-        discardFront(pending_.size() - kMaxPending);
+    if (modbusFraming_ && pending_.size() > kMaxRequest)
+        discardFront(pending_.size() - kMaxRequest);
+    if (!modbusFraming_ && pending_.size() > kMaxPlainLine)
+        discardFront(pending_.size());
     return requests;
 }
 
 std::optional<BusRequest> RequestDecoder::takeModbusFrame() {
-    // Each candidate end is the LF of a CR LF with two CRC bytes behind it.
-    std::vector<std::size_t> lineFeeds;
-    for (std::size_t lf = 1; lf + 2 < pending_.size(); ++lf)
-        if (pending_[lf - 1] == '\r' && pending_[lf] == '\n')
-            lineFeeds.push_back(lf);
-    if (lineFeeds.empty())
-        return std::nullopt;
-    for (std::size_t start = 0; start + 2 <= lineFeeds.back(); ++start) {
-        for (std::size_t lf : lineFeeds) {
-            if (lf < start + 2)
+    const std::size_t size = pending_.size();
+    for (std::size_t start = 0; start + 5 <= size; ++start) {
+        const std::size_t limit = std::min(size, start + kMaxRequest);
+        std::uint16_t crc = crcStep(kCrc16Init, pending_[start]);
+        // `lf` is the LF that would end the text; the two CRC bytes follow it.
+        for (std::size_t lf = start + 1; lf + 3 <= limit; ++lf) {
+            crc = crcStep(crc, pending_[lf]);
+            if (lf < start + 2 || pending_[lf - 1] != '\r' || pending_[lf] != '\n')
                 continue;
             // A frame followed by its own CRC leaves a CRC register of zero.
-            if (crc16Update(kCrc16Init, pending_.substr(start, lf + 3 - start)) != 0)
+            if (crcStep(crcStep(crc, pending_[lf + 1]), pending_[lf + 2]) != 0)
                 continue;
             BusRequest request{static_cast<std::uint8_t>(pending_[start]),
                                pending_.substr(start + 1, lf - 1 - (start + 1))};

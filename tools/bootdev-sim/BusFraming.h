@@ -15,9 +15,10 @@ struct BusRequest {
 
 // Cuts the byte stream from the host into requests. In Modbus RTU framing a request is
 // [address][text ending in CR LF][CRC low][CRC high] with no length field, so the end is found by
-// trying every CR LF until the CRC over address and text matches. Bytes in front of the first good
-// frame (noise, a frame hit by a bad CRC, half a frame) are dropped once a good frame follows them,
-// so one damaged frame never deafens the device. In plain framing a request is the text up to CR LF.
+// trying every CR LF until the CRC over address and text matches. Bytes in front of a good frame
+// (noise, a frame hit by a bad CRC, half a frame) are dropped once the good frame has come, or once
+// they lie too far back to start a request, so one damaged frame never deafens the device.
+// In plain framing a request is the text up to CR LF.
 class RequestDecoder {
   public:
     explicit RequestDecoder(bool modbusFraming) : modbusFraming_(modbusFraming) {}
