@@ -39,8 +39,10 @@ TEST_F(DeviceCommands, SetAddrTenToDeviceOne) {
 TEST_F(DeviceCommands, NextResumesTheScanWithoutSending) {
     form.ScanMode = 1;
     view.text8 = "VER=1.0";
+    const int enablesBefore = view.timer3Enables;
     form.Command1_Click();
     EXPECT_TRUE(view.timer3);
+    EXPECT_EQ(view.timer3Enables, enablesBefore + 1);
     EXPECT_EQ(view.text8, "");
     EXPECT_TRUE(port.written.empty());
 }

@@ -30,6 +30,7 @@ class FakeFormView : public FormView {
     bool option2 = false;
     bool option3 = true;
     bool timer3 = false;
+    int timer3Enables = 0;
     bool tmrComm = false;
     int tmrCommRestarts = 0; // off then on again while running
     bool picVisible = true;
@@ -65,7 +66,10 @@ class FakeFormView : public FormView {
     bool option1Selected() const override { return option1; }
     bool option2Selected() const override { return option2; }
     bool option3Selected() const override { return option3; }
-    void setTimer3Enabled(bool enabled) override { timer3 = enabled; }
+    void setTimer3Enabled(bool enabled) override {
+        timer3Enables += enabled ? 1 : 0;
+        timer3 = enabled;
+    }
     void setTMRCommEnabled(bool enabled) override {
         if (enabled && pendingRestart)
             ++tmrCommRestarts;
