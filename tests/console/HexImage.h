@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A firmware image as Intel HEX lines together with the flash contents those lines describe.
+struct HexImage {
+    std::uint32_t flashStart = 0;
+    std::vector<std::string> lines;
+    std::vector<std::uint8_t> flash; // the whole flash after a download, unwritten bytes 0xFF
+};
+
+// `dataRecords` records of 16 pseudo-random bytes from `flashStart` on, with an extended linear
+// address record first and wherever the data crosses into the next 64 KiB, and an end-of-file
+// record last.
+HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t flashSize, unsigned seed = 1);
+
+// One record line with its byte count and checksum.
+std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
+
+// Writes the lines; the last one without a line end when `lastLineEnded` is false.
+void writeLines(const std::string& path, const std::vector<std::string>& lines, bool lastLineEnded = true);
+
+std::vector<std::uint8_t> readBinary(const std::string& path);
