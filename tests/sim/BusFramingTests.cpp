@@ -87,11 +87,11 @@ TEST(RequestDecoder, PlainFramingCutsAtCarriageReturnLineFeed) {
 
 TEST(ReplyEncoding, FramesWithAddressBAndCrcOrGoesBare) {
     EXPECT_EQ(hexOf(encodeReply(1, "OK")), hexOf(bytesOf({
-                                                 0x01,                   // address
-                                                 0x42,                   // "B"
-                                                 0x4F, 0x4B, 0x0D, 0x0A, // "OK" CR LF
-                                                 0x9B,                   // CRC low
-                                                 0x90,                   // CRC high
-                                             })));
+                                               0x01,                   // address
+                                               0x42,                   // "B"
+                                               0x4F, 0x4B, 0x0D, 0x0A, // "OK" CR LF
+                                               0x9B,                   // CRC low
+                                               0x90,                   // CRC high
+                                           })));
     EXPECT_EQ(encodeReply(std::nullopt, "DOWNLOAD"), "DOWNLOAD\r\n");
 }

@@ -5,7 +5,8 @@
 #include <vector>
 
 TEST(HexRecord, ParsesADataRecordInUpperOrLowerCase) {
-    for (const char* digits : {"10000000000102030405060708090A0B0C0D0E0F78", "10000000000102030405060708090a0b0c0d0e0f78"}) {
+    for (const char* digits :
+         {"10000000000102030405060708090A0B0C0D0E0F78", "10000000000102030405060708090a0b0c0d0e0f78"}) {
         const HexRecord record = parseHexRecord(digits);
         EXPECT_EQ(record.type, HexRecordType::Data);
         EXPECT_EQ(record.offset, 0x0000);

@@ -16,12 +16,12 @@ std::string request(std::uint8_t address, const std::string& text) {
 }
 
 const std::string kVersionFrom1 = bytesOf({
-    0x01,                                           // address
-    0x42,                                           // "B"
-    0x56, 0x45, 0x52, 0x3D, 0x31, 0x2E, 0x30,       // "VER=1.0"
-    0x0D, 0x0A,                                     // CR LF
-    0x35,                                           // CRC low
-    0xF6,                                           // CRC high
+    0x01,                                     // address
+    0x42,                                     // "B"
+    0x56, 0x45, 0x52, 0x3D, 0x31, 0x2E, 0x30, // "VER=1.0"
+    0x0D, 0x0A,                               // CR LF
+    0x35,                                     // CRC low
+    0xF6,                                     // CRC high
 });
 const std::string kOkFrom1 = bytesOf({0x01, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9B, 0x90});
 const std::string kOkFrom5 = bytesOf({0x05, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9A, 0x14});

@@ -13,7 +13,9 @@ constexpr std::size_t kMaxRequest = 600;
 // Plain framing has no CRC to resynchronise on; a line this long is noise.
 constexpr std::size_t kMaxPlainLine = 4096;
 
-std::uint16_t crcStep(std::uint16_t crc, char byte) { return crc16Update(crc, std::string(1, byte)); }
+std::uint16_t crcStep(std::uint16_t crc, char byte) {
+    return crc16Update(crc, std::string(1, byte));
+}
 
 } // namespace
 

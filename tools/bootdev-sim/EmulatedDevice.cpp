@@ -11,7 +11,9 @@ constexpr std::string_view kFormat = "FORMAT";
 constexpr std::string_view kDownload = "DOWNLOAD";
 constexpr std::string_view kVersion = "VER=";
 
-std::vector<DeviceReply> single(std::string_view text) { return {DeviceReply{std::string(text)}}; }
+std::vector<DeviceReply> single(std::string_view text) {
+    return {DeviceReply{std::string(text)}};
+}
 
 int hexDigitValue(char c) {
     if (c >= '0' && c <= '9')

@@ -20,10 +20,13 @@ std::size_t EmulatedFlash::indexOf(std::uint64_t address, std::size_t length) co
     return static_cast<std::size_t>(address - start_);
 }
 
-void EmulatedFlash::erase() { std::fill(bytes_.begin(), bytes_.end(), 0xFF); }
+void EmulatedFlash::erase() {
+    std::fill(bytes_.begin(), bytes_.end(), 0xFF);
+}
 
 void EmulatedFlash::write(std::uint64_t address, const std::vector<std::uint8_t>& data) {
-    std::copy(data.begin(), data.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(indexOf(address, data.size())));
+    std::copy(data.begin(), data.end(),
+              bytes_.begin() + static_cast<std::ptrdiff_t>(indexOf(address, data.size())));
 }
 
 bool EmulatedFlash::matches(std::uint64_t address, const std::vector<std::uint8_t>& data) const {

@@ -37,7 +37,8 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
 
 void requireDataLength(const std::vector<std::uint8_t>& data, std::size_t expected, const char* what) {
     if (data.size() != expected)
-        throw HexRecordError(std::string(what) + " record with " + std::to_string(data.size()) + " data bytes");
+        throw HexRecordError(std::string(what) + " record with " + std::to_string(data.size()) +
+                             " data bytes");
 }
 
 } // namespace

@@ -11,7 +11,9 @@
 
 namespace {
 
-[[noreturn]] void throwErrno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] void throwErrno(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
 
 void makeRaw(int fd, const std::string& what, std::optional<speed_t> speed = std::nullopt) {
     termios settings{};
@@ -33,19 +35,31 @@ void makeNonBlocking(int fd) {
 
 speed_t speedConstant(unsigned baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: throw std::system_error(std::make_error_code(std::errc::invalid_argument),
-                                     "unsupported --baud " + std::to_string(baud));
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    case 460800:
+        return B460800;
+    case 921600:
+        return B921600;
+    default:
+        throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                                "unsupported --baud " + std::to_string(baud));
     }
 }
 

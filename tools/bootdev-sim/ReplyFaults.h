@@ -22,7 +22,8 @@ struct FaultedReply {
 
 class ReplyFaults {
   public:
-    ReplyFaults(FaultSettings settings, bool modbusFraming) : settings_(settings), modbusFraming_(modbusFraming) {}
+    ReplyFaults(FaultSettings settings, bool modbusFraming)
+        : settings_(settings), modbusFraming_(modbusFraming) {}
 
     // The reply as it goes out, or nothing when it is dropped.
     std::optional<FaultedReply> apply(std::string frame);

@@ -85,17 +85,23 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
              options.flashSize = static_cast<std::uint32_t>(parseNumber("--flash-size", v, 256ull << 20));
          }},
         {"--erase-ms",
-         [&](const std::string& v) { options.eraseTime = std::chrono::milliseconds(parseCount("--erase-ms", v)); }},
-        {"--line-rate", [&](const std::string& v) { options.timing.lineRate = parseCount("--line-rate", v); }},
+         [&](const std::string& v) {
+             options.eraseTime = std::chrono::milliseconds(parseCount("--erase-ms", v));
+         }},
+        {"--line-rate",
+         [&](const std::string& v) { options.timing.lineRate = parseCount("--line-rate", v); }},
         {"--reply-delay-ms",
          [&](const std::string& v) {
              options.timing.replyDelay = std::chrono::milliseconds(parseCount("--reply-delay-ms", v));
          }},
-        {"--drop-every", [&](const std::string& v) { options.faults.dropEvery = parseCount("--drop-every", v); }},
+        {"--drop-every",
+         [&](const std::string& v) { options.faults.dropEvery = parseCount("--drop-every", v); }},
         {"--corrupt-every",
          [&](const std::string& v) { options.faults.corruptEvery = parseCount("--corrupt-every", v); }},
-        {"--glue-every", [&](const std::string& v) { options.faults.glueEvery = parseCount("--glue-every", v); }},
-        {"--stray-every", [&](const std::string& v) { options.faults.strayEvery = parseCount("--stray-every", v); }},
+        {"--glue-every",
+         [&](const std::string& v) { options.faults.glueEvery = parseCount("--glue-every", v); }},
+        {"--stray-every",
+         [&](const std::string& v) { options.faults.strayEvery = parseCount("--stray-every", v); }},
         {"--stray-bytes",
          [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},

@@ -15,8 +15,12 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 volatile std::sig_atomic_t dumpRequested = 0;
 
-void onStopSignal(int) { stopRequested = 1; }
-void onDumpSignal(int) { dumpRequested = 1; }
+void onStopSignal(int) {
+    stopRequested = 1;
+}
+void onDumpSignal(int) {
+    dumpRequested = 1;
+}
 
 // The signals stay blocked except inside ppoll, so none can slip in between a flag test and the wait.
 sigset_t installSignalHandlers() {
@@ -51,8 +55,9 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
     const auto& devices = bus.devices();
     for (std::size_t i = 0; i < devices.size(); ++i) {
         // Files are named by the address given on the command line, which a "BOOT$" does not change.
-        const std::string path = devices.size() == 1 ? *options.dumpPath
-                                                     : *options.dumpPath + "." + std::to_string(options.addresses[i]);
+        const std::string path = devices.size() == 1
+                                     ? *options.dumpPath
+                                     : *options.dumpPath + "." + std::to_string(options.addresses[i]);
         try {
             devices[i].flash().dumpTo(path);
         } catch (const std::exception& error) {
@@ -109,7 +114,8 @@ int run(const SimOptions& options) {
             if (count > 0)
                 session.receive(std::string_view(buffer, static_cast<std::size_t>(count)), SimClock::now());
             else if (count == 0 || (errno != EAGAIN && errno != EINTR))
-                throw std::system_error(count == 0 ? EIO : errno, std::generic_category(), "reading the line");
+                throw std::system_error(count == 0 ? EIO : errno, std::generic_category(),
+                                        "reading the line");
         } else if (ready > 0 && (watched.revents & (POLLERR | POLLHUP | POLLNVAL))) {
             throw std::system_error(EIO, std::generic_category(), "the line was closed");
         }
