@@ -5,41 +5,47 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <iostream>
 #include <poll.h>
+#include <sys/signalfd.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-volatile std::sig_atomic_t dumpRequested = 0;
+// SIGINT, SIGTERM and SIGHUP end the run, SIGUSR1 asks for a dump. They are blocked and read from a
+// descriptor next to the line, so a signal can never fall between a test and the wait.
+class SignalInbox {
+  public:
+    SignalInbox() {
+        sigset_t handled;
+        sigemptyset(&handled);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
+            sigaddset(&handled, signal);
+        if (sigprocmask(SIG_BLOCK, &handled, nullptr) != 0 ||
+            (fd_ = signalfd(-1, &handled, SFD_NONBLOCK)) < 0)
+            throw std::system_error(errno, std::generic_category(), "signalfd");
+    }
+    ~SignalInbox() { close(fd_); }
+    SignalInbox(const SignalInbox&) = delete;
+    SignalInbox& operator=(const SignalInbox&) = delete;
 
-void onStopSignal(int) {
-    stopRequested = 1;
-}
-void onDumpSignal(int) {
-    dumpRequested = 1;
-}
+    int fd() const { return fd_; }
 
-// The signals stay blocked except inside ppoll, so none can slip in between a flag test and the wait.
-sigset_t installSignalHandlers() {
-    sigset_t handled;
-    sigemptyset(&handled);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
-        sigaddset(&handled, signal);
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &handled, &previous);
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-    action.sa_handler = onDumpSignal;
-    sigaction(SIGUSR1, &action, nullptr);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
-        sigdelset(&previous, signal);
-    return previous;
-}
+    // Takes the signals that came; sets the two requests accordingly.
+    void collect(bool& stop, bool& dump) const {
+        signalfd_siginfo info{};
+        while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            if (info.ssi_signo == SIGUSR1)
+                dump = true;
+            else
+                stop = true;
+        }
+    }
+
+  private:
+    int fd_ = -1;
+};
 
 std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
@@ -81,34 +87,20 @@ void writeAll(int fd, const std::string& bytes, const Trace& trace) {
     }
 }
 
-int run(const SimOptions& options) {
-    const Trace trace(options.verbose ? &std::cerr : nullptr);
-    DeviceBus bus(makeDevices(options), options.modbusFraming, trace);
-    LineSession session(bus, options.timing, options.faults, trace);
-    const sigset_t waitMask = installSignalHandlers();
-    LineEndpoint line = options.devicePath ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
-                                           : LineEndpoint::openPseudoTerminal(options.linkPath);
-    std::cout << line.hostPath() << std::endl;
-
-    while (!stopRequested) {
-        if (dumpRequested) {
-            dumpRequested = 0;
-            dumpFlashes(bus, options);
-        }
-        timespec timeout{};
-        timespec* timeoutOrNone = nullptr;
+void serveLine(const LineEndpoint& line, const SignalInbox& signals, LineSession& session,
+               const DeviceBus& bus, const SimOptions& options, const Trace& trace) {
+    bool stop = false;
+    while (!stop) {
+        int timeoutMs = -1;
         if (const auto wake = session.nextWake()) {
+            // Rounded up, so that the session has always something to do when the wait ends.
             const auto wait = std::max(*wake - SimClock::now(), SimClock::duration::zero());
-            const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-            timeout.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
-            timeout.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-            timeoutOrNone = &timeout;
+            timeoutMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
         }
-        pollfd watched{line.fd(), POLLIN, 0};
-        const int ready = ppoll(&watched, 1, timeoutOrNone, &waitMask);
-        if (ready < 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "ppoll");
-        if (ready > 0 && (watched.revents & POLLIN)) {
+        pollfd watched[2]{{line.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
+        if (poll(watched, 2, timeoutMs) < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "poll");
+        if (watched[0].revents & POLLIN) {
             char buffer[4096];
             const ssize_t count = read(line.fd(), buffer, sizeof buffer);
             if (count > 0)
@@ -116,11 +108,33 @@ int run(const SimOptions& options) {
             else if (count == 0 || (errno != EAGAIN && errno != EINTR))
                 throw std::system_error(count == 0 ? EIO : errno, std::generic_category(),
                                         "reading the line");
-        } else if (ready > 0 && (watched.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        } else if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             throw std::system_error(EIO, std::generic_category(), "the line was closed");
         }
         for (const std::string& bytes : session.service(SimClock::now()))
             writeAll(line.fd(), bytes, trace);
+        bool dump = false;
+        signals.collect(stop, dump);
+        if (dump)
+            dumpFlashes(bus, options);
+    }
+}
+
+int run(const SimOptions& options) {
+    const Trace trace(options.verbose ? &std::cerr : nullptr);
+    DeviceBus bus(makeDevices(options), options.modbusFraming, trace);
+    LineSession session(bus, options.timing, options.faults, trace);
+    const SignalInbox signals;
+    LineEndpoint line = options.devicePath ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
+                                           : LineEndpoint::openPseudoTerminal(options.linkPath);
+    std::cout << line.hostPath() << std::endl;
+
+    try {
+        serveLine(line, signals, session, bus, options, trace);
+    } catch (...) {
+        // A line that fails (a serial adapter pulled out) must not cost the flash image of the run.
+        dumpFlashes(bus, options);
+        throw;
     }
     dumpFlashes(bus, options);
     return 0;
