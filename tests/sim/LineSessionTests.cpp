@@ -88,8 +88,10 @@ TEST(DeviceBusLine, FormatGoesOutAtOnceAndItsOkAfterTheEraseTime) {
     ASSERT_EQ(first.size(), 1u);
     EXPECT_NE(first[0].find("FORMAT"), std::string::npos);
     ASSERT_EQ(line.session.nextWake(), line.now + 30ms);
+    // A request that comes during the erase is answered after it, not before.
+    EXPECT_EQ(line.ask(request(1, "BOOTi")), Writes{});
     EXPECT_EQ(line.advanceTo(line.now + 29ms), Writes{});
-    EXPECT_EQ(line.advanceTo(line.now + 1ms), Writes{kOkFrom1});
+    EXPECT_EQ(line.advanceTo(line.now + 1ms), (Writes{kOkFrom1, kVersionFrom1}));
     EXPECT_FALSE(line.session.nextWake().has_value());
 }
 

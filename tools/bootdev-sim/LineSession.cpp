@@ -37,10 +37,13 @@ void LineSession::decodeDueInput(SimClock::time_point now) {
         input_.pop_front();
         const std::size_t discardedBefore = decoder_.discardedBytes();
         for (const BusRequest& request : decoder_.feed(chunk.bytes)) {
-            SimClock::time_point due = chunk.at + timing_.replyDelay;
+            // A device answers its requests in order: a reply never overtakes one still waiting for
+            // an erase to finish.
+            SimClock::time_point due = std::max(chunk.at + timing_.replyDelay, lastReplyDue_);
             for (TimedFrame& frame : bus_.handle(request)) {
                 due += frame.after;
                 scheduled_.emplace(due, std::move(frame.bytes));
+                lastReplyDue_ = due;
             }
         }
         if (decoder_.discardedBytes() != discardedBefore)

@@ -57,6 +57,7 @@ class LineSession {
     std::deque<Chunk> input_;
     SimClock::time_point receiveLineFree_{};
     std::multimap<SimClock::time_point, std::string> scheduled_;
+    SimClock::time_point lastReplyDue_{};
     std::optional<Chunk> held_;
     std::deque<Chunk> outgoing_;
     std::optional<SimClock::time_point> sendingSince_;

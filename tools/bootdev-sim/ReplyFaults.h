@@ -28,11 +28,11 @@ class ReplyFaults {
     // The reply as it goes out, or nothing when it is dropped.
     std::optional<FaultedReply> apply(std::string frame);
 
+  private:
     // The one byte a corrupted reply has changed: the first letter of its text, turned to the other case,
     // so that in plain framing no keyword survives and in Modbus RTU framing the CRC no longer matches.
     std::size_t corruptedIndex() const { return modbusFraming_ ? 2 : 0; }
 
-  private:
     static bool hits(unsigned every, std::uint64_t number) { return every != 0 && number % every == 0; }
 
     FaultSettings settings_;
