@@ -1,0 +1,38 @@
+#include "SimOptions.h"
+
+#include <gtest/gtest.h>
+
+using Arguments = std::vector<std::string>;
+
+TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
+    const SimOptions options = parseSimOptions({"--address", "3,5,9", "--flash-start", "0x08000000",
+                                                "--flash-size", "64K", "--erase-ms", "5", "--line-rate",
+                                                "115200", "--drop-every", "4", "--glue-every", "2"});
+    EXPECT_EQ(options.addresses, (std::vector<std::uint8_t>{3, 5, 9}));
+    EXPECT_EQ(options.flashStart, 0x0800'0000u);
+    EXPECT_EQ(options.flashSize, 64u * 1024);
+    EXPECT_EQ(options.eraseTime, std::chrono::milliseconds(5));
+    EXPECT_EQ(options.timing.lineRate, 115200u);
+    EXPECT_EQ(options.faults.dropEvery, 4u);
+    EXPECT_EQ(options.faults.glueEvery, 2u);
+    EXPECT_TRUE(options.modbusFraming);
+}
+
+TEST(SimOptions, RefusesWhatCannotWork) {
+    const Arguments refused[] = {
+        {"--address", "0"},                                      // broadcast address
+        {"--address", "256"},                                    // not a byte
+        {"--address", "3,,5"},                                   // empty list item
+        {"--address", "5,5"},                                    // two devices at one address
+        {"--plain", "--address", "3,5"},                         // no addresses without framing
+        {"--version", "1.0 OK"},                                 // a keyword the host would act on
+        {"--flash-start", "0xFFFF0000", "--flash-size", "128K"}, // past the 32-bit space
+        {"--flash-size", "0"},
+        {"--link", "a", "--device", "b"},
+        {"--drop-every"}, // value missing
+        {"--drop-every", "-1"},
+        {"--frobnicate"},
+    };
+    for (const Arguments& arguments : refused)
+        EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();
+}
