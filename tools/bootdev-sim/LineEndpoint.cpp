@@ -111,7 +111,8 @@ LineEndpoint LineEndpoint::openPseudoTerminal(const std::optional<std::string>& 
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
         throwErrno("openpty");
-    std::string slavePath = ttyname(slave) ? ttyname(slave) : "";
+    const char* name = ttyname(slave);
+    const std::string slavePath = name ? name : "";
     LineEndpoint endpoint(master, slave, slavePath, std::nullopt);
     if (slavePath.empty())
         throwErrno("ttyname");
