@@ -40,6 +40,7 @@ TEST(MainWindowAtStart, ShowsTheDesignValues) {
     EXPECT_EQ(t.window.size(), QSize(397, 123));
     EXPECT_EQ(t.window.minimumSize(), t.window.maximumSize());
 
+    EXPECT_EQ(t.window.findChild<QLineEdit*>("txt(0)"), ui.txt0);
     EXPECT_EQ(ui.txt0->text(), "COM3");
     EXPECT_EQ(ui.Text1->text(), "");
     EXPECT_EQ(ui.Text2->text(), "10");

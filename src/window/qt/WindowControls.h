@@ -70,7 +70,11 @@ struct WindowControls {
 
   private:
     static std::size_t index(Control control) { return static_cast<std::size_t>(control); }
-    void keep(Control control, QWidget* widget) { widgets[index(control)] = widget; }
+    // The object name is the control's design name, for finding it in tools and tests.
+    void keep(Control control, QWidget* widget, const char* name) {
+        widget->setObjectName(QString::fromLatin1(name));
+        widgets[index(control)] = widget;
+    }
     void setTabOrder();
 
     std::array<QWidget*, kControlOrder.size()> widgets{};
