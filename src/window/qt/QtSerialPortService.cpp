@@ -58,6 +58,9 @@ void QtSerialPortService::setPortOpen(bool open) {
         port.close();
         throw PortError(portName + ": " + why);
     }
+    // A freshly opened port starts empty, as a real line does: bytes left in the driver from
+    // before the open (a pseudo-terminal keeps them) belong to nobody's request.
+    port.clear(QSerialPort::AllDirections);
 }
 
 bool QtSerialPortService::portOpen() const { return port.isOpen(); }
