@@ -3,7 +3,7 @@
 #include "EmulatorProcess.h"
 #include "WindowUnderTest.h"
 
-TEST(Connection, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
+TEST(EndToEndConnection, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
     EmulatorProcess device({"--address", "5", "--version", "2.7"});
     WindowUnderTest window;
     auto& ui = window.ui();
@@ -21,7 +21,7 @@ TEST(Connection, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
 
 // The new address goes out as two hexadecimal digits (12 as 0C); the device answers there only
 // once it has really taken them.
-TEST(Connection, SetAddrMovesTheDeviceAndTheNextOpeningFindsItThere) {
+TEST(EndToEndConnection, SetAddrMovesTheDeviceAndTheNextOpeningFindsItThere) {
     EmulatorProcess device({"--address", "5"});
     WindowUnderTest window;
     auto& ui = window.ui();

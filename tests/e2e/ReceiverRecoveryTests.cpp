@@ -60,12 +60,12 @@ void expectTransferSurvives(const QStringList& faults, const QString& evidenceIn
 
 // "FORMAT" and the "OK" after the erase reach the host in one write: both frames are in the
 // buffer together and each must be handed over in turn.
-TEST(ReceiverRecovery, TwoRepliesGluedIntoOneWriteAreBothTaken) {
+TEST(EndToEndReceiverRecovery, TwoRepliesGluedIntoOneWriteAreBothTaken) {
     expectTransferSurvives({"--glue-every", "3"}, "glued two replies into one write");
 }
 
 // Zero bytes in front of every other reply, as a bus transceiver makes them when it turns round.
-TEST(ReceiverRecovery, StrayBytesBeforeRepliesAreSkipped) {
+TEST(EndToEndReceiverRecovery, StrayBytesBeforeRepliesAreSkipped) {
     expectTransferSurvives({"--stray-every", "2", "--stray-bytes", "3"});
 }
 
@@ -73,7 +73,7 @@ TEST(ReceiverRecovery, StrayBytesBeforeRepliesAreSkipped) {
 // The corrupted "FORMAT" must not block the "OK" behind it. The corrupted "OK" stalls the transfer,
 // which the device alone paces; that cannot be told from a slow device, so the host waits. The
 // receiver must still take the next good reply behind the corrupted one.
-TEST(ReceiverRecovery, AGoodReplyBehindACorruptedOneIsTaken) {
+TEST(EndToEndReceiverRecovery, AGoodReplyBehindACorruptedOneIsTaken) {
     FaultRun run;
     ASSERT_TRUE(run.dir.isValid());
     EmulatorProcess device(run.emulatorOptions({"--corrupt-every", "3"}));

@@ -21,7 +21,7 @@ std::string firstDifference(const std::vector<std::uint8_t>& actual,
 
 } // namespace
 
-TEST(Transfer, DownloadAndVerifyEndGreenWithTheFlashHoldingExactlyTheImage) {
+TEST(EndToEndTransfer, DownloadAndVerifyEndGreenWithTheFlashHoldingExactlyTheImage) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const FirmwareImage image = sampleFirmware();
@@ -50,7 +50,7 @@ TEST(Transfer, DownloadAndVerifyEndGreenWithTheFlashHoldingExactlyTheImage) {
     EXPECT_TRUE(flash == image.flash) << "first difference: " << firstDifference(flash, image.flash);
 }
 
-TEST(Transfer, ARecordWithABadChecksumStopsTheDownloadOnARedErrorBar) {
+TEST(EndToEndTransfer, ARecordWithABadChecksumStopsTheDownloadOnARedErrorBar) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     std::vector<std::string> lines = sampleFirmware().lines;
