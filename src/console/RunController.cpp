@@ -27,15 +27,13 @@ std::string secondsText(double seconds) {
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
-    : options(options), view(view), form(form), activity(activity), output(std::move(output)) {
+    : options(options), view(view), form(form), activity(activity), output(std::move(output)),
+      tmrComm(std::chrono::milliseconds(options.pollMs), [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }) {
     timer3.setInterval(kConnectionTickMs);
-    tmrComm.setInterval(options.pollMs);
-    tmrComm.setTimerType(Qt::PreciseTimer);
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&timer3, &QTimer::timeout, [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
-    QObject::connect(&tmrComm, &QTimer::timeout, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); });
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
-    // Starting a running QTimer restarts its interval, as the window's timer does.
+    // Starting a running timer restarts its interval, as the window's timer does.
     view.onTimer3Switched = [this](bool on) { on ? timer3.start() : timer3.stop(); };
     view.onTMRCommSwitched = [this](bool on) { on ? tmrComm.start() : tmrComm.stop(); };
 

@@ -10,6 +10,7 @@
 
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
+#include "console/PollTicker.h"
 #include "console/ConsoleView.h"
 #include "console/ProgressReporter.h"
 #include "console/RunResult.h"
@@ -63,7 +64,7 @@ private:
 
     QEventLoop loop;
     QTimer timer3;
-    QTimer tmrComm;
+    PollTicker tmrComm;
     QTimer stallWatch;
 
     Phase phase = Phase::Connecting;

@@ -18,9 +18,9 @@ std::string TracingPort::describe(const std::string& bytes) {
 }
 
 void TracingPort::trace(const std::string& what) {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%9lld ms ", static_cast<long long>(elapsed.count()));
+    std::snprintf(stamp, sizeof stamp, "%11.3f ms ", elapsed.count());
     writeLine(stamp + what);
 }
 
