@@ -42,7 +42,7 @@ void expectTransferSurvives(const QStringList& faults, const QString& evidenceIn
     WindowUnderTest window;
     auto& ui = window.ui();
     window.fileToChoose = run.hexPath();
-    connectWithOneProbe(window, device);
+    ASSERT_NO_FATAL_FAILURE(connectWithOneProbe(window, device));
 
     ui.Command3->click();
 
@@ -80,7 +80,7 @@ TEST(EndToEndReceiverRecovery, AGoodReplyBehindACorruptedOneIsTaken) {
     WindowUnderTest window;
     auto& ui = window.ui();
     window.fileToChoose = run.hexPath();
-    connectWithOneProbe(window, device);
+    ASSERT_NO_FATAL_FAILURE(connectWithOneProbe(window, device));
 
     ui.Command3->click();
 
