@@ -82,3 +82,31 @@ TEST(EndToEndTransfer, ARecordWithABadChecksumStopsTheDownloadOnARedErrorBar) {
     EXPECT_EQ(ui.vbalProgressBar1->text(), "ERROR");
     EXPECT_EQ(ui.vbalProgressBar1->value(), kBadRecord);
 }
+
+// At 9600 baud a reply takes about 8 ms to cross the line, so the 20 ms poll often finds only part
+// of it: the receiver must put the pieces together.
+TEST(EndToEndTransfer, OnAPaced9600BaudLineRepliesArrivingInPiecesAreAssembled) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const FirmwareImage image = sampleFirmware();
+    const std::string hexPath = dir.filePath("firmware.hex").toStdString();
+    writeWithoutFinalLineEnd(hexPath, image.lines);
+    const QString dumpPath = dir.filePath("flash.bin");
+
+    EmulatorProcess device(QStringList{"--address", "5", "--line-rate", "9600", "--dump", dumpPath} +
+                           flashOptions(image.layout));
+    WindowUnderTest window;
+    auto& ui = window.ui();
+    window.fileToChoose = hexPath;
+    ui.Option1->setChecked(true);
+    window.open(device.portPath(), "5");
+    ASSERT_TRUE(window.waitForReady()) << window.messageTexts();
+
+    ui.Command3->click();
+
+    ASSERT_TRUE(window.waitForTransferEnd())
+        << "bar: " << ui.vbalProgressBar1->text().toStdString() << " at " << ui.vbalProgressBar1->value();
+    EXPECT_EQ(ui.vbalProgressBar1->text(), "END");
+    ASSERT_TRUE(device.stop());
+    EXPECT_TRUE(readWholeFile(dumpPath.toStdString()) == image.flash);
+}
