@@ -52,22 +52,20 @@ for _ in $(seq 100); do [ -s "$work/emulator.out" ] && break; sleep 0.1; done
 port=$(head -n1 "$work/emulator.out")
 [ -n "$port" ] || { echo "the emulator printed no port" >&2; exit 1; }
 
-# Runs one download and verify; prints wall milliseconds and host CPU milliseconds.
+# Runs one download and verify; prints wall and host CPU time (user + system) in milliseconds.
 run() {
-    local start end cpu_before cpu_after
-    cpu_before=$(awk '{print $15 + $16}' /proc/$$/stat)
-    start=$(date +%s%N)
-    "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --json > "$work/result.json" 2>/dev/null ||
+    local TIMEFORMAT='%R %U %S' timing real user sys
+    timing=$({ time "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --json \
+        > "$work/result.json" 2>/dev/null; } 2>&1) ||
         { echo "bootflash failed: $(cat "$work/result.json")" >&2; exit 1; }
-    end=$(date +%s%N)
-    cpu_after=$(awk '{print $15 + $16}' /proc/$$/stat)
     grep -q '"records":'"$records"',' "$work/result.json" ||
         { echo "unexpected result: $(cat "$work/result.json")" >&2; exit 1; }
-    echo $(( (end - start) / 1000000 )) $(( (cpu_after - cpu_before) * 1000 / $(getconf CLK_TCK) ))
+    read -r real user sys <<< "$timing"
+    awk -v r="$real" -v u="$user" -v s="$sys" 'BEGIN { printf "%d %d\n", r * 1000, (u + s) * 1000 }'
 }
 
-read -r wall_default cpu_default < <(run)
-read -r wall_fast cpu_fast < <(run --poll-ms 1)
+read -r wall_default cpu_default < <(run) && [ -n "${wall_default:-}" ] || exit 1
+read -r wall_fast cpu_fast < <(run --poll-ms 1) && [ -n "${wall_fast:-}" ] || exit 1
 
 awk -v bytes="$line_bytes" -v records="$records" -v baud="$baud" \
     -v wd="$wall_default" -v cd="$cpu_default" -v wf="$wall_fast" -v cf="$cpu_fast" 'BEGIN {

@@ -122,12 +122,13 @@ bool RunController::handleMessages(Source source) {
 }
 
 void RunController::onConnected() {
-    result.address = currentAddress();
     if (options.operation == Operation::Scan) {
+        // A scan has no one address: each device found is listed with its own.
         recordFoundDevice();
         call(Source::Click, &frmSerial::Command1_Click);
         return;
     }
+    result.address = currentAddress();
     // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
     // found address in the box is used as a plain address.
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {

@@ -185,7 +185,9 @@ TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::string port = startEmulator({"--address", "3,5,9"});
     const ProgramRun run = flash({"scan", "--port", port, "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const auto& devices = jsonOf(run).arrays.at("devices");
+    const JsonObject json = jsonOf(run);
+    EXPECT_EQ(json.values.at("address"), "null");
+    const auto& devices = json.arrays.at("devices");
     ASSERT_EQ(devices.size(), 3u) << run.out;
     EXPECT_EQ(devices[0].values.at("address"), "3");
     EXPECT_EQ(devices[1].values.at("address"), "5");
