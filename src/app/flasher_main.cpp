@@ -37,8 +37,8 @@ int runOperation(const CliOptions& options, int argc, char** argv) {
 #endif
     QCoreApplication app(argc, argv);
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
-                               [](const std::string& text) { writeTo(stderr, text); }, isatty(STDERR_FILENO) == 1,
-                               kProgramName};
+                               [](const std::string& text) { writeTo(stderr, text); },
+                               isatty(STDERR_FILENO) == 1, kProgramName};
 
     QtSerialPortService serialPort;
     ActivityWatchingPort activity(serialPort);
@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     try {
         options = parseCommandLine(arguments);
     } catch (const UsageError& error) {
-        writeTo(stderr, std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName + " --help'.\n");
+        writeTo(stderr,
+                std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName + " --help'.\n");
         // A script that asked for JSON gets its object even when the command line was wrong.
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
             RunResult result;

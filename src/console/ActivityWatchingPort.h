@@ -7,7 +7,7 @@
 // Remembers when bytes last went out or came in, so the run can tell a silent device from a
 // slow transfer without looking into frames.
 class ActivityWatchingPort final : public PortDecorator {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     using PortDecorator::PortDecorator;
@@ -19,7 +19,7 @@ public:
     Clock::time_point lastActivity() const { return lastTraffic; }
     long long bytesReceived() const { return received; }
 
-private:
+  private:
     Clock::time_point lastTraffic = Clock::now();
     long long received = 0;
 };

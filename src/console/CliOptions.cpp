@@ -35,13 +35,14 @@ double seconds(const std::string& text, const std::string& what) {
         used = 0;
     }
     if (text.empty() || used != text.size() || !(value > 0) || value > 3600)
-        throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text + "\"");
+        throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
+                         "\"");
     return value;
 }
 
 // Walks the arguments, splitting "--name=value" and taking the value of "--name value".
 class ArgumentReader {
-public:
+  public:
     explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments(arguments) {}
 
     bool done() const { return next >= arguments.size(); }
@@ -72,7 +73,7 @@ public:
             throw UsageError(option + " takes no value");
     }
 
-private:
+  private:
     const std::vector<std::string>& arguments;
     std::size_t next = 0;
     std::optional<std::string> pendingValue;
@@ -153,7 +154,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string helpText(const std::string& programName) {
-    return "Usage: " + programName + " OPERATION [OPTIONS]\n"
+    return "Usage: " + programName +
+           " OPERATION [OPTIONS]\n"
            "Flashes and queries a board's serial bootloader without a window.\n"
            "\n"
            "Operations (one per call):\n"

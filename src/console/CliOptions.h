@@ -27,7 +27,7 @@ struct CliOptions {
 
 // A command line that makes no sense; the text says what is wrong.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -10,7 +10,9 @@ ConsoleView::ConsoleView() {
     enabledStates[Control::BTNCloseCom] = false;
 }
 
-void ConsoleView::selectSpeed(int baud) { selectedOption = baud == 9600 ? 1 : baud == 19200 ? 2 : 3; }
+void ConsoleView::selectSpeed(int baud) {
+    selectedOption = baud == 9600 ? 1 : baud == 19200 ? 2 : 3;
+}
 
 void ConsoleView::setLabel2Caption(const std::string& caption) {
     label2Caption = caption;
@@ -49,9 +51,12 @@ void ConsoleView::setTMRCommEnabled(bool enabled) {
 std::string ConsoleView::tag(Control control) const {
     switch (control) {
     case Control::txt0:
-    case Control::BTNOpenCom: return "NO";
-    case Control::BTNCloseCom: return "NC";
-    default: return {};
+    case Control::BTNOpenCom:
+        return "NO";
+    case Control::BTNCloseCom:
+        return "NC";
+    default:
+        return {};
     }
 }
 
@@ -60,7 +65,8 @@ bool ConsoleView::isEnabled(Control control) const {
     return found == enabledStates.end() || found->second;
 }
 
-void ConsoleView::msgBox(const std::string& text, Icon icon, const std::string& title, const std::string& detail) {
+void ConsoleView::msgBox(const std::string& text, Icon icon, const std::string& title,
+                         const std::string& detail) {
     shownMessages.push_back({text, icon, title, detail});
 }
 
@@ -74,4 +80,6 @@ std::string ConsoleView::messageLine(const Message& message) {
     return line;
 }
 
-void ConsoleView::pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void ConsoleView::pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

@@ -12,7 +12,7 @@
 // dialog "chooses" the file named on the command line; the two timers are switched through the
 // callbacks that the run controller installs.
 class ConsoleView final : public FormView {
-public:
+  public:
     struct Message {
         std::string text;
         Icon icon;
@@ -78,13 +78,14 @@ public:
     std::string tag(Control control) const override;
     bool isEnabled(Control control) const override;
     void setEnabled(Control control, bool enabled) override { enabledStates[control] = enabled; }
-    void msgBox(const std::string& text, Icon icon, const std::string& title, const std::string& detail) override;
+    void msgBox(const std::string& text, Icon icon, const std::string& title,
+                const std::string& detail) override;
     void pause(int ms) override;
 
     // A message box as one line: the title, when it has one, then the text and the detail.
     static std::string messageLine(const Message& message);
 
-private:
+  private:
     struct Bar {
         std::string text = "NO FILE";
         Colour colour = colours::Blue;

@@ -12,4 +12,6 @@ enum class ExitCode : int {
     Stall = 7,
 };
 
-inline int toInt(ExitCode code) { return static_cast<int>(code); }
+inline int toInt(ExitCode code) {
+    return static_cast<int>(code);
+}

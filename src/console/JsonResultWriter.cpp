@@ -4,14 +4,22 @@
 
 const char* outcomeName(ExitCode code) {
     switch (code) {
-    case ExitCode::Success: return "success";
-    case ExitCode::InternalError: return "internal-error";
-    case ExitCode::BadUsage: return "bad-usage";
-    case ExitCode::PortNotAvailable: return "port-not-available";
-    case ExitCode::NoDevice: return "no-device";
-    case ExitCode::FileError: return "file-error";
-    case ExitCode::DeviceError: return "device-error";
-    case ExitCode::Stall: return "stall";
+    case ExitCode::Success:
+        return "success";
+    case ExitCode::InternalError:
+        return "internal-error";
+    case ExitCode::BadUsage:
+        return "bad-usage";
+    case ExitCode::PortNotAvailable:
+        return "port-not-available";
+    case ExitCode::NoDevice:
+        return "no-device";
+    case ExitCode::FileError:
+        return "file-error";
+    case ExitCode::DeviceError:
+        return "device-error";
+    case ExitCode::Stall:
+        return "stall";
     }
     return "unknown";
 }
@@ -20,13 +28,27 @@ std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c >= 0x7F) {
                 char escaped[8];

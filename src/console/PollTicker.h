@@ -13,7 +13,7 @@
 // almost every record. Elsewhere a precise QTimer. Starting a running ticker restarts its
 // interval, as the window's timer does.
 class PollTicker {
-public:
+  public:
     PollTicker(std::chrono::milliseconds interval, std::function<void()> onTick);
     ~PollTicker();
     PollTicker(const PollTicker&) = delete;
@@ -22,7 +22,7 @@ public:
     void start();
     void stop();
 
-private:
+  private:
     std::chrono::milliseconds interval;
     std::function<void()> onTick;
     int timerFd = -1;

@@ -4,7 +4,7 @@
 
 // Forwards every operation to another port service; decorators override only what they watch.
 class PortDecorator : public SerialPortService {
-public:
+  public:
     explicit PortDecorator(SerialPortService& inner) : inner(inner) {}
 
     void setSettings(const std::string& settings) override { inner.setSettings(settings); }
@@ -16,6 +16,6 @@ public:
     std::string input() override { return inner.input(); }
     void output(const std::string& bytes) override { inner.output(bytes); }
 
-protected:
+  protected:
     SerialPortService& inner;
 };

@@ -12,8 +12,9 @@ constexpr auto kPlainLineEvery = std::chrono::seconds(1);
 std::string formatProgress(const ProgressState& state, std::optional<double> recordsPerSecond) {
     char line[160];
     const double percent = state.maximum > 0 ? 100.0 * state.value / state.maximum : 0.0;
-    int used = std::snprintf(line, sizeof line, "%-8s %5d/%-5d %5.1f%%", state.stage.empty() ? "-" : state.stage.c_str(),
-                             state.value, state.maximum, percent);
+    int used =
+        std::snprintf(line, sizeof line, "%-8s %5d/%-5d %5.1f%%",
+                      state.stage.empty() ? "-" : state.stage.c_str(), state.value, state.maximum, percent);
     if (recordsPerSecond && *recordsPerSecond > 0) {
         const long long left = static_cast<long long>(state.recordsRemaining / *recordsPerSecond + 0.5);
         std::snprintf(line + used, sizeof line - used, "  %7.1f rec/s  %lld:%02lld left", *recordsPerSecond,

@@ -7,11 +7,11 @@
 
 // Where a transfer stands, as the progress bar shows it plus what is left after this pass.
 struct ProgressState {
-    std::string stage;         // the bar's text: "DOWNLOAD", "VERIFY", "END", "ERROR", ...
-    int value = 0;             // records of this pass sent
-    int maximum = 0;           // records in the file
-    int recordsSent = 0;       // since the transfer started, all passes
-    int recordsRemaining = 0;  // this pass and the passes still to come
+    std::string stage;        // the bar's text: "DOWNLOAD", "VERIFY", "END", "ERROR", ...
+    int value = 0;            // records of this pass sent
+    int maximum = 0;          // records in the file
+    int recordsSent = 0;      // since the transfer started, all passes
+    int recordsRemaining = 0; // this pass and the passes still to come
 };
 
 // One progress line: "VERIFY  1200/9000  13.3%  410.2 rec/s  0:19 left".
@@ -20,7 +20,7 @@ std::string formatProgress(const ProgressState& state, std::optional<double> rec
 // Shows progress on standard error: redrawn in place on a terminal, as plain lines about once
 // a second (and at every change of stage) when standard error goes to a file or a pipe.
 class ProgressReporter {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     ProgressReporter(bool terminal, std::function<void(const std::string&)> write);
@@ -29,7 +29,7 @@ public:
     // Ends a line redrawn in place, so later output starts on a fresh line.
     void finish();
 
-private:
+  private:
     void draw(const ProgressState& state, Clock::time_point now);
 
     bool terminal;

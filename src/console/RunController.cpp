@@ -28,10 +28,12 @@ std::string secondsText(double seconds) {
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
-      tmrComm(std::chrono::milliseconds(options.pollMs), [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }) {
+      tmrComm(std::chrono::milliseconds(options.pollMs),
+              [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }) {
     timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
-    QObject::connect(&timer3, &QTimer::timeout, [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
+    QObject::connect(&timer3, &QTimer::timeout,
+                     [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
     // Starting a running timer restarts its interval, as the window's timer does.
     view.onTimer3Switched = [this](bool on) { on ? timer3.start() : timer3.stop(); };
@@ -87,10 +89,15 @@ void RunController::afterEvent(Source source) {
             onConnected();
         }
         break;
-    case Phase::Transferring: watchTransfer(); break;
+    case Phase::Transferring:
+        watchTransfer();
+        break;
     case Phase::AwaitingReply:
-    case Phase::ConfirmingNewAddress: watchReply(); break;
-    case Phase::Finished: break;
+    case Phase::ConfirmingNewAddress:
+        watchReply();
+        break;
+    case Phase::Finished:
+        break;
     }
 }
 
@@ -104,7 +111,9 @@ bool RunController::handleMessages(Source source) {
     const std::string line = view.messageLine(message);
 
     switch (source) {
-    case Source::Open: finish(ExitCode::PortNotAvailable, line); return true;
+    case Source::Open:
+        finish(ExitCode::PortNotAvailable, line);
+        return true;
     case Source::ConnectionTick:
         if (options.operation == Operation::Scan) {
             finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success,
@@ -115,9 +124,12 @@ bool RunController::handleMessages(Source source) {
         finish(ExitCode::NoDevice, line);
         return true;
     case Source::Load:
-        finish(message.icon == FormView::Icon::Critical ? ExitCode::FileError : ExitCode::InternalError, line);
+        finish(message.icon == FormView::Icon::Critical ? ExitCode::FileError : ExitCode::InternalError,
+               line);
         return true;
-    default: finish(ExitCode::InternalError, line); return true;
+    default:
+        finish(ExitCode::InternalError, line);
+        return true;
     }
 }
 
@@ -150,8 +162,8 @@ void RunController::clickOperation() {
         phase = Phase::Transferring;
         barAdvancesAtStart = view.barAdvances();
         progress.emplace(output.errIsTerminal && !options.trace, output.err);
-        call(Source::Load,
-             options.operation == Operation::Download ? &frmSerial::Command3_Click : &frmSerial::Command2_Click);
+        call(Source::Load, options.operation == Operation::Download ? &frmSerial::Command3_Click
+                                                                    : &frmSerial::Command2_Click);
         break;
     case Operation::Version:
         phase = Phase::AwaitingReply;
@@ -165,7 +177,8 @@ void RunController::clickOperation() {
         phase = Phase::AwaitingReply;
         call(Source::Click, &frmSerial::Command1_Click);
         break;
-    case Operation::Scan: break;
+    case Operation::Scan:
+        break;
     }
 }
 
@@ -181,9 +194,9 @@ void RunController::watchTransfer() {
     result.records = view.barAdvances() - barAdvancesAtStart;
     if (stage == "END") {
         ++result.passes;
-        finish(ExitCode::Success, "END: " + std::to_string(form.RecordCount) + " records " +
-                                      (options.operation == Operation::Download ? "downloaded and verified"
-                                                                                : "verified"));
+        finish(ExitCode::Success,
+               "END: " + std::to_string(form.RecordCount) + " records " +
+                   (options.operation == Operation::Download ? "downloaded and verified" : "verified"));
     } else if (stage == "ERROR") {
         finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + lastRecordDescription());
     } else if (progress) {
@@ -213,7 +226,8 @@ void RunController::watchReply() {
                                           withoutLineEnd(view.text8()));
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -225,7 +239,8 @@ void RunController::watchStall() {
     if (now - quietSince < std::chrono::duration<double>(options.stallTimeoutSeconds))
         return;
 
-    const std::string silence = "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
+    const std::string silence =
+        "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
     if (phase == Phase::Transferring) {
         finish(ExitCode::Stall, silence + " after " + lastRecordDescription());
     } else if (phase == Phase::ConfirmingNewAddress) {
@@ -266,7 +281,8 @@ void RunController::finish(ExitCode code, std::string message) {
     result.exitCode = code;
     result.message = message;
     result.durationMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
 
     const bool replyIsResult = code == ExitCode::Success && (options.operation == Operation::Version ||
                                                              options.operation == Operation::Install ||

@@ -10,8 +10,8 @@
 
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
-#include "console/PollTicker.h"
 #include "console/ConsoleView.h"
+#include "console/PollTicker.h"
 #include "console/ProgressReporter.h"
 #include "console/RunResult.h"
 #include "window/frmSerial.h"
@@ -29,14 +29,14 @@ struct ConsoleOutput {
 // operation's button once the device answered, and watches the controls to tell how it ended.
 // It makes no protocol decision of its own; it only adds the stall watch the window lacks.
 class RunController {
-public:
-    RunController(const CliOptions& options, ConsoleView& view, frmSerial& form, ActivityWatchingPort& activity,
-                  ConsoleOutput output);
+  public:
+    RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
+                  ActivityWatchingPort& activity, ConsoleOutput output);
 
     // Runs the event loop until the operation has ended; the port is closed on return.
     RunResult run();
 
-private:
+  private:
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
     // Which handler ran, so a message box can be told apart by its source.
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };

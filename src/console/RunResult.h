@@ -19,7 +19,7 @@ struct RunResult {
     int records = 0;            // records sent, both passes together
     int passes = 0;             // passes finished: download, then verify
     ExitCode exitCode = ExitCode::Success;
-    std::string message;        // why the run failed, or the reply it got
+    std::string message; // why the run failed, or the reply it got
     long long durationMs = 0;
     std::vector<Device> devices; // scan only
 };

@@ -6,9 +6,10 @@
 #include "console/PortDecorator.h"
 
 // Writes every frame sent and every chunk received as one line: milliseconds since the run
-// started (to the microsecond, since records are a few milliseconds apart), direction, length, the bytes in hex and as text (non-printable bytes as '.').
+// started (to the microsecond, since records are a few milliseconds apart), direction, length, the bytes in
+// hex and as text (non-printable bytes as '.').
 class TracingPort final : public PortDecorator {
-public:
+  public:
     TracingPort(SerialPortService& inner, std::function<void(const std::string&)> writeLine);
 
     void setSettings(const std::string& settings) override;
@@ -21,7 +22,7 @@ public:
     // "01 42 4F 4B D5 CB  |.BOK..|"
     static std::string describe(const std::string& bytes);
 
-private:
+  private:
     void trace(const std::string& what);
 
     std::function<void(const std::string&)> writeLine;

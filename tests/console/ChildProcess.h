@@ -21,7 +21,7 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 
 // A program started in the background whose first line of standard output is read at once.
 class BackgroundProgram {
-public:
+  public:
     BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments);
     ~BackgroundProgram();
     BackgroundProgram(const BackgroundProgram&) = delete;
@@ -31,7 +31,7 @@ public:
     // Ends it with SIGTERM and waits; returns its exit code (-1 if it had to be killed).
     int stop();
 
-private:
+  private:
     pid_t pid = -1;
     int outFd = -1;
     std::string line;

@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
+#include "JsonFields.h"
 #include "console/CliOptions.h"
 #include "console/JsonResultWriter.h"
 #include "console/ProgressReporter.h"
 #include "console/TracingPort.h"
-#include "JsonFields.h"
 
 namespace {
 
-CliOptions parse(std::vector<std::string> words) { return parseCommandLine(words); }
+CliOptions parse(std::vector<std::string> words) {
+    return parseCommandLine(words);
+}
 
 TEST(CommandLine, DefaultsAreTheWindowsStartValues) {
     const CliOptions options = parse({"version"});
@@ -21,8 +23,9 @@ TEST(CommandLine, DefaultsAreTheWindowsStartValues) {
 }
 
 TEST(CommandLine, ReadsOptionsInBothForms) {
-    const CliOptions options = parse({"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain",
-                                      "--address=7", "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"});
+    const CliOptions options =
+        parse({"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
+               "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"});
     EXPECT_EQ(options.operation, Operation::Download);
     EXPECT_EQ(options.file, "fw.hex");
     EXPECT_EQ(options.port, "/dev/ttyUSB0");
@@ -65,8 +68,8 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     EXPECT_TRUE(parse({"--help"}).help);
     const std::string help = helpText("bootflash");
     for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
-                             "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout", "--trace",
-                             "--json", "3  port not available", "7  stall"})
+                             "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
+                             "--trace", "--json", "3  port not available", "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
@@ -103,7 +106,10 @@ TEST(JsonResult, UnknownAddressIsNull) {
 }
 
 TEST(Trace, ShowsBytesInHexAndAsText) {
-    EXPECT_EQ(TracingPort::describe(std::string("\x01" "BOK\xD5\xCB", 6)), "01 42 4F 4B D5 CB  |.BOK..|");
+    EXPECT_EQ(TracingPort::describe(std::string("\x01"
+                                                "BOK\xD5\xCB",
+                                                6)),
+              "01 42 4F 4B D5 CB  |.BOK..|");
 }
 
 TEST(Progress, TimeLeftCoversThePassesStillToCome) {

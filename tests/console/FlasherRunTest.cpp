@@ -15,7 +15,7 @@ const std::string kFlashStartText = "0x0800F800";
 const std::string kFlashSizeText = "16K";
 
 class FlasherRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "bootflash-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -30,8 +30,8 @@ protected:
 
     // Starts the emulator with its flash at kFlashStart; returns its pseudo-terminal.
     std::string startEmulator(std::vector<std::string> options) {
-        options.insert(options.end(), {"--flash-start", kFlashStartText, "--flash-size", kFlashSizeText, "--erase-ms",
-                                       "5", "--dump", path("flash.bin")});
+        options.insert(options.end(), {"--flash-start", kFlashStartText, "--flash-size", kFlashSizeText,
+                                       "--erase-ms", "5", "--dump", path("flash.bin")});
         emulator = std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, options);
         return emulator->firstLine();
     }
@@ -103,7 +103,8 @@ TEST_F(FlasherRun, CorruptedRecordIsDeviceErrorNamingTheRecord) {
     const std::string file = writeImage(image, "corrupt.hex");
     const std::string port = startEmulator({"--address", "1"});
 
-    const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--poll-ms", "2", "--json"});
+    const ProgramRun run =
+        flash({"download", file, "--port", port, "--address", "1", "--poll-ms", "2", "--json"});
     EXPECT_EQ(run.exitCode, 6) << run.err;
     EXPECT_NE(run.err.find("record 8 of 22 (download pass): " + bad), std::string::npos) << run.err;
     const JsonObject json = jsonOf(run);
@@ -115,10 +116,11 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheLastRecord) {
     const std::string file = writeImage(makeHexImage(40, kFlashStart, kFlashSize), "firmware.hex");
     const std::string port = startEmulator({"--address", "1", "--drop-every", "12"});
 
-    const ProgramRun run = flash(
-        {"download", file, "--port", port, "--address", "1", "--poll-ms", "2", "--stall-timeout", "1", "--json"});
+    const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--poll-ms", "2",
+                                  "--stall-timeout", "1", "--json"});
     EXPECT_EQ(run.exitCode, 7) << run.err;
-    EXPECT_NE(run.err.find("stall: no reply from the device for 1 s after record "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("stall: no reply from the device for 1 s after record "), std::string::npos)
+        << run.err;
     EXPECT_EQ(jsonOf(run).values.at("outcome"), "stall");
 }
 

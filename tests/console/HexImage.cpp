@@ -6,7 +6,8 @@
 #include <random>
 
 std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
+                                    static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address & 0xFF), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
@@ -32,8 +33,8 @@ HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t fla
         const std::uint32_t address = flashStart + offset;
         if (i == 0 || address % 0x10000 == 0) {
             const std::uint32_t upper = address >> 16;
-            image.lines.push_back(
-                hexRecord(4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper & 0xFF)}));
+            image.lines.push_back(hexRecord(
+                4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper & 0xFF)}));
         }
         std::vector<std::uint8_t> data(16);
         for (auto& b : data)

@@ -6,7 +6,7 @@
 namespace {
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::string& text) : text(text) {}
 
     JsonObject object() {
@@ -38,7 +38,7 @@ public:
             fail("text after the object");
     }
 
-private:
+  private:
     std::vector<JsonObject> array() {
         std::vector<JsonObject> items;
         expect('[');
@@ -61,8 +61,8 @@ private:
         if (peek() == '"')
             return string();
         const std::size_t start = at;
-        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-' ||
-                                    text[at] == '.'))
+        while (at < text.size() &&
+               (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-' || text[at] == '.'))
             ++at;
         if (start == at)
             fail("a value");
@@ -81,11 +81,21 @@ private:
                     fail("an escape");
                 const char e = text[at++];
                 switch (e) {
-                case 'n': c = '\n'; break;
-                case 'r': c = '\r'; break;
-                case 't': c = '\t'; break;
-                case 'b': c = '\b'; break;
-                case 'f': c = '\f'; break;
+                case 'n':
+                    c = '\n';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'b':
+                    c = '\b';
+                    break;
+                case 'f':
+                    c = '\f';
+                    break;
                 case 'u':
                     if (at + 4 > text.size())
                         fail("four hex digits");
@@ -94,8 +104,11 @@ private:
                     break;
                 case '"':
                 case '\\':
-                case '/': c = e; break;
-                default: fail("a known escape");
+                case '/':
+                    c = e;
+                    break;
+                default:
+                    fail("a known escape");
                 }
             }
             out += c;
