@@ -6,8 +6,8 @@
 #include "console/PortDecorator.h"
 
 // Writes every frame sent and every chunk received as one line: milliseconds since the run
-// started (to the microsecond, since records are a few milliseconds apart), direction, length, the bytes in
-// hex and as text (non-printable bytes as '.').
+// started (to the microsecond: records are a few milliseconds apart), direction, length, and the
+// bytes in hex and as text (non-printable bytes as '.').
 class TracingPort final : public PortDecorator {
   public:
     TracingPort(SerialPortService& inner, std::function<void(const std::string&)> writeLine);
