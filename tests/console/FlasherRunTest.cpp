@@ -94,6 +94,12 @@ TEST_F(FlasherRun, VerifyAloneRunsOnePassAndADownloadWithoutAddressScansFirst) {
     const JsonObject json = jsonOf(verify);
     EXPECT_EQ(json.values.at("passes"), "1");
     EXPECT_EQ(json.values.at("records"), std::to_string(image.lines.size()));
+
+    const HexImage other = makeHexImage(40, kFlashStart, kFlashSize, 2);
+    const ProgramRun mismatch =
+        flash({"verify", writeImage(other, "other.hex"), "--port", port, "--address", "4"});
+    EXPECT_EQ(mismatch.exitCode, 6) << mismatch.err;
+    EXPECT_NE(mismatch.err.find("record 2 of 42 (verify pass)"), std::string::npos) << mismatch.err;
 }
 
 TEST_F(FlasherRun, CorruptedRecordIsDeviceErrorNamingTheRecord) {
@@ -122,6 +128,18 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheLastRecord) {
     EXPECT_NE(run.err.find("stall: no reply from the device for 1 s after record "), std::string::npos)
         << run.err;
     EXPECT_EQ(jsonOf(run).values.at("outcome"), "stall");
+}
+
+TEST_F(FlasherRun, StallAfterTheLastRecordOfAPassNamesThatRecord) {
+    // Replies: the probe's, then one per record; the third, to the end-of-file record, is dropped.
+    const std::vector<std::string> lines = {hexRecord(4, 0, {0x08, 0x00}), hexRecord(1, 0, {})};
+    writeLines(path("no-data.hex"), lines);
+    const std::string port = startEmulator({"--address", "1", "--drop-every", "3"});
+
+    const ProgramRun run =
+        flash({"verify", path("no-data.hex"), "--port", port, "--address", "1", "--stall-timeout", "1"});
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    EXPECT_NE(run.err.find("after record 2 of 2 (verify pass): :00000001FF"), std::string::npos) << run.err;
 }
 
 TEST_F(FlasherRun, FilesThatCannotBeSentAreFileErrors) {
