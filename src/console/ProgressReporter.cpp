@@ -46,11 +46,19 @@ void ProgressReporter::draw(const ProgressState& state, Clock::time_point now) {
     std::optional<double> rate;
     if (seconds > 0.2 && state.recordsSent > 0)
         rate = state.recordsSent / seconds;
-    std::string line = formatProgress(state, rate);
-    if (!terminal) {
+    const std::string line = formatProgress(state, rate);
+    if (terminal)
+        redraw(line);
+    else
         write(line + "\n");
-        return;
-    }
+}
+
+void ProgressReporter::status(const std::string& text) {
+    if (terminal)
+        redraw(text);
+}
+
+void ProgressReporter::redraw(std::string line) {
     // Pad over the rest of a longer previous line.
     const std::size_t width = line.size();
     if (width < lastWidth)
@@ -64,4 +72,12 @@ void ProgressReporter::finish() {
     if (lineOpen)
         write("\n");
     lineOpen = false;
+    lastWidth = 0;
+}
+
+void ProgressReporter::clear() {
+    if (lineOpen)
+        write("\r" + std::string(lastWidth, ' ') + "\r");
+    lineOpen = false;
+    lastWidth = 0;
 }

@@ -18,7 +18,8 @@ struct ProgressState {
 std::string formatProgress(const ProgressState& state, std::optional<double> recordsPerSecond);
 
 // Shows progress on standard error: redrawn in place on a terminal, as plain lines about once
-// a second (and at every change of stage) when standard error goes to a file or a pipe.
+// a second (and at every change of stage) when standard error goes to a file or a pipe. The
+// connection wait's status is shown on a terminal only, where a person watches it.
 class ProgressReporter {
   public:
     using Clock = std::chrono::steady_clock;
@@ -26,11 +27,16 @@ class ProgressReporter {
     ProgressReporter(bool terminal, std::function<void(const std::string&)> write);
 
     void update(const ProgressState& state);
+    // A status such as "WAIT Connect:  5", redrawn in place on a terminal.
+    void status(const std::string& text);
     // Ends a line redrawn in place, so later output starts on a fresh line.
     void finish();
+    // Wipes a line redrawn in place, for output that takes its place.
+    void clear();
 
   private:
     void draw(const ProgressState& state, Clock::time_point now);
+    void redraw(std::string line);
 
     bool terminal;
     std::function<void(const std::string&)> write;

@@ -29,7 +29,8 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                              ActivityWatchingPort& activity, ConsoleOutput output)
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
       tmrComm(std::chrono::milliseconds(options.pollMs),
-              [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }) {
+              [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      progress(this->output.errIsTerminal && !options.trace, this->output.err) {
     timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&timer3, &QTimer::timeout,
@@ -87,6 +88,8 @@ void RunController::afterEvent(Source source) {
         if (view.readyCount() > readySeen) {
             readySeen = view.readyCount();
             onConnected();
+        } else if (source == Source::ConnectionTick) {
+            progress.status(view.label2());
         }
         break;
     case Phase::Transferring:
@@ -161,7 +164,8 @@ void RunController::clickOperation() {
     case Operation::Verify:
         phase = Phase::Transferring;
         barAdvancesAtStart = view.barAdvances();
-        progress.emplace(output.errIsTerminal && !options.trace, output.err);
+        transferStarted = true;
+        progress.clear();
         call(Source::Load, options.operation == Operation::Download ? &frmSerial::Command3_Click
                                                                     : &frmSerial::Command2_Click);
         break;
@@ -199,8 +203,8 @@ void RunController::watchTransfer() {
                    (options.operation == Operation::Download ? "downloaded and verified" : "verified"));
     } else if (stage == "ERROR") {
         finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + lastRecordDescription());
-    } else if (progress) {
-        progress->update(progressState());
+    } else {
+        progress.update(progressState());
     }
 }
 
@@ -256,6 +260,7 @@ void RunController::watchStall() {
 void RunController::recordFoundDevice() {
     RunResult::Device device{currentAddress(), withoutLineEnd(view.text8())};
     result.devices.push_back(device);
+    progress.clear();
     if (!options.json)
         output.out(std::to_string(device.address) + "\t" + device.reply + "\n");
 }
@@ -273,9 +278,11 @@ void RunController::finish(ExitCode code, std::string message) {
     } catch (const std::exception&) {
         // The run is over either way; a port that fails to close is gone already.
     }
-    if (progress) {
-        progress->update(progressState());
-        progress->finish();
+    if (transferStarted) {
+        progress.update(progressState());
+        progress.finish();
+    } else {
+        progress.clear();
     }
 
     result.exitCode = code;

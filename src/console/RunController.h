@@ -77,5 +77,6 @@ class RunController {
     int barAdvancesAtStart = 0;
     bool reopened = false;
     std::string passName; // "download" or "verify": the pass the last record belongs to
-    std::optional<ProgressReporter> progress;
+    ProgressReporter progress;
+    bool transferStarted = false;
 };
