@@ -91,15 +91,20 @@ void serveLine(const LineEndpoint& line, const SignalInbox& signals, LineSession
                const DeviceBus& bus, const SimOptions& options, const Trace& trace) {
     bool stop = false;
     while (!stop) {
-        int timeoutMs = -1;
+        // Paced replies are due at exact instants: the wait is kept to the nanosecond, since a
+        // wait rounded to whole milliseconds makes every reply late by up to one.
+        timespec timeout{};
+        timespec* timeoutOrForever = nullptr;
         if (const auto wake = session.nextWake()) {
-            // Rounded up, so that the session has always something to do when the wait ends.
             const auto wait = std::max(*wake - SimClock::now(), SimClock::duration::zero());
-            timeoutMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+            const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+            timeout.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
+            timeoutOrForever = &timeout;
         }
         pollfd watched[2]{{line.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
-        if (poll(watched, 2, timeoutMs) < 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "poll");
+        if (ppoll(watched, 2, timeoutOrForever, nullptr) < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "ppoll");
         if (watched[0].revents & POLLIN) {
             char buffer[4096];
             const ssize_t count = read(line.fd(), buffer, sizeof buffer);
