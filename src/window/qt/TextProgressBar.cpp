@@ -47,7 +47,14 @@ void TextProgressBar::paintEvent(QPaintEvent*) {
     const QRect inner = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
     painter.fillRect(rect(), palette().color(QPalette::Mid));
     painter.fillRect(inner, palette().color(QPalette::Base));
-    painter.fillRect(QRect(inner.topLeft(), QSize(filledWidth(), inner.height())), toQColor(bar, palette()));
+    const QRect filled(inner.topLeft(), QSize(filledWidth(), inner.height()));
+    const QColor barColour = toQColor(bar, palette());
+    painter.fillRect(filled, barColour);
     painter.setPen(toQColor(fore, palette()));
+    painter.drawText(inner, Qt::AlignCenter, barText);
+    // Where the bar lies under the text, the text takes whichever of black and white stands out
+    // from the bar, so that "VERIFY" on navy or "ERROR" on red stays readable.
+    painter.setClipRect(filled);
+    painter.setPen(qGray(barColour.rgb()) < 128 ? Qt::white : Qt::black);
     painter.drawText(inner, Qt::AlignCenter, barText);
 }
