@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "JsonFields.h"
@@ -8,34 +11,30 @@
 
 namespace {
 
-CliOptions parse(std::vector<std::string> words) {
-    return parseCommandLine(words);
+// Every option in one line, so a table row shows all a command line sets.
+std::string summary(const CliOptions& o) {
+    std::ostringstream out;
+    out << operationName(o.operation) << " [" << o.file << o.newAddress << "] port=" << o.port
+        << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
+        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
+        << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
+        << (o.help ? " help" : "");
+    return out.str();
 }
 
-TEST(CommandLine, DefaultsAreTheWindowsStartValues) {
-    const CliOptions options = parse({"version"});
-    EXPECT_EQ(options.operation, Operation::Version);
-    EXPECT_EQ(options.port, "COM3");
-    EXPECT_EQ(options.baud, 115200);
-    EXPECT_TRUE(options.modbusRtu);
-    EXPECT_FALSE(options.address.has_value()); // an empty address box: scan first
-    EXPECT_EQ(options.pollMs, 20);
-}
-
-TEST(CommandLine, ReadsOptionsInBothForms) {
-    const CliOptions options =
-        parse({"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
-               "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"});
-    EXPECT_EQ(options.operation, Operation::Download);
-    EXPECT_EQ(options.file, "fw.hex");
-    EXPECT_EQ(options.port, "/dev/ttyUSB0");
-    EXPECT_EQ(options.baud, 9600);
-    EXPECT_FALSE(options.modbusRtu);
-    EXPECT_EQ(options.address, 7);
-    EXPECT_EQ(options.pollMs, 1);
-    EXPECT_DOUBLE_EQ(options.stallTimeoutSeconds, 2.5);
-    EXPECT_TRUE(options.trace);
-    EXPECT_TRUE(options.json);
+TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        // An empty address box scans first.
+        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5"},
+        {{"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
+          "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"},
+         "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 stall=2.5 trace json"},
+        {{"set-address", "12", "--address", "3"},
+         "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
+        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+    };
+    for (const auto& [words, expected] : cases)
+        EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
 }
 
 TEST(CommandLine, RefusesWhatCannotBeRun) {
@@ -61,11 +60,10 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"scan", "--address", "3"},
     };
     for (const auto& words : refused)
-        EXPECT_THROW(parse(words), UsageError) << ::testing::PrintToString(words);
+        EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
 }
 
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
-    EXPECT_TRUE(parse({"--help"}).help);
     const std::string help = helpText("bootflash");
     for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
                              "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
@@ -73,36 +71,37 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
-TEST(JsonResult, ReadsBackWithEveryByteOfAReply) {
-    RunResult result;
-    result.operation = "scan";
-    result.port = "C:\\ports\\\"COM3\"";
-    result.address = 5;
-    result.exitCode = ExitCode::Success;
-    result.message = std::string("VER=1.0\r\n\x01\t\xE9", 12);
-    result.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
+TEST(JsonResult, ReadsBackWithEveryByteOfAReplyAndANullForAnUnknownAddress) {
+    RunResult scan;
+    scan.operation = "scan";
+    scan.port = "C:\\ports\\\"COM3\"";
+    scan.address = 5;
+    scan.message = std::string("VER=1.0\r\n\x01\t\xE9", 12);
+    scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
+    const std::string text = jsonResult(scan);
+    // Control bytes and bytes past ASCII travel escaped, never raw.
+    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7F; }))
+        << text;
+    const QJsonObject json = parseJsonObject(text);
+    EXPECT_EQ(field(json, "operation"), "scan");
+    EXPECT_EQ(field(json, "port"), scan.port);
+    EXPECT_EQ(field(json, "address"), "5");
+    EXPECT_EQ(field(json, "outcome"), "success");
+    EXPECT_EQ(field(json, "exit_code"), "0");
+    EXPECT_EQ(field(json, "message"), scan.message);
+    const QJsonArray devices = json.value("devices").toArray();
+    ASSERT_EQ(devices.size(), 2);
+    EXPECT_EQ(field(devices[1].toObject(), "address"), "9");
+    EXPECT_EQ(field(devices[1].toObject(), "reply"), "VER=\"b\"");
 
-    const JsonObject json = parseJsonObject(jsonResult(result));
-    EXPECT_EQ(json.values.at("operation"), "scan");
-    EXPECT_EQ(json.values.at("port"), result.port);
-    EXPECT_EQ(json.values.at("address"), "5");
-    EXPECT_EQ(json.values.at("outcome"), "success");
-    EXPECT_EQ(json.values.at("exit_code"), "0");
-    EXPECT_EQ(json.values.at("message"), result.message);
-    ASSERT_EQ(json.arrays.at("devices").size(), 2u);
-    EXPECT_EQ(json.arrays.at("devices")[1].values.at("address"), "9");
-    EXPECT_EQ(json.arrays.at("devices")[1].values.at("reply"), "VER=\"b\"");
-}
-
-TEST(JsonResult, UnknownAddressIsNull) {
-    RunResult result;
-    result.operation = "version";
-    result.exitCode = ExitCode::NoDevice;
-    const JsonObject json = parseJsonObject(jsonResult(result));
-    EXPECT_EQ(json.values.at("address"), "null");
-    EXPECT_EQ(json.values.at("outcome"), "no-device");
-    EXPECT_EQ(json.values.at("exit_code"), "4");
-    EXPECT_EQ(json.arrays.count("devices"), 0u);
+    RunResult version;
+    version.operation = "version";
+    version.exitCode = ExitCode::NoDevice;
+    const QJsonObject unknown = parseJsonObject(jsonResult(version));
+    EXPECT_EQ(field(unknown, "address"), "null");
+    EXPECT_EQ(field(unknown, "outcome"), "no-device");
+    EXPECT_EQ(field(unknown, "exit_code"), "4");
+    EXPECT_FALSE(unknown.contains("devices"));
 }
 
 TEST(Trace, ShowsBytesInHexAndAsText) {

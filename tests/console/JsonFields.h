@@ -1,15 +1,12 @@
 #pragma once
 
-#include <map>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <string>
-#include <vector>
 
-// A JSON object read back just far enough to check it: the top-level values as their source
-// text (strings unescaped), and the objects of one top-level array each as such a map.
-struct JsonObject {
-    std::map<std::string, std::string> values;
-    std::map<std::string, std::vector<JsonObject>> arrays;
-};
+// Throws std::runtime_error when `text` is not one well-formed JSON object.
+QJsonObject parseJsonObject(const std::string& text);
 
-// Throws std::runtime_error when `text` is not one well-formed object of that shape.
-JsonObject parseJsonObject(const std::string& text);
+// A field as its text: strings byte for byte (the writer sends each byte as one code point),
+// numbers in digits, null as "null", a missing field as "(missing)".
+std::string field(const QJsonObject& object, const char* key);
