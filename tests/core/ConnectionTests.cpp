@@ -1,4 +1,5 @@
 #include <string>
+#include <tuple>
 
 #include "WindowTestSupport.h"
 
@@ -7,11 +8,27 @@ const std::string kProbe = "BOOTi\r\n";
 const std::string kNotAvailable = " Not available! Use Serial settings to setup your ports.";
 } // namespace
 
-using Connection = WindowTest;
+class Connection : public WindowTest {
+  protected:
+    // One tick of the connection wait, which probes `address`.
+    void probe(int address) {
+        port.expectWrite(request(address, kProbe));
+        form.Timer3_Timer();
+    }
+    // The controls that tell an open port from a closed one.
+    void expectPortLook(bool open) {
+        EXPECT_EQ(view.isEnabled(Control::BTNOpenCom), !open);
+        EXPECT_EQ(view.isEnabled(Control::txt0), !open);
+        EXPECT_EQ(view.isEnabled(Control::BTNCloseCom), open);
+        EXPECT_EQ(view.txt0BackColor, open ? colours::PureGreen : colours::WindowBackground);
+        EXPECT_EQ(view.tmrComm, open);
+    }
+};
 
 TEST_F(Connection, OpeningTakesEveryStep) {
     view.text1 = "1";
     view.barValue = 7;
+    view.command1Caption = "Next";
     form.TransferRequested = 1;
     form.TransferActive = 1;
     view.picVisible = false;
@@ -23,20 +40,15 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     EXPECT_EQ(form.PortNumber, 3);
     EXPECT_TRUE(port.isOpen);
     EXPECT_TRUE(view.picVisible);
-    EXPECT_EQ(view.txt0BackColor, colours::PureGreen);
-    EXPECT_EQ(form.TransferRequested, 0);
-    EXPECT_EQ(form.TransferActive, 0);
-    EXPECT_EQ(form.ConnectCount, 1);
-    EXPECT_EQ(form.ScanMode, 0);
+    expectPortLook(true);
+    // transfer flags cleared, the wait's count at 1, no scan
+    EXPECT_EQ(std::tie(form.TransferRequested, form.TransferActive, form.ConnectCount, form.ScanMode),
+              std::tuple(0, 0, 1, 0));
     EXPECT_TRUE(view.timer3);
     EXPECT_EQ(view.command1Caption, "Set Addr");
     EXPECT_EQ(view.label2, "Ready");
     EXPECT_EQ(view.barValue, 0);
     EXPECT_EQ(view.barColor, colours::Navy);
-    EXPECT_FALSE(view.isEnabled(Control::BTNOpenCom));
-    EXPECT_FALSE(view.isEnabled(Control::txt0));
-    EXPECT_TRUE(view.isEnabled(Control::BTNCloseCom));
-    EXPECT_TRUE(view.tmrComm);
     EXPECT_TRUE(view.boxes.empty());
 }
 
@@ -48,7 +60,8 @@ TEST_F(Connection, SpeedFollowsTheSelectedOption) {
 }
 
 TEST_F(Connection, PortNumberIsTheTextFromItsFourthCharacterOn) {
-    for (const auto& [text, number] : {std::pair{"COM12", 12}, std::pair{"ABC3", 3}}) {
+    for (const auto& [text, number] :
+         {std::pair{"COM12", 12}, std::pair{"ABC3", 3}, std::pair{"COM 3 ", 3}}) {
         view.txt0 = text;
         form.BTNOpenCom_Click();
         EXPECT_EQ(port.commPorts.back(), number) << text;
@@ -70,24 +83,15 @@ TEST_F(Connection, RefusedPortTakesTheFailurePath) {
     port.refuseOpen("Permission denied");
     view.timer3 = true;
     form.BTNOpenCom_Click();
-
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, "COM3" + kNotAvailable);
-    EXPECT_EQ(view.boxes[0].icon, FormView::Icon::None);
-    EXPECT_EQ(view.boxes[0].title, "");
-    EXPECT_EQ(view.boxes[0].detail, "Permission denied");
+    EXPECT_EQ(view.boxes, (Boxes{{"COM3" + kNotAvailable, Icon::None, "", "Permission denied"}}));
     EXPECT_EQ(view.label2, "Not present board");
     EXPECT_FALSE(view.timer3);
-    // Nothing of the open look.
-    EXPECT_TRUE(view.isEnabled(Control::BTNOpenCom));
-    EXPECT_FALSE(view.isEnabled(Control::BTNCloseCom));
-    EXPECT_EQ(view.txt0BackColor, colours::WindowBackground);
-    EXPECT_FALSE(view.tmrComm);
+    expectPortLook(false);
     EXPECT_EQ(form.PortNumber, 3);
 }
 
 TEST_F(Connection, PortTextWithoutANumberFailsBeforeThePortIsTouched) {
-    for (const char* text : {"COM", "COMx", "CO", "COM3x"}) {
+    for (const char* text : {"COM", "COMx", "CO", "COM3x", "COM40000"}) {
         view.txt0 = text;
         form.BTNOpenCom_Click();
         ASSERT_FALSE(view.boxes.empty());
@@ -110,8 +114,7 @@ TEST_F(Connection, EmptyAddressScansOneAddressPerTick) {
     EXPECT_EQ(form.ScanMode, 1);
     EXPECT_EQ(view.command1Caption, "Next");
     for (int address = 1; address <= 3; ++address) {
-        port.expectWrite(request(address, kProbe));
-        form.Timer3_Timer();
+        probe(address);
         EXPECT_EQ(view.text1, std::to_string(address));
         EXPECT_EQ(view.label2, "WAIT Connect:  " + std::to_string(address));
     }
@@ -120,10 +123,8 @@ TEST_F(Connection, EmptyAddressScansOneAddressPerTick) {
 
 TEST_F(Connection, GivesUpAtTheTickThatFinds128) {
     form.BTNOpenCom_Click();
-    for (int address = 1; address <= 127; ++address) {
-        port.expectWrite(request(address, kProbe));
-        form.Timer3_Timer();
-    }
+    for (int address = 1; address <= 127; ++address)
+        probe(address);
     std::string labelWhileOpen;
     bool timerWhileOpen = true;
     view.whileBoxOpen = [&] {
@@ -132,9 +133,7 @@ TEST_F(Connection, GivesUpAtTheTickThatFinds128) {
     };
     form.Timer3_Timer();
 
-    ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, "COM3 Not connect !");
-    EXPECT_EQ(view.boxes[0].icon, FormView::Icon::None);
+    EXPECT_EQ(view.boxes, (Boxes{{"COM3 Not connect !"}}));
     EXPECT_EQ(labelWhileOpen, "WAIT Connect:  128");
     EXPECT_FALSE(timerWhileOpen);
     EXPECT_EQ(view.label2, "Not present board");
@@ -142,10 +141,19 @@ TEST_F(Connection, GivesUpAtTheTickThatFinds128) {
     EXPECT_EQ(view.text1, "127");
 }
 
+TEST_F(Connection, WaitCountsOnWithThePortClosed) {
+    form.ScanMode = 1;
+    form.ConnectCount = 127;
+    form.Command1_Click();
+    form.Timer3_Timer();
+    form.Timer3_Timer();
+    EXPECT_EQ(view.boxes.size(), 1u);
+    EXPECT_FALSE(view.timer3);
+}
+
 TEST_F(Connection, DeviceFoundByTheScanThenNextGoesPastIt) {
     form.BTNOpenCom_Click();
-    port.expectWrite(request(1, kProbe));
-    form.Timer3_Timer();
+    probe(1);
     port.expectWrite(request(2, kProbe));
     port.reply(reply(2, "VER=1.2"));
     form.Timer3_Timer();
@@ -156,18 +164,15 @@ TEST_F(Connection, DeviceFoundByTheScanThenNextGoesPastIt) {
     EXPECT_EQ(view.text1, "2");
     EXPECT_EQ(form.ConnectCount, 3);
 
-    view.text8 = "VER=1.2";
-    form.Command1_Click();
+    form.Command1_Click(); // "Next" sends nothing itself
     EXPECT_TRUE(view.timer3);
     EXPECT_EQ(view.text8, "");
-    port.expectWrite(request(3, kProbe));
-    form.Timer3_Timer();
+    probe(3);
 }
 
 TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     form.BTNOpenCom_Click();
-    port.expectWrite(request(1, kProbe));
-    form.Timer3_Timer();
+    probe(1);
     view.timer3 = true;
     form.TransferRequested = 1;
     form.TransferActive = 1;
@@ -176,39 +181,20 @@ TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
 
     form.BTNCloseCom_Click();
     EXPECT_FALSE(view.timer3);
-    EXPECT_FALSE(view.tmrComm);
     EXPECT_EQ(view.barText, "NO FILE");
     EXPECT_EQ(view.label2, "Closed");
     EXPECT_EQ(view.text8, "");
-    EXPECT_EQ(form.VerifyMode, 0);
-    EXPECT_EQ(form.TransferActive, 0);
-    EXPECT_EQ(form.TransferRequested, 1);
+    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferActive, form.TransferRequested), std::tuple(0, 0, 1));
     EXPECT_FALSE(port.isOpen);
-    EXPECT_EQ(view.txt0BackColor, colours::WindowBackground);
     EXPECT_FALSE(view.picVisible);
-    EXPECT_TRUE(view.isEnabled(Control::BTNOpenCom));
-    EXPECT_TRUE(view.isEnabled(Control::txt0));
-    EXPECT_FALSE(view.isEnabled(Control::BTNCloseCom));
+    expectPortLook(false);
 
     form.BTNOpenCom_Click();
     EXPECT_EQ(form.ScanMode, 0);
     EXPECT_EQ(view.command1Caption, "Set Addr");
-    port.expectWrite(request(1, kProbe));
-    form.Timer3_Timer();
-    port.expectWrite(request(1, kProbe));
-    form.Timer3_Timer();
+    probe(1);
+    probe(1);
     EXPECT_EQ(view.text1, "1");
-}
-
-TEST_F(Connection, NextWithThePortClosedCountsWithoutSending) {
-    form.ScanMode = 1;
-    form.ConnectCount = 127;
-    form.Command1_Click();
-    form.Timer3_Timer();
-    form.Timer3_Timer();
-    EXPECT_TRUE(port.written.empty());
-    EXPECT_EQ(view.boxes.size(), 1u);
-    EXPECT_FALSE(view.timer3);
 }
 
 TEST_F(Connection, ClosingTheWindowClosesAnOpenPortOnly) {

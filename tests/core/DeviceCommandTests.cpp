@@ -36,17 +36,6 @@ TEST_F(DeviceCommands, SetAddrTenToDeviceOne) {
     EXPECT_EQ(view.text1, "1");
 }
 
-TEST_F(DeviceCommands, NextResumesTheScanWithoutSending) {
-    form.ScanMode = 1;
-    view.text8 = "VER=1.0";
-    const int enablesBefore = view.timer3Enables;
-    form.Command1_Click();
-    EXPECT_TRUE(view.timer3);
-    EXPECT_EQ(view.timer3Enables, enablesBefore + 1);
-    EXPECT_EQ(view.text8, "");
-    EXPECT_TRUE(port.written.empty());
-}
-
 TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     form.TransferActive = 1;
     std::size_t writtenDuringPause = 0;
@@ -56,14 +45,5 @@ TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     form.Command6_Click();
     EXPECT_EQ(view.pauses, std::vector<int>{1000});
     EXPECT_EQ(writtenDuringPause, 1u);
-    EXPECT_EQ(form.TransferActive, 0);
-}
-
-TEST_F(DeviceCommands, QueryClearsTheAnswerAndProbes) {
-    form.TransferActive = 1;
-    view.text8 = "old";
-    port.expectWrite(request(1, "BOOTi\r\n"));
-    form.Command4_Click();
-    EXPECT_EQ(view.text8, "");
     EXPECT_EQ(form.TransferActive, 0);
 }

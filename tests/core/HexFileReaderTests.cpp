@@ -6,33 +6,28 @@
 
 #include "transfer/HexFileReader.h"
 
-namespace {
-std::vector<std::string> itemsOf(const std::string& text) {
-    std::istringstream in(text);
-    HexItemReader reader(in);
-    std::vector<std::string> items;
-    std::string item;
-    while (reader.next(item))
-        items.push_back(item);
-    return items;
-}
-using Items = std::vector<std::string>;
-} // namespace
-
-TEST(HexItemReader, EveryLineEndEndsALineAndNoCrStaysInside) {
-    EXPECT_EQ(itemsOf(":A\r\n:B\r\n"), (Items{":A", ":B"}));
-    EXPECT_EQ(itemsOf(":A\n:B\n"), (Items{":A", ":B"}));
-    EXPECT_EQ(itemsOf(":A\r:B\r"), (Items{":A", ":B"}));
-    EXPECT_EQ(itemsOf(":A\r\n:B\n:C\r:D"), (Items{":A", ":B", ":C", ":D"}));
-}
-
-TEST(HexItemReader, LastLineWithoutALineEndIsRead) {
-    EXPECT_EQ(itemsOf(":A\n:B"), (Items{":A", ":B"}));
-}
-
-TEST(HexItemReader, CommasSplitItemsAndBlankItemsAreSkipped) {
-    EXPECT_EQ(itemsOf("a,b\n\n\r\n  \t\nc,,d,\n"), (Items{"a", "b", "c", "d"}));
-    EXPECT_EQ(itemsOf(" \t:A \t\n"), (Items{":A"}));
-    EXPECT_TRUE(itemsOf("").empty());
-    EXPECT_TRUE(itemsOf("\r\n\n").empty());
+// Every line end ends a line and no CR stays inside; commas split items; blank items are skipped.
+TEST(HexItemReader, SplitsLinesAndItems) {
+    using Items = std::vector<std::string>;
+    const struct {
+        const char* text;
+        Items items;
+    } table[] = {
+        {":A\r\n:B\r\n", {":A", ":B"}},
+        {":A\n:B\n", {":A", ":B"}},
+        {":A\r:B\r", {":A", ":B"}},
+        {":A\r\n:B\n:C\r:D", {":A", ":B", ":C", ":D"}}, // the last line needs no line end
+        {"a,b\n\n\r\n  \t\nc,,d,\n", {"a", "b", "c", "d"}},
+        {" \t:A \t\n", {":A"}},
+        {"", {}},
+        {"\r\n\n", {}},
+    };
+    for (const auto& row : table) {
+        std::istringstream in(row.text);
+        HexItemReader reader(in);
+        Items items;
+        for (std::string item; reader.next(item);)
+            items.push_back(item);
+        EXPECT_EQ(items, row.items) << '"' << row.text << '"';
+    }
 }

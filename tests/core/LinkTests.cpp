@@ -5,35 +5,32 @@
 #include "WindowTestSupport.h"
 #include "link/NumberRule.h"
 
-// --- CRC-16/MODBUS against independent vectors ---
-
-TEST(Crc16, CatalogueCheckValue) {
+// CRC-16/MODBUS against independent vectors, low byte first; each text followed by its CRC
+// leaves a register of zero.
+TEST(Crc16, IndependentVectors) {
     EXPECT_EQ(crc16Update(kCrc16Init, "123456789"), 0x4B37);
-    EXPECT_EQ(hexBytes(CRC16("123456789")), "37 4B");
-}
-
-TEST(Crc16, EmptyTextIsTheInitialRegister) {
-    EXPECT_EQ(hexBytes(CRC16("")), "FF FF");
-}
-
-TEST(Crc16, KnownFramesLowByteFirst) {
-    EXPECT_EQ(hexBytes(CRC16(bytes({0x01}) + "BOK")), "D5 CB");
-    EXPECT_EQ(hexBytes(CRC16(bytes({0x01}) + "BREADY")), "0B 0C"); // a high byte below 16 stays a full byte
-    EXPECT_EQ(hexBytes(CRC16(bytes({0x01}) + "BOOTi\r\n")), "FC 89");
-    EXPECT_EQ(hexBytes(CRC16(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x01}))), "84 0A"); // read one register
-}
-
-TEST(Crc16, FrameFollowedByItsCrcLeavesZero) {
-    const std::string frame = bytes({0x11, 0x42}) + "DOWNLOAD";
-    EXPECT_EQ(crc16Update(kCrc16Init, frame + CRC16(frame)), 0);
+    const struct {
+        std::string text;
+        const char* crc;
+    } table[] = {
+        {"123456789", "37 4B"},
+        {"", "FF FF"}, // the initial register
+        {bytes({0x01}) + "BOK", "D5 CB"},
+        {bytes({0x01}) + "BREADY", "0B 0C"}, // a high byte below 16 stays a full byte
+        {bytes({0x01}) + "BOOTi\r\n", "FC 89"},
+        {bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x01}), "84 0A"}, // read one register
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(hexBytes(row.text));
+        EXPECT_EQ(hexBytes(CRC16(row.text)), row.crc);
+        EXPECT_EQ(crc16Update(kCrc16Init, row.text + CRC16(row.text)), 0);
+    }
 }
 
 TEST(Crc16, RefusesTextsOver32767Bytes) {
     EXPECT_NO_THROW(CRC16(std::string(32767, 'x')));
     EXPECT_THROW(CRC16(std::string(32768, 'x')), std::length_error);
 }
-
-// --- the number rule ---
 
 TEST(NumberRule, ReadsTheLeadingNumber) {
     const struct {
@@ -50,87 +47,60 @@ TEST(NumberRule, ReadsTheLeadingNumber) {
 }
 
 TEST(NumberRule, ValuesOutsideTheRangeAskedForAreErrors) {
-    EXPECT_THROW(WholeNumber("256", 0, 255), std::range_error);
-    EXPECT_THROW(WholeNumber("-1", 0, 255), std::range_error);
-    EXPECT_THROW(WholeNumber("99999999999", INT32_MIN, INT32_MAX), std::range_error);
-    EXPECT_THROW(WholeNumber("&H123456789", INT32_MIN, INT32_MAX), std::range_error);
-    EXPECT_THROW(WholeNumber("1e999", INT32_MIN, INT32_MAX), std::range_error);
+    for (const char* text : {"256", "-1"})
+        EXPECT_THROW(WholeNumber(text, 0, 255), std::range_error) << text;
+    for (const char* text : {"99999999999", "&H123456789", "1e999"})
+        EXPECT_THROW(WholeNumber(text, INT32_MIN, INT32_MAX), std::range_error) << text;
     EXPECT_EQ(WholeNumber("255.4", 0, 255), 255);
 }
 
-TEST(NumberRule, StrictFormWantsTheWholeTextToBeANumber) {
-    EXPECT_EQ(StrictWholeNumber("12", INT16_MIN, INT16_MAX), 12);
-    EXPECT_EQ(StrictWholeNumber(" 3 ", INT16_MIN, INT16_MAX), 3);
-    EXPECT_THROW(StrictWholeNumber("", INT16_MIN, INT16_MAX), std::invalid_argument);
-    EXPECT_THROW(StrictWholeNumber("x", INT16_MIN, INT16_MAX), std::invalid_argument);
-    EXPECT_THROW(StrictWholeNumber("3x", INT16_MIN, INT16_MAX), std::invalid_argument);
-    EXPECT_THROW(StrictWholeNumber("40000", INT16_MIN, INT16_MAX), std::range_error);
-}
-
-// --- WriteCOM32 ---
-
-class Transmitter : public WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        port.isOpen = true;
-        view.tmrComm = true;
+// WriteCOM32 on an open port: the frame, the indicator turned green and the running poll timer
+// restarted, so that the first look for the reply comes one full interval after the send.
+TEST(Transmitter, FrameIndicatorAndPollRestart) {
+    const std::string probeToDeviceOne = bytes({0x01}) + // address
+                                         "BOOTi\r\n" +   // command text
+                                         bytes({0xFC}) + // CRC low
+                                         bytes({0x89});  // CRC high
+    const struct {
+        const char* name = "";
+        bool open = true;
+        bool polling = true;
+        bool modbus = true;
+        const char* address = "1";
+        bool unplugged = false;
+        std::string sent = {}; // empty: nothing
+        int returned = 0;
+    } table[] = {
+        {.name = "Modbus RTU", .sent = probeToDeviceOne, .returned = 10},
+        {.name = "empty address box", .address = "", .sent = request(0, "BOOTi\r\n"), .returned = 10},
+        {.name = "plain mode, any address",
+         .modbus = false,
+         .address = "300",
+         .sent = "BOOTi\r\n",
+         .returned = 7},
+        {.name = "address 300", .address = "300"},
+        {.name = "address -1", .address = "-1"},
+        {.name = "address 256", .address = "256"},
+        {.name = "failed write", .unplugged = true},
+        {.name = "stopped poll timer", .polling = false, .sent = probeToDeviceOne, .returned = 10},
+        {.name = "closed port", .open = false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        FakeWindow w;
+        w.port.isOpen = row.open;
+        w.view.tmrComm = row.polling;
+        w.view.check1 = row.modbus;
+        w.view.text1 = row.address;
+        if (row.unplugged)
+            w.port.unplug("device unplugged");
+        if (!row.sent.empty())
+            w.port.expectWrite(row.sent);
+        EXPECT_EQ(w.form.WriteCOM32("BOOTi\r\n"), row.returned);
+        EXPECT_EQ(w.port.written.size(), row.sent.empty() ? 0u : 1u);
+        EXPECT_EQ(w.view.picColor, row.open ? colours::MediumGreen : colours::Yellow);
+        EXPECT_EQ(w.view.tmrCommRestarts, row.open && row.polling ? 1 : 0);
+        EXPECT_EQ(w.view.tmrComm, row.polling);
+        EXPECT_TRUE(w.view.boxes.empty());
     }
-};
-
-TEST_F(Transmitter, ModbusFrameIsAddressTextAndCrc) {
-    view.text1 = "1";
-    port.expectWrite(bytes({0x01}) + // address
-                     "BOOTi\r\n" +   // command text
-                     bytes({0xFC}) + // CRC low
-                     bytes({0x89})); // CRC high
-    EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 10);
-    EXPECT_EQ(view.picColor, colours::MediumGreen);
-    EXPECT_EQ(view.tmrCommRestarts, 1);
-    EXPECT_TRUE(view.tmrComm);
-}
-
-TEST_F(Transmitter, PlainModeSendsTheBareTextWhateverTheAddress) {
-    view.check1 = false;
-    view.text1 = "300";
-    port.expectWrite("BOOTi\r\n");
-    EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 7);
-}
-
-TEST_F(Transmitter, EmptyAddressBoxGivesAddressZero) {
-    port.expectWrite(bytes({0x00}) + "VER\r\n" + CRC16(bytes({0x00}) + "VER\r\n"));
-    EXPECT_EQ(form.WriteCOM32("VER\r\n"), 8);
-}
-
-TEST_F(Transmitter, AddressOutsideAByteWritesNothingButStillSignals) {
-    for (const char* address : {"300", "-1", "256"}) {
-        view.text1 = address;
-        view.picColor = colours::White;
-        EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 0);
-        EXPECT_EQ(view.picColor, colours::MediumGreen);
-    }
-    EXPECT_EQ(view.tmrCommRestarts, 3);
-    EXPECT_TRUE(port.written.empty());
-}
-
-TEST_F(Transmitter, ClosedPortTouchesNothing) {
-    port.isOpen = false;
-    EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 0);
-    EXPECT_EQ(view.picColor, colours::Yellow);
-    EXPECT_EQ(view.tmrCommRestarts, 0);
-    EXPECT_TRUE(view.tmrComm);
-}
-
-TEST_F(Transmitter, StoppedPollTimerStaysStopped) {
-    view.tmrComm = false;
-    view.text1 = "1";
-    port.expectWrite(request(1, "BOOTi\r\n"));
-    form.WriteCOM32("BOOTi\r\n");
-    EXPECT_FALSE(view.tmrComm);
-}
-
-TEST_F(Transmitter, FailedWriteGivesZeroSilently) {
-    port.failWrites("device unplugged");
-    EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 0);
-    EXPECT_TRUE(view.boxes.empty());
 }

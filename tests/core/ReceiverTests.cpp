@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "WindowTestSupport.h"
 #include "link/ReplyFrames.h"
@@ -30,59 +31,46 @@ TEST_F(Receiver, ReplyInOneTickIsHandedOver) {
     EXPECT_EQ(view.picColor, colours::Red);
 }
 
-TEST_F(Receiver, ReplySplitOverTicksWaitsForItsEnd) {
-    tick(bytes({0x01, 0x42, 0x52}));
-    EXPECT_EQ(view.text8, "");
-    EXPECT_EQ(form.RxBuffer.size(), 3u);
-    tick("EADY" + bytes({0x0B, 0x0C}));
-    EXPECT_EQ(view.text8, "READY");
-    EXPECT_EQ(form.RxBuffer, "");
-}
-
-TEST_F(Receiver, ShortestReplyCarriesTwoBytes) {
-    tick(bytes({0x01, 0x42, 0x4F, 0x4B, 0xD5, 0xCB}));
-    EXPECT_EQ(view.text8, "OK");
-}
-
-TEST_F(Receiver, FiveByteReplyIsNeverHandedOverButDoesNotBlockTheNext) {
-    tick(reply(1, "X"));
-    EXPECT_EQ(view.text8, "");
-    EXPECT_EQ(form.RxBuffer.size(), 5u);
-    tick(reply(1, "READY"));
-    EXPECT_EQ(view.text8, "READY");
-    EXPECT_EQ(form.RxBuffer, "");
-}
-
-TEST_F(Receiver, WrongAddressIsShownThenDropped) {
-    const std::string other = reply(2, "READY");
-    tick(other);
-    EXPECT_EQ(view.text8, "Error ADDR  >> " + other);
-    EXPECT_EQ(form.RxBuffer, "");
-    tick(reply(1, "READY"));
-    EXPECT_EQ(view.text8, "READY");
-}
-
-TEST_F(Receiver, WrongFunctionByteIsShownThenDropped) {
-    const std::string chunk = bytes({0x01}) + "CREADY" + bytes({0x00, 0x00});
-    tick(chunk);
-    EXPECT_EQ(view.text8, "Error CMD  >> " + chunk);
-    EXPECT_EQ(form.RxBuffer, "");
-}
-
-TEST_F(Receiver, ErrorLineShowsThisTicksChunkOnly) {
-    tick(bytes({0x07, 0x07, 0x07}));
-    tick(bytes({0x07, 0x07, 0x07, 0x07}));
-    EXPECT_EQ(view.text8, "Error ADDR  >> " + bytes({0x07, 0x07, 0x07, 0x07}));
-}
-
-TEST_F(Receiver, CorruptedReplyThenAGoodOne) {
-    std::string corrupted = reply(1, "READY");
+// Each case feeds chunks one per tick; after each tick Text8 shows `shown` and `kept` waits in
+// the buffer.
+TEST_F(Receiver, FramingErrorsAndRecovery) {
+    struct Tick {
+        std::string chunk, shown, kept;
+    };
+    const std::string ready = reply(1, "READY");
+    const std::string otherAddress = reply(2, "READY");
+    const std::string otherFunction = bytes({0x01}) + "CREADY" + bytes({0x00, 0x00});
+    std::string corrupted = ready;
     corrupted[3] ^= 0x01;
-    tick(corrupted);
-    EXPECT_EQ(view.text8, "");
-    tick(reply(1, "GOOD"));
-    EXPECT_EQ(view.text8, "GOOD");
-    EXPECT_EQ(form.RxBuffer, "");
+    const struct {
+        const char* name;
+        std::vector<Tick> ticks;
+    } cases[] = {
+        {"split over ticks", {{ready.substr(0, 3), "", ready.substr(0, 3)}, {ready.substr(3), "READY", ""}}},
+        {"shortest reply", {{bytes({0x01, 0x42, 0x4F, 0x4B, 0xD5, 0xCB}), "OK", ""}}},
+        {"five bytes are no reply", {{reply(1, "X"), "", reply(1, "X")}, {ready, "READY", ""}}},
+        {"wrong address", {{otherAddress, "Error ADDR  >> " + otherAddress, ""}, {ready, "READY", ""}}},
+        {"wrong function byte",
+         {{otherFunction, "Error CMD  >> " + otherFunction, ""}, {ready, "READY", ""}}},
+        {"error shows this tick's chunk only",
+         {{"\7\7\7", "", "\7\7\7"}, {"\7\7\7\7", "Error ADDR  >> \7\7\7\7", ""}}},
+        {"corrupted then good", {{corrupted, "", corrupted}, {reply(1, "GOOD"), "GOOD", ""}}},
+        {"other address then ours", {{reply(2, "VER=9") + ready, "READY", ""}}},
+        {"ours then one cut off",
+         {{reply(1, "DONE") + ready.substr(0, 4), "DONE", ready.substr(0, 4)},
+          {ready.substr(4), "READY", ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWindow w;
+        w.view.text1 = "1";
+        for (const Tick& t : c.ticks) {
+            w.port.arrive(t.chunk);
+            w.form.TMRComm_Timer();
+            EXPECT_EQ(hexBytes(w.view.text8), hexBytes(t.shown));
+            EXPECT_EQ(hexBytes(w.form.RxBuffer), hexBytes(t.kept));
+        }
+    }
 }
 
 TEST_F(Receiver, TwoRepliesInOneTickAreHandedOverInOrder) {
@@ -91,21 +79,6 @@ TEST_F(Receiver, TwoRepliesInOneTickAreHandedOverInOrder) {
     EXPECT_EQ(view.barText, "");            // and "FORMAT" after it
     EXPECT_EQ(view.text8, "FORMAT");
     EXPECT_EQ(form.RxBuffer, "");
-}
-
-TEST_F(Receiver, ReplyForAnotherAddressThenOneForUs) {
-    tick(reply(2, "VER=9") + reply(1, "READY"));
-    EXPECT_EQ(view.text8, "READY");
-    EXPECT_EQ(form.RxBuffer, "");
-}
-
-TEST_F(Receiver, ReplyForUsThenACutOffOneKeepsTheRest) {
-    const std::string next = reply(1, "READY");
-    tick(reply(1, "DONE") + next.substr(0, 4));
-    EXPECT_EQ(view.text8, "DONE");
-    EXPECT_EQ(form.RxBuffer, next.substr(0, 4));
-    tick(next.substr(4));
-    EXPECT_EQ(view.text8, "READY");
 }
 
 TEST_F(Receiver, NoiseIsBoundedAndForgotten) {
@@ -129,18 +102,19 @@ TEST_F(Receiver, PlainModeHandsOverEveryChunk) {
 }
 
 TEST_F(Receiver, IdleIndicatorBlinksEveryTenTicks) {
-    for (int i = 0; i < 9; ++i)
-        form.TMRComm_Timer();
+    const auto ticks = [this](int count) {
+        for (int i = 0; i < count; ++i)
+            form.TMRComm_Timer();
+    };
+    ticks(9);
     EXPECT_EQ(view.picColor, colours::Yellow);
-    form.TMRComm_Timer();
+    ticks(1);
     EXPECT_EQ(view.picColor, colours::White);
-    for (int i = 0; i < 10; ++i)
-        form.TMRComm_Timer();
+    ticks(10);
     EXPECT_EQ(view.picColor, colours::Grey);
     tick(bytes({0x01}));
     EXPECT_EQ(view.picColor, colours::Red);
-    for (int i = 0; i < 9; ++i)
-        form.TMRComm_Timer();
+    ticks(9);
     EXPECT_EQ(view.picColor, colours::White);
     EXPECT_EQ(form.RxString, "");
 }
@@ -150,7 +124,7 @@ TEST_F(Receiver, FailuresEndTheTickQuietly) {
     EXPECT_NO_THROW(tick(reply(1, "READY")));
     EXPECT_EQ(view.text8, "");
     view.text1 = "1";
-    port.failReads("device gone");
+    port.unplug("device gone");
     EXPECT_NO_THROW(form.TMRComm_Timer());
     EXPECT_TRUE(view.boxes.empty());
 }

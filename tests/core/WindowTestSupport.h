@@ -5,6 +5,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -32,12 +33,19 @@ inline std::string reply(int address, const std::string& payload) {
     return body + CRC16(body);
 }
 
-// The window's logic on a fake view and a fake port; files written by a test live in a folder of its own.
-class WindowTest : public ::testing::Test {
-  protected:
+using Boxes = std::vector<FakeFormView::MessageBox>;
+using Icon = FormView::Icon;
+
+// The window's logic on a fake view and a fake port.
+struct FakeWindow {
     FakeFormView view;
     FakeSerialPort port;
     frmSerial form{view, port};
+};
+
+// A fresh window for each test; files written by a test live in a folder of its own.
+class WindowTest : public ::testing::Test, protected FakeWindow {
+  protected:
     std::filesystem::path folder;
 
     void SetUp() override {

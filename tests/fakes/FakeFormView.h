@@ -2,35 +2,36 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "window/FormView.h"
 
 // The window's controls as plain state, with the values the window starts with. Records what
-// only leaves a trace on screen: message boxes, pauses, the dialog's use and timer restarts.
+// only leaves a trace on screen: message boxes, pauses and poll timer restarts.
 class FakeFormView : public FormView {
   public:
     struct MessageBox {
         std::string text;
         Icon icon = Icon::None;
-        std::string title;
-        std::string detail;
+        std::string title = {}, detail = {};
+        bool operator==(const MessageBox&) const = default;
+        friend void PrintTo(const MessageBox& box, std::ostream* out) {
+            *out << '"' << box.text << "\" icon " << static_cast<int>(box.icon) << " \"" << box.title
+                 << "\" \"" << box.detail << '"';
+        }
     };
 
     std::string label2 = "No info";
     std::string command1Caption = "Set Addr";
-    std::string text8;
-    std::string text1;
+    std::string text8, text1;
     std::string text2 = "10";
     std::string txt0 = "COM3";
     Colour txt0BackColor = colours::WindowBackground;
     bool check1 = true;
-    bool option1 = false;
-    bool option2 = false;
-    bool option3 = true;
+    bool option1 = false, option2 = false, option3 = true;
     bool timer3 = false;
-    int timer3Enables = 0;
     bool tmrComm = false;
     int tmrCommRestarts = 0; // off then on again while running
     bool picVisible = true;
@@ -38,10 +39,8 @@ class FakeFormView : public FormView {
     bool command5Enabled = false;
     std::string barText = "NO FILE";
     Colour barColor = colours::Blue;
-    int barValue = 0;
-    int barMax = 0;
+    int barValue = 0, barMax = 0;
     std::string dialogFilter;
-    int dialogShown = 0;
     std::string dialogFile; // what the next showing of the dialog "chooses"; empty means cancelled
     bool cancelError = false;
     std::map<Control, std::string> tags = {
@@ -66,10 +65,7 @@ class FakeFormView : public FormView {
     bool option1Selected() const override { return option1; }
     bool option2Selected() const override { return option2; }
     bool option3Selected() const override { return option3; }
-    void setTimer3Enabled(bool enabled) override {
-        timer3Enables += enabled ? 1 : 0;
-        timer3 = enabled;
-    }
+    void setTimer3Enabled(bool enabled) override { timer3 = enabled; }
     void setTMRCommEnabled(bool enabled) override {
         if (enabled && pendingRestart)
             ++tmrCommRestarts;
@@ -86,7 +82,7 @@ class FakeFormView : public FormView {
     void setBarValue(int value) override { barValue = value; }
     void setBarMax(int maximum) override { barMax = maximum; }
     void setDialogFilter(const std::string& filter) override { dialogFilter = filter; }
-    void showOpenDialog() override { ++dialogShown; }
+    void showOpenDialog() override {}
     std::string dialogFileName() const override { return dialogFile; }
     bool dialogCancelError() const override { return cancelError; }
     std::string tag(Control control) const override {

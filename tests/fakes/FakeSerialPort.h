@@ -35,28 +35,16 @@ class FakeSerialPort : public SerialPortService {
                           << hexBytes(step.bytes);
     }
 
-    // --- scripting ---
     void expectWrite(const std::string& bytes) { script.push_back({true, bytes}); }
     // The device's answer to the write scripted just before; several calls make several chunks.
-    void reply(const std::string& bytes) {
-        if (script.empty())
-            arrive(bytes);
-        else
-            script.push_back({false, bytes});
-    }
+    void reply(const std::string& bytes) { script.push_back({false, bytes}); }
     // Bytes the next poll finds, outside the script (noise, a reply of another device, ...).
     void arrive(const std::string& bytes) { received.push_back(bytes); }
     void refuseOpen(const std::string& reason) { openRefusal = reason; }
-    void failWrites(const std::string& reason) { writeFailure = reason; }
-    void failReads(const std::string& reason) { readFailure = reason; }
-    // The device stops answering: what it had still to say is lost, later writes go unanswered.
-    void fallSilent() {
-        silent = true;
-        received.clear();
-    }
+    // The device is unplugged: every later read and write fails.
+    void unplug(const std::string& reason) { ioFailure = reason; }
     bool scriptUsedUp() const { return script.empty(); }
 
-    // --- what happened ---
     std::vector<std::string> settings;
     std::vector<std::int16_t> commPorts;
     std::vector<std::string> commPaths;
@@ -65,28 +53,22 @@ class FakeSerialPort : public SerialPortService {
     int closes = 0;
     bool isOpen = false;
 
-    // --- SerialPortService ---
     void setSettings(const std::string& s) override { settings.push_back(s); }
     void setCommPort(std::int16_t number) override { commPorts.push_back(number); }
     void setCommPath(const std::string& path) override { commPaths.push_back(path); }
     void setPortOpen(bool open) override {
         if (open && openRefusal)
             throw PortError(*openRefusal);
-        if (open)
-            ++opens;
-        else
-            ++closes;
+        ++(open ? opens : closes);
         isOpen = open;
     }
     bool portOpen() const override { return isOpen; }
     int inBufferCount() override {
-        if (readFailure)
-            throw PortError(*readFailure);
+        failIfUnplugged();
         return received.empty() ? 0 : static_cast<int>(received.front().size());
     }
     std::string input() override {
-        if (readFailure)
-            throw PortError(*readFailure);
+        failIfUnplugged();
         if (received.empty())
             return {};
         std::string chunk = received.front();
@@ -94,26 +76,26 @@ class FakeSerialPort : public SerialPortService {
         return chunk;
     }
     void output(const std::string& bytes) override {
-        if (writeFailure)
-            throw PortError(*writeFailure);
+        failIfUnplugged();
         EXPECT_TRUE(isOpen) << "write to a closed port: " << hexBytes(bytes);
         written.push_back(bytes);
         if (script.empty() || !script.front().isWrite) {
             ADD_FAILURE() << "unexpected write " << hexBytes(bytes);
             return;
         }
-        const Step expected = script.front();
-        script.pop_front();
-        EXPECT_EQ(hexBytes(expected.bytes), hexBytes(bytes))
+        EXPECT_EQ(hexBytes(script.front().bytes), hexBytes(bytes))
             << "expected write (left) differs from the write";
-        while (!script.empty() && !script.front().isWrite) {
-            if (!silent)
-                received.push_back(script.front().bytes);
-            script.pop_front();
-        }
+        script.pop_front();
+        for (; !script.empty() && !script.front().isWrite; script.pop_front())
+            received.push_back(script.front().bytes);
     }
 
   private:
+    void failIfUnplugged() const {
+        if (ioFailure)
+            throw PortError(*ioFailure);
+    }
+
     struct Step {
         bool isWrite;
         std::string bytes;
@@ -121,7 +103,5 @@ class FakeSerialPort : public SerialPortService {
     std::deque<Step> script;
     std::deque<std::string> received;
     std::optional<std::string> openRefusal;
-    std::optional<std::string> writeFailure;
-    std::optional<std::string> readFailure;
-    bool silent = false;
+    std::optional<std::string> ioFailure;
 };
