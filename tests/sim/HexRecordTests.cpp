@@ -4,31 +4,32 @@
 
 #include <vector>
 
-TEST(HexRecord, ParsesADataRecordInUpperOrLowerCase) {
-    for (const char* digits :
-         {"10000000000102030405060708090A0B0C0D0E0F78", "10000000000102030405060708090a0b0c0d0e0f78"}) {
-        const HexRecord record = parseHexRecord(digits);
-        EXPECT_EQ(record.type, HexRecordType::Data);
-        EXPECT_EQ(record.offset, 0x0000);
-        ASSERT_EQ(record.data.size(), 16u);
-        EXPECT_EQ(record.data.front(), 0x00);
-        EXPECT_EQ(record.data.back(), 0x0F);
+TEST(HexRecord, ParsesEachTypeInEitherCaseToleratingTrailingBlanks) {
+    using Type = HexRecordType;
+    const struct {
+        const char* digits;
+        Type type;
+        std::uint16_t offset;
+        std::vector<std::uint8_t> data;
+    } cases[] = {
+        {"04123400DEADBEEF7E", Type::Data, 0x1234, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {"04abcd00deadbeef4c", Type::Data, 0xABCD, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {"00000001FF\r", Type::EndOfFile, 0, {}},
+        {"00000001FF  ", Type::EndOfFile, 0, {}},
+        {"020000040801F1", Type::ExtendedLinearAddress, 0, {0x08, 0x01}},
+        {"020000021000EC", Type::ExtendedSegmentAddress, 0, {0x10, 0x00}},
+        {"0400000300000100F8", Type::StartSegmentAddress, 0, {0x00, 0x00, 0x01, 0x00}},
+        {"04000005080001C12D", Type::StartLinearAddress, 0, {0x08, 0x00, 0x01, 0xC1}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.digits);
+        const HexRecord record = parseHexRecord(expected.digits);
+        EXPECT_EQ(record.type, expected.type);
+        EXPECT_EQ(record.offset, expected.offset);
+        EXPECT_EQ(record.data, expected.data);
     }
-    const HexRecord high = parseHexRecord("04001000DEADBEEFB4");
-    EXPECT_EQ(high.offset, 0x0010);
-    EXPECT_EQ(high.data, (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
-}
-
-TEST(HexRecord, ToleratesATrailingCarriageReturnOrBlank) {
-    EXPECT_EQ(parseHexRecord("00000001FF\r").type, HexRecordType::EndOfFile);
-    EXPECT_EQ(parseHexRecord("00000001FF  ").type, HexRecordType::EndOfFile);
-}
-
-TEST(HexRecord, AddressRecordsSetTheBase) {
     EXPECT_EQ(addressBaseOf(parseHexRecord("020000040801F1")), 0x0801'0000u);
     EXPECT_EQ(addressBaseOf(parseHexRecord("020000021000EC")), 0x0001'0000u);
-    EXPECT_EQ(parseHexRecord("0400000300000100F8").type, HexRecordType::StartSegmentAddress);
-    EXPECT_EQ(parseHexRecord("04000005080001C12D").type, HexRecordType::StartLinearAddress);
 }
 
 TEST(HexRecord, RefusesDamagedRecords) {

@@ -5,9 +5,9 @@
 using Arguments = std::vector<std::string>;
 
 TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
-    const SimOptions options = parseSimOptions({"--address", "3,5,9", "--flash-start", "0x08000000",
-                                                "--flash-size", "64K", "--erase-ms", "5", "--line-rate",
-                                                "115200", "--drop-every", "4", "--glue-every", "2"});
+    const SimOptions options = parseSimOptions(
+        {"--address", "3,5,9", "--flash-start", "0x08000000", "--flash-size", "64K", "--erase-ms", "5",
+         "--line-rate", "115200", "--drop-every", "4", "--glue-every", "2", "--version", "1.0 ok"});
     EXPECT_EQ(options.addresses, (std::vector<std::uint8_t>{3, 5, 9}));
     EXPECT_EQ(options.flashStart, 0x0800'0000u);
     EXPECT_EQ(options.flashSize, 64u * 1024);
@@ -16,6 +16,8 @@ TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
     EXPECT_EQ(options.faults.dropEvery, 4u);
     EXPECT_EQ(options.faults.glueEvery, 2u);
     EXPECT_TRUE(options.modbusFraming);
+    // The host looks for its keywords in capitals only.
+    EXPECT_EQ(options.version, "1.0 ok");
 }
 
 TEST(SimOptions, RefusesWhatCannotWork) {
@@ -26,6 +28,8 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--address", "5,5"},                                    // two devices at one address
         {"--plain", "--address", "3,5"},                         // no addresses without framing
         {"--version", "1.0 OK"},                                 // a keyword the host would act on
+        {"--version", "BOOK"},                                   // and finds inside a word as well
+        {"--version", "1.0\r\n"},                                // a line end, which would end the reply
         {"--flash-start", "0xFFFF0000", "--flash-size", "128K"}, // past the 32-bit space
         {"--flash-size", "0"},
         {"--link", "a", "--device", "b"},

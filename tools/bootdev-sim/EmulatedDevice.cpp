@@ -15,16 +15,6 @@ std::vector<DeviceReply> single(std::string_view text) {
     return {DeviceReply{std::string(text)}};
 }
 
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 bool holdsReplyKeyword(std::string_view text) {

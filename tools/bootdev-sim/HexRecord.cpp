@@ -1,10 +1,10 @@
 #include "HexRecord.h"
 
+#include <iterator>
+#include <optional>
 #include <string>
 
-namespace {
-
-int hexValue(char c) {
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')
@@ -14,14 +14,16 @@ int hexValue(char c) {
     return -1;
 }
 
+namespace {
+
 std::vector<std::uint8_t> decodeHexBytes(std::string_view digits) {
     if (digits.size() % 2 != 0)
         throw HexRecordError("odd number of hex digits");
     std::vector<std::uint8_t> bytes;
     bytes.reserve(digits.size() / 2);
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        const int high = hexValue(digits[i]);
-        const int low = hexValue(digits[i + 1]);
+        const int high = hexDigitValue(digits[i]);
+        const int low = hexDigitValue(digits[i + 1]);
         if (high < 0 || low < 0)
             throw HexRecordError("not a hex digit at position " + std::to_string(high < 0 ? i : i + 1));
         bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
@@ -35,11 +37,17 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
     return text;
 }
 
-void requireDataLength(const std::vector<std::uint8_t>& data, std::size_t expected, const char* what) {
-    if (data.size() != expected)
-        throw HexRecordError(std::string(what) + " record with " + std::to_string(data.size()) +
-                             " data bytes");
-}
+// Indexed by record type: the name a refusal gives it and the number of data bytes it must carry;
+// data records carry any number.
+struct RecordShape {
+    const char* name;
+    std::optional<std::size_t> dataLength;
+};
+constexpr RecordShape kRecordShapes[] = {
+    {"data", std::nullopt},          {"end-of-file", 0},
+    {"extended segment address", 2}, {"start segment address", 4},
+    {"extended linear address", 2},  {"start linear address", 4},
+};
 
 } // namespace
 
@@ -59,36 +67,15 @@ HexRecord parseHexRecord(std::string_view digits) {
     if ((sum & 0xFFu) != 0)
         throw HexRecordError("checksum mismatch");
 
-    HexRecord record;
-    record.offset = static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]);
-    record.data.assign(bytes.begin() + 4, bytes.end() - 1);
-    switch (bytes[3]) {
-    case 0x00:
-        record.type = HexRecordType::Data;
-        break;
-    case 0x01:
-        record.type = HexRecordType::EndOfFile;
-        requireDataLength(record.data, 0, "end-of-file");
-        break;
-    case 0x02:
-        record.type = HexRecordType::ExtendedSegmentAddress;
-        requireDataLength(record.data, 2, "extended segment address");
-        break;
-    case 0x03:
-        record.type = HexRecordType::StartSegmentAddress;
-        requireDataLength(record.data, 4, "start segment address");
-        break;
-    case 0x04:
-        record.type = HexRecordType::ExtendedLinearAddress;
-        requireDataLength(record.data, 2, "extended linear address");
-        break;
-    case 0x05:
-        record.type = HexRecordType::StartLinearAddress;
-        requireDataLength(record.data, 4, "start linear address");
-        break;
-    default:
+    if (bytes[3] >= std::size(kRecordShapes))
         throw HexRecordError("unknown record type " + std::to_string(bytes[3]));
-    }
+    const RecordShape& shape = kRecordShapes[bytes[3]];
+    HexRecord record{static_cast<HexRecordType>(bytes[3]),
+                     static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]),
+                     std::vector<std::uint8_t>(bytes.begin() + 4, bytes.end() - 1)};
+    if (shape.dataLength && record.data.size() != *shape.dataLength)
+        throw HexRecordError(std::string(shape.name) + " record with " + std::to_string(record.data.size()) +
+                             " data bytes");
     return record;
 }
 

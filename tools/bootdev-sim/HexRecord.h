@@ -26,6 +26,9 @@ class HexRecordError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The value of one hex digit in either case, or -1 for any other character.
+int hexDigitValue(char c);
+
 // Parses the hex digits that follow the record mark (":" or "#"). Digits may be upper or lower case;
 // trailing blanks and carriage returns are tolerated because some files carry them. Byte count,
 // checksum, record type and the fixed length of the address records are all checked.
