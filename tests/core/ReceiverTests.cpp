@@ -101,20 +101,18 @@ TEST_F(Receiver, PlainModeHandsOverEveryChunk) {
     EXPECT_EQ(view.text8, "DY");
 }
 
+// Every tenth tick turns the indicator white, or grey when it is white; a receipt turns it red.
 TEST_F(Receiver, IdleIndicatorBlinksEveryTenTicks) {
-    const auto ticks = [this](int count) {
-        for (int i = 0; i < count; ++i)
+    for (const auto& [ticks, colour] :
+         {std::pair{9, colours::Yellow}, {1, colours::White}, {10, colours::Grey}}) {
+        for (int i = 0; i < ticks; ++i)
             form.TMRComm_Timer();
-    };
-    ticks(9);
-    EXPECT_EQ(view.picColor, colours::Yellow);
-    ticks(1);
-    EXPECT_EQ(view.picColor, colours::White);
-    ticks(10);
-    EXPECT_EQ(view.picColor, colours::Grey);
+        EXPECT_EQ(view.picColor, colour) << ticks;
+    }
     tick(bytes({0x01}));
     EXPECT_EQ(view.picColor, colours::Red);
-    ticks(9);
+    for (int i = 0; i < 9; ++i)
+        form.TMRComm_Timer();
     EXPECT_EQ(view.picColor, colours::White);
     EXPECT_EQ(form.RxString, "");
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,13 +46,13 @@ class FakeFormView : public FormView {
     bool cancelError = false;
     std::map<Control, std::string> tags = {
         {Control::txt0, "NO"}, {Control::BTNOpenCom, "NO"}, {Control::BTNCloseCom, "NC"}};
-    std::map<Control, bool> disabled = {{Control::BTNCloseCom, true}};
+    std::set<Control> disabled = {Control::BTNCloseCom};
     std::vector<MessageBox> boxes;
     std::vector<int> pauses;
     // Called inside pause(), standing in for what happens on the wire meanwhile.
-    std::function<void()> duringPause;
+    std::function<void()> duringPause = [] {};
     // Called inside msgBox(), while the modal box is open.
-    std::function<void()> whileBoxOpen;
+    std::function<void()> whileBoxOpen = [] {};
 
     void setLabel2Caption(const std::string& caption) override { label2 = caption; }
     void setCommand1Caption(const std::string& caption) override { command1Caption = caption; }
@@ -85,25 +86,22 @@ class FakeFormView : public FormView {
     void showOpenDialog() override {}
     std::string dialogFileName() const override { return dialogFile; }
     bool dialogCancelError() const override { return cancelError; }
-    std::string tag(Control control) const override {
-        const auto found = tags.find(control);
-        return found == tags.end() ? std::string() : found->second;
+    std::string tag(Control control) const override { return tags.contains(control) ? tags.at(control) : ""; }
+    bool isEnabled(Control control) const override { return !disabled.contains(control); }
+    void setEnabled(Control control, bool enabled) override {
+        if (enabled)
+            disabled.erase(control);
+        else
+            disabled.insert(control);
     }
-    bool isEnabled(Control control) const override {
-        const auto found = disabled.find(control);
-        return found == disabled.end() || !found->second;
-    }
-    void setEnabled(Control control, bool enabled) override { disabled[control] = !enabled; }
     void msgBox(const std::string& text, Icon icon, const std::string& title,
                 const std::string& detail) override {
         boxes.push_back({text, icon, title, detail});
-        if (whileBoxOpen)
-            whileBoxOpen();
+        whileBoxOpen();
     }
     void pause(int ms) override {
         pauses.push_back(ms);
-        if (duringPause)
-            duringPause();
+        duringPause();
     }
 
   private:
