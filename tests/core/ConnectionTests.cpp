@@ -57,26 +57,22 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     EXPECT_FALSE(view.timer3);
 }
 
-TEST_F(Connection, PortNumberIsTheTextFromItsFourthCharacterOn) {
+TEST_F(Connection, PortFromTheTextAndSpeedFromTheOption) {
     for (const auto& [text, number] :
          {std::pair{"COM12", 12}, std::pair{"ABC3", 3}, std::pair{"COM 3 ", 3}}) {
-        view.txt0 = text;
+        view.txt0 = text; // the number starts at the fourth character
         form.BTNOpenCom_Click();
         EXPECT_EQ(port.commPorts.back(), number) << text;
         form.BTNCloseCom_Click();
     }
-}
-
-TEST_F(Connection, SpeedFromTheOptionAndADevicePathFromTextBeginningWithSlash) {
     view.option3 = false;
     view.option1 = true;
-    form.PortNumber = 4;
     view.txt0 = "/dev/ttyUSB0";
     form.BTNOpenCom_Click();
-    EXPECT_EQ(port.settings, std::vector<std::string>{"9600,n,8,1"});
+    EXPECT_EQ(port.settings.back(), "9600,n,8,1");
     EXPECT_EQ(port.commPaths, std::vector<std::string>{"/dev/ttyUSB0"});
-    EXPECT_TRUE(port.commPorts.empty());
-    EXPECT_EQ(form.PortNumber, 4);
+    EXPECT_EQ(port.commPorts.size(), 3u); // a path is no number
+    EXPECT_EQ(form.PortNumber, 3);
     EXPECT_TRUE(port.isOpen);
 }
 
@@ -103,16 +99,27 @@ TEST_F(Connection, FailureToOpenShowsTheOneMessage) {
     EXPECT_EQ(form.PortNumber, 3);
 }
 
-TEST_F(Connection, EmptyAddressScansOneAddressPerTick) {
+TEST_F(Connection, ScanProbesOneAddressPerTickThenNextGoesPastTheFoundDevice) {
     form.BTNOpenCom_Click();
     EXPECT_EQ(form.ScanMode, 1);
     EXPECT_EQ(view.command1Caption, "Next");
     for (int address = 1; address <= 3; ++address) {
-        probe(address);
+        port.expectWrite(request(address, kProbe));
+        if (address == 3)
+            port.reply(reply(3, "VER=1.2"));
+        form.Timer3_Timer();
         EXPECT_EQ(view.text1, std::to_string(address));
         EXPECT_EQ(view.label2, "WAIT Connect:  " + std::to_string(address));
     }
+    pollAll();
+    EXPECT_FALSE(view.timer3);
+    EXPECT_EQ(view.label2, "READY");
     EXPECT_EQ(form.ConnectCount, 4);
+
+    form.Command1_Click(); // "Next" sends nothing itself
+    EXPECT_TRUE(view.timer3);
+    EXPECT_EQ(view.text8, "");
+    probe(4);
 }
 
 TEST_F(Connection, GivesUpAtTheTickThatFinds128) {
@@ -133,35 +140,6 @@ TEST_F(Connection, GivesUpAtTheTickThatFinds128) {
     EXPECT_EQ(view.label2, "Not present board");
     EXPECT_EQ(form.ConnectCount, 1);
     EXPECT_EQ(view.text1, "127");
-}
-
-TEST_F(Connection, WaitCountsOnWithThePortClosed) {
-    form.ScanMode = 1;
-    form.ConnectCount = 127;
-    form.Command1_Click();
-    form.Timer3_Timer();
-    form.Timer3_Timer();
-    EXPECT_EQ(view.boxes.size(), 1u);
-    EXPECT_FALSE(view.timer3);
-}
-
-TEST_F(Connection, DeviceFoundByTheScanThenNextGoesPastIt) {
-    form.BTNOpenCom_Click();
-    probe(1);
-    port.expectWrite(request(2, kProbe));
-    port.reply(reply(2, "VER=1.2"));
-    form.Timer3_Timer();
-    pollAll();
-
-    EXPECT_FALSE(view.timer3);
-    EXPECT_EQ(view.label2, "READY");
-    EXPECT_EQ(view.text1, "2");
-    EXPECT_EQ(form.ConnectCount, 3);
-
-    form.Command1_Click(); // "Next" sends nothing itself
-    EXPECT_TRUE(view.timer3);
-    EXPECT_EQ(view.text8, "");
-    probe(3);
 }
 
 TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
@@ -196,4 +174,9 @@ TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     EXPECT_EQ(port.closes, 2);
     EXPECT_FALSE(port.isOpen);
     EXPECT_EQ(cancel, 0);
+
+    form.ConnectCount = 127; // wait ticks still queued after the close count on without sending
+    form.Timer3_Timer();
+    form.Timer3_Timer();
+    EXPECT_EQ(view.boxes, (Boxes{{"COM3 Not connect !"}}));
 }

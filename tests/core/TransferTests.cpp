@@ -163,32 +163,28 @@ TEST_F(Transfer, ShorterFileAfterALongerOneSendsOnlyItsOwnLines) {
     deviceSays("OK");
 }
 
-TEST_F(Transfer, ErrorStopsTheFlowUntilTheNextOk) {
+// "ERROR" holds the flow until the next "OK"; a version reply resumes a running transfer but not
+// one that "?" has held.
+TEST_F(Transfer, ErrorHoldsUntilOkAndVersionReplyResumesOnlyARunningTransfer) {
     startThreeLines();
     deviceSays("ERROR 3");
     EXPECT_EQ(view.barText, "ERROR");
     EXPECT_EQ(view.barColor, colours::Red);
-    EXPECT_EQ(form.VerifyMode, 0);
     EXPECT_EQ(form.TransferActive, 1);
-
     port.expectWrite(record(L2));
     deviceSays("OK");
     EXPECT_EQ(view.barText, "DOWNLOAD");
     EXPECT_EQ(view.barColor, colours::Red);
-}
 
-TEST_F(Transfer, VersionReplyResumesOnlyARunningTransfer) {
-    startThreeLines();
-    port.expectWrite(record(L2));
+    port.expectWrite(record(L3));
     deviceSays("VER=1.0");
-
     port.expectWrite(request(1, "BOOTi\r\n"));
-    form.Command4_Click(); // "?" clears the answer and holds the transfer
+    form.Command4_Click();
     EXPECT_EQ(view.text8, "");
     EXPECT_EQ(form.TransferActive, 0);
     deviceSays("VER=1.0"); // held: nothing sent
     EXPECT_EQ(view.label2, "READY");
-    port.expectWrite(record(L3));
+    port.expectWrite(record(L1)); // after the last record, the first again
     deviceSays("OK");
 }
 
