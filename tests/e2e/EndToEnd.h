@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "EmulatorProcess.h"
+#include "FirmwareImage.h"
+#include "window/qt/MainWindow.h"
+
+// The real main window, with its real timers and Qt serial port, against the device emulator at
+// address 5. The window's dialogs never block: message boxes are collected, and the file chooser
+// answers with the test's HEX file.
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        writeHexFile(image.lines);
+        window.show();
+    }
+
+    // Runs the event loop until `condition` holds. The bound only ends a test that hangs.
+    static bool waitUntil(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, 90000);
+    }
+
+    void startDevice(const QStringList& options) {
+        device = std::make_unique<EmulatorProcess>(QStringList{"--address", "5", "--dump", dumpPath,
+                                                               "--flash-start", "0x08000000", "--flash-size",
+                                                               "128K"} +
+                                                   options);
+    }
+    // Puts the port and the device address into their boxes and presses "Open".
+    void open(const QString& address) {
+        ui.txt0->setText(device->portPath());
+        ui.Text1->setText(address);
+        ui.BTNOpenCom->click();
+    }
+    // Waits for the version reply that ends a connection wait or answers "?".
+    testing::AssertionResult ready() {
+        if (waitUntil([this] { return ui.Label2->text() == "READY"; }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << "status " << ui.Label2->text().toStdString() << ", messages " << messageTexts();
+    }
+    // Opening at address 0 starts no connection wait; a single "?" then brings exactly one reply
+    // before a transfer, where a wait could send a second probe on a slow machine. The emulator's
+    // faults hit every n-th reply, and the replies then run: 1 version, 2 "OK" to the address
+    // record, 3 "FORMAT" and 4 "OK" to the first data record, then one "OK" per record.
+    testing::AssertionResult connect(const QStringList& options = {}) {
+        startDevice(options);
+        open("0");
+        ui.Text1->setText("5");
+        ui.Command4->click();
+        return ready();
+    }
+    // The HEX file the file chooser answers with: CR LF between the lines and none after the last,
+    // as an editor may leave it.
+    void writeHexFile(const std::vector<std::string>& lines) {
+        QFile file(hexPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            file.write(QByteArray::fromStdString((i == 0 ? "" : "\r\n") + lines[i]));
+    }
+    // Presses "Download" and waits for "END" or "ERROR".
+    testing::AssertionResult download() {
+        ui.Command3->click();
+        if (waitUntil([this] { return bar.text() == "END" || bar.text() == "ERROR"; }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "bar " << bar.text().toStdString() << " at " << bar.value();
+    }
+    // Stops the emulator, which writes its flash to the dump as it ends.
+    QByteArray flashAtExit() {
+        QFile dump(dumpPath);
+        return device->stop() && dump.open(QIODevice::ReadOnly) ? dump.readAll() : QByteArray();
+    }
+    std::string messageTexts() const {
+        std::string texts;
+        for (const MessageBoxRequest& box : messages)
+            texts += "[" + box.text + (box.detail.empty() ? "" : " / " + box.detail) + "] ";
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath("firmware.hex");
+    const QString dumpPath = dir.filePath("flash.bin");
+    const FirmwareImage image = sampleFirmware();
+    std::unique_ptr<EmulatorProcess> device;
+    std::vector<MessageBoxRequest> messages;
+    MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { messages.push_back(box); },
+                                  [this](const std::string&) { return hexPath.toStdString(); }}};
+    WindowControls& ui = window.controls();
+    TextProgressBar& bar = *ui.vbalProgressBar1;
+};
