@@ -104,13 +104,11 @@ TEST_F(Connection, ScanProbesOneAddressPerTickThenNextGoesPastTheFoundDevice) {
     EXPECT_EQ(form.ScanMode, 1);
     EXPECT_EQ(view.command1Caption, "Next");
     for (int address = 1; address <= 3; ++address) {
-        port.expectWrite(request(address, kProbe));
-        if (address == 3)
-            port.reply(reply(3, "VER=1.2"));
-        form.Timer3_Timer();
+        probe(address);
         EXPECT_EQ(view.text1, std::to_string(address));
         EXPECT_EQ(view.label2, "WAIT Connect:  " + std::to_string(address));
     }
+    port.arrive(reply(3, "VER=1.2"));
     pollAll();
     EXPECT_FALSE(view.timer3);
     EXPECT_EQ(view.label2, "READY");

@@ -117,44 +117,40 @@ TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
     EXPECT_EQ(form.RecordIndex, 1);
 }
 
-TEST_F(Transfer, RefusedFileKeepsTheLoadedOneAndSendsNothing) {
+// A refused or cancelled choice sends nothing and keeps the file loaded before; a shorter file
+// then sends only its own lines.
+TEST_F(Transfer, RefusedOrCancelledFileKeepsTheLoadedOne) {
+    form.Command2_Click(); // the mode and the request are set before the dialog and stay
+    EXPECT_EQ(view.boxes, (Boxes{{"Cancel"}}));
+    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(1, 1, 0));
     startThreeLines();
     const struct {
         std::string file;
-        std::string message;
-        int error;
+        bool cancelled;
+        FakeFormView::MessageBox box;
     } table[] = {
-        {chooseFile("over.hex", numberedLines(9001)), "Subscript out of range", 9},
-        {chooseFile("empty.hex", ""), kNoRecords, 62},
-        {chooseFile("blank.hex", "\r\n\r\n  \n"), kNoRecords, 62},
-        {(folder / "gone.hex").string(), "File not found", 53},
-        {folder.string(), "Path/File access error", 75},
+        {chooseFile("over.hex", numberedLines(9001)),
+         false,
+         {"Subscript out of range", Icon::Critical, "Error#9"}},
+        {chooseFile("empty.hex", ""), false, {kNoRecords, Icon::Critical, "Error#62"}},
+        {chooseFile("blank.hex", "\r\n\r\n  \n"), false, {kNoRecords, Icon::Critical, "Error#62"}},
+        {(folder / "gone.hex").string(), false, {"File not found", Icon::Critical, "Error#53"}},
+        {folder.string(), false, {"Path/File access error", Icon::Critical, "Error#75"}},
+        {"", false, {"Cancel"}},
+        {chooseFile("two.hex", L2 + "\n" + L1 + "\n"), true, {"Cancel"}},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.file);
         view.boxes.clear();
         view.dialogFile = row.file;
+        view.cancelError = row.cancelled;
         form.Command3_Click();
-        EXPECT_EQ(view.boxes, (Boxes{{row.message, Icon::Critical, "Error#" + std::to_string(row.error)}}));
+        EXPECT_EQ(view.boxes, Boxes{row.box});
         EXPECT_EQ(form.RecordCount, 3);
     }
     EXPECT_EQ(port.written.size(), 1u);
-}
 
-TEST_F(Transfer, CancelledDialogStartsNothing) {
-    form.Command2_Click();
-    EXPECT_EQ(view.boxes, (Boxes{{"Cancel"}}));
-    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(1, 1, 0));
-    chooseFile("three.hex", kThreeLines);
-    view.cancelError = true;
-    form.Command3_Click();
-    EXPECT_EQ(view.boxes.back().text, "Cancel");
-    EXPECT_EQ(form.VerifyMode, 0);
-}
-
-TEST_F(Transfer, ShorterFileAfterALongerOneSendsOnlyItsOwnLines) {
-    startThreeLines();
-    chooseFile("two.hex", L2 + "\n" + L1 + "\n");
+    view.cancelError = false; // the last choice, taken this time
     port.expectWrite(record(L2));
     form.Command3_Click();
     port.expectWrite(record(L1));

@@ -23,27 +23,23 @@ inline std::string hexBytes(const std::string& bytes) {
     return out;
 }
 
-// A scripted serial port. The script is a sequence of expected writes, each followed by the replies
-// the device sends to it; a reply is served as one chunk at the next polls, one chunk per poll.
-// A write that differs from the script fails with both sides in hex; a script not used up fails when
-// the port is destroyed. Bytes can also be made to arrive outside the script.
+// A scripted serial port: it expects the writes given, in order, and fails on a write that differs
+// (both sides in hex) or comes unexpected, and on expected writes still missing when it is destroyed.
+// What the device sends is made to arrive by the test, one chunk per poll.
 class FakeSerialPort : public SerialPortService {
   public:
     ~FakeSerialPort() override {
-        for (const Step& step : script)
-            ADD_FAILURE() << "script not used up: " << (step.isWrite ? "expected write " : "reply ")
-                          << hexBytes(step.bytes);
+        for (const std::string& bytes : expected)
+            ADD_FAILURE() << "expected write never came: " << hexBytes(bytes);
     }
 
-    void expectWrite(const std::string& bytes) { script.push_back({true, bytes}); }
-    // The device's answer to the write scripted just before; several calls make several chunks.
-    void reply(const std::string& bytes) { script.push_back({false, bytes}); }
-    // Bytes the next poll finds, outside the script (noise, a reply of another device, ...).
+    void expectWrite(const std::string& bytes) { expected.push_back(bytes); }
+    // Bytes the next poll finds: a reply, noise, a reply of another device, ...
     void arrive(const std::string& bytes) { received.push_back(bytes); }
     void refuseOpen(const std::string& reason) { openRefusal = reason; }
     // The device is unplugged: every later read and write fails.
     void unplug(const std::string& reason) { ioFailure = reason; }
-    bool scriptUsedUp() const { return script.empty(); }
+    bool scriptUsedUp() const { return expected.empty(); }
 
     std::vector<std::string> settings;
     std::vector<std::int16_t> commPorts;
@@ -79,15 +75,10 @@ class FakeSerialPort : public SerialPortService {
         failIfUnplugged();
         EXPECT_TRUE(isOpen) << "write to a closed port: " << hexBytes(bytes);
         written.push_back(bytes);
-        if (script.empty() || !script.front().isWrite) {
-            ADD_FAILURE() << "unexpected write " << hexBytes(bytes);
-            return;
-        }
-        EXPECT_EQ(hexBytes(script.front().bytes), hexBytes(bytes))
+        ASSERT_FALSE(expected.empty()) << "unexpected write " << hexBytes(bytes);
+        EXPECT_EQ(hexBytes(expected.front()), hexBytes(bytes))
             << "expected write (left) differs from the write";
-        script.pop_front();
-        for (; !script.empty() && !script.front().isWrite; script.pop_front())
-            received.push_back(script.front().bytes);
+        expected.pop_front();
     }
 
   private:
@@ -96,11 +87,7 @@ class FakeSerialPort : public SerialPortService {
             throw PortError(*ioFailure);
     }
 
-    struct Step {
-        bool isWrite;
-        std::string bytes;
-    };
-    std::deque<Step> script;
+    std::deque<std::string> expected;
     std::deque<std::string> received;
     std::optional<std::string> openRefusal;
     std::optional<std::string> ioFailure;
