@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QTest>
+#include <array>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -15,11 +16,10 @@ namespace {
 struct WindowUnderTest {
     std::vector<MessageBoxRequest> boxes;
     std::vector<std::string> filters;
-    std::string fileToChoose;
     MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { boxes.push_back(box); },
                                   [this](const std::string& filter) {
                                       filters.push_back(filter);
-                                      return fileToChoose;
+                                      return std::string();
                                   }}};
     WindowControls& ui = window.controls();
 };
@@ -33,31 +33,26 @@ std::map<Control, bool> enabledStates(const WindowControls& ui) {
 
 } // namespace
 
-TEST(MainWindowAtStart, ShowsTheDesignValues) {
+TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     WindowUnderTest t;
     auto& ui = t.ui;
     EXPECT_EQ(t.window.windowTitle(), "BOOT DEVICE Ventrik V 1.6");
     EXPECT_EQ(t.window.size(), QSize(397, 123));
     EXPECT_EQ(t.window.minimumSize(), t.window.maximumSize());
 
-    EXPECT_EQ(t.window.findChild<QLineEdit*>("txt(0)"), ui.txt0);
-    EXPECT_EQ(ui.txt0->text(), "COM3");
-    EXPECT_EQ(ui.Text1->text(), "");
-    EXPECT_EQ(ui.Text2->text(), "10");
-    EXPECT_EQ(ui.Text8->text(), "");
-    EXPECT_EQ(ui.Label2->text(), "No info");
-    EXPECT_EQ(ui.Command1->text(), "Set Addr");
-    EXPECT_EQ(ui.Command3->text(), "Open File and  Download");
-    EXPECT_EQ(ui.Command6->text(), "Install ");
-    EXPECT_EQ(ui.Command5->text(), "Send");
-    EXPECT_EQ(ui.Frame2->title(), "Comm's");
-    EXPECT_EQ(ui.Frame4->title(), "Modbus RTU");
-    EXPECT_EQ(ui.Label4->text(), "Speed 9600");
-    EXPECT_EQ(ui.Label1_0->text(), "Port: (1-9)");
-
-    EXPECT_TRUE(ui.Option3->isChecked());
-    EXPECT_FALSE(ui.Option2->isChecked());
-    EXPECT_FALSE(ui.Option1->isChecked());
+    // "design name=text": frames show a title, the other controls a text.
+    for (const std::string entry :
+         {"txt(0)=COM3", "Text1=", "Text2=10", "Text8=", "Label2=No info", "Command1=Set Addr",
+          "Command3=Open File and  Download", "Command6=Install ", "Command5=Send", "Frame2=Comm's",
+          "Frame4=Modbus RTU", "Label4=Speed 9600", "Label1(0)=Port: (1-9)"}) {
+        const auto equals = entry.find('=');
+        QWidget* widget = t.window.findChild<QWidget*>(QString::fromStdString(entry.substr(0, equals)));
+        ASSERT_NE(widget, nullptr) << entry;
+        EXPECT_EQ(widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString().toStdString(),
+                  entry.substr(equals + 1));
+    }
+    EXPECT_EQ((std::array{ui.Option1->isChecked(), ui.Option2->isChecked(), ui.Option3->isChecked()}),
+              (std::array{false, false, true}));
     EXPECT_TRUE(ui.Check1->isChecked());
 
     EXPECT_EQ(ui.vbalProgressBar1->text(), "NO FILE");
@@ -66,63 +61,21 @@ TEST(MainWindowAtStart, ShowsTheDesignValues) {
     EXPECT_EQ(ui.Pic->fillColour(), colours::Yellow);
     EXPECT_TRUE(ui.Pic->isVisibleTo(&t.window));
 
-    EXPECT_FALSE(ui.Timer3->isActive());
-    EXPECT_EQ(ui.Timer3->interval(), 200);
-    EXPECT_FALSE(ui.TMRComm->isActive());
-    EXPECT_EQ(ui.TMRComm->interval(), 20);
-    EXPECT_EQ(ui.TMRComm->timerType(), Qt::PreciseTimer);
-}
+    // {running, interval in ms, kind}
+    EXPECT_EQ(std::tuple(ui.Timer3->isActive(), ui.Timer3->interval()), std::tuple(false, 200));
+    EXPECT_EQ(std::tuple(ui.TMRComm->isActive(), ui.TMRComm->interval(), ui.TMRComm->timerType()),
+              std::tuple(false, 20, Qt::PreciseTimer));
 
-TEST(MainWindowAtStart, PortBoxAndOpenAreEnabledCloseIsNotAndThePortBoxHasTheFocus) {
-    WindowUnderTest t;
-    EXPECT_EQ(t.ui.tag(Control::txt0), "NO");
-    EXPECT_EQ(t.ui.tag(Control::BTNOpenCom), "NO");
-    EXPECT_EQ(t.ui.tag(Control::BTNCloseCom), "NC");
-    EXPECT_TRUE(t.ui.txt0->isEnabled());
-    EXPECT_TRUE(t.ui.BTNOpenCom->isEnabled());
-    EXPECT_FALSE(t.ui.BTNCloseCom->isEnabled());
-
+    // Only the port box and Open are usable before a port is open; SwitchTags flips them by tag.
+    EXPECT_EQ(ui.tag(Control::txt0), "NO");
+    EXPECT_EQ(ui.tag(Control::BTNOpenCom), "NO");
+    EXPECT_EQ(ui.tag(Control::BTNCloseCom), "NC");
+    EXPECT_TRUE(ui.txt0->isEnabled());
+    EXPECT_TRUE(ui.BTNOpenCom->isEnabled());
+    EXPECT_FALSE(ui.BTNCloseCom->isEnabled());
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
-    EXPECT_EQ(QApplication::focusWidget(), t.ui.txt0);
-}
-
-TEST(MainWindowAtStart, SendButtonLiesOutsideTheClientAreaAndTakesNoFocus) {
-    WindowUnderTest t;
-    EXPECT_FALSE(t.window.rect().intersects(t.ui.Command5->geometry()));
-    EXPECT_EQ(t.ui.Command5->focusPolicy(), Qt::NoFocus);
-}
-
-TEST(MainWindowLayout, ControlsSitAtTheirDesignPlaces) {
-    WindowUnderTest t;
-    auto& ui = t.ui;
-    // Twips / 15, inside a frame counted from the frame's corner.
-    EXPECT_EQ(ui.Frame4->geometry(), QRect(296, 0, 101, 57));
-    EXPECT_EQ(ui.Frame3->geometry(), QRect(0, 56, 397, 65));
-    EXPECT_EQ(ui.Command3->parentWidget(), ui.Frame2);
-    EXPECT_EQ(ui.Command3->geometry(), QRect(108, 32, 137, 17));
-    EXPECT_EQ(ui.Command1->parentWidget(), ui.Frame4);
-    EXPECT_EQ(ui.Command1->geometry(), QRect(40, 35, 53, 17));
-    EXPECT_EQ(ui.vbalProgressBar1->geometry(), QRect(8, 16, 381, 17));
-    EXPECT_EQ(ui.Option3->geometry(), QRect(220, 0, 13, 13));
-    EXPECT_EQ(ui.Text8->parentWidget(), &t.window);
-    EXPECT_EQ(ui.Text8->geometry(), QRect(48, 94, 341, 19));
-}
-
-TEST(MainWindowLayout, AnswerBoxIsDrawnInFrontOfTheStatusFrame) {
-    WindowUnderTest t;
-    const QPoint inside = t.ui.Text8->geometry().center();
-    EXPECT_TRUE(t.ui.Frame3->geometry().contains(inside));
-    QWidget* top = t.window.childAt(inside);
-    EXPECT_TRUE(top == t.ui.Text8 || t.ui.Text8->isAncestorOf(top));
-}
-
-TEST(MainWindowLayout, SpeedOptionsAreOneGroup) {
-    WindowUnderTest t;
-    t.ui.Option1->click();
-    EXPECT_TRUE(t.ui.Option1->isChecked());
-    EXPECT_FALSE(t.ui.Option3->isChecked());
-    EXPECT_FALSE(t.ui.Option2->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), ui.txt0);
 }
 
 TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
@@ -131,105 +84,39 @@ TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
 
     t.window.logic().SwitchTags();
     auto once = enabledStates(t.ui);
-    for (Control control : kControlOrder) {
-        const bool tagged = !t.ui.tag(control).empty();
-        EXPECT_EQ(once[control], tagged ? !before.at(control) : before.at(control));
-    }
-    EXPECT_FALSE(t.ui.txt0->isEnabled());
-    EXPECT_FALSE(t.ui.BTNOpenCom->isEnabled());
-    EXPECT_TRUE(t.ui.BTNCloseCom->isEnabled());
+    for (Control control : kControlOrder)
+        EXPECT_EQ(once[control], t.ui.tag(control).empty() ? before.at(control) : !before.at(control));
 
     t.window.logic().SwitchTags();
     EXPECT_EQ(enabledStates(t.ui), before);
 }
 
-TEST(WindowView, AnswerBoxShowsEveryReceivedByteAsOneCharacter) {
-    WindowUnderTest t;
-    std::string everyByte;
-    for (int value = 0; value < 256; ++value)
-        everyByte += static_cast<char>(value);
-    QtFormView view(t.ui, {});
-    view.setText8Text(everyByte);
-    const QString shown = t.ui.Text8->text();
-    ASSERT_EQ(shown.size(), 256);
-    for (int value = 0; value < 256; ++value)
-        EXPECT_EQ(shown.at(value).unicode(), value);
-}
-
-TEST(WindowView, PortBoxTurnsGreenAndBackToTheSystemBackground) {
-    WindowUnderTest t;
-    QtFormView view(t.ui, {});
-    const QColor systemBase = t.ui.txt0->palette().color(QPalette::Base);
-    view.setTxtBackColor(0, colours::PureGreen);
-    EXPECT_EQ(t.ui.txt0->palette().color(QPalette::Base), QColor(0, 255, 0));
-    view.setTxtBackColor(0, colours::WindowBackground);
-    EXPECT_EQ(t.ui.txt0->palette().color(QPalette::Base), systemBase);
-}
-
-TEST(WindowView, ColoursKeepRedInTheLowestByte) {
-    const QPalette palette;
-    EXPECT_EQ(toQColor(colours::Red, palette), QColor(255, 0, 0));
-    EXPECT_EQ(toQColor(colours::Navy, palette), QColor(0, 0, 128));
-    EXPECT_EQ(toQColor(colours::MediumGreen, palette), QColor(0, 192, 0));
-    EXPECT_EQ(toQColor(colours::WindowBackground, palette), palette.color(QPalette::Active, QPalette::Base));
-}
-
-TEST(WindowView, PipeFiltersBecomeQtFilters) {
-    EXPECT_EQ(QtFormView::qtFileFilter("HEX files (*.hex)|*.hex"), "HEX files (*.hex)");
-    EXPECT_EQ(QtFormView::qtFileFilter("Text|*.txt;*.log|All (*.*)|*.*"), "Text (*.txt *.log);;All (*.*)");
-}
-
-TEST(WindowView, ProgressBarFillsByValueAndNeverBeyondItsFrame) {
-    TextProgressBar bar;
-    bar.resize(102, 17);
-    bar.setMaximum(4);
-    bar.setValue(1);
-    EXPECT_EQ(bar.filledWidth(), 25);
-    bar.setValue(9);
-    EXPECT_EQ(bar.filledWidth(), 100);
-    bar.setMaximum(0);
-    bar.setValue(1);
-    EXPECT_EQ(bar.filledWidth(), 100);
-    bar.setValue(0);
-    EXPECT_EQ(bar.filledWidth(), 0);
-}
-
-TEST(WindowEvents, FailedOpeningShowsItsBoxWithTheApplicationTitleAndLeavesThePortClosedLook) {
-    WindowUnderTest t;
-    t.ui.txt0->setText("/dev/no-such-port-here");
-    t.ui.BTNOpenCom->click();
-    ASSERT_EQ(t.boxes.size(), 1u);
-    EXPECT_EQ(t.boxes[0].text,
-              "/dev/no-such-port-here Not available! Use Serial settings to setup your ports.");
-    EXPECT_EQ(t.boxes[0].title, "BOOT DEVICE Ventrik V 1.6");
-    EXPECT_EQ(t.boxes[0].icon, FormView::Icon::None);
-    EXPECT_FALSE(t.boxes[0].detail.empty());
-    EXPECT_EQ(t.ui.Label2->text(), "Not present board");
-    EXPECT_TRUE(t.ui.BTNOpenCom->isEnabled());
-    EXPECT_FALSE(t.ui.BTNCloseCom->isEnabled());
-    EXPECT_FALSE(t.ui.Timer3->isActive());
-}
-
-TEST(WindowEvents, DownloadAsksForHexFilesAndACancelledChoiceSaysCancel) {
-    WindowUnderTest t;
-    t.ui.Command3->click();
-    ASSERT_EQ(t.filters.size(), 1u);
-    EXPECT_EQ(t.filters[0], "HEX files (*.hex)");
-    ASSERT_EQ(t.boxes.size(), 1u);
-    EXPECT_EQ(t.boxes[0].text, "Cancel");
-    EXPECT_EQ(t.boxes[0].title, "BOOT DEVICE Ventrik V 1.6");
-}
-
-TEST(WindowEvents, ClickOnTheHiddenSendButtonPastTheLastRecordEndsQuietly) {
-    WindowUnderTest t;
-    t.window.logic().RecordIndex = frmSerial::kMaxRecords;
-    EXPECT_NO_THROW(t.ui.Command5->click());
-    EXPECT_TRUE(t.boxes.empty());
-}
-
-TEST(MainWindowLayout, TabOrderFollowsTheDesign) {
+TEST(MainWindowLayout, ControlsSitAtTheirDesignPlacesInTheDesignTabOrder) {
     WindowUnderTest t;
     auto& ui = t.ui;
+    // Twips / 15, inside a frame counted from the frame's corner.
+    const std::vector<std::tuple<QWidget*, QWidget*, QRect>> places = {
+        {ui.Frame4, &t.window, QRect(296, 0, 101, 57)},
+        {ui.Frame3, &t.window, QRect(0, 56, 397, 65)},
+        {ui.Command3, ui.Frame2, QRect(108, 32, 137, 17)},
+        {ui.Command1, ui.Frame4, QRect(40, 35, 53, 17)},
+        {ui.vbalProgressBar1, ui.Frame3, QRect(8, 16, 381, 17)},
+        {ui.Option3, ui.Frame2, QRect(220, 0, 13, 13)},
+        {ui.Text8, &t.window, QRect(48, 94, 341, 19)}};
+    for (const auto& [widget, parent, place] : places) {
+        SCOPED_TRACE(widget->objectName().toStdString());
+        EXPECT_EQ(widget->parentWidget(), parent);
+        EXPECT_EQ(widget->geometry(), place);
+    }
+    // The hidden Send button lies outside the client area and is never reached by the keyboard.
+    EXPECT_FALSE(t.window.rect().intersects(ui.Command5->geometry()));
+    EXPECT_EQ(ui.Command5->focusPolicy(), Qt::NoFocus);
+    // The answer box is drawn in front of the status frame it overlaps.
+    const QPoint inside = ui.Text8->geometry().center();
+    EXPECT_TRUE(ui.Frame3->geometry().contains(inside));
+    QWidget* top = t.window.childAt(inside);
+    EXPECT_TRUE(top == ui.Text8 || ui.Text8->isAncestorOf(top));
+
     const std::vector<QWidget*> design = {
         ui.txt0,  ui.BTNOpenCom, ui.BTNCloseCom, ui.Command3, ui.Command4, ui.Command6, ui.Text8,  ui.Check1,
         ui.Text1, ui.Text2,      ui.Command1,    ui.Command2, ui.Option1,  ui.Option2,  ui.Option3};
@@ -241,4 +128,69 @@ TEST(MainWindowLayout, TabOrderFollowsTheDesign) {
         next = next->nextInFocusChain();
     } while (next != ui.txt0);
     EXPECT_EQ(chain, design);
+
+    // The speed options are one group: choosing one clears the others.
+    ui.Option1->click();
+    EXPECT_EQ((std::array{ui.Option1->isChecked(), ui.Option2->isChecked(), ui.Option3->isChecked()}),
+              (std::array{true, false, false}));
+}
+
+TEST(WindowView, ShowsEveryReceivedByteAsOneCharacterAndColoursWithRedInTheLowestByte) {
+    const QPalette palette;
+    // The design's numbers hold red in the lowest byte and blue in the highest.
+    EXPECT_EQ((std::array{toQColor(colours::Red, palette), toQColor(colours::MediumGreen, palette),
+                          toQColor(colours::Navy, palette)}),
+              (std::array{QColor(255, 0, 0), QColor(0, 192, 0), QColor(0, 0, 128)}));
+    EXPECT_EQ(toQColor(colours::WindowBackground, palette), palette.color(QPalette::Active, QPalette::Base));
+
+    WindowUnderTest t;
+    QtFormView view(t.ui, {});
+    const QColor systemBase = t.ui.txt0->palette().color(QPalette::Base);
+    view.setTxtBackColor(0, colours::PureGreen);
+    EXPECT_EQ(t.ui.txt0->palette().color(QPalette::Base), QColor(0, 255, 0));
+    view.setTxtBackColor(0, colours::WindowBackground);
+    EXPECT_EQ(t.ui.txt0->palette().color(QPalette::Base), systemBase);
+
+    std::string everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte += static_cast<char>(value);
+    view.setText8Text(everyByte);
+    EXPECT_EQ(t.ui.Text8->text(), QString::fromLatin1(everyByte.data(), 256));
+}
+
+TEST(WindowView, PipeFiltersBecomeQtFilters) {
+    EXPECT_EQ(QtFormView::qtFileFilter("HEX files (*.hex)|*.hex"), "HEX files (*.hex)");
+    EXPECT_EQ(QtFormView::qtFileFilter("Text|*.txt;*.log|All (*.*)|*.*"), "Text (*.txt *.log);;All (*.*)");
+}
+
+TEST(WindowView, ProgressBarFillsByValueAndNeverBeyondItsFrame) {
+    TextProgressBar bar;
+    bar.resize(102, 17);
+    // {maximum, value, filled pixels}; a maximum of 0 counts as full.
+    for (const auto& [maximum, value, filled] : {std::array{4, 1, 25}, {4, 9, 100}, {0, 1, 100}, {0, 0, 0}}) {
+        bar.setMaximum(maximum);
+        bar.setValue(value);
+        EXPECT_EQ(bar.filledWidth(), filled) << maximum << " " << value;
+    }
+}
+
+TEST(WindowEvents, BoxesCarryTheCaptionTheFileDialogAsksForHexFilesAndSendPastTheLastRecordIsQuiet) {
+    WindowUnderTest t;
+    t.ui.txt0->setText("/dev/no-such-port-here");
+    t.ui.BTNOpenCom->click();
+    t.ui.Command3->click();
+    ASSERT_EQ(t.boxes.size(), 2u);
+    EXPECT_EQ(t.boxes[0].text,
+              "/dev/no-such-port-here Not available! Use Serial settings to setup your ports.");
+    EXPECT_FALSE(t.boxes[0].detail.empty()) << "the port's reason";
+    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
+    EXPECT_EQ(t.boxes[1].text, "Cancel");
+    for (const MessageBoxRequest& box : t.boxes) {
+        EXPECT_EQ(box.title, "BOOT DEVICE Ventrik V 1.6");
+        EXPECT_EQ(box.icon, FormView::Icon::None);
+    }
+
+    t.window.logic().RecordIndex = frmSerial::kMaxRecords;
+    EXPECT_NO_THROW(t.ui.Command5->click());
+    EXPECT_EQ(t.boxes.size(), 2u);
 }
