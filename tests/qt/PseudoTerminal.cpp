@@ -1,7 +1,5 @@
 #include "PseudoTerminal.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
@@ -20,7 +18,6 @@ PseudoTerminal::PseudoTerminal() {
     tcsetattr(slave, TCSANOW, &raw);
     // The port under test opens the slave itself; the master keeps the terminal alive.
     close(slave);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     path = name;
 }
 
@@ -29,26 +26,19 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 void PseudoTerminal::writeToPort(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = write(master, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        pollfd writable{master, POLLOUT, 0};
-        if ((n < 0 && errno != EAGAIN && errno != EINTR) || poll(&writable, 1, 5000) <= 0)
+        if (n <= 0)
             throw std::runtime_error("write to the pseudo-terminal failed");
+        done += static_cast<std::size_t>(n);
     }
 }
 
 std::string PseudoTerminal::readFromPort() {
     std::string bytes;
     char chunk[512];
-    for (;;) {
-        const ssize_t n = read(master, chunk, sizeof chunk);
-        if (n <= 0)
-            return bytes;
+    pollfd readable{master, POLLIN, 0};
+    for (ssize_t n = 0; poll(&readable, 1, 0) > 0 && (n = read(master, chunk, sizeof chunk)) > 0;)
         bytes.append(chunk, static_cast<std::size_t>(n));
-    }
+    return bytes;
 }
