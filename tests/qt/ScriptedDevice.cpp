@@ -4,12 +4,10 @@
 
 #include "link/Crc16.h"
 
-namespace {
 std::string verifyForm(std::string record) {
     std::replace(record.begin(), record.end(), ':', '#');
     return record;
 }
-} // namespace
 
 ScriptedDevice::ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine)
     : line(line), address(address), lastLine(std::move(lastLine)),

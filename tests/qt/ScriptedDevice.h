@@ -7,6 +7,9 @@
 
 #include "PseudoTerminal.h"
 
+// A record as the verify pass sends it: '#' where the download pass sends ':'.
+std::string verifyForm(std::string record);
+
 // A bootloader on the far end of a pseudo-terminal, in Modbus RTU framing: it answers probes
 // sent to its address with a version reply, each record with "OK" and the last record of a
 // pass with "DOWNLOAD". Frames for other addresses are ignored, as on a shared bus.
@@ -15,8 +18,6 @@ class ScriptedDevice {
   public:
     ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine);
 
-    // Command texts received for this device, without CR LF, in order.
-    const std::vector<std::string>& commands() const { return received; }
     // The records of each kind, without "BOOT".
     std::vector<std::string> records(char firstCharacter) const;
 
