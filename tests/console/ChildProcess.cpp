@@ -27,11 +27,9 @@ int exitCodeWithin(QProcess& process, int limitMs) {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments) {
     QProcess process;
     start(process, program, arguments);
-    ProgramRun run;
-    run.exitCode = exitCodeWithin(process, 120000);
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
+    const int exitCode = exitCodeWithin(process, 120000);
+    return {exitCode, process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
 }
 
 BackgroundProgram::BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments) {

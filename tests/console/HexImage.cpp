@@ -1,8 +1,8 @@
 #include "HexImage.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <random>
 
 std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
@@ -10,22 +10,15 @@ std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vecto
                                     static_cast<std::uint8_t>(address >> 8),
                                     static_cast<std::uint8_t>(address & 0xFF), type};
     bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto b : bytes)
-        sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(-sum));
+    bytes.push_back(static_cast<std::uint8_t>(-std::accumulate(bytes.begin(), bytes.end(), 0u)));
     std::string line = ":";
-    char digits[3];
-    for (auto b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        line += digits;
-    }
+    for (auto b : bytes)
+        line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 0xF]};
     return line;
 }
 
 HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t flashSize, unsigned seed) {
     HexImage image;
-    image.flashStart = flashStart;
     image.flash.assign(flashSize, 0xFF);
     std::mt19937 random(seed);
     std::uint32_t offset = 0;

@@ -6,7 +6,6 @@
 
 // A firmware image as Intel HEX lines together with the flash contents those lines describe.
 struct HexImage {
-    std::uint32_t flashStart = 0;
     std::vector<std::string> lines;
     std::vector<std::uint8_t> flash; // the whole flash after a download, unwritten bytes 0xFF
 };

@@ -1,14 +1,14 @@
 #include "JsonFields.h"
 
 #include <QJsonDocument>
-#include <stdexcept>
+#include <gtest/gtest.h>
 
 QJsonObject parseJsonObject(const std::string& text) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        throw std::runtime_error("JSON: " + error.errorString().toStdString() + " at offset " +
-                                 std::to_string(error.offset));
+        ADD_FAILURE() << "not one JSON object: " << error.errorString().toStdString() << " at offset "
+                      << error.offset << " in: " << text;
     return document.object();
 }
 
@@ -19,4 +19,11 @@ std::string field(const QJsonObject& object, const char* key) {
     if (value.isDouble())
         return QString::number(value.toDouble()).toStdString();
     return value.isNull() ? "null" : "(missing)";
+}
+
+void expectFields(const QJsonObject& object, const std::vector<std::string>& expected) {
+    for (const std::string& entry : expected) {
+        const std::string key = entry.substr(0, entry.find('='));
+        EXPECT_EQ(key + "=" + field(object, key.c_str()), entry);
+    }
 }
