@@ -1,18 +1,18 @@
 #pragma once
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <memory>
+#include <stdexcept>
 
-#include "EmulatorProcess.h"
 #include "FirmwareImage.h"
 #include "window/qt/MainWindow.h"
 
 // The real main window, with its real timers and Qt serial port, against the device emulator at
-// address 5. The window's dialogs never block: message boxes are collected, and the file chooser
-// answers with the test's HEX file.
+// address 5 on a pseudo-terminal of its own. The window's dialogs never block: message boxes are collected,
+// and the file chooser answers with the test's HEX file.
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -26,15 +26,21 @@ class EndToEnd : public ::testing::Test {
         return QTest::qWaitFor(condition, 90000);
     }
 
+    // The emulator's first line of output is the path of the terminal the window opens.
     void startDevice(const QStringList& options) {
-        device = std::make_unique<EmulatorProcess>(QStringList{"--address", "5", "--dump", dumpPath,
-                                                               "--flash-start", "0x08000000", "--flash-size",
-                                                               "128K"} +
-                                                   options);
+        device.start(BOOTDEV_SIM_PATH, QStringList{"--address", "5", "--dump", dumpPath, "--flash-start",
+                                                   "0x08000000", "--flash-size", "128K"} +
+                                           options);
+        while (!device.canReadLine() && device.waitForReadyRead(kBoundMs)) {
+        }
+        if (!device.canReadLine())
+            throw std::runtime_error("the emulator named no terminal: " +
+                                     device.readAllStandardError().toStdString());
+        portPath = QString::fromLocal8Bit(device.readLine()).trimmed();
     }
     // Puts the port and the device address into their boxes and presses "Open".
     void open(const QString& address) {
-        ui.txt0->setText(device->portPath());
+        ui.txt0->setText(portPath);
         ui.Text1->setText(address);
         ui.BTNOpenCom->click();
     }
@@ -71,10 +77,13 @@ class EndToEnd : public ::testing::Test {
             return testing::AssertionSuccess();
         return testing::AssertionFailure() << "bar " << bar.text().toStdString() << " at " << bar.value();
     }
-    // Stops the emulator, which writes its flash to the dump as it ends.
+    // Ends the emulator with SIGTERM, on which it writes its flash to the dump.
     QByteArray flashAtExit() {
+        device.terminate();
         QFile dump(dumpPath);
-        return device->stop() && dump.open(QIODevice::ReadOnly) ? dump.readAll() : QByteArray();
+        const bool clean = device.waitForFinished(kBoundMs) && device.exitStatus() == QProcess::NormalExit &&
+                           device.exitCode() == 0;
+        return clean && dump.open(QIODevice::ReadOnly) ? dump.readAll() : QByteArray();
     }
     std::string messageTexts() const {
         std::string texts;
@@ -87,7 +96,9 @@ class EndToEnd : public ::testing::Test {
     const QString hexPath = dir.filePath("firmware.hex");
     const QString dumpPath = dir.filePath("flash.bin");
     const FirmwareImage image = sampleFirmware();
-    std::unique_ptr<EmulatorProcess> device;
+    static constexpr int kBoundMs = 30000;
+    QProcess device;
+    QString portPath;
     std::vector<MessageBoxRequest> messages;
     MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { messages.push_back(box); },
                                   [this](const std::string&) { return hexPath.toStdString(); }}};

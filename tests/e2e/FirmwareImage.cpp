@@ -2,26 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 namespace {
 
-std::string hexRecord(std::uint8_t type, std::uint32_t offset, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> body{static_cast<std::uint8_t>(data.size()),
-                                   static_cast<std::uint8_t>(offset >> 8), static_cast<std::uint8_t>(offset),
-                                   type};
-    body.insert(body.end(), data.begin(), data.end());
-    std::uint8_t sum = 0;
-    std::string line = ":";
-    char digits[3];
-    for (std::uint8_t byte : body) {
-        sum = static_cast<std::uint8_t>(sum + byte);
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        line += digits;
-    }
-    std::snprintf(digits, sizeof digits, "%02X", static_cast<std::uint8_t>(-sum));
-    return line + digits;
+std::string hexRecord(char type, std::uint32_t offset, const QByteArray& data) {
+    const char head[] = {static_cast<char>(data.size()), static_cast<char>(offset >> 8),
+                         static_cast<char>(offset), type};
+    QByteArray record = QByteArray(head, sizeof head) + data;
+    char sum = 0;
+    for (char byte : record)
+        sum = static_cast<char>(sum - byte);
+    return ":" + (record + sum).toHex().toUpper().toStdString();
 }
 
 } // namespace
@@ -36,16 +28,15 @@ FirmwareImage sampleFirmware() {
             if (address >> 16 != upper) {
                 upper = address >> 16;
                 image.lines.push_back(hexRecord(
-                    0x04, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)}));
+                    0x04, 0, QByteArray(1, static_cast<char>(upper >> 8)) + static_cast<char>(upper)));
             }
-            const std::uint32_t offset = address & 0xFFFF;
-            std::vector<std::uint8_t> data;
+            const std::uint32_t start = address;
+            QByteArray data;
             for (const std::uint32_t end = std::min({address + 16, to, (address | 0xFFFF) + 1});
-                 address < end; ++address) {
-                data.push_back(static_cast<std::uint8_t>(address * 7 + (address >> 8)));
-                image.flash[address - kFlashStart] = static_cast<char>(data.back());
-            }
-            image.lines.push_back(hexRecord(0x00, offset, data));
+                 address < end; ++address)
+                data += static_cast<char>(address * 7 + (address >> 8));
+            image.flash.replace(start - kFlashStart, data.size(), data);
+            image.lines.push_back(hexRecord(0x00, start & 0xFFFF, data));
         }
     }
     image.lines.push_back(hexRecord(0x01, 0, {}));

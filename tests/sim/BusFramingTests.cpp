@@ -55,24 +55,3 @@ TEST(RequestDecoder, RecoversAfterABadCrcNoiseHalfAFrameOrAFloodOfNoise) {
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().text, "BOOTi");
 }
-
-TEST(RequestDecoder, PlainFramingCutsAtCarriageReturnLineFeed) {
-    RequestDecoder decoder(false);
-    EXPECT_TRUE(decoder.feed("BOO").empty());
-    const auto requests = decoder.feed("Ti\r\nVER\r\nBOOT");
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_FALSE(requests[0].address.has_value());
-    EXPECT_EQ(requests[0].text, "BOOTi");
-    EXPECT_EQ(requests[1].text, "VER");
-}
-
-TEST(ReplyEncoding, FramesWithAddressBAndCrcOrGoesBare) {
-    EXPECT_EQ(hexOf(encodeReply(1, "OK")), hexOf(bytesOf({
-                                               0x01,                   // address
-                                               0x42,                   // "B"
-                                               0x4F, 0x4B, 0x0D, 0x0A, // "OK" CR LF
-                                               0x9B,                   // CRC low
-                                               0x90,                   // CRC high
-                                           })));
-    EXPECT_EQ(encodeReply(std::nullopt, "DOWNLOAD"), "DOWNLOAD\r\n");
-}

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 TEST(HexRecord, ParsesEachTypeInEitherCaseToleratingTrailingBlanks) {
     using Type = HexRecordType;
-    const struct {
-        const char* digits;
-        Type type;
-        std::uint16_t offset;
-        std::vector<std::uint8_t> data;
-    } cases[] = {
+    const std::tuple<const char*, Type, std::uint16_t, std::vector<std::uint8_t>> cases[] = {
         {"04123400DEADBEEF7E", Type::Data, 0x1234, {0xDE, 0xAD, 0xBE, 0xEF}},
         {"04abcd00deadbeef4c", Type::Data, 0xABCD, {0xDE, 0xAD, 0xBE, 0xEF}},
         {"00000001FF\r", Type::EndOfFile, 0, {}},
@@ -21,12 +17,12 @@ TEST(HexRecord, ParsesEachTypeInEitherCaseToleratingTrailingBlanks) {
         {"0400000300000100F8", Type::StartSegmentAddress, 0, {0x00, 0x00, 0x01, 0x00}},
         {"04000005080001C12D", Type::StartLinearAddress, 0, {0x08, 0x00, 0x01, 0xC1}},
     };
-    for (const auto& expected : cases) {
-        SCOPED_TRACE(expected.digits);
-        const HexRecord record = parseHexRecord(expected.digits);
-        EXPECT_EQ(record.type, expected.type);
-        EXPECT_EQ(record.offset, expected.offset);
-        EXPECT_EQ(record.data, expected.data);
+    for (const auto& [digits, type, offset, data] : cases) {
+        SCOPED_TRACE(digits);
+        const HexRecord record = parseHexRecord(digits);
+        EXPECT_EQ(record.type, type);
+        EXPECT_EQ(record.offset, offset);
+        EXPECT_EQ(record.data, data);
     }
     EXPECT_EQ(addressBaseOf(parseHexRecord("020000040801F1")), 0x0801'0000u);
     EXPECT_EQ(addressBaseOf(parseHexRecord("020000021000EC")), 0x0001'0000u);

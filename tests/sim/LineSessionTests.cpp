@@ -11,18 +11,18 @@ using Writes = std::vector<std::string>;
 
 const std::string kOkFrom5 = bytesOf({0x05, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9A, 0x14});
 
-std::vector<EmulatedDevice> devicesAt(std::initializer_list<std::uint8_t> addresses) {
-    std::vector<EmulatedDevice> devices;
-    for (std::uint8_t address : addresses)
-        devices.emplace_back(DeviceSettings{address, "1.0", 0, 0x1'0000, 30ms});
-    return devices;
-}
-
 // One line with a test clock: each step moves time on by hand.
 struct Line {
     explicit Line(std::initializer_list<std::uint8_t> addresses, LineTiming timing = {},
                   FaultSettings faults = {}, bool modbus = true)
         : bus(devicesAt(addresses), modbus), session(bus, timing, faults) {}
+
+    static std::vector<EmulatedDevice> devicesAt(std::initializer_list<std::uint8_t> addresses) {
+        std::vector<EmulatedDevice> devices;
+        for (std::uint8_t address : addresses)
+            devices.emplace_back(DeviceSettings{address, "1.0", 0, 0x1'0000, 30ms});
+        return devices;
+    }
 
     Writes ask(const std::string& bytes) {
         session.receive(bytes, now);
@@ -53,12 +53,13 @@ TEST(DeviceBusLine, EachDeviceAnswersOnlyAtItsOwnAddressWithItsOwnFlash) {
     EXPECT_EQ(line.bus.devices()[1].flash().bytes()[0], 0xFF);
 }
 
-// Plain framing also shows where a corrupted reply is hit: the first letter of its keyword.
-TEST(DeviceBusLine, PlainFramingSendsBareTexts) {
+// Plain framing cuts requests at CR LF and sends bare replies; it also shows where a corrupted
+// reply is hit: the first letter of its keyword.
+TEST(DeviceBusLine, PlainFramingTakesLinesAndSendsBareTexts) {
     Line line({1}, {}, FaultSettings{.corruptEvery = 2}, false);
-    EXPECT_EQ(line.ask("BOOTi\r\n"), Writes{"VER=1.0\r\n"});
-    EXPECT_EQ(line.ask("BOOT:00000001FF\r\n"), Writes{"dOWNLOAD\r\n"});
-    EXPECT_THROW(DeviceBus(devicesAt({1, 2}), false), std::invalid_argument);
+    EXPECT_EQ(line.ask("BOOTi\r\nBOOT:00000001FF\r\nBO"), (Writes{"VER=1.0\r\n", "dOWNLOAD\r\n"}));
+    EXPECT_EQ(line.ask("OTg\r\n"), Writes{"OK\r\n"});
+    EXPECT_THROW(Line({1, 2}, {}, {}, false), std::invalid_argument);
 }
 
 TEST(DeviceBusLine, FormatGoesOutAtOnceAndItsOkAfterTheEraseTime) {
@@ -93,10 +94,8 @@ TEST(LineTiming, BytesTakeTenBitTimesEachWay) {
 }
 
 TEST(ReplyFaultsOnTheLine, DropCorruptAndStrayHitEverySecondReplyOnly) {
-    const struct {
-        FaultSettings faults;
-        Writes second;
-    } cases[] = {
+    // Each fault with what it makes of the second reply.
+    const std::pair<FaultSettings, Writes> cases[] = {
         {{.dropEvery = 2}, {}},
         {{.corruptEvery = 2},
          {bytesOf({
@@ -107,11 +106,11 @@ TEST(ReplyFaultsOnTheLine, DropCorruptAndStrayHitEverySecondReplyOnly) {
          })}},
         {{.strayEvery = 2, .strayBytes = 3}, {bytesOf({0, 0, 0}) + kOkFrom1}},
     };
-    for (const auto& expected : cases) {
-        SCOPED_TRACE(hexOf(expected.second.empty() ? "" : expected.second[0]));
-        Line line({1}, {}, expected.faults);
+    for (const auto& [faults, second] : cases) {
+        SCOPED_TRACE(hexOf(second.empty() ? "" : second[0]));
+        Line line({1}, {}, faults);
         EXPECT_EQ(line.ask(request(1, "BOOTg")), Writes{kOkFrom1});
-        EXPECT_EQ(line.ask(request(1, "BOOTg")), expected.second);
+        EXPECT_EQ(line.ask(request(1, "BOOTg")), second);
         EXPECT_EQ(line.ask(request(1, "BOOTg")), Writes{kOkFrom1});
     }
 }

@@ -42,7 +42,13 @@ inline const std::string kVersionFrom1 = bytesOf({
     0x35,                                     // CRC low
     0xF6,                                     // CRC high
 });
-inline const std::string kOkFrom1 = bytesOf({0x01, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9B, 0x90});
+inline const std::string kOkFrom1 = bytesOf({
+    0x01,                   // address
+    0x42,                   // "B"
+    0x4F, 0x4B, 0x0D, 0x0A, // "OK" CR LF
+    0x9B,                   // CRC low
+    0x90,                   // CRC high
+});
 inline const std::string kFormatFrom1 =
     bytesOf({0x01, 0x42, 0x46, 0x4F, 0x52, 0x4D, 0x41, 0x54, 0x0D, 0x0A, 0xC3, 0x78});
 inline const std::string kDownloadFrom1 =
