@@ -2,13 +2,7 @@
 
 #include "WindowTestSupport.h"
 
-class DeviceCommands : public WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        openPortFor("1");
-    }
-};
+using DeviceCommands = DeviceOneTest;
 
 TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
     const struct {

@@ -4,19 +4,7 @@
 #include "WindowTestSupport.h"
 #include "link/ReplyFrames.h"
 
-// The receiver with the device at address 1 and the port closed, so that replies can be fed
-// without the record sender putting anything on the wire.
-class Receiver : public WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        view.text1 = "1";
-    }
-    void tick(const std::string& chunk) {
-        port.arrive(chunk);
-        form.TMRComm_Timer();
-    }
-};
+using Receiver = DeviceOneTest;
 
 // Each case feeds chunks one per tick; after each tick Text8 shows `shown` and `kept` waits in
 // the buffer.

@@ -28,18 +28,8 @@ std::string numberedLines(int count) {
 }
 } // namespace
 
-// A transfer in Modbus RTU mode with the device at address 1.
-class Transfer : public WindowTest {
+class Transfer : public DeviceOneTest {
   protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        openPortFor("1");
-    }
-    // The device answers `payload`; its reply is polled in like any other.
-    void deviceSays(const std::string& payload) {
-        port.arrive(reply(1, payload));
-        pollAll();
-    }
     // Starts downloading the three-line file: its first record goes out.
     void startThreeLines() {
         chooseFile("three.hex", kThreeLines);
@@ -90,17 +80,6 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
     EXPECT_EQ(port.written.size(), 6u);
 }
 
-TEST_F(Transfer, VerifyAloneMarksEveryColonOfTheSentCopy) {
-    chooseFile("colons.hex", L1 + "\na:b:c\n");
-    port.expectWrite(record(verifyForm(L1)));
-    form.Command2_Click();
-    EXPECT_EQ(view.barText, "VERIFY");
-    EXPECT_EQ(form.VerifyMode, 1);
-    port.expectWrite(record("a#b#c"));
-    deviceSays("OK");
-    EXPECT_EQ(form.HexRecords[2], "a:b:c");
-}
-
 TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
     chooseFile("full.hex", numberedLines(9000));
     view.check1 = false; // plain mode keeps the transcript short
@@ -111,33 +90,29 @@ TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
     for (int k = 2; k <= 9000; ++k)
         form.RxString = "OK", form.Com_Parser();
     EXPECT_EQ(view.barValue, 9000);
-    EXPECT_EQ(form.RecordIndex, 0);
-    form.RxString = "OK";
+    form.RxString = "OK"; // wraps to the first line
     form.Com_Parser();
-    EXPECT_EQ(form.RecordIndex, 1);
 }
 
 // A refused or cancelled choice sends nothing and keeps the file loaded before; a shorter file
-// then sends only its own lines.
-TEST_F(Transfer, RefusedOrCancelledFileKeepsTheLoadedOne) {
+// then sends only its own lines, here in a verify alone.
+TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
     form.Command2_Click(); // the mode and the request are set before the dialog and stay
     EXPECT_EQ(view.boxes, (Boxes{{"Cancel"}}));
     EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(1, 1, 0));
     startThreeLines();
     const struct {
         std::string file;
-        bool cancelled;
         FakeFormView::MessageBox box;
+        bool cancelled = false;
     } table[] = {
-        {chooseFile("over.hex", numberedLines(9001)),
-         false,
-         {"Subscript out of range", Icon::Critical, "Error#9"}},
-        {chooseFile("empty.hex", ""), false, {kNoRecords, Icon::Critical, "Error#62"}},
-        {chooseFile("blank.hex", "\r\n\r\n  \n"), false, {kNoRecords, Icon::Critical, "Error#62"}},
-        {(folder / "gone.hex").string(), false, {"File not found", Icon::Critical, "Error#53"}},
-        {folder.string(), false, {"Path/File access error", Icon::Critical, "Error#75"}},
-        {"", false, {"Cancel"}},
-        {chooseFile("two.hex", L2 + "\n" + L1 + "\n"), true, {"Cancel"}},
+        {chooseFile("over.hex", numberedLines(9001)), {"Subscript out of range", Icon::Critical, "Error#9"}},
+        {chooseFile("empty.hex", ""), {kNoRecords, Icon::Critical, "Error#62"}},
+        {chooseFile("blank.hex", "\r\n\r\n  \n"), {kNoRecords, Icon::Critical, "Error#62"}},
+        {(folder / "gone.hex").string(), {"File not found", Icon::Critical, "Error#53"}},
+        {folder.string(), {"Path/File access error", Icon::Critical, "Error#75"}},
+        {"", {"Cancel"}},
+        {chooseFile("two.hex", L2 + "\na:b:c\n"), {"Cancel"}, true},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.file);
@@ -150,13 +125,15 @@ TEST_F(Transfer, RefusedOrCancelledFileKeepsTheLoadedOne) {
     }
     EXPECT_EQ(port.written.size(), 1u);
 
-    view.cancelError = false; // the last choice, taken this time
-    port.expectWrite(record(L2));
-    form.Command3_Click();
-    port.expectWrite(record(L1));
+    view.cancelError = false; // the last choice, taken this time to verify alone
+    port.expectWrite(record(verifyForm(L2)));
+    form.Command2_Click();
+    EXPECT_EQ(view.barText, "VERIFY");
+    port.expectWrite(record("a#b#c")); // every colon of the sent copy marked
     deviceSays("OK");
-    port.expectWrite(record(L2));
+    port.expectWrite(record(verifyForm(L2))); // after its own two lines, the first again
     deviceSays("OK");
+    EXPECT_EQ(form.HexRecords[2], "a:b:c");
 }
 
 // "ERROR" holds the flow until the next "OK"; a version reply resumes a running transfer but not

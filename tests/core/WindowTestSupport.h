@@ -65,17 +65,32 @@ class WindowTest : public ::testing::Test, protected FakeWindow {
         return view.dialogFile;
     }
 
-    // Opens the port for the device at `address` (Text1), without running the connection wait.
-    void openPortFor(const std::string& address) {
-        view.text1 = address;
-        form.BTNOpenCom_Click();
-        ASSERT_TRUE(port.isOpen);
-        view.timer3 = false;
+    // One poll tick that finds `chunk`.
+    void tick(const std::string& chunk) {
+        port.arrive(chunk);
+        form.TMRComm_Timer();
     }
-
     // Runs poll ticks until everything that arrived has been read.
     void pollAll() {
         for (int tick = 0; tick < 100000 && port.inBufferCount() > 0; ++tick)
             form.TMRComm_Timer();
+    }
+};
+
+// The window with the port open for the device at address 1 in Modbus RTU mode; the connection
+// wait is stopped so that only the test's ticks run.
+class DeviceOneTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        view.text1 = "1";
+        form.BTNOpenCom_Click();
+        ASSERT_TRUE(port.isOpen);
+        view.timer3 = false;
+    }
+    // The device answers `payload`; its reply is polled in like any other.
+    void deviceSays(const std::string& payload) {
+        port.arrive(reply(1, payload));
+        pollAll();
     }
 };
