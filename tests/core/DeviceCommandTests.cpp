@@ -9,10 +9,9 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
         const char* text2;
         const char* digits; // empty: nothing is sent
     } table[] = {
-        {"10", "0A"},        {"0", ""},     {"256", ""},         {"", ""},      {"abc", ""},
-        {"255", "FF"},       {"-1", "FF"},  {"2.5", "02"},       {"3.5", "04"}, {"&H1F", "1F"},
-        {"99999999999", ""}, {"300", "2C"}, {"&H123456789", ""}, {"1e999", ""}, // past what a 32-bit register
-                                                                                // holds
+        {"10", "0A"},  {"0", ""},           {"256", ""},         {"", ""},      {"abc", ""},
+        {"255", "FF"}, {"-1", "FF"},        {"2.5", "02"},       {"3.5", "04"}, {"&H1F", "1F"},
+        {"300", "2C"}, {"99999999999", ""}, {"&H123456789", ""}, {"1e999", ""}, // the last three overflow
     };
     for (const auto& row : table) {
         view.text2 = row.text2;

@@ -29,8 +29,7 @@ inline std::string request(int address, const std::string& text) {
 
 // A reply as the device sends it: address, "B", payload, CRC low, CRC high.
 inline std::string reply(int address, const std::string& payload) {
-    const std::string body = bytes({address}) + "B" + payload;
-    return body + CRC16(body);
+    return request(address, "B" + payload);
 }
 
 using Boxes = std::vector<FakeFormView::MessageBox>;
