@@ -49,7 +49,7 @@ class EndToEnd : public ::testing::Test {
         if (waitUntil([this] { return ui.Label2->text() == "READY"; }))
             return testing::AssertionSuccess();
         return testing::AssertionFailure()
-               << "status " << ui.Label2->text().toStdString() << ", messages " << messageTexts();
+               << "status " << ui.Label2->text().toStdString() << ", messages " << messages;
     }
     // Opening at address 0 starts no connection wait; a single "?" then brings exactly one reply
     // before a transfer, where a wait could send a second probe on a slow machine. The emulator's
@@ -85,12 +85,6 @@ class EndToEnd : public ::testing::Test {
                            device.exitCode() == 0;
         return clean && dump.open(QIODevice::ReadOnly) ? dump.readAll() : QByteArray();
     }
-    std::string messageTexts() const {
-        std::string texts;
-        for (const MessageBoxRequest& box : messages)
-            texts += "[" + box.text + (box.detail.empty() ? "" : " / " + box.detail) + "] ";
-        return texts;
-    }
 
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("firmware.hex");
@@ -99,9 +93,11 @@ class EndToEnd : public ::testing::Test {
     static constexpr int kBoundMs = 30000;
     QProcess device;
     QString portPath;
-    std::vector<MessageBoxRequest> messages;
-    MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { messages.push_back(box); },
-                                  [this](const std::string&) { return hexPath.toStdString(); }}};
+    // The texts of the message boxes shown so far.
+    std::string messages;
+    MainWindow window{DialogHooks{
+        [this](const MessageBoxRequest& box) { messages += "[" + box.text + " " + box.detail + "] "; },
+        [this](const std::string&) { return hexPath.toStdString(); }}};
     WindowControls& ui = window.controls();
     TextProgressBar& bar = *ui.vbalProgressBar1;
 };

@@ -9,7 +9,7 @@ TEST_F(EndToEnd, APaced9600BaudDownloadAndVerifyEndGreenWithTheFlashHoldingExact
     EXPECT_EQ(bar.text(), "END");
     EXPECT_EQ(bar.barColour(), 65280u);
     EXPECT_EQ(bar.value(), static_cast<int>(image.lines.size()));
-    EXPECT_TRUE(messages.empty()) << messageTexts();
+    EXPECT_EQ(messages, "");
     EXPECT_TRUE(flashAtExit() == image.flash);
 }
 

@@ -3,7 +3,6 @@
 #include "link/Crc16.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -18,11 +17,8 @@ inline std::string bytesOf(std::initializer_list<int> values) {
 
 inline std::string hexOf(std::string_view bytes) {
     std::string text;
-    for (unsigned char byte : bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X ", byte);
-        text += hex;
-    }
+    for (unsigned char byte : bytes)
+        text += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 0xF], ' '};
     return text;
 }
 

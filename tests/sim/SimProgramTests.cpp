@@ -97,19 +97,18 @@ class SimProcess {
     bool ended_ = false;
 };
 
-// Sends `bytes` from a fresh opening of the host's end, raw like a serial port, and reads
-// `replyLength` bytes back.
-std::string exchange(const fs::path& line, const std::string& bytes, std::size_t replyLength) {
+// Sends `bytes` from a fresh opening of the host's end, raw like a serial port, and expects `reply`.
+void expectExchange(const fs::path& line, const std::string& bytes, const std::string& reply) {
     const int fd = open(line.c_str(), O_RDWR | O_NOCTTY);
     termios settings{};
     tcgetattr(fd, &settings);
     cfmakeraw(&settings);
     tcsetattr(fd, TCSANOW, &settings);
-    std::string reply;
+    std::string received;
     if (write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()))
-        reply = readUntil(fd, [&](const std::string& got) { return got.size() >= replyLength; });
+        received = readUntil(fd, [&](const std::string& got) { return got.size() >= reply.size(); });
     close(fd);
-    return hexOf(reply);
+    EXPECT_EQ(hexOf(received), hexOf(reply)) << "in answer to " << hexOf(bytes);
 }
 
 std::string contentOf(const fs::path& path) {
@@ -125,17 +124,14 @@ TEST(SimProgram, AnswersOnItsLinkAcrossHostReopensAndDumpsItsFlashOnSignalAndExi
     const fs::path dir = pattern, link = dir / "line", dump = dir / "flash.bin";
     SimProcess sim({"--link", link.string(), "--dump", dump.string(), "--erase-ms", "1"});
     const std::string printed = sim.firstLine();
-    ASSERT_FALSE(printed.empty());
-    EXPECT_EQ(fs::read_symlink(link).string() + "\n", printed);
+    ASSERT_EQ(printed, fs::read_symlink(link).string() + "\n");
 
     // Each exchange opens the line afresh; the request to address 2 finds no device.
-    EXPECT_EQ(exchange(link, request(1, "BOOTi"), kVersionFrom1.size()), hexOf(kVersionFrom1));
-    EXPECT_EQ(exchange(link, request(2, "BOOTi") + request(1, "BOOT:020000040801F1"), kOkFrom1.size()),
-              hexOf(kOkFrom1));
-    EXPECT_EQ(exchange(link, request(1, "BOOT:10000000000102030405060708090A0B0C0D0E0F78"),
-                       kFormatFrom1.size() + kOkFrom1.size()),
-              hexOf(kFormatFrom1 + kOkFrom1));
-    EXPECT_EQ(exchange(link, request(1, "BOOT:00000001FF"), kDownloadFrom1.size()), hexOf(kDownloadFrom1));
+    expectExchange(link, request(1, "BOOTi"), kVersionFrom1);
+    expectExchange(link, request(2, "BOOTi") + request(1, "BOOT:020000040801F1"), kOkFrom1);
+    expectExchange(link, request(1, "BOOT:10000000000102030405060708090A0B0C0D0E0F78"),
+                   kFormatFrom1 + kOkFrom1);
+    expectExchange(link, request(1, "BOOT:00000001FF"), kDownloadFrom1);
 
     std::string flash(256 * 1024, '\xFF');
     for (int i = 0; i < 16; ++i)
