@@ -17,6 +17,7 @@ TEST_F(EndToEnd, ARecordWithABadChecksumStopsTheDownloadOnARedErrorBar) {
     ASSERT_TRUE(connect());
     std::vector<std::string> lines = image.lines;
     constexpr int kBadRecord = 6;
+    // Its checksum no longer fits.
     char& lastDigit = lines[kBadRecord - 1].back();
     lastDigit = lastDigit == '0' ? '1' : '0';
     writeHexFile(lines);
