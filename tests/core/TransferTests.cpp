@@ -160,16 +160,17 @@ TEST_F(Transfer, ErrorHoldsUntilOkAndVersionReplyResumesOnlyARunningTransfer) {
     deviceSays("OK");
 }
 
+// Bar text and value, the connection wait and the verify mode after each reply, from "start", 5,
+// waiting, verifying.
 TEST_F(Transfer, FirstKeywordInOrderDecides) {
     const struct {
         const char* payload;
-        const char* barText;
-        int barValue;
+        std::tuple<std::string, int, bool, int> after;
     } table[] = {
-        {"VER=1 OK", "start", 5}, // stops the wait only
-        {"DOWNLOAD ERROR", "ERROR", 5},
-        {"FORMAT OK", "", 0},
-        {"ok", "start", 5}, // case-sensitive
+        {"VER=1 OK", {"start", 5, false, 1}}, // stops the wait only
+        {"DOWNLOAD ERROR", {"ERROR", 5, true, 0}},
+        {"FORMAT OK", {"", 0, true, 1}},
+        {"ok", {"start", 5, true, 1}}, // case-sensitive
     };
     for (const auto& row : table) {
         view.barText = "start";
@@ -178,8 +179,8 @@ TEST_F(Transfer, FirstKeywordInOrderDecides) {
         form.VerifyMode = 1;
         deviceSays(row.payload);
         EXPECT_EQ(view.text8, row.payload);
-        EXPECT_EQ(view.barText, row.barText) << row.payload;
-        EXPECT_EQ(view.barValue, row.barValue) << row.payload;
+        EXPECT_EQ(std::tie(view.barText, view.barValue, view.timer3, form.VerifyMode), row.after)
+            << row.payload;
     }
     EXPECT_TRUE(port.written.empty());
 }
