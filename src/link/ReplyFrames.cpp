@@ -27,7 +27,7 @@ std::size_t completeFrameLength(const std::string& buffer, std::size_t start) {
         if (end - start + 2 >= kMinReplyLength && static_cast<std::uint8_t>(buffer[end]) == (crc & 0xFF) &&
             static_cast<std::uint8_t>(buffer[end + 1]) == (crc >> 8))
             return end - start + 2;
-        crc = crc16Update(crc, std::string(1, buffer[end]));
+        crc = crc16Update(crc, static_cast<std::uint8_t>(buffer[end]));
     }
     return 0;
 }

@@ -14,7 +14,7 @@ constexpr std::size_t kMaxRequest = 600;
 constexpr std::size_t kMaxPlainLine = 4096;
 
 std::uint16_t crcStep(std::uint16_t crc, char byte) {
-    return crc16Update(crc, std::string(1, byte));
+    return crc16Update(crc, static_cast<std::uint8_t>(byte));
 }
 
 } // namespace
