@@ -133,7 +133,7 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
     EXPECT_EQ(field(json, "outcome"), "stall");
 
     // Replies: the probe's, then one per record; the third, to the end-of-file record, is dropped.
-    writeLines(path("no-data.hex"), {hexRecord(4, 0, {0x08, 0x00}), hexRecord(1, 0, {})});
+    writeLines(path("no-data.hex"), {intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(1, 0, {})});
     port = startEmulator({"--address", "1", "--drop-every", "3"});
     expectEnd({"verify", path("no-data.hex"), "--port", port, "--address", "1", "--stall-timeout", "1"}, 7,
               "after record 2 of 2 (verify pass): :00000001FF");

@@ -2,20 +2,9 @@
 
 #include <fstream>
 #include <iterator>
-#include <numeric>
 #include <random>
 
-std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
-                                    static_cast<std::uint8_t>(address >> 8),
-                                    static_cast<std::uint8_t>(address & 0xFF), type};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    bytes.push_back(static_cast<std::uint8_t>(-std::accumulate(bytes.begin(), bytes.end(), 0u)));
-    std::string line = ":";
-    for (auto b : bytes)
-        line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 0xF]};
-    return line;
-}
+#include "support/IntelHexRecord.h"
 
 HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t flashSize, unsigned seed) {
     HexImage image;
@@ -26,16 +15,16 @@ HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t fla
         const std::uint32_t address = flashStart + offset;
         if (i == 0 || address % 0x10000 == 0) {
             const std::uint32_t upper = address >> 16;
-            image.lines.push_back(hexRecord(
+            image.lines.push_back(intelHexRecord(
                 4, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper & 0xFF)}));
         }
         std::vector<std::uint8_t> data(16);
         for (auto& b : data)
             b = static_cast<std::uint8_t>(random());
-        image.lines.push_back(hexRecord(0, static_cast<std::uint16_t>(address & 0xFFFF), data));
+        image.lines.push_back(intelHexRecord(0, static_cast<std::uint16_t>(address & 0xFFFF), data));
         std::copy(data.begin(), data.end(), image.flash.begin() + offset);
     }
-    image.lines.push_back(hexRecord(1, 0, {}));
+    image.lines.push_back(intelHexRecord(1, 0, {}));
     return image;
 }
 

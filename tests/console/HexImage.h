@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/IntelHexRecord.h"
+
 // A firmware image as Intel HEX lines together with the flash contents those lines describe.
 struct HexImage {
     std::vector<std::string> lines;
@@ -14,9 +16,6 @@ struct HexImage {
 // address record first and wherever the data crosses into the next 64 KiB, and an end-of-file
 // record last.
 HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t flashSize, unsigned seed = 1);
-
-// One record line with its byte count and checksum.
-std::string hexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
 
 // Writes the lines; the last one without a line end when `lastLineEnded` is false.
 void writeLines(const std::string& path, const std::vector<std::string>& lines, bool lastLineEnded = true);

@@ -4,16 +4,12 @@
 #include <cstdint>
 #include <utility>
 
+#include "support/IntelHexRecord.h"
+
 namespace {
 
-std::string hexRecord(char type, std::uint32_t offset, const QByteArray& data) {
-    const char head[] = {static_cast<char>(data.size()), static_cast<char>(offset >> 8),
-                         static_cast<char>(offset), type};
-    QByteArray record = QByteArray(head, sizeof head) + data;
-    char sum = 0;
-    for (char byte : record)
-        sum = static_cast<char>(sum - byte);
-    return ":" + (record + sum).toHex().toUpper().toStdString();
+std::string hexRecord(std::uint8_t type, std::uint32_t offset, const QByteArray& data) {
+    return intelHexRecord(type, static_cast<std::uint16_t>(offset), {data.begin(), data.end()});
 }
 
 } // namespace

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One Intel HEX record line: ":", byte count, address, type, data, checksum, in upper-case hex.
+inline std::string intelHexRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                                    static_cast<std::uint8_t>(address & 0xFF), type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    std::uint8_t sum = 0;
+    for (std::uint8_t b : bytes)
+        sum = static_cast<std::uint8_t>(sum - b);
+    bytes.push_back(sum);
+    std::string line = ":";
+    for (std::uint8_t b : bytes)
+        line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 0xF]};
+    return line;
+}
