@@ -14,6 +14,7 @@ constexpr OperationWord kOperations[] = {
     {"download", Operation::Download, true}, {"verify", Operation::Verify, true},
     {"version", Operation::Version, false},  {"set-address", Operation::SetAddress, true},
     {"install", Operation::Install, false},  {"scan", Operation::Scan, false},
+    {"check", Operation::Check, true},
 };
 
 int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
@@ -38,6 +39,32 @@ double seconds(const std::string& text, const std::string& what) {
         throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
                          "\"");
     return value;
+}
+
+// Decimal, or hexadecimal after 0x: a 32-bit address.
+std::uint32_t address(const std::string& text, const std::string& what) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string digits = hex ? text.substr(2) : text;
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
+    if (digits.empty() || error != std::errc{} || stop != end)
+        throw UsageError(what + " needs an address from 0 to 0xFFFFFFFF, decimal or 0x-hex, not \"" + text +
+                         "\"");
+    return value;
+}
+
+// START-END, both addresses inside the flash.
+FlashRange flashRange(const std::string& text) {
+    const auto dash = text.find('-');
+    if (dash == std::string::npos)
+        throw UsageError("--flash-range needs START-END, such as 0x08000000-0x0803FFFF, not \"" + text +
+                         "\"");
+    const FlashRange range{address(text.substr(0, dash), "--flash-range"),
+                           address(text.substr(dash + 1), "--flash-range")};
+    if (range.last < range.first)
+        throw UsageError("--flash-range: END comes before START in \"" + text + "\"");
+    return range;
 }
 
 // Walks the arguments, splitting "--name=value" and taking the value of "--name value".
@@ -81,6 +108,11 @@ class ArgumentReader {
 
 } // namespace
 
+bool takesFirmwareFile(Operation operation) {
+    return operation == Operation::Download || operation == Operation::Verify ||
+           operation == Operation::Check;
+}
+
 const char* operationName(Operation operation) {
     for (const auto& entry : kOperations)
         if (entry.operation == operation)
@@ -119,6 +151,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--json") {
             reader.refuseValue(argument);
             options.json = true;
+        } else if (argument == "--base") {
+            options.base = address(reader.valueOf(argument), "--base");
+        } else if (argument == "--flash-range") {
+            options.flashRange = flashRange(reader.valueOf(argument));
         } else if (argument.size() > 1 && argument[0] == '-') {
             throw UsageError("unknown option " + argument);
         } else {
@@ -139,13 +175,17 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     options.operation = chosen->operation;
     const std::size_t expected = chosen->takesArgument ? 2 : 1;
     if (words.size() < expected)
-        throw UsageError(std::string(chosen->word) + " needs " +
-                         (options.operation == Operation::SetAddress ? "the new address" : "a HEX file"));
+        throw UsageError(
+            std::string(chosen->word) + " needs " +
+            (options.operation == Operation::SetAddress ? "the new address" : "a firmware file"));
     if (words.size() > expected)
         throw UsageError("unexpected argument \"" + words[expected] + "\"");
 
-    if (options.operation == Operation::Download || options.operation == Operation::Verify)
+    if (takesFirmwareFile(options.operation))
         options.file = words[1];
+    else if (options.base || options.flashRange)
+        throw UsageError(std::string("--base and --flash-range go with a firmware file, not with ") +
+                         chosen->word);
     if (options.operation == Operation::SetAddress)
         options.newAddress = std::to_string(wholeNumber(words[1], 1, 255, "the new address"));
     if (options.operation == Operation::Scan && options.address)
@@ -159,8 +199,10 @@ std::string helpText(const std::string& programName) {
            "Flashes and queries a board's serial bootloader without a window.\n"
            "\n"
            "Operations (one per call):\n"
-           "  download FILE      send an Intel HEX file, then verify it (two passes)\n"
-           "  verify FILE        verify the device against an Intel HEX file\n"
+           "  download FILE      send a firmware file, then verify it (two passes)\n"
+           "  verify FILE        verify the device against a firmware file\n"
+           "  check FILE         read the file whole and print its format, address ranges, record\n"
+           "                     count, byte count and CRC-32; no port is opened\n"
            "  version            ask the device for its version (\"?\") and print the reply\n"
            "  set-address NEW    give the device the bus address NEW (1-255) and check it answers there\n"
            "  install            start the application (\"Install \") and print the reply\n"
@@ -176,7 +218,15 @@ std::string helpText(const std::string& programName) {
            "  --stall-timeout S  give up when the device stays silent for S seconds; default 5\n"
            "  --trace            print every frame sent and received on standard error\n"
            "  --json             print one result object on standard output at the end\n"
+           "  --base ADDRESS     address of the first byte of a raw binary file (needed for one)\n"
+           "  --flash-range START-END\n"
+           "                     first and last flash address; a file with data outside is refused\n"
            "  -h, --help         print this text\n"
+           "\n"
+           "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
+           "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
+           "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n"
+           "Addresses are decimal or 0x-hex.\n"
            "\n"
            "Exit codes:\n"
            "  0  success\n"
@@ -184,7 +234,8 @@ std::string helpText(const std::string& programName) {
            "  2  bad usage\n"
            "  3  port not available\n"
            "  4  no device answered\n"
-           "  5  file error (not found, unreadable, empty, more than 9000 lines)\n"
+           "  5  file error (not found, unreadable, empty, a bad record, data outside --flash-range,\n"
+           "     more than 9000 records)\n"
            "  6  the device reported \"ERROR\"\n"
            "  7  stall: the device fell silent for longer than the stall timeout\n";
 }

@@ -1,18 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-enum class Operation { Download, Verify, Version, SetAddress, Install, Scan };
+#include "transfer/FirmwareFile.h"
+
+enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check };
 
 const char* operationName(Operation operation);
 
 // Everything the command line can say. Defaults are the window's start values.
 struct CliOptions {
     Operation operation = Operation::Version;
-    std::string file;       // download, verify
+    std::string file;       // download, verify, check
     std::string newAddress; // set-address: a whole number 1..255, as typed
     std::string port = "COM3";
     int baud = 115200;
@@ -23,7 +26,12 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool help = false;
+    std::optional<std::uint32_t> base;    // where a raw binary file starts
+    std::optional<FlashRange> flashRange; // data outside it is refused before anything is sent
 };
+
+// Whether the operation reads a firmware file.
+bool takesFirmwareFile(Operation operation);
 
 // A command line that makes no sense; the text says what is wrong.
 class UsageError : public std::runtime_error {

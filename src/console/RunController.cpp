@@ -182,6 +182,7 @@ void RunController::clickOperation() {
         call(Source::Click, &frmSerial::Command1_Click);
         break;
     case Operation::Scan:
+    case Operation::Check: // ends before the port is opened
         break;
     }
 }

@@ -70,20 +70,20 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
-TEST(JsonResult, ReadsBackWithEveryByteOfAReplyAndANullForAnUnknownAddress) {
+// Names typed by the user come back as typed; reply bytes that are no UTF-8 come back one
+// character each; control bytes travel escaped.
+TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
     RunResult scan;
     scan.operation = "scan";
-    scan.port = "C:\\ports\\\"COM3\"";
+    scan.port = "/dev/tty\xC3\xA9\"1\"";
     scan.address = 5;
     scan.message = std::string("VER=1.0\r\n\x01\t\xE9", 12);
     scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
     const std::string text = jsonResult(scan);
-    // Control bytes and bytes past ASCII travel escaped, never raw.
-    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7F; }))
-        << text;
+    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20; })) << text;
     const QJsonObject json = parseJsonObject(text);
-    expectFields(json, {"operation=scan", "port=" + scan.port, "address=5", "outcome=success", "exit_code=0",
-                        "message=" + scan.message});
+    expectFields(json, {"operation=scan", "port=/dev/tty\xC3\xA9\"1\"", "address=5", "outcome=success",
+                        "exit_code=0", "message=VER=1.0\r\n\x01\t\xC3\xA9"});
     const QJsonArray devices = json.value("devices").toArray();
     ASSERT_EQ(devices.size(), 2);
     expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});
@@ -94,6 +94,14 @@ TEST(JsonResult, ReadsBackWithEveryByteOfAReplyAndANullForAnUnknownAddress) {
     const QJsonObject unknown = parseJsonObject(jsonResult(version));
     expectFields(unknown, {"address=null", "outcome=no-device", "exit_code=4"});
     EXPECT_FALSE(unknown.contains("devices"));
+    EXPECT_FALSE(unknown.contains("line"));
+
+    RunResult refused;
+    refused.operation = "download";
+    refused.exitCode = ExitCode::FileError;
+    refused.fileFault = FileFault{200, "checksum 3C, expected 3D"};
+    expectFields(parseJsonObject(jsonResult(refused)),
+                 {"outcome=file-error", "exit_code=5", "line=200", "reason=checksum 3C, expected 3D"});
 }
 
 TEST(Progress, TimeLeftCoversThePassesStillToCome) {
