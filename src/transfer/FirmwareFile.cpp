@@ -34,10 +34,6 @@ FirmwareFile fromBinary(std::string_view bytes, const std::optional<std::uint32_
                                   "the address of its first byte"};
         return file;
     }
-    if (bytes.empty()) {
-        file.fault = FileFault{0, "the file is empty"};
-        return file;
-    }
     ImageBuilder builder;
     std::string fault;
     if (!builder.add(*base, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), fault))
@@ -97,7 +93,10 @@ FirmwareFormat detectFormat(std::string_view bytes) {
                           "ELF"))
         return FirmwareFormat::Elf;
     const std::size_t first = bytes.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos || !firstLineIsText(bytes.substr(first)))
+    // Blank lines only: a text file with no record, which the HEX reader names as such.
+    if (first == std::string_view::npos)
+        return bytes.empty() ? FirmwareFormat::Binary : FirmwareFormat::IntelHex;
+    if (!firstLineIsText(bytes.substr(first)))
         return FirmwareFormat::Binary;
     if (bytes[first] == ':')
         return FirmwareFormat::IntelHex;
@@ -108,6 +107,11 @@ FirmwareFormat detectFormat(std::string_view bytes) {
 
 FirmwareFile readFirmwareFile(std::string_view bytes, const FirmwareRequest& request) {
     const FirmwareFormat format = detectFormat(bytes);
+    if (bytes.empty()) {
+        FirmwareFile file;
+        file.fault = FileFault{0, "the file is empty"};
+        return file;
+    }
     if (request.base && format != FirmwareFormat::Binary) {
         FirmwareFile file;
         file.format = format;

@@ -18,6 +18,10 @@ std::string summary(const CliOptions& o) {
         << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
         << (o.help ? " help" : "");
+    if (o.base)
+        out << " base=" << *o.base;
+    if (o.flashRange)
+        out << " flash=" << o.flashRange->first << "-" << o.flashRange->last;
     return out.str();
 }
 
@@ -31,6 +35,11 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
         {{"set-address", "12", "--address", "3"},
          "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
         {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+        {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
+         "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 base=134217728 "
+         "flash=134217728-134479871"},
+        {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
+         "download [fw.elf] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 flash=0-4294967295"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
@@ -57,6 +66,15 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"set-address", "256"},
         {"set-address", "&H1F"},
         {"scan", "--address", "3"},
+        {"check"},
+        {"check", "fw.bin", "--base", "0x100000000"},
+        {"check", "fw.bin", "--base", "0x"},
+        {"check", "fw.bin", "--base", "-1"},
+        {"check", "fw.bin", "--flash-range", "0x08000000"},
+        {"check", "fw.bin", "--flash-range", "0x2000-0x1000"},
+        {"check", "fw.bin", "--flash-range", "0x1000-"},
+        {"version", "--base", "0"},
+        {"scan", "--flash-range", "0-1"},
     };
     for (const auto& words : refused)
         EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
@@ -64,9 +82,10 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
 
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
-                             "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
-                             "--trace", "--json", "3  port not available", "7  stall"})
+    for (const char* word :
+         {"download FILE", "verify FILE", "check FILE", "--base", "--flash-range", "version",
+          "set-address NEW", "install", "scan", "--port", "--baud", "--plain", "--address", "--poll-ms",
+          "--stall-timeout", "--trace", "--json", "3  port not available", "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

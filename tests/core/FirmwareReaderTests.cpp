@@ -203,6 +203,8 @@ TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
         {binary, {0x08000000, flash}, "(good)"},
         {binary, {0xFFFFFFF0, std::nullopt}, "data at 0xFFFFFFF0 reaches past the 32-bit address space"},
         {std::string(1, '\0'), {0, std::nullopt}, "(good)"},
+        {"", {0, std::nullopt}, "the file is empty"},
+        {"\r\n \n", {}, "the file holds no records"},
         {std::string(9000 * 16, '\x01'),
          {0x100, std::nullopt},
          "needs 9003 records, at most 9000 can be sent"},
