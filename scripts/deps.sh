@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     python3 srecord
-    libelf-dev binutils-arm-none-eabi
+    libelf-dev binutils binutils-arm-none-eabi
 )
 
 missing=()

@@ -15,7 +15,7 @@ namespace {
 constexpr std::uint32_t kFlashStart = 0x08000000;
 constexpr std::size_t kFlashSize = 0x10000;
 
-std::string firmware(const char* name) {
+std::string firmware(const std::string& name) {
     return std::string(FIRMWARE_DIR) + "/" + name;
 }
 
@@ -96,6 +96,26 @@ TEST_F(FirmwareFormats, EveryFormOfTheProgramLeavesTheSameFlash) {
     EXPECT_EQ(std::count(summaries.begin(), summaries.end(), summaries[0]), 4)
         << summaries[0] << summaries[3];
     EXPECT_NE(summaries[0].find("range    0x08000000-0x"), std::string::npos) << summaries[0];
+}
+
+// Checked without a port, an ELF gives the bytes its converter's HEX form gives: the 32-bit
+// cross-built program and a 64-bit host-built one alike.
+TEST_F(FirmwareFormats, ElfOfEitherClassHoldsTheBytesOfItsHexForm) {
+    const auto bytesOf = [](const std::string& file) {
+        const ProgramRun run = runProgram(BOOTFLASH_PATH, {"check", file});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::string ranges;
+        for (const std::string& line :
+             {std::string("\nrange "), std::string("\nbytes "), std::string("\ncrc32 ")})
+            for (auto at = run.out.find(line); at != std::string::npos; at = run.out.find(line, at + 1))
+                ranges += run.out.substr(at, run.out.find('\n', at + 1) - at);
+        return ranges;
+    };
+    for (const char* name : {"program", "host64"}) {
+        const std::string fromElf = bytesOf(firmware(name) + ".elf");
+        EXPECT_EQ(fromElf, bytesOf(firmware(name) + ".hex"));
+        EXPECT_NE(fromElf.find("range    0x08000000-"), std::string::npos) << fromElf;
+    }
 }
 
 // A bad file ends with the file-error code before the port is opened: nothing goes out and the
