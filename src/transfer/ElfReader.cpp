@@ -21,8 +21,9 @@ std::string libraryFault(const std::string& what) {
 struct FileRange {
     std::uint64_t offset;
     std::uint64_t size;
+    // Without sums, which sizes read from a damaged file could wrap.
     bool holds(std::uint64_t from, std::uint64_t length) const {
-        return from >= offset && from + length <= offset + size;
+        return from >= offset && length <= size && from - offset <= size - length;
     }
 };
 
@@ -47,8 +48,10 @@ ElfFile readElfFile(std::string_view bytes) {
     };
     if (elf_version(EV_CURRENT) == EV_NONE)
         return refuse(libraryFault("the ELF library cannot start"));
-    // The library only reads the buffer; its interface is not const-correct.
-    std::unique_ptr<Elf, ElfCloser> elf(elf_memory(const_cast<char*>(bytes.data()), bytes.size()));
+    // The library may convert headers in place in the buffer it is given, so it gets a copy; the
+    // bytes sent are taken from the caller's buffer.
+    std::vector<char> copy(bytes.begin(), bytes.end());
+    std::unique_ptr<Elf, ElfCloser> elf(elf_memory(copy.data(), copy.size()));
     if (!elf || elf_kind(elf.get()) != ELF_K_ELF)
         return refuse(libraryFault("not a readable ELF file"));
     GElf_Ehdr header;
@@ -77,7 +80,11 @@ ElfFile readElfFile(std::string_view bytes) {
         if (sections.empty())
             parts.push_back(inFile);
         for (const FileRange& part : parts) {
-            const std::uint64_t address = segment.p_paddr + (part.offset - inFile.offset);
+            const std::uint64_t delta = part.offset - inFile.offset;
+            if (segment.p_paddr > 0xFFFFFFFFu || delta > 0xFFFFFFFFu)
+                return refuse("segment " + std::to_string(i) + " loads at " + addressText(segment.p_paddr) +
+                              ", past the 32-bit address space");
+            const std::uint64_t address = segment.p_paddr + delta;
             const auto* first = reinterpret_cast<const std::uint8_t*>(bytes.data()) + part.offset;
             std::string fault;
             if (!builder.add(address, std::vector<std::uint8_t>(first, first + part.size), fault))

@@ -18,11 +18,13 @@ std::size_t FirmwareImage::byteCount() const {
 bool ImageBuilder::add(std::uint64_t address, const std::vector<std::uint8_t>& bytes, std::string& fault) {
     if (bytes.empty())
         return true;
-    const std::uint64_t end = address + bytes.size();
-    if (end > 0x1'0000'0000ull) {
+    constexpr std::uint64_t kAddressSpace = 0x1'0000'0000ull;
+    // Compared without adding first: an address read from a file may be near the top of 64 bits.
+    if (address >= kAddressSpace || bytes.size() > kAddressSpace - address) {
         fault = "data at " + addressText(address) + " reaches past the 32-bit address space";
         return false;
     }
+    const std::uint64_t end = address + bytes.size();
     // Only the run starting at or before `address` and the first one after it can overlap.
     auto after = runs.lower_bound(address);
     const bool overlapsNext = after != runs.end() && after->first < end;
