@@ -30,7 +30,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
       tmrComm(std::chrono::milliseconds(options.pollMs),
               [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      progress(this->output.errIsTerminal && !options.trace, this->output.err) {
+      progress(this->output.errIsTerminal && !options.trace,
+               options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
+                             : this->output.err) {
     timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&timer3, &QTimer::timeout,
