@@ -30,7 +30,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
       tmrComm(std::chrono::milliseconds(options.pollMs),
               [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      progress(this->output.errIsTerminal && !options.trace, this->output.err) {
+      progress(this->output.errIsTerminal && !options.trace,
+               options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
+                             : this->output.err) {
     timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&timer3, &QTimer::timeout,
@@ -325,7 +327,8 @@ std::string RunController::lastRecordDescription() const {
 
 ProgressState RunController::progressState() const {
     ProgressState state;
-    state.stage = view.barText();
+    // "FORMAT" empties the bar's text until the device's next "OK": it is erasing meanwhile.
+    state.stage = view.barText().empty() ? "ERASE" : view.barText();
     state.value = view.barValue();
     state.maximum = view.barMax();
     state.recordsSent = result.records;

@@ -17,7 +17,8 @@ std::string summary(const CliOptions& o) {
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
         << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
-        << (o.help ? " help" : "");
+        << (o.quiet ? " quiet" : "") << (o.verbose ? " verbose" : "") << (o.help ? " help" : "")
+        << (o.version ? " version" : "");
     if (o.base)
         out << " base=" << *o.base;
     if (o.flashRange)
@@ -35,6 +36,16 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
         {{"set-address", "12", "--address", "3"},
          "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
         {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+        // Short options, apart, joined and with their value attached.
+        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
+         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=20 stall=5 quiet verbose"},
+        {{"-qv", "-p/dev/ttyS0", "-a0", "install"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=20 stall=5 quiet verbose"},
+        // The last of a repeated option counts; after "--" a word is an operand even with a dash.
+        {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
+         "download [-fw.hex] port=COM3 baud=115200 rtu address=4 poll=20 stall=5"},
+        {{"-V"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
+        {{"--version", "scan"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
         {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
          "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 base=134217728 "
          "flash=134217728-134479871"},
@@ -66,6 +77,9 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"set-address", "256"},
         {"set-address", "&H1F"},
         {"scan", "--address", "3"},
+        {"download", ""},
+        {"verify", "", "--port", "/dev/ttyUSB0"},
+        {"version", "-x"},
         {"check"},
         {"check", "fw.bin", "--base", "0x100000000"},
         {"check", "fw.bin", "--base", "0x"},
@@ -80,12 +94,30 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
 }
 
+TEST(CommandLine, AUsageErrorIsOneLine) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"version", "--frobnicate"}, {"version", "--baud"}, {"download", ""}}) {
+        try {
+            parseCommandLine(words);
+            ADD_FAILURE() << ::testing::PrintToString(words);
+        } catch (const UsageError& error) {
+            const std::string text = error.what();
+            EXPECT_FALSE(text.empty());
+            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+        }
+    }
+}
+
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word :
-         {"download FILE", "verify FILE", "check FILE", "--base", "--flash-range", "version",
-          "set-address NEW", "install", "scan", "--port", "--baud", "--plain", "--address", "--poll-ms",
-          "--stall-timeout", "--trace", "--json", "3  port not available", "7  stall"})
+    for (const char* word : {"download FILE",   "verify FILE",   "check FILE",
+                             "--base",          "--flash-range", "version",
+                             "set-address NEW", "install",       "scan",
+                             "--port",          "--baud",        "--plain",
+                             "--address",       "--poll-ms",     "--stall-timeout",
+                             "--trace",         "--json",        "-q, --quiet",
+                             "-v, --verbose",   "-V, --version", "3  port not available",
+                             "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
