@@ -45,7 +45,7 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
     if (input.failure) {
         result.exitCode = ExitCode::FileError;
         result.message = *input.failure;
-        result.fileFault = input.fault;
+        result.fileFault = input.file.fault;
         writeTo(stderr, std::string(kProgramName) + ": " + *input.failure + "\n");
     } else if (options.operation == Operation::Check) {
         result.firmware = summarise(input.file);

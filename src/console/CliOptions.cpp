@@ -23,9 +23,7 @@ constexpr OperationWord kOperations[] = {
      "give the device the bus address NEW (1-255) and check it answers there"},
     {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
     {"scan", Operation::Scan, nullptr, "probe addresses 1 to 127 and list every device that answers"},
-    {"check", Operation::Check, "FILE",
-     "read a firmware file whole and print its format, address ranges, record count, byte count and "
-     "CRC-32; no port is opened"},
+    {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
 };
 
 int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {

@@ -16,10 +16,8 @@ FirmwareInput readFirmwareInput(const std::string& path, const FirmwareRequest& 
         input.failure = path + ": Error#" + std::to_string(error.number()) + ": " + error.what();
         return input;
     }
-    if (input.file.fault) {
-        input.fault = input.file.fault;
-        input.failure = path + ": " + input.fault->text();
-    }
+    if (input.file.fault)
+        input.failure = path + ": " + input.file.fault->text();
     return input;
 }
 

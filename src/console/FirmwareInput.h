@@ -11,9 +11,8 @@
 
 // The firmware file named on the command line, read whole and checked before any port is opened.
 struct FirmwareInput {
-    FirmwareFile file;                  // format, image and HEX lines, or the fault
+    FirmwareFile file;                  // format, image and HEX lines, or where and why it was refused
     std::optional<std::string> failure; // the message line of a file that cannot be sent
-    std::optional<FileFault> fault;     // where and why, when the content was refused
 };
 
 // Reads `path` in whatever format its content has. A file that cannot be read or is refused gives
