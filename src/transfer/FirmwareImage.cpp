@@ -25,15 +25,20 @@ bool ImageBuilder::add(std::uint64_t address, const std::vector<std::uint8_t>& b
         return false;
     }
     const std::uint64_t end = address + bytes.size();
-    // Only the run starting at or before `address` and the first one after it can overlap.
-    auto after = runs.lower_bound(address);
-    const bool overlapsNext = after != runs.end() && after->first < end;
-    const bool overlapsPrevious =
-        after != runs.begin() && std::prev(after)->first + std::prev(after)->second.size() > address;
-    if (overlapsNext || overlapsPrevious) {
-        const std::uint64_t taken = overlapsPrevious ? address : after->first;
-        fault = "address " + addressText(taken) + " is given data twice";
-        return false;
+    // Later bytes replace earlier ones at the same address, as the device's flash takes them.
+    auto run = runs.lower_bound(address);
+    if (run != runs.begin() && std::prev(run)->first + std::prev(run)->second.size() > address)
+        run = std::prev(run);
+    while (run != runs.end() && run->first < end) {
+        const std::uint64_t runStart = run->first;
+        const std::vector<std::uint8_t> old = std::move(run->second);
+        run = runs.erase(run);
+        if (runStart < address)
+            runs.emplace(runStart,
+                         std::vector<std::uint8_t>(old.begin(), old.begin() + (address - runStart)));
+        if (runStart + old.size() > end)
+            run =
+                runs.emplace(end, std::vector<std::uint8_t>(old.begin() + (end - runStart), old.end())).first;
     }
     runs.emplace(address, bytes);
     return true;

@@ -32,11 +32,10 @@ struct FirmwareImage {
     std::size_t byteCount() const;
 };
 
-// Collects bytes in any order and refuses any address given twice.
+// Collects bytes in any order; a byte given twice keeps its last value.
 class ImageBuilder {
   public:
-    // False, with `fault` set, when a byte of `bytes` at `address` is already taken or the run
-    // would pass the 32-bit address space.
+    // False, with `fault` set, when the run would pass the 32-bit address space.
     bool add(std::uint64_t address, const std::vector<std::uint8_t>& bytes, std::string& fault);
     // Segments merged where they touch.
     FirmwareImage finish(std::optional<std::uint32_t> startAddress) const;

@@ -51,7 +51,6 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
         {joined({kData, ":01000001AA54"}), "line 2: end-of-file record with 1 data bytes, expected 0"},
         {joined({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
         {joined({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
-        {joined({kData, kData, kEnd}), "line 2: address 0x00000000 is given data twice"},
         {"\r\n\r\n \t\n", "the file holds no records"},
     };
     for (const auto& row : table) {
@@ -95,6 +94,15 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     EXPECT_EQ(file.image.segments[1].address, 0x0800FFFEu); // joined across the 64 KiB boundary
     EXPECT_EQ(file.image.segments[1].bytes, (std::vector<std::uint8_t>{3, 4, 5}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
+
+    // A byte given twice holds the later value, as the device's flash would.
+    const IntelHexFile twice =
+        readIntelHexFile(joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}),
+                                 intelHexRecord(0, 0x0E, {7, 8, 6}), intelHexRecord(0, 0x13, {5, 5}), kEnd}));
+    ASSERT_FALSE(twice.fault) << twice.fault->text();
+    ASSERT_EQ(twice.image.segments.size(), 1u);
+    EXPECT_EQ(twice.image.segments[0].address, 0x0Eu);
+    EXPECT_EQ(twice.image.segments[0].bytes, (std::vector<std::uint8_t>{7, 8, 6, 9, 3, 5, 5}));
 }
 
 TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
