@@ -124,11 +124,11 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     for (const auto& row : refused)
         EXPECT_EQ(field(expectEnd(atDevice({"download", path(row.file)}), 5, row.says), "records"), "0")
             << row.file;
-    const std::string missing = path("no-such-port");
-    EXPECT_EQ(field(expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                              missing + " Not available! Use Serial settings to setup your ports."),
-                    "outcome"),
-              "port-not-available");
+    const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
+    const QJsonObject unavailable =
+        expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
+                  missing + " Not available! Use Serial settings to setup your ports.");
+    expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
     expectEnd({"download", "", "--port", port, "--address", "1"}, 2, "not an empty name");
