@@ -21,7 +21,7 @@ struct HexRecord {
     std::vector<std::uint8_t> data;
 };
 
-// Why a record was refused; the device answers any of these with "ERROR".
+// Why a record was refused; the emulated device answers any of these with "ERROR".
 class HexRecordError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
