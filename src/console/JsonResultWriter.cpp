@@ -83,5 +83,11 @@ std::string jsonResult(const RunResult& result) {
         }
         out += "]";
     }
+    if (!result.lateAddresses.empty()) {
+        out += ",\"late_replies\":[";
+        for (std::size_t i = 0; i < result.lateAddresses.size(); ++i)
+            out += (i ? "," : "") + std::to_string(result.lateAddresses[i]);
+        out += "]";
+    }
     return out + "}";
 }

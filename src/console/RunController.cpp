@@ -3,11 +3,14 @@
 #include <algorithm>
 
 #include "link/NumberRule.h"
+#include "protocol/ProbeWait.h"
 
 namespace {
 
 constexpr int kConnectionTickMs = 200;
 constexpr int kStallCheckMs = 50;
+// The window's connection wait probes up to this address and then gives up.
+constexpr int kLastProbedAddress = 127;
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -28,17 +31,25 @@ std::string secondsText(double seconds) {
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
-      tmrComm(std::chrono::milliseconds(options.pollMs),
-              [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      receiveTrigger(options.pollMs ? std::optional(std::chrono::milliseconds(*options.pollMs)) : std::nullopt,
+                     [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      scanProbeWait(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))),
       progress(this->output.errIsTerminal && !options.trace, this->output.err) {
-    timer3.setInterval(kConnectionTickMs);
+    timer3.setTimerType(Qt::PreciseTimer);
     stallWatch.setInterval(kStallCheckMs);
-    QObject::connect(&timer3, &QTimer::timeout,
-                     [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
+    connectDeadline.setSingleShot(true);
+    QObject::connect(&timer3, &QTimer::timeout, [this] { connectionTick(); });
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
-    // Starting a running timer restarts its interval, as the window's timer does.
-    view.onTimer3Switched = [this](bool on) { on ? timer3.start() : timer3.stop(); };
-    view.onTMRCommSwitched = [this](bool on) { on ? tmrComm.start() : tmrComm.stop(); };
+    QObject::connect(&connectDeadline, &QTimer::timeout, [this] { connectionTimedOut(); });
+    // Starting a running timer restarts its interval, as the window's timer does. A scan waits at
+    // each address only as long as a probe and its reply take on the line; a wait for one known
+    // address keeps the window's pace.
+    view.onTimer3Switched = [this](bool on) {
+        timer3.setInterval(this->form.ScanMode == 1 ? scanProbeWait : std::chrono::milliseconds(kConnectionTickMs));
+        on ? timer3.start() : timer3.stop();
+    };
+    view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
+    activity.setOnReceived([this](const std::string& bytes) { spotLateReplies(bytes); });
 
     result.operation = operationName(options.operation);
     result.port = options.port;
@@ -63,9 +74,63 @@ void RunController::start() {
     stallWatch.start();
 
     call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    if (phase == Phase::Connecting && form.ScanMode == 1)
+        form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
+    if (phase == Phase::Connecting && options.connectTimeoutSeconds && options.operation != Operation::Scan)
+        connectDeadline.start(std::chrono::milliseconds(
+            static_cast<long long>(*options.connectTimeoutSeconds * 1000 + 0.5)));
     // Address "0" opens without a connection wait: nothing will answer before a command does.
     if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
         onConnected();
+}
+
+void RunController::connectionTick() {
+    // A range that ends below the window's last address ends where the window would give up.
+    if (form.ScanMode == 1 && options.scanLast < kLastProbedAddress && form.ConnectCount > options.scanLast) {
+        if (options.operation == Operation::Scan)
+            scanEnded();
+        else
+            finish(ExitCode::NoDevice, "no device answered at the addresses " +
+                                           std::to_string(options.scanFirst) + " to " +
+                                           std::to_string(options.scanLast));
+        return;
+    }
+    call(Source::ConnectionTick, &frmSerial::Timer3_Timer);
+}
+
+void RunController::connectionTimedOut() {
+    if (phase != Phase::Connecting)
+        return;
+    const std::string where = form.ScanMode == 1 ? "" : " at address " + view.text1();
+    finish(ExitCode::NoDevice,
+           "no device answered" + where + " within " + secondsText(*options.connectTimeoutSeconds) + " s");
+}
+
+// The receiver takes only replies from the address being probed. A good frame from an address the
+// scan has already passed is a device that answered after the wait: name it, or it is missed in
+// silence.
+void RunController::spotLateReplies(const std::string& bytes) {
+    if (phase != Phase::Connecting || form.ScanMode != 1)
+        return;
+    const int probing = currentAddress();
+    for (const int address : frameSpotter.feed(bytes)) {
+        const bool passed = address >= options.scanFirst && address < probing;
+        if (!passed || std::ranges::find(result.lateAddresses, address) != result.lateAddresses.end())
+            continue;
+        result.lateAddresses.push_back(address);
+        progress.clear();
+        output.err(output.programName + ": address " + std::to_string(address) + " answered after the " +
+                   std::to_string(scanProbeWait.count()) + " ms probe wait and was passed over; raise " +
+                   "--probe-ms (now " + std::to_string(options.probeMarginMs) + ") to find it\n");
+    }
+}
+
+void RunController::scanEnded() {
+    std::string summary = result.devices.empty() ? "no device answered on " + options.port
+                                                 : std::to_string(result.devices.size()) + " device(s) found";
+    if (!result.lateAddresses.empty())
+        summary += ", " + std::to_string(result.lateAddresses.size()) + " more answered too late";
+    finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success, summary);
 }
 
 void RunController::call(Source source, void (frmSerial::*handler)()) {
@@ -119,9 +184,7 @@ bool RunController::handleMessages(Source source) {
         return true;
     case Source::ConnectionTick:
         if (options.operation == Operation::Scan) {
-            finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success,
-                   result.devices.empty() ? "no device answered on " + options.port
-                                          : std::to_string(result.devices.size()) + " device(s) found");
+            scanEnded();
             return true;
         }
         finish(ExitCode::NoDevice, line);
@@ -270,8 +333,9 @@ void RunController::finish(ExitCode code, std::string message) {
         return;
     phase = Phase::Finished;
     timer3.stop();
-    tmrComm.stop();
+    receiveTrigger.stop();
     stallWatch.stop();
+    connectDeadline.stop();
     std::int16_t cancel = 0;
     try {
         form.Form_Unload(cancel);

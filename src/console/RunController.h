@@ -11,9 +11,10 @@
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
 #include "console/ConsoleView.h"
-#include "console/PollTicker.h"
 #include "console/ProgressReporter.h"
+#include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
+#include "link/ReplyFrameSpotter.h"
 #include "window/frmSerial.h"
 
 // Where the run's text goes: stdout for results, stderr for messages and progress.
@@ -35,6 +36,8 @@ class RunController {
 
     // Runs the event loop until the operation has ended; the port is closed on return.
     RunResult run();
+    // The port has received bytes; wired to the port's ready-read notification.
+    void bytesArrived() { receiveTrigger.bytesArrived(); }
 
   private:
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
@@ -42,6 +45,10 @@ class RunController {
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };
 
     void start();
+    void connectionTick();
+    void connectionTimedOut();
+    void spotLateReplies(const std::string& bytes);
+    void scanEnded();
     void call(Source source, void (frmSerial::*handler)());
     void afterEvent(Source source);
     bool handleMessages(Source source);
@@ -64,8 +71,11 @@ class RunController {
 
     QEventLoop loop;
     QTimer timer3;
-    PollTicker tmrComm;
+    ReceiveTrigger receiveTrigger;
     QTimer stallWatch;
+    QTimer connectDeadline;
+    std::chrono::milliseconds scanProbeWait;
+    ReplyFrameSpotter frameSpotter;
 
     Phase phase = Phase::Connecting;
     RunResult result;

@@ -15,7 +15,7 @@ std::string summary(const CliOptions& o) {
     std::ostringstream out;
     out << operationName(o.operation) << " [" << o.file << o.newAddress << "] port=" << o.port
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
-        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
+        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs.value_or(0)
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
         << (o.help ? " help" : "");
     return out.str();
