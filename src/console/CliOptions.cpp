@@ -1,6 +1,7 @@
 #include "console/CliOptions.h"
 
 #include <charconv>
+#include <tuple>
 
 namespace {
 
@@ -38,6 +39,21 @@ double seconds(const std::string& text, const std::string& what) {
         throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
                          "\"");
     return value;
+}
+
+constexpr double kLongestConnectionWaitSeconds = 25.6;
+
+// "FIRST-LAST", both addresses a scan can probe, FIRST not above LAST.
+std::pair<int, int> scanRange(const std::string& text) {
+    const auto dash = text.find('-');
+    const std::string what = "--scan-range";
+    if (dash == std::string::npos)
+        throw UsageError(what + " must be FIRST-LAST, such as 1-127, not \"" + text + "\"");
+    const int first = wholeNumber(text.substr(0, dash), 1, 127, what + " FIRST");
+    const int last = wholeNumber(text.substr(dash + 1), 1, 127, what + " LAST");
+    if (first > last)
+        throw UsageError(what + " must not end below its start, not \"" + text + "\"");
+    return {first, last};
 }
 
 // Walks the arguments, splitting "--name=value" and taking the value of "--name value".
@@ -111,6 +127,15 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
             options.address = wholeNumber(reader.valueOf(argument), 0, 255, "--address");
         } else if (argument == "--poll-ms") {
             options.pollMs = wholeNumber(reader.valueOf(argument), 1, 1000, "--poll-ms");
+        } else if (argument == "--scan-range") {
+            std::tie(options.scanFirst, options.scanLast) = scanRange(reader.valueOf(argument));
+        } else if (argument == "--probe-ms") {
+            options.probeMarginMs = wholeNumber(reader.valueOf(argument), 0, 1000, "--probe-ms");
+        } else if (argument == "--connect-timeout") {
+            options.connectTimeoutSeconds = seconds(reader.valueOf(argument), "--connect-timeout");
+            // It shortens the wait; the wait itself still ends after its 127 probes.
+            if (*options.connectTimeoutSeconds > kLongestConnectionWaitSeconds)
+                throw UsageError("--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
         } else if (argument == "--stall-timeout") {
             options.stallTimeoutSeconds = seconds(reader.valueOf(argument), "--stall-timeout");
         } else if (argument == "--trace") {
@@ -150,6 +175,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         options.newAddress = std::to_string(wholeNumber(words[1], 1, 255, "the new address"));
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
+    if (options.operation == Operation::Scan && options.connectTimeoutSeconds)
+        throw UsageError("a scan ends after its last address: leave out --connect-timeout");
     return options;
 }
 
@@ -164,7 +191,8 @@ std::string helpText(const std::string& programName) {
            "  version            ask the device for its version (\"?\") and print the reply\n"
            "  set-address NEW    give the device the bus address NEW (1-255) and check it answers there\n"
            "  install            start the application (\"Install \") and print the reply\n"
-           "  scan               probe addresses 1 to 127 and list every device that answers\n"
+           "  scan               probe addresses 1 to 127 (or --scan-range) and list every device that\n"
+           "                     answers\n"
            "\n"
            "Options:\n"
            "  --port NAME        COM name (COM3) or device path (/dev/ttyUSB0); default COM3\n"
@@ -172,7 +200,13 @@ std::string helpText(const std::string& programName) {
            "  --plain            send commands bare, without Modbus RTU framing\n"
            "  --address N        device address 0-255; without it the bus is scanned first and the\n"
            "                     first device found is used; 0 skips the connection wait\n"
-           "  --poll-ms MS       receive poll interval, 1-1000; default 20\n"
+           "  --poll-ms MS       poll for replies every MS ms, 1-1000, as the window does; by default each\n"
+           "                     reply is read the moment it arrives\n"
+           "  --scan-range A-B   the addresses a scan probes, 1-127; default 1-127\n"
+           "  --probe-ms MS      how long a scan waits at each address beyond the time the probe and the\n"
+           "                     longest reply take on the line, 0-1000; default 10\n"
+           "  --connect-timeout S  give up when no device has answered within S seconds, up to 25.6;\n"
+           "                     default: after 127 probes, 25.6 s at --address\n"
            "  --stall-timeout S  give up when the device stays silent for S seconds; default 5\n"
            "  --trace            print every frame sent and received on standard error\n"
            "  --json             print one result object on standard output at the end\n"

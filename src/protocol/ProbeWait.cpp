@@ -17,5 +17,5 @@ std::chrono::microseconds lineTime(std::size_t bytes, int baud) {
 
 std::chrono::milliseconds probeWait(int baud, std::chrono::milliseconds margin) {
     const auto onLine = lineTime(vocabulary::kProbe.size() + kFrameOverhead + kLongestReplyFrame, baud);
-    return std::chrono::ceil<std::chrono::milliseconds>(onLine) + margin;
+    return std::chrono::ceil<std::chrono::milliseconds>(onLine) + margin + kWakeAllowance;
 }

@@ -15,7 +15,10 @@ std::string summary(const CliOptions& o) {
     std::ostringstream out;
     out << operationName(o.operation) << " [" << o.file << o.newAddress << "] port=" << o.port
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
-        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs.value_or(0)
+        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll="
+        << (o.pollMs ? std::to_string(*o.pollMs) : "arrival") << " scan=" << o.scanFirst << "-" << o.scanLast
+        << " probe=" << o.probeMarginMs << " connect="
+        << (o.connectTimeoutSeconds ? std::to_string(*o.connectTimeoutSeconds).substr(0, 3) : "probes")
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
         << (o.help ? " help" : "");
     return out.str();
@@ -24,13 +27,19 @@ std::string summary(const CliOptions& o) {
 TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         // An empty address box scans first.
-        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5"},
+        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
+                      "connect=probes stall=5"},
         {{"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
-          "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"},
-         "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 stall=2.5 trace json"},
-        {{"set-address", "12", "--address", "3"},
-         "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
-        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+          "--poll-ms", "1", "--stall-timeout", "2.5", "--connect-timeout=1.5", "--trace", "--json"},
+         "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 scan=1-127 probe=10 "
+         "connect=1.5 stall=2.5 trace json"},
+        {{"set-address", "12", "--address", "3", "--poll-ms", "20"},
+         "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 scan=1-127 probe=10 connect=probes "
+         "stall=5"},
+        {{"scan", "--scan-range", "5-5", "--probe-ms=0"},
+         "scan [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 connect=probes stall=5"},
+        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
+                     "connect=probes stall=5 help"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
@@ -57,6 +66,16 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"set-address", "256"},
         {"set-address", "&H1F"},
         {"scan", "--address", "3"},
+        {"scan", "--scan-range", "0-10"},
+        {"scan", "--scan-range", "1-128"},
+        {"scan", "--scan-range", "9-3"},
+        {"scan", "--scan-range", "7"},
+        {"scan", "--scan-range", "1-"},
+        {"scan", "--probe-ms", "-1"},
+        {"scan", "--probe-ms", "1001"},
+        {"scan", "--connect-timeout", "1"},
+        {"version", "--connect-timeout", "0"},
+        {"version", "--connect-timeout", "26"},
     };
     for (const auto& words : refused)
         EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
@@ -66,7 +85,7 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
     for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
                              "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
-                             "--trace", "--json", "3  port not available", "7  stall"})
+                             "--scan-range", "--probe-ms", "--connect-timeout", "--trace", "--json", "3  port not available", "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
