@@ -135,7 +135,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
             options.connectTimeoutSeconds = seconds(reader.valueOf(argument), "--connect-timeout");
             // It shortens the wait; the wait itself still ends after its 127 probes.
             if (*options.connectTimeoutSeconds > kLongestConnectionWaitSeconds)
-                throw UsageError("--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
+                throw UsageError(
+                    "--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
         } else if (argument == "--stall-timeout") {
             options.stallTimeoutSeconds = seconds(reader.valueOf(argument), "--stall-timeout");
         } else if (argument == "--trace") {

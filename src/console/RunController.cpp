@@ -3,14 +3,10 @@
 #include <algorithm>
 
 #include "link/NumberRule.h"
-#include "protocol/ProbeWait.h"
 
 namespace {
 
-constexpr int kConnectionTickMs = 200;
 constexpr int kStallCheckMs = 50;
-// The window's connection wait probes up to this address and then gives up.
-constexpr int kLastProbedAddress = 127;
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -31,23 +27,16 @@ std::string secondsText(double seconds) {
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
-      receiveTrigger(options.pollMs ? std::optional(std::chrono::milliseconds(*options.pollMs)) : std::nullopt,
+      connectionPacer(options, form,
+                      {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
+                       [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
+      receiveTrigger(options.pollMs ? std::optional(std::chrono::milliseconds(*options.pollMs))
+                                    : std::nullopt,
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      scanProbeWait(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))),
       progress(this->output.errIsTerminal && !options.trace, this->output.err) {
-    timer3.setTimerType(Qt::PreciseTimer);
     stallWatch.setInterval(kStallCheckMs);
-    connectDeadline.setSingleShot(true);
-    QObject::connect(&timer3, &QTimer::timeout, [this] { connectionTick(); });
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
-    QObject::connect(&connectDeadline, &QTimer::timeout, [this] { connectionTimedOut(); });
-    // Starting a running timer restarts its interval, as the window's timer does. A scan waits at
-    // each address only as long as a probe and its reply take on the line; a wait for one known
-    // address keeps the window's pace.
-    view.onTimer3Switched = [this](bool on) {
-        timer3.setInterval(this->form.ScanMode == 1 ? scanProbeWait : std::chrono::milliseconds(kConnectionTickMs));
-        on ? timer3.start() : timer3.stop();
-    };
+    view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
     activity.setOnReceived([this](const std::string& bytes) { spotLateReplies(bytes); });
 
@@ -76,26 +65,20 @@ void RunController::start() {
     call(Source::Open, &frmSerial::BTNOpenCom_Click);
     if (phase == Phase::Connecting && form.ScanMode == 1)
         form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
-    if (phase == Phase::Connecting && options.connectTimeoutSeconds && options.operation != Operation::Scan)
-        connectDeadline.start(std::chrono::milliseconds(
-            static_cast<long long>(*options.connectTimeoutSeconds * 1000 + 0.5)));
+    if (phase == Phase::Connecting && options.operation != Operation::Scan)
+        connectionPacer.startDeadline();
     // Address "0" opens without a connection wait: nothing will answer before a command does.
     if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
         onConnected();
 }
 
-void RunController::connectionTick() {
-    // A range that ends below the window's last address ends where the window would give up.
-    if (form.ScanMode == 1 && options.scanLast < kLastProbedAddress && form.ConnectCount > options.scanLast) {
-        if (options.operation == Operation::Scan)
-            scanEnded();
-        else
-            finish(ExitCode::NoDevice, "no device answered at the addresses " +
-                                           std::to_string(options.scanFirst) + " to " +
-                                           std::to_string(options.scanLast));
-        return;
-    }
-    call(Source::ConnectionTick, &frmSerial::Timer3_Timer);
+void RunController::scanRangeEnded() {
+    if (options.operation == Operation::Scan)
+        scanEnded();
+    else
+        finish(ExitCode::NoDevice, "no device answered at the addresses " +
+                                       std::to_string(options.scanFirst) + " to " +
+                                       std::to_string(options.scanLast));
 }
 
 void RunController::connectionTimedOut() {
@@ -120,8 +103,9 @@ void RunController::spotLateReplies(const std::string& bytes) {
         result.lateAddresses.push_back(address);
         progress.clear();
         output.err(output.programName + ": address " + std::to_string(address) + " answered after the " +
-                   std::to_string(scanProbeWait.count()) + " ms probe wait and was passed over; raise " +
-                   "--probe-ms (now " + std::to_string(options.probeMarginMs) + ") to find it\n");
+                   std::to_string(connectionPacer.scanProbeWait().count()) +
+                   " ms probe wait and was passed over; raise " + "--probe-ms (now " +
+                   std::to_string(options.probeMarginMs) + ") to find it\n");
     }
 }
 
@@ -332,10 +316,9 @@ void RunController::finish(ExitCode code, std::string message) {
     if (phase == Phase::Finished)
         return;
     phase = Phase::Finished;
-    timer3.stop();
+    connectionPacer.stop();
     receiveTrigger.stop();
     stallWatch.stop();
-    connectDeadline.stop();
     std::int16_t cancel = 0;
     try {
         form.Form_Unload(cancel);

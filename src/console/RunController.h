@@ -10,6 +10,7 @@
 
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
+#include "console/ConnectionPacer.h"
 #include "console/ConsoleView.h"
 #include "console/ProgressReporter.h"
 #include "console/ReceiveTrigger.h"
@@ -45,7 +46,7 @@ class RunController {
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };
 
     void start();
-    void connectionTick();
+    void scanRangeEnded();
     void connectionTimedOut();
     void spotLateReplies(const std::string& bytes);
     void scanEnded();
@@ -70,11 +71,9 @@ class RunController {
     ConsoleOutput output;
 
     QEventLoop loop;
-    QTimer timer3;
+    ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
     QTimer stallWatch;
-    QTimer connectDeadline;
-    std::chrono::milliseconds scanProbeWait;
     ReplyFrameSpotter frameSpotter;
 
     Phase phase = Phase::Connecting;

@@ -21,7 +21,7 @@ struct RunResult {
     ExitCode exitCode = ExitCode::Success;
     std::string message; // why the run failed, or the reply it got
     long long durationMs = 0;
-    std::vector<Device> devices; // scan only
+    std::vector<Device> devices;    // scan only
     std::vector<int> lateAddresses; // scanned addresses that answered only after the probe wait
 };
 

@@ -15,9 +15,9 @@ std::string summary(const CliOptions& o) {
     std::ostringstream out;
     out << operationName(o.operation) << " [" << o.file << o.newAddress << "] port=" << o.port
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
-        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll="
-        << (o.pollMs ? std::to_string(*o.pollMs) : "arrival") << " scan=" << o.scanFirst << "-" << o.scanLast
-        << " probe=" << o.probeMarginMs << " connect="
+        << " address=" << (o.address ? std::to_string(*o.address) : "scan")
+        << " poll=" << (o.pollMs ? std::to_string(*o.pollMs) : "arrival") << " scan=" << o.scanFirst << "-"
+        << o.scanLast << " probe=" << o.probeMarginMs << " connect="
         << (o.connectTimeoutSeconds ? std::to_string(*o.connectTimeoutSeconds).substr(0, 3) : "probes")
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
         << (o.help ? " help" : "");
@@ -27,8 +27,9 @@ std::string summary(const CliOptions& o) {
 TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         // An empty address box scans first.
-        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
-                      "connect=probes stall=5"},
+        {{"version"},
+         "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
+         "connect=probes stall=5"},
         {{"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
           "--poll-ms", "1", "--stall-timeout", "2.5", "--connect-timeout=1.5", "--trace", "--json"},
          "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 scan=1-127 probe=10 "
@@ -37,9 +38,11 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 scan=1-127 probe=10 connect=probes "
          "stall=5"},
         {{"scan", "--scan-range", "5-5", "--probe-ms=0"},
-         "scan [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 connect=probes stall=5"},
-        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
-                     "connect=probes stall=5 help"},
+         "scan [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 connect=probes "
+         "stall=5"},
+        {{"--help"},
+         "version [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=1-127 probe=10 "
+         "connect=probes stall=5 help"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
@@ -83,9 +86,10 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
 
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
-                             "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
-                             "--scan-range", "--probe-ms", "--connect-timeout", "--trace", "--json", "3  port not available", "7  stall"})
+    for (const char* word :
+         {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan", "--port", "--baud",
+          "--plain", "--address", "--poll-ms", "--stall-timeout", "--scan-range", "--probe-ms",
+          "--connect-timeout", "--trace", "--json", "3  port not available", "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

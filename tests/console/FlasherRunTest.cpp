@@ -166,8 +166,8 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
 
     // The deadline, not the window's 127 probes, ends this wait.
     const QJsonObject shortened = expectEnd(
-        {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"}, 4,
-        "no device answered at address 7 within 1 s");
+        {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"},
+        4, "no device answered at address 7 within 1 s");
     EXPECT_EQ(field(shortened, "outcome"), "no-device");
     EXPECT_LT(std::stoi(field(shortened, "duration_ms")), 25600);
 }
@@ -207,7 +207,8 @@ TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLat
     const ProgramRun late = scanWith("5", "60");
     EXPECT_EQ(late.exitCode, 4) << late.err;
     for (const char* address : {"3", "5", "9"})
-        EXPECT_NE(late.err.find("address " + std::string(address) + " answered after the 56 ms probe wait and "
+        EXPECT_NE(late.err.find("address " + std::string(address) +
+                                " answered after the 56 ms probe wait and "
                                 "was passed over; raise --probe-ms (now 5) to find it"),
                   std::string::npos)
             << late.err;

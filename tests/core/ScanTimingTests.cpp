@@ -28,7 +28,8 @@ TEST(ReplyFrameSpotter, NamesTheAddressOfEveryGoodFrameOnce) {
         std::vector<Addresses> found;
     } table[] = {
         {"whole frame", {fromThree}, {{3}}},
-        {"split over three chunks", {fromThree.substr(0, 1), fromThree.substr(1, 5), fromThree.substr(6)},
+        {"split over three chunks",
+         {fromThree.substr(0, 1), fromThree.substr(1, 5), fromThree.substr(6)},
          {{}, {}, {3}}},
         {"two frames in one chunk, any address", {fromThree + fromNine}, {{3, 9}}},
         {"noise in front", {bytes({0x00, 0x42, 0xFF}) + fromNine}, {{9}}},
