@@ -16,7 +16,7 @@ inline constexpr std::size_t kLongestReplyFrame = 2 + 32 + 2;
 std::chrono::microseconds lineTime(std::size_t bytes, int baud);
 
 // Waking the host and handing bytes through the port's driver, on a loaded machine.
-inline constexpr std::chrono::milliseconds kWakeAllowance{3};
+inline constexpr std::chrono::milliseconds kWakeAllowance{5};
 
 // The probe's frame with its address and CRC, then the longest reply, rounded up to whole
 // milliseconds, then `margin` and kWakeAllowance.

@@ -185,7 +185,8 @@ TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
         expectFields(devices[i].toObject(), {addresses[i], "reply=VER=1.0"});
 }
 
-// At 9600 baud a scan waits 48 ms of line time, the margin and a wake allowance at each address.
+// At 9600 baud a scan waits 48 ms of line time, the margin and a wake allowance of 5 ms at each
+// address.
 TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLater) {
     const std::vector<std::string> scan = {"scan", "--baud", "9600", "--scan-range", "1-12", "--json"};
     auto scanWith = [&](const std::string& margin, const std::string& replyDelay) {
@@ -208,7 +209,7 @@ TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLat
     EXPECT_EQ(late.exitCode, 4) << late.err;
     for (const char* address : {"3", "5", "9"})
         EXPECT_NE(late.err.find("address " + std::string(address) +
-                                " answered after the 56 ms probe wait and "
+                                " answered after the 58 ms probe wait and "
                                 "was passed over; raise --probe-ms (now 5) to find it"),
                   std::string::npos)
             << late.err;
