@@ -10,9 +10,10 @@
 #     as the probe margin;
 #   - a connection wait at a silent address ended by --connect-timeout 1.
 # Prints figures and asserts nothing.
-# Usage: bench/cli-bench.sh BUILD_DIR [--lines N] [--speeds "115200 19200 9600"] [--repeat R]
+# Usage: bench/cli-bench.sh BUILD_DIR [--lines N] [--speeds "115200 19200 9600"] [--repeat R] [--no-polls]
 #   --lines N   HEX lines in the file (default 200; 9000 is the largest file the flasher takes)
-#   --repeat R  runs of each measurement; the best is shown, and the spread beside it (default 1)
+#   --repeat R  runs of each measurement; the best is shown, and the worst beside it (default 1)
+#   --no-polls  leave out the runs with the receive polls of before
 set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [--lines N] [--speeds LIST] [--repeat R]}
@@ -20,11 +21,13 @@ shift
 lines=200
 speeds="115200 19200 9600"
 repeat=1
+polls=yes
 while [ $# -gt 0 ]; do
     case $1 in
     --lines) lines=$2; shift 2 ;;
     --speeds) speeds=$2; shift 2 ;;
     --repeat) repeat=$2; shift 2 ;;
+    --no-polls) polls=no; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -115,7 +118,7 @@ download() {
 }
 
 echo "flasher against the emulator paced as a line (10 bits a byte); $lines HEX lines, $records records"
-echo "sent over both passes; best of $repeat run(s), the worst in brackets; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "sent over both passes; best of $repeat run(s), the worst beside it; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 printf "%-8s %-28s %10s %10s %12s %8s %10s\n" baud mode "ms/record" "limit ms" "x limit" "CPU %" "worst ms/r"
 
@@ -137,7 +140,7 @@ for baud in $speeds; do
     read -r w0 c0 _ < <(best_of version --port "$port" --address 1 --baud "$baud")
     read -r wall cpu worst < <(download --baud "$baud")
     row "$baud" "on arrival" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
-    if [ "$baud" = "$(echo "$speeds" | cut -d' ' -f1)" ]; then
+    if [ "$polls" = yes ] && [ "$baud" = "$(echo "$speeds" | cut -d' ' -f1)" ]; then
         read -r wall cpu worst < <(download --baud "$baud" --poll-ms 20)
         row "$baud" "--poll-ms 20 (old default)" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
         read -r wall cpu worst < <(download --baud "$baud" --poll-ms 1)
