@@ -29,6 +29,15 @@ void writeTo(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
+// What --verbose says before the run: the line and the framing, as the window's controls would show them.
+std::string runDescription(const CliOptions& options) {
+    const std::string target = options.address ? "address " + std::to_string(*options.address)
+                                               : std::string("the first address that answers");
+    return std::string(kProgramName) + ": " + operationName(options.operation) + " on " + options.port +
+           " at " + std::to_string(options.baud) + " baud, 8 data bits, no parity, 1 stop bit, " +
+           (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
+}
+
 int runOperation(const CliOptions& options, int argc, char** argv) {
 #ifdef __linux__
     // The device paces the transfer and each reply is read when it arrives: every wake-up the
@@ -47,6 +56,8 @@ int runOperation(const CliOptions& options, int argc, char** argv) {
         tracing.emplace(activity, [](const std::string& line) { writeTo(stderr, line + "\n"); });
     SerialPortService& port = tracing ? static_cast<SerialPortService&>(*tracing) : activity;
 
+    if (options.verbose)
+        writeTo(stderr, runDescription(options));
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
@@ -78,6 +89,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         writeTo(stdout, helpText(kProgramName));
+        return toInt(ExitCode::Success);
+    }
+    if (options.version) {
+        writeTo(stdout, versionText(kProgramName));
         return toInt(ExitCode::Success);
     }
     try {

@@ -26,7 +26,10 @@ struct CliOptions {
     double stallTimeoutSeconds = 5.0;
     bool trace = false;
     bool json = false;
+    bool quiet = false;   // no progress on standard error
+    bool verbose = false; // say what line and framing are used before starting
     bool help = false;
+    bool version = false;
 };
 
 // A command line that makes no sense; the text says what is wrong.
@@ -39,3 +42,5 @@ class UsageError : public std::runtime_error {
 CliOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string helpText(const std::string& programName);
+// "bootflash 1.6.0": the program's name and the project's version.
+std::string versionText(const std::string& programName);

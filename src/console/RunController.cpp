@@ -33,7 +33,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       receiveTrigger(options.pollMs ? std::optional(std::chrono::milliseconds(*options.pollMs))
                                     : std::nullopt,
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      progress(this->output.errIsTerminal && !options.trace, this->output.err) {
+      progress(this->output.errIsTerminal && !options.trace,
+               options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
+                             : this->output.err) {
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
@@ -371,7 +373,8 @@ std::string RunController::lastRecordDescription() const {
 
 ProgressState RunController::progressState() const {
     ProgressState state;
-    state.stage = view.barText();
+    // "FORMAT" empties the bar's text until the device's next "OK": it is erasing meanwhile.
+    state.stage = view.barText().empty() ? "ERASE" : view.barText();
     state.value = view.barValue();
     state.maximum = view.barMax();
     state.recordsSent = result.records;

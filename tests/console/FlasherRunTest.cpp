@@ -66,7 +66,9 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
                                             "outcome=success", "exit_code=0"});
-    // Standard error is a pipe here: progress comes as plain lines, one at least per stage.
+    // Standard error is a pipe here: progress comes as plain lines, one at least per stage; the
+    // erase that "FORMAT" announces is a stage of its own.
+    EXPECT_NE(run.err.find("\nERASE "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
 
@@ -117,12 +119,21 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
                               missing + " Not available! Use Serial settings to setup your ports."),
                     "outcome"),
               "port-not-available");
-    expectEnd({"download"}, 2, "");
+    expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
+    expectEnd({"download", "", "--port", port, "--address", "1"}, 2, "not an empty name");
     EXPECT_EQ(field(expectEnd({"erase", "--json"}, 2, ""), "outcome"), "bad-usage");
     const ProgramRun help = flash({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+}
+
+TEST_F(FlasherRun, VersionIsTheProjectsInBothForms) {
+    for (const char* option : {"--version", "-V"}) {
+        const ProgramRun run = flash({option});
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_EQ(run.out, std::string("bootflash ") + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
+    }
 }
 
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
