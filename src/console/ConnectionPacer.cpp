@@ -15,6 +15,8 @@ ConnectionPacer::ConnectionPacer(const CliOptions& options, const frmSerial& for
       scanWait(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))) {
     timer3.setTimerType(Qt::PreciseTimer);
     deadline.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: the deadline is a promise not to give up sooner.
+    deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer3, &QTimer::timeout, [this] { timedOut(); });
     QObject::connect(&deadline, &QTimer::timeout, [this] { this->events.deadlinePassed(); });
 }

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int kStallCheckMs = 50;
+constexpr std::chrono::milliseconds kWindowPoll{20};
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -22,6 +23,16 @@ std::string secondsText(double seconds) {
     return text;
 }
 
+// Empty: the receive handler runs the moment bytes arrive. Without framing the handler takes each
+// chunk it reads as a whole reply, so there the window's poll still gathers a reply between reads.
+std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& options) {
+    if (options.pollMs)
+        return std::chrono::milliseconds(*options.pollMs);
+    if (!options.modbusRtu)
+        return kWindowPoll;
+    return std::nullopt;
+}
+
 } // namespace
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -30,8 +41,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      receiveTrigger(options.pollMs ? std::optional(std::chrono::milliseconds(*options.pollMs))
-                                    : std::nullopt,
+      receiveTrigger(receivePollInterval(options),
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
