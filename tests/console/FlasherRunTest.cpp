@@ -76,19 +76,6 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
 }
 
-// Bare replies have no frame to wait for, so the flasher polls for them as the window does: read
-// on arrival, a reply paced byte by byte would reach the reply interpreter in pieces.
-TEST_F(FlasherRun, BareRepliesPacedByteByByteStillCarryTheDownload) {
-    const HexImage image = makeHexImage(40, kFlashStart, kFlashSize);
-    const std::string file = writeImage(image, "firmware.hex");
-    const std::string port = startEmulator({"--plain", "--line-rate", "115200"});
-
-    const ProgramRun run = flash({"download", file, "--port", port, "--plain", "--address", "1"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
-}
-
 TEST_F(FlasherRun, VerifyAloneRunsOnePassAndADownloadWithoutAddressScansFirst) {
     const HexImage image = makeHexImage(40, kFlashStart, kFlashSize);
     const std::string file = writeImage(image, "firmware.hex");
