@@ -4,6 +4,8 @@
 #   - a download and verify with replies read on arrival (the default), and the same against a
 #     device that takes 2 ms to answer each record (--reply-delay-ms 2);
 #   - at the first speed also the receive polls of before, 20 ms and --poll-ms 1;
+#   - the median time of one record, from the time stamps of --trace, which a wake-up delayed by
+#     other programs on the machine does not move;
 #   - the host CPU the flasher spends during the transfer: user + system time over wall time, after
 #     taking off what a start, a connection and an exit alone cost (a "version" run);
 #   - a scan of addresses 1 to 127 on a bus of three devices, with and without a reply delay as long
@@ -135,11 +137,25 @@ row() {
     }'
 }
 
+# The median time from one record's request to the next, from the time stamps of --trace: the
+# pace of a record when no other program on the machine delays a wake-up.
+median_record() {
+    "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --trace 2> "$work/trace" > /dev/null ||
+        { echo "bootflash failed with --trace" >&2; exit 1; }
+    awk '/ TX / { if (seen) print $1 - last; last = $1; seen = 1 }' "$work/trace" | sort -g |
+        awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
 for baud in $speeds; do
     start_emulator --line-rate "$baud" --address 1
     read -r w0 c0 _ < <(best_of version --port "$port" --address 1 --baud "$baud")
     read -r wall cpu worst < <(download --baud "$baud")
     row "$baud" "on arrival" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
+    median=$(median_record --baud "$baud")
+    awk -v baud="$baud" -v m="$median" -v bytes="$line_bytes" -v records="$records" 'BEGIN {
+        limit = bytes * 10 / baud * 1000 / records
+        printf "%-8d %-28s %10.3f %10.3f %12.3f\n", baud, "on arrival, median record", m, limit, m / limit
+    }'
     if [ "$polls" = yes ] && [ "$baud" = "$(echo "$speeds" | cut -d' ' -f1)" ]; then
         read -r wall cpu worst < <(download --baud "$baud" --poll-ms 20)
         row "$baud" "--poll-ms 20 (old default)" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
