@@ -84,11 +84,16 @@ read -r line_bytes records < "$work/line-bytes"
 # Starts the emulator with the given options; sets $port.
 start_emulator() {
     stop_emulator
-    "$emulator" --flash-size 256K "$@" > "$work/emulator.out" 2>/dev/null &
+    rm -f "$work/emulator.out"
+    "$emulator" --flash-size 256K "$@" > "$work/emulator.out" 2> "$work/emulator.err" &
     emulator_pid=$!
-    for _ in $(seq 100); do [ -s "$work/emulator.out" ] && break; sleep 0.1; done
-    port=$(head -n1 "$work/emulator.out")
-    [ -n "$port" ] || { echo "the emulator printed no port" >&2; exit 1; }
+    port=""
+    for _ in $(seq 200); do
+        port=$(head -n1 "$work/emulator.out" 2>/dev/null || true)
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    [ -n "$port" ] || { echo "the emulator printed no port: $(cat "$work/emulator.err")" >&2; exit 1; }
 }
 
 # Runs the flasher once; prints wall and host CPU time (user + system) in milliseconds. "No
