@@ -1,41 +1,76 @@
 #!/usr/bin/env bash
-# Times a whole download and verify of a 9000-line HEX file through the command-line flasher
-# against the emulator at a paced 115200 baud line, once with the default receive poll and once
-# with a 1 ms poll, and sets the figures beside the line's own limit.
-# Usage: bench/cli-bench.sh BUILD_DIR     (builds nothing; build bootflash and bootdev-sim first)
+# Times the command-line flasher against the emulator paced as a real line, at 115200, 19200 and
+# 9600 baud, and sets each figure beside the line's own limit:
+#   - a download and verify with replies read on arrival (the default), and the same against a
+#     device that takes 2 ms to answer each record (--reply-delay-ms 2);
+#   - at the first speed also the receive polls of before, 20 ms and --poll-ms 1;
+#   - the median time of one record, from the time stamps of --trace, which a wake-up delayed by
+#     other programs on the machine does not move;
+#   - the host CPU the flasher spends during the transfer: user + system time over wall time, after
+#     taking off what a start, a connection and an exit alone cost (a "version" run);
+#   - a scan of addresses 1 to 127 on a bus of three devices, with and without a reply delay as long
+#     as the probe margin;
+#   - a connection wait at a silent address ended by --connect-timeout 1.
+# Prints figures and asserts nothing.
+# Usage: bench/cli-bench.sh BUILD_DIR [--lines N] [--speeds "115200 19200 9600"] [--repeat R] [--no-polls]
+#   --lines N   HEX lines in the file (default 200; 9000 is the largest file the flasher takes)
+#   --repeat R  runs of each measurement; the best is shown, and the worst beside it (default 1)
+#   --no-polls  leave out the runs with the receive polls of before
 set -euo pipefail
 
-build=${1:?usage: $0 BUILD_DIR}
+build=${1:?usage: $0 BUILD_DIR [--lines N] [--speeds LIST] [--repeat R]}
+shift
+lines=200
+speeds="115200 19200 9600"
+repeat=1
+polls=yes
+while [ $# -gt 0 ]; do
+    case $1 in
+    --lines) lines=$2; shift 2 ;;
+    --speeds) speeds=$2; shift 2 ;;
+    --repeat) repeat=$2; shift 2 ;;
+    --no-polls) polls=no; shift ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
+
 flasher="$build/src/app/bootflash"
 emulator="$build/tools/bootdev-sim/bootdev-sim"
 for program in "$flasher" "$emulator"; do
     [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
 done
 
-baud=115200
 work=$(mktemp -d)
 emulator_pid=""
+stop_emulator() {
+    if [ -n "$emulator_pid" ]; then
+        kill "$emulator_pid" 2>/dev/null || true
+        wait "$emulator_pid" 2>/dev/null || true
+    fi
+    emulator_pid=""
+}
 cleanup() {
-    [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
+    stop_emulator
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# 9000 lines: an extended linear address record in front of every 64 KiB, 16 data bytes per
-# record, the end-of-file record last. Prints the line's byte count for both passes.
-python3 - "$work/bench.hex" <<'PY' > "$work/line-bytes"
+# An extended linear address record in front of every 64 KiB, 16 data bytes per record, the
+# end-of-file record last. Prints the line's byte count for both passes and the records sent.
+python3 - "$work/bench.hex" "$lines" <<'PY' > "$work/line-bytes"
 import random, sys
 random.seed(9000)
+count = int(sys.argv[2])
 def record(kind, address, data):
     body = [len(data), address >> 8, address & 0xFF, kind] + list(data)
     return ":" + "".join("%02X" % b for b in body) + "%02X" % (-sum(body) & 0xFF)
 lines, offset = [], 0
-while len(lines) < 8999:
+while len(lines) < count - 1:
     if offset % 0x10000 == 0:
         lines.append(record(4, 0, [0x08, offset >> 16]))
     lines.append(record(0, offset & 0xFFFF, [random.randrange(256) for _ in range(16)]))
     offset += 16
-lines = lines[:8999] + [record(1, 0, [])]
+lines = lines[:count - 1] + [record(1, 0, [])]
 open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 # Per pass: each request is address, "BOOT", the line, CR LF, two CRC bytes; each reply is
 # address, "B", its text, two CRC bytes. Every record but the last is answered "OK" CR LF, the last
@@ -46,36 +81,111 @@ print(2 * (request + replies) + (2 + 8 + 2), 2 * len(lines))
 PY
 read -r line_bytes records < "$work/line-bytes"
 
-"$emulator" --line-rate "$baud" --address 1 --flash-size 256K > "$work/emulator.out" 2>/dev/null &
-emulator_pid=$!
-for _ in $(seq 100); do [ -s "$work/emulator.out" ] && break; sleep 0.1; done
-port=$(head -n1 "$work/emulator.out")
-[ -n "$port" ] || { echo "the emulator printed no port" >&2; exit 1; }
+# Starts the emulator with the given options; sets $port.
+start_emulator() {
+    stop_emulator
+    rm -f "$work/emulator.out"
+    "$emulator" --flash-size 256K "$@" > "$work/emulator.out" 2> "$work/emulator.err" &
+    emulator_pid=$!
+    port=""
+    for _ in $(seq 200); do
+        port=$(head -n1 "$work/emulator.out" 2>/dev/null || true)
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    [ -n "$port" ] || { echo "the emulator printed no port: $(cat "$work/emulator.err")" >&2; exit 1; }
+}
 
-# Runs one download and verify; prints wall and host CPU time (user + system) in milliseconds.
-run() {
-    local TIMEFORMAT='%R %U %S' timing real user sys
-    timing=$({ time "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --json \
-        > "$work/result.json" 2>/dev/null; } 2>&1) ||
-        { echo "bootflash failed: $(cat "$work/result.json")" >&2; exit 1; }
-    grep -Eq '"records":'"$records"'[,}]' "$work/result.json" ||
-        { echo "unexpected result: $(cat "$work/result.json")" >&2; exit 1; }
+# Runs the flasher once; prints wall and host CPU time (user + system) in milliseconds. "No
+# device" (exit code 4) is a result here: a scan that missed every device, a connection deadline.
+timed() {
+    local TIMEFORMAT='%R %U %S' timing real user sys code=0
+    timing=$({ time "$flasher" "$@" --json > "$work/result.json" 2>/dev/null; } 2>&1) || code=$?
+    [ "$code" = 0 ] || [ "$code" = 4 ] || { echo "bootflash $1 failed: $(cat "$work/result.json")" >&2; exit 1; }
     read -r real user sys <<< "$timing"
     awk -v r="$real" -v u="$user" -v s="$sys" 'BEGIN { printf "%d %d\n", r * 1000, (u + s) * 1000 }'
 }
 
-read -r wall_default cpu_default < <(run) && [ -n "${wall_default:-}" ] || exit 1
-read -r wall_fast cpu_fast < <(run --poll-ms 1) && [ -n "${wall_fast:-}" ] || exit 1
+# Runs a measurement $repeat times; prints the best wall time, the CPU of that run and the worst
+# wall time. The caller checks $work/result.json of the last run.
+best_of() {
+    local best="" best_cpu="" worst="" wall cpu
+    for _ in $(seq "$repeat"); do
+        read -r wall cpu < <(timed "$@")
+        if [ -z "$best" ] || [ "$wall" -lt "$best" ]; then best=$wall; best_cpu=$cpu; fi
+        if [ -z "$worst" ] || [ "$wall" -gt "$worst" ]; then worst=$wall; fi
+    done
+    echo "$best $best_cpu $worst"
+}
 
-awk -v bytes="$line_bytes" -v records="$records" -v baud="$baud" \
-    -v wd="$wall_default" -v cd="$cpu_default" -v wf="$wall_fast" -v cf="$cpu_fast" 'BEGIN {
-    limit = bytes * 10 / baud * 1000 / records
-    printf "download and verify of a 9000-line HEX file, %d records sent, line %d baud (10 bits a byte)\n\n", records, baud
-    printf "%-28s %14s %14s %14s\n", "", "poll 20 ms", "poll 1 ms", "line limit"
-    printf "%-28s %14.1f %14.1f %14.1f\n", "total time (s)", wd / 1000, wf / 1000, limit * records / 1000
-    printf "%-28s %14.1f %14.1f %14.1f\n", "records per second", records * 1000 / wd, records * 1000 / wf, 1000 / limit
-    printf "%-28s %14.3f %14.3f %14.3f\n", "time per record (ms)", wd / records, wf / records, limit
-    printf "%-28s %14.2f %14.2f %14.2f\n", "ratio to the line limit", wd / records / limit, wf / records / limit, 1
-    printf "%-28s %14.3f %14.3f %14s\n", "host CPU per record (ms)", cd / records, cf / records, "-"
-    printf "\ntarget with a 1 ms poll: at most 1.20 x the line limit: %s\n", (wf / records / limit <= 1.2) ? "met" : "missed"
-}'
+download() {
+    best_of download "$work/bench.hex" --port "$port" --address 1 "$@"
+    grep -Eq '"records":'"$records"'[,}]' "$work/result.json" ||
+        { echo "unexpected result: $(cat "$work/result.json")" >&2; exit 1; }
+}
+
+echo "flasher against the emulator paced as a line (10 bits a byte); $lines HEX lines, $records records"
+echo "sent over both passes; best of $repeat run(s), the worst beside it; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+printf "%-8s %-28s %10s %10s %12s %8s %10s\n" baud mode "ms/record" "limit ms" "x limit" "CPU %" "worst ms/r"
+
+# One row: the speed, the mode, best wall, its CPU, worst wall, the start-up run's wall and CPU,
+# and the delay the device adds to each record.
+row() {
+    awk -v baud="$1" -v mode="$2" -v wall="$3" -v cpu="$4" -v worst="$5" -v w0="$6" -v c0="$7" \
+        -v delay="$8" -v bytes="$line_bytes" -v records="$records" 'BEGIN {
+        limit = bytes * 10 / baud * 1000 / records + delay
+        busy = wall - w0 > 0 ? (cpu - c0) / (wall - w0) * 100 : 0
+        if (busy < 0) busy = 0
+        printf "%-8d %-28s %10.3f %10.3f %12.3f %8.2f %10.3f\n", baud, mode, wall / records, limit,
+            wall / records / limit, busy, worst / records
+    }'
+}
+
+# The median time from one record's request to the next, from the time stamps of --trace: the
+# pace of a record when no other program on the machine delays a wake-up.
+median_record() {
+    "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --trace 2> "$work/trace" > /dev/null ||
+        { echo "bootflash failed with --trace" >&2; exit 1; }
+    awk '/ TX / { if (seen) print $1 - last; last = $1; seen = 1 }' "$work/trace" | sort -g |
+        awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
+for baud in $speeds; do
+    start_emulator --line-rate "$baud" --address 1
+    read -r w0 c0 _ < <(best_of version --port "$port" --address 1 --baud "$baud")
+    read -r wall cpu worst < <(download --baud "$baud")
+    row "$baud" "on arrival" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
+    median=$(median_record --baud "$baud")
+    awk -v baud="$baud" -v m="$median" -v bytes="$line_bytes" -v records="$records" 'BEGIN {
+        limit = bytes * 10 / baud * 1000 / records
+        printf "%-8d %-28s %10.3f %10.3f %12.3f\n", baud, "on arrival, median record", m, limit, m / limit
+    }'
+    if [ "$polls" = yes ] && [ "$baud" = "$(echo "$speeds" | cut -d' ' -f1)" ]; then
+        read -r wall cpu worst < <(download --baud "$baud" --poll-ms 20)
+        row "$baud" "--poll-ms 20 (old default)" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
+        read -r wall cpu worst < <(download --baud "$baud" --poll-ms 1)
+        row "$baud" "--poll-ms 1" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
+    fi
+    start_emulator --line-rate "$baud" --address 1 --reply-delay-ms 2
+    read -r wall cpu worst < <(download --baud "$baud")
+    row "$baud" "on arrival, reply delay 2 ms" "$wall" "$cpu" "$worst" "$w0" "$c0" 2
+done
+
+echo
+echo "scan of addresses 1 to 127, devices at 3, 5 and 9, default probe margin (10 ms)"
+printf "%-8s %-28s %10s %8s %10s\n" baud "reply delay" "seconds" found "worst s"
+for baud in $speeds; do
+    for delay in 0 10; do
+        start_emulator --line-rate "$baud" --address 3,5,9 --reply-delay-ms "$delay"
+        read -r wall _ worst < <(best_of scan --port "$port" --baud "$baud")
+        found=$(grep -oE '"address":[0-9]+' "$work/result.json" | wc -l)
+        awk -v b="$baud" -v d="$delay ms" -v w="$wall" -v f="$found" -v x="$worst" \
+            'BEGIN { printf "%-8d %-28s %10.2f %8d %10.2f\n", b, d, w / 1000, f, x / 1000 }'
+    done
+done
+
+echo
+start_emulator --line-rate 115200 --address 1
+read -r wall _ worst < <(best_of version --port "$port" --address 7 --connect-timeout 1)
+awk -v w="$wall" -v x="$worst" 'BEGIN { printf "silent address, --connect-timeout 1: %.2f s to \"no device\" (worst %.2f s)\n", w / 1000, x / 1000 }'

@@ -79,7 +79,7 @@ std::string runDescription(const CliOptions& options) {
 
 int runOperation(CliOptions options, int argc, char** argv) {
 #ifdef __linux__
-    // The device paces the transfer and the receive poll finds each reply: every wake-up the
+    // The device paces the transfer and each reply is read when it arrives: every wake-up the
     // kernel defers (50 us by default) is added to every record.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
@@ -104,6 +104,7 @@ int runOperation(CliOptions options, int argc, char** argv) {
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
+    serialPort.setOnReadyRead([&controller] { controller.bytesArrived(); });
     const RunResult result = controller.run();
     if (options.json)
         writeTo(stdout, jsonResult(result) + "\n");

@@ -5,6 +5,8 @@ std::string ActivityWatchingPort::input() {
     if (!bytes.empty()) {
         lastTraffic = Clock::now();
         received += static_cast<long long>(bytes.size());
+        if (onReceived)
+            onReceived(bytes);
     }
     return bytes;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "console/PortDecorator.h"
 
@@ -18,8 +19,11 @@ class ActivityWatchingPort final : public PortDecorator {
     // The later of the last send and the last receipt; the construction time before either.
     Clock::time_point lastActivity() const { return lastTraffic; }
     long long bytesReceived() const { return received; }
+    // Shown every chunk received, before the reader gets it.
+    void setOnReceived(std::function<void(const std::string&)> callback) { onReceived = std::move(callback); }
 
   private:
     Clock::time_point lastTraffic = Clock::now();
     long long received = 0;
+    std::function<void(const std::string&)> onReceived;
 };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <functional>
+#include <tuple>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,7 +23,8 @@ constexpr OperationWord kOperations[] = {
     {"set-address", Operation::SetAddress, "NEW",
      "give the device the bus address NEW (1-255) and check it answers there"},
     {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
-    {"scan", Operation::Scan, nullptr, "probe addresses 1 to 127 and list every device that answers"},
+    {"scan", Operation::Scan, nullptr,
+     "probe addresses 1 to 127 (or --scan-range) and list every device that answers"},
     {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
 };
 
@@ -76,6 +78,21 @@ FlashRange flashRange(const std::string& text) {
     return range;
 }
 
+constexpr double kLongestConnectionWaitSeconds = 25.6;
+
+// "FIRST-LAST", both addresses a scan can probe, FIRST not above LAST.
+std::pair<int, int> scanRange(const std::string& text) {
+    const auto dash = text.find('-');
+    const std::string what = "--scan-range";
+    if (dash == std::string::npos)
+        throw UsageError(what + " must be FIRST-LAST, such as 1-127, not \"" + text + "\"");
+    const int first = wholeNumber(text.substr(0, dash), 1, 127, what + " FIRST");
+    const int last = wholeNumber(text.substr(dash + 1), 1, 127, what + " LAST");
+    if (first > last)
+        throw UsageError(what + " must not end below its start, not \"" + text + "\"");
+    return {first, last};
+}
+
 // One row per option: its names, its help, the name of its value (empty for a switch) and how
 // it changes the options. A new option is one more row.
 struct OptionRow {
@@ -113,9 +130,32 @@ const std::vector<OptionRow>& optionTable() {
          "N",
          [](CliOptions& o, const std::string& v) { o.address = wholeNumber(v, 0, 255, "--address"); }},
         {{"poll-ms"},
-         "Receive poll interval, 1-1000; default 20.",
+         "Poll for replies every MS ms, 1-1000, as the window does; by default each reply is read the "
+         "moment it arrives.",
          "MS",
          [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, 1000, "--poll-ms"); }},
+        {{"scan-range"},
+         "The addresses a scan probes, FIRST-LAST within 1-127; default 1-127.",
+         "FIRST-LAST",
+         [](CliOptions& o, const std::string& v) { std::tie(o.scanFirst, o.scanLast) = scanRange(v); }},
+        {{"probe-ms"},
+         "How long a scan waits at each address beyond the time the probe and the longest reply take "
+         "on the line, 0-1000; default 10.",
+         "MS",
+         [](CliOptions& o, const std::string& v) {
+             o.probeMarginMs = wholeNumber(v, 0, 1000, "--probe-ms");
+         }},
+        {{"connect-timeout"},
+         "Give up when no device has answered within S seconds, at most 25.6; default: after the 127 "
+         "probes of the connection wait.",
+         "S",
+         [](CliOptions& o, const std::string& v) {
+             o.connectTimeoutSeconds = seconds(v, "--connect-timeout");
+             // It shortens the wait; the wait itself still ends after its 127 probes.
+             if (*o.connectTimeoutSeconds > kLongestConnectionWaitSeconds)
+                 throw UsageError(
+                     "--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
+         }},
         {{"stall-timeout"},
          "Give up when the device stays silent for S seconds; default 5.",
          "S",
@@ -260,6 +300,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
             std::to_string(wholeNumber(positional[1].toStdString(), 1, 255, "the new address"));
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
+    if (options.operation == Operation::Scan && options.connectTimeoutSeconds)
+        throw UsageError("a scan ends after its last address: leave out --connect-timeout");
     return options;
 }
 

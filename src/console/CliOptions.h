@@ -21,7 +21,11 @@ struct CliOptions {
     int baud = 115200;
     bool modbusRtu = true;
     std::optional<int> address; // empty: scan for the device, as an empty address box does
-    int pollMs = 20;
+    std::optional<int> pollMs;  // empty: replies are read the moment they arrive
+    int scanFirst = 1;          // the addresses a scan probes
+    int scanLast = 127;
+    int probeMarginMs = 10; // added to the line time of a probe and its reply: the scan's wait
+    std::optional<double> connectTimeoutSeconds; // empty: the window's 127 probes
     double stallTimeoutSeconds = 5.0;
     bool trace = false;
     bool json = false;

@@ -84,5 +84,11 @@ std::string jsonResult(const RunResult& result) {
         for (auto field = fields.begin(); field != fields.end(); ++field)
             object.insert(field.key(), field.value());
     }
+    if (!result.lateAddresses.empty()) {
+        QJsonArray late;
+        for (const int address : result.lateAddresses)
+            late.append(address);
+        object.insert("late_replies", late);
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr int kConnectionTickMs = 200;
 constexpr int kStallCheckMs = 50;
+constexpr std::chrono::milliseconds kWindowPoll{20};
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -23,24 +23,34 @@ std::string secondsText(double seconds) {
     return text;
 }
 
+// Empty: the receive handler runs the moment bytes arrive. Without framing the handler takes each
+// chunk it reads as a whole reply, so there the window's poll still gathers a reply between reads.
+std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& options) {
+    if (options.pollMs)
+        return std::chrono::milliseconds(*options.pollMs);
+    if (!options.modbusRtu)
+        return kWindowPoll;
+    return std::nullopt;
+}
+
 } // namespace
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
-      tmrComm(std::chrono::milliseconds(options.pollMs),
-              [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      connectionPacer(options, form,
+                      {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
+                       [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
+      receiveTrigger(receivePollInterval(options),
+                     [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
-    timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
-    QObject::connect(&timer3, &QTimer::timeout,
-                     [this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); });
     QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
-    // Starting a running timer restarts its interval, as the window's timer does.
-    view.onTimer3Switched = [this](bool on) { on ? timer3.start() : timer3.stop(); };
-    view.onTMRCommSwitched = [this](bool on) { on ? tmrComm.start() : tmrComm.stop(); };
+    view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
+    view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
+    activity.setOnReceived([this](const std::string& bytes) { spotLateReplies(bytes); });
 
     result.operation = operationName(options.operation);
     result.port = options.port;
@@ -65,9 +75,58 @@ void RunController::start() {
     stallWatch.start();
 
     call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    if (phase == Phase::Connecting && form.ScanMode == 1)
+        form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
+    if (phase == Phase::Connecting && options.operation != Operation::Scan)
+        connectionPacer.startDeadline();
     // Address "0" opens without a connection wait: nothing will answer before a command does.
     if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
         onConnected();
+}
+
+void RunController::scanRangeEnded() {
+    if (options.operation == Operation::Scan)
+        scanEnded();
+    else
+        finish(ExitCode::NoDevice, "no device answered at the addresses " +
+                                       std::to_string(options.scanFirst) + " to " +
+                                       std::to_string(options.scanLast));
+}
+
+void RunController::connectionTimedOut() {
+    if (phase != Phase::Connecting)
+        return;
+    const std::string where = form.ScanMode == 1 ? "" : " at address " + view.text1();
+    finish(ExitCode::NoDevice,
+           "no device answered" + where + " within " + secondsText(*options.connectTimeoutSeconds) + " s");
+}
+
+// The receiver takes only replies from the address being probed. A good frame from an address the
+// scan has already passed is a device that answered after the wait: name it, or it is missed in
+// silence.
+void RunController::spotLateReplies(const std::string& bytes) {
+    if (phase != Phase::Connecting || form.ScanMode != 1)
+        return;
+    const int probing = currentAddress();
+    for (const int address : frameSpotter.feed(bytes)) {
+        const bool passed = address >= options.scanFirst && address < probing;
+        if (!passed || std::ranges::find(result.lateAddresses, address) != result.lateAddresses.end())
+            continue;
+        result.lateAddresses.push_back(address);
+        progress.clear();
+        output.err(output.programName + ": address " + std::to_string(address) + " answered after the " +
+                   std::to_string(connectionPacer.scanProbeWait().count()) +
+                   " ms probe wait and was passed over; raise " + "--probe-ms (now " +
+                   std::to_string(options.probeMarginMs) + ") to find it\n");
+    }
+}
+
+void RunController::scanEnded() {
+    std::string summary = result.devices.empty() ? "no device answered on " + options.port
+                                                 : std::to_string(result.devices.size()) + " device(s) found";
+    if (!result.lateAddresses.empty())
+        summary += ", " + std::to_string(result.lateAddresses.size()) + " more answered too late";
+    finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success, summary);
 }
 
 void RunController::call(Source source, void (frmSerial::*handler)()) {
@@ -121,9 +180,7 @@ bool RunController::handleMessages(Source source) {
         return true;
     case Source::ConnectionTick:
         if (options.operation == Operation::Scan) {
-            finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success,
-                   result.devices.empty() ? "no device answered on " + options.port
-                                          : std::to_string(result.devices.size()) + " device(s) found");
+            scanEnded();
             return true;
         }
         finish(ExitCode::NoDevice, line);
@@ -272,8 +329,8 @@ void RunController::finish(ExitCode code, std::string message) {
     if (phase == Phase::Finished)
         return;
     phase = Phase::Finished;
-    timer3.stop();
-    tmrComm.stop();
+    connectionPacer.stop();
+    receiveTrigger.stop();
     stallWatch.stop();
     std::int16_t cancel = 0;
     try {

@@ -10,10 +10,12 @@
 
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
+#include "console/ConnectionPacer.h"
 #include "console/ConsoleView.h"
-#include "console/PollTicker.h"
 #include "console/ProgressReporter.h"
+#include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
+#include "link/ReplyFrameSpotter.h"
 #include "window/frmSerial.h"
 
 // Where the run's text goes: stdout for results, stderr for messages and progress.
@@ -35,6 +37,8 @@ class RunController {
 
     // Runs the event loop until the operation has ended; the port is closed on return.
     RunResult run();
+    // The port has received bytes; wired to the port's ready-read notification.
+    void bytesArrived() { receiveTrigger.bytesArrived(); }
 
   private:
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
@@ -42,6 +46,10 @@ class RunController {
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };
 
     void start();
+    void scanRangeEnded();
+    void connectionTimedOut();
+    void spotLateReplies(const std::string& bytes);
+    void scanEnded();
     void call(Source source, void (frmSerial::*handler)());
     void afterEvent(Source source);
     bool handleMessages(Source source);
@@ -63,9 +71,10 @@ class RunController {
     ConsoleOutput output;
 
     QEventLoop loop;
-    QTimer timer3;
-    PollTicker tmrComm;
+    ConnectionPacer connectionPacer; // ticks Timer3_Timer
+    ReceiveTrigger receiveTrigger;
     QTimer stallWatch;
+    ReplyFrameSpotter frameSpotter;
 
     Phase phase = Phase::Connecting;
     RunResult result;

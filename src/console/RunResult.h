@@ -40,6 +40,7 @@ struct RunResult {
     std::vector<Device> devices;             // scan only
     std::optional<FileFault> fileFault;      // a firmware file refused before the port was opened
     std::optional<FirmwareSummary> firmware; // check only
+    std::vector<int> lateAddresses;          // scanned addresses that answered only after the probe wait
 };
 
 // A word for the exit code: "success", "stall", ...

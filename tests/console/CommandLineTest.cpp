@@ -15,8 +15,16 @@ std::string summary(const CliOptions& o) {
     std::ostringstream out;
     out << operationName(o.operation) << " [" << o.file << o.newAddress << "] port=" << o.port
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
-        << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
-        << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
+        << " address=" << (o.address ? std::to_string(*o.address) : "scan")
+        << " poll=" << (o.pollMs ? std::to_string(*o.pollMs) : "arrival");
+    // The scan's settings only when they differ from their defaults.
+    if (o.scanFirst != 1 || o.scanLast != 127)
+        out << " scan=" << o.scanFirst << "-" << o.scanLast;
+    if (o.probeMarginMs != 10)
+        out << " probe=" << o.probeMarginMs;
+    if (o.connectTimeoutSeconds)
+        out << " connect=" << *o.connectTimeoutSeconds;
+    out << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
         << (o.quiet ? " quiet" : "") << (o.verbose ? " verbose" : "") << (o.help ? " help" : "")
         << (o.version ? " version" : "");
     if (o.base)
@@ -29,28 +37,32 @@ std::string summary(const CliOptions& o) {
 TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         // An empty address box scans first.
-        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5"},
+        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5"},
         {{"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
-          "--poll-ms", "1", "--stall-timeout", "2.5", "--trace", "--json"},
-         "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 stall=2.5 trace json"},
-        {{"set-address", "12", "--address", "3"},
+          "--poll-ms", "1", "--stall-timeout", "2.5", "--connect-timeout=1.5", "--trace", "--json"},
+         "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 connect=1.5 stall=2.5 trace "
+         "json"},
+        {{"set-address", "12", "--address", "3", "--poll-ms", "20"},
          "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
-        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+        {{"scan", "--scan-range", "5-5", "--probe-ms=0"},
+         "scan [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 stall=5"},
+        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 help"},
         // Short options, apart, joined and with their value attached.
         {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
-         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=20 stall=5 quiet verbose"},
+         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 quiet verbose"},
         {{"-qv", "-p/dev/ttyS0", "-a0", "install"},
-         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=20 stall=5 quiet verbose"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=arrival stall=5 quiet verbose"},
         // The last of a repeated option counts; after "--" a word is an operand even with a dash.
         {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
-         "download [-fw.hex] port=COM3 baud=115200 rtu address=4 poll=20 stall=5"},
-        {{"-V"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
-        {{"--version", "scan"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
+         "download [-fw.hex] port=COM3 baud=115200 rtu address=4 poll=arrival stall=5"},
+        {{"-V"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 version"},
+        {{"--version", "scan"},
+         "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 version"},
         {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
-         "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 base=134217728 "
+         "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 base=134217728 "
          "flash=134217728-134479871"},
         {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
-         "download [fw.elf] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 flash=0-4294967295"},
+         "download [fw.elf] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 flash=0-4294967295"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
@@ -77,6 +89,16 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"set-address", "256"},
         {"set-address", "&H1F"},
         {"scan", "--address", "3"},
+        {"scan", "--scan-range", "0-10"},
+        {"scan", "--scan-range", "1-128"},
+        {"scan", "--scan-range", "9-3"},
+        {"scan", "--scan-range", "7"},
+        {"scan", "--scan-range", "1-"},
+        {"scan", "--probe-ms", "-1"},
+        {"scan", "--probe-ms", "1001"},
+        {"scan", "--connect-timeout", "1"},
+        {"version", "--connect-timeout", "0"},
+        {"version", "--connect-timeout", "26"},
         {"download", ""},
         {"verify", "", "--port", "/dev/ttyUSB0"},
         {"version", "-x"},
@@ -110,13 +132,11 @@ TEST(CommandLine, AUsageErrorIsOneLine) {
 
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE",   "verify FILE",   "check FILE",
-                             "--base",          "--flash-range", "version",
-                             "set-address NEW", "install",       "scan",
-                             "--port",          "--baud",        "--plain",
-                             "--address",       "--poll-ms",     "--stall-timeout",
-                             "--trace",         "--json",        "-q, --quiet",
-                             "-v, --verbose",   "-V, --version", "3  port not available",
+    for (const char* word : {"download FILE", "verify FILE", "check FILE", "--base", "--flash-range",
+                             "version", "set-address NEW", "install", "scan", "--port", "--baud",
+                             "--plain", "--address", "--poll-ms", "--scan-range", "--probe-ms",
+                             "--connect-timeout", "--stall-timeout", "--trace", "--json",
+                             "-q, --quiet", "-v, --verbose", "-V, --version", "3  port not available",
                              "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

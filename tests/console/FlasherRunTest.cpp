@@ -54,13 +54,14 @@ class FlasherRun : public ::testing::Test {
     std::unique_ptr<BackgroundProgram> emulator; // stopped first: it leaves its flash dump in the directory
 };
 
+// Replies are read the moment they arrive; the emulator paces its replies byte by byte as a line
+// does, so they come in pieces.
 TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     const HexImage image = makeHexImage(300, kFlashStart, kFlashSize);
     const std::string file = writeImage(image, "firmware.hex", false);
-    const std::string port = startEmulator({"--address", "1"});
+    const std::string port = startEmulator({"--address", "1", "--line-rate", "115200"});
 
-    const ProgramRun run =
-        flash({"download", file, "--port", port, "--address", "1", "--poll-ms", "1", "--json"});
+    const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
@@ -184,6 +185,13 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
     const QJsonObject json =
         expectEnd({"version", "--port", port, "--address", "7", "--json"}, 4, port + " Not connect !");
     EXPECT_EQ(field(json, "outcome"), "no-device");
+
+    // The deadline, not the window's 127 probes, ends this wait.
+    const QJsonObject shortened = expectEnd(
+        {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"},
+        4, "no device answered at address 7 within 1 s");
+    EXPECT_EQ(field(shortened, "outcome"), "no-device");
+    EXPECT_LT(std::stoi(field(shortened, "duration_ms")), 25600);
 }
 
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
@@ -197,6 +205,39 @@ TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::array<std::string, 3> addresses = {"address=3", "address=5", "address=9"};
     for (int i = 0; i < 3; ++i)
         expectFields(devices[i].toObject(), {addresses[i], "reply=VER=1.0"});
+}
+
+// At 9600 baud a scan waits 48 ms of line time, the margin and a wake allowance of 5 ms at each
+// address.
+TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLater) {
+    const std::vector<std::string> scan = {"scan", "--baud", "9600", "--scan-range", "1-12", "--json"};
+    auto scanWith = [&](const std::string& margin, const std::string& replyDelay) {
+        const std::string port =
+            startEmulator({"--address", "3,5,9", "--line-rate", "9600", "--reply-delay-ms", replyDelay});
+        std::vector<std::string> arguments = scan;
+        arguments.insert(arguments.end(), {"--port", port, "--probe-ms", margin});
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        return flash(arguments);
+    };
+
+    const ProgramRun inTime = scanWith("20", "19");
+    ASSERT_EQ(inTime.exitCode, 0) << inTime.err;
+    const QJsonArray found = parseJsonObject(inTime.out).value("devices").toArray();
+    ASSERT_EQ(found.size(), 3) << inTime.out;
+    expectFields(found[2].toObject(), {"address=9", "reply=VER=1.0"});
+
+    // Each reply comes while the scan probes a later address: each device is named, not missed.
+    const ProgramRun late = scanWith("5", "60");
+    EXPECT_EQ(late.exitCode, 4) << late.err;
+    for (const char* address : {"3", "5", "9"})
+        EXPECT_NE(late.err.find("address " + std::string(address) +
+                                " answered after the 58 ms probe wait and "
+                                "was passed over; raise --probe-ms (now 5) to find it"),
+                  std::string::npos)
+            << late.err;
+    const QJsonObject json = parseJsonObject(late.out);
+    EXPECT_EQ(json.value("devices").toArray().size(), 0);
+    EXPECT_EQ(json.value("late_replies").toArray(), QJsonArray({3, 5, 9}));
 }
 
 } // namespace

@@ -29,6 +29,16 @@ QtSerialPortService::~QtSerialPortService() {
         port.close();
 }
 
+void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
+    const bool firstCallback = !onReadyRead;
+    onReadyRead = std::move(callback);
+    if (firstCallback && onReadyRead)
+        QObject::connect(&port, &QSerialPort::readyRead, [this] {
+            if (onReadyRead)
+                onReadyRead();
+        });
+}
+
 void QtSerialPortService::setSettings(const std::string& text) { settings = parseLineSettings(text); }
 
 void QtSerialPortService::setCommPort(std::int16_t number) { portName = portNameForNumber(number); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QSerialPort>
 
 #include "link/PortConfig.h"
@@ -21,10 +23,15 @@ public:
     std::string input() override;
     void output(const std::string& bytes) override;
 
+    // Called whenever received bytes are waiting, so a caller can read them on arrival instead of
+    // polling. The window keeps polling; the flasher uses this.
+    void setOnReadyRead(std::function<void()> onReadyRead);
+
 private:
     void throwIfBroken();
 
     QSerialPort port;
     LineSettings settings;
     std::string portName = portNameForNumber(1);
+    std::function<void()> onReadyRead;
 };
