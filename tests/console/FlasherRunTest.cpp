@@ -149,7 +149,7 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
 }
 
 TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
-    const std::string port = startEmulator({"--address", "1", "--version", "7.3"});
+    const std::string port = startEmulator({"--address", "1", "--device-version", "7.3"});
 
     const ProgramRun version = flash({"version", "--port", port, "--address", "1", "--trace"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
