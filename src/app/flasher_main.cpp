@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +16,11 @@
 #include "console/CliOptions.h"
 #include "console/ConsoleView.h"
 #include "console/JsonResultWriter.h"
+#include "console/PortListing.h"
 #include "console/RunController.h"
 #include "console/TracingPort.h"
+#include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
-#include "window/qt/QtSerialPortService.h"
 
 namespace {
 
@@ -38,18 +40,52 @@ std::string runDescription(const CliOptions& options) {
            (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
 }
 
-int runOperation(const CliOptions& options, int argc, char** argv) {
+// A run that ends before any port is opened still owes a script its JSON object.
+int endEarly(const CliOptions& options, ExitCode code, const std::string& message) {
+    writeTo(stderr, std::string(kProgramName) + ": " + message + "\n");
+    if (options.json) {
+        RunResult result;
+        result.operation = operationName(options.operation);
+        result.exitCode = code;
+        result.message = message;
+        writeTo(stdout, jsonResult(result) + "\n");
+    }
+    return toInt(code);
+}
+
+int listPorts(const CliOptions& options) {
+    const std::vector<PortEntry> ports = availablePorts();
+    writeTo(stdout, options.json ? portsJson(ports) + "\n" : portsText(ports));
+    return toInt(ExitCode::Success);
+}
+
+int runOperation(CliOptions options, int argc, char** argv) {
 #ifdef __linux__
     // The device paces the transfer and the receive poll finds each reply: every wake-up the
     // kernel defers (50 us by default) is added to every record.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
     QCoreApplication app(argc, argv);
+    if (options.operation == Operation::Ports)
+        return listPorts(options);
+    try {
+        const char* environment = std::getenv("BOOTFLASH_PORT");
+        const bool needList = options.port.empty() && !(environment && *environment);
+        const PortChoice choice =
+            choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
+        options.port = choice.port;
+        if (choice.guessed)
+            writeTo(stderr,
+                    std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+    } catch (const PortChoiceError& error) {
+        return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,
+                        error.what());
+    }
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
                                [](const std::string& text) { writeTo(stderr, text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};
 
-    QtSerialPortService serialPort;
+    SchemePortService serialPort;
     ActivityWatchingPort activity(serialPort);
     std::optional<TracingPort> tracing;
     if (options.trace)

@@ -22,7 +22,8 @@ public:
     // The port the next open uses, by number (COMn on Windows, /dev/ttyS(n-1) on POSIX systems).
     // Throws PortError for a number it refuses.
     virtual void setCommPort(std::int16_t number) = 0;
-    // The port the next open uses, by device path (a USB adapter, a by-id link, a pseudo-terminal).
+    // The port the next open uses, by device path (a USB adapter, a by-id link, a pseudo-terminal)
+    // or by the network address of a serial device server (tcp://HOST:PORT, rfc2217://HOST:PORT).
     virtual void setCommPath(const std::string& path) = 0;
     // Opens (true) or closes (false). Opening throws PortError with the reason when it cannot.
     virtual void setPortOpen(bool open) = 0;

@@ -125,6 +125,20 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
 }
 
+TEST_F(FlasherRun, PortFromTheEnvironmentAndTheListOfPorts) {
+    const std::string port = startEmulator({"--address", "2"});
+    qputenv("BOOTFLASH_PORT", QByteArray::fromStdString(port));
+    const ProgramRun run = flash({"version", "-a", "2", "--json"});
+    qunsetenv("BOOTFLASH_PORT");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    expectFields(parseJsonObject(run.out), {"port=" + port, "message=VER=1.0"});
+
+    // A machine may have no serial port at all: the list is then empty, but still a list.
+    const ProgramRun list = flash({"ports", "--json"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    parseJsonArray(list.out);
+}
+
 TEST_F(FlasherRun, VersionIsTheProjectsInBothForms) {
     for (const char* option : {"--version", "-V"}) {
         const ProgramRun run = flash({option});
