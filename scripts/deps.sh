@@ -10,6 +10,7 @@ packages=(
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     python3 srecord
     ser2net
+    help2man dpkg-dev file
 )
 
 missing=()
