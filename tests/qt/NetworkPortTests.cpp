@@ -1,0 +1,193 @@
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <functional>
+#include <future>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "ports/SchemePortService.h"
+
+// The network lines against a server on the loopback address whose every byte the test writes.
+// The server runs on a thread of its own: opening an rfc2217:// line waits for its answers.
+namespace {
+
+constexpr char IAC = '\xFF', DONT = '\xFE', DO = '\xFD', WILL = '\xFB', SB = '\xFA', SE = '\xF0';
+constexpr char BINARY = 0, SGA = 3, COM_PORT = 44;
+
+// One accepted connection, read and written with blocking calls on the server's thread.
+class ServerSide {
+  public:
+    explicit ServerSide(QTcpSocket& socket) : socket(socket) {}
+    std::string receive(std::size_t count) {
+        while (buffer.size() < count && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(5000)))
+            buffer += socket.readAll().toStdString();
+        std::string taken = buffer.substr(0, std::min(count, buffer.size()));
+        buffer.erase(0, taken.size());
+        return taken;
+    }
+    void send(const std::string& bytes) {
+        socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        socket.waitForBytesWritten(5000);
+    }
+    void close() {
+        socket.disconnectFromHost();
+        if (socket.state() != QAbstractSocket::UnconnectedState)
+            socket.waitForDisconnected(5000);
+    }
+    // Waits until the port under test has closed its end.
+    void awaitClose() {
+        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
+            socket.readAll();
+    }
+
+  private:
+    QTcpSocket& socket;
+    std::string buffer;
+};
+
+class ScriptedServer {
+  public:
+    explicit ScriptedServer(std::function<void(ServerSide&)> script) {
+        std::promise<quint16> listening;
+        port = listening.get_future();
+        thread = std::thread([script = std::move(script), &listening] {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost, 0);
+            listening.set_value(server.serverPort());
+            if (!server.waitForNewConnection(10000)) {
+                ADD_FAILURE() << "no connection came";
+                return;
+            }
+            std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+            ServerSide side(*socket);
+            script(side);
+        });
+        portNumber = port.get();
+    }
+    ~ScriptedServer() { thread.join(); }
+
+    std::string address(const std::string& scheme) const {
+        return scheme + "://127.0.0.1:" + std::to_string(portNumber);
+    }
+
+  private:
+    std::future<quint16> port;
+    quint16 portNumber = 0;
+    std::thread thread;
+};
+
+std::string collect(SerialPortService& port, std::size_t count) {
+    std::string got;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (port.inBufferCount() > 0)
+                got += port.input();
+            return got.size() >= count;
+        },
+        5000);
+    return got;
+}
+
+std::string hex(const std::string& bytes) {
+    std::string text;
+    char digits[4];
+    for (unsigned char b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X ", b);
+        text += digits;
+    }
+    return text;
+}
+
+std::string everyByte() {
+    std::string bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes += static_cast<char>(value);
+    return bytes;
+}
+
+} // namespace
+
+TEST(NetworkPort, RawTcpCarriesEveryByteBothWaysAndReportsTheServerClosing) {
+    ScriptedServer server([](ServerSide& side) {
+        EXPECT_EQ(side.receive(256), everyByte());
+        side.send(everyByte());
+        side.close();
+    });
+    SchemePortService port;
+    port.setSettings("115200,n,8,1");
+    port.setCommPath(server.address("tcp"));
+    port.setPortOpen(true);
+    ASSERT_TRUE(port.portOpen());
+
+    port.output(everyByte());
+    EXPECT_EQ(collect(port, 256), everyByte());
+    std::string why;
+    (void)QTest::qWaitFor(
+        [&] {
+            try {
+                port.inBufferCount();
+            } catch (const PortError& error) {
+                why = error.what();
+            }
+            return !why.empty();
+        },
+        5000);
+    EXPECT_EQ(why, server.address("tcp") + ": the server closed the connection");
+    port.setPortOpen(false);
+    EXPECT_FALSE(port.portOpen());
+}
+
+TEST(NetworkPort, Rfc2217SetsTheLineThenCarriesDataWithIacDoubled) {
+    ScriptedServer server([](ServerSide& side) {
+        const std::string offers{IAC, WILL, COM_PORT, IAC, WILL, BINARY, IAC, DO, BINARY, IAC, DO, SGA};
+        EXPECT_EQ(hex(side.receive(offers.size())), hex(offers));
+        side.send({IAC, DO, COM_PORT, IAC, DO, BINARY, IAC, WILL, BINARY, IAC, WILL, SGA});
+        const std::string settings{IAC, SB, COM_PORT, 1, 0, 0,   0x4B, 0, IAC, SE, // SET-BAUDRATE 19200
+                                   IAC, SB, COM_PORT, 2, 8, IAC, SE,               // 8 data bits
+                                   IAC, SB, COM_PORT, 3, 1, IAC, SE,               // no parity
+                                   IAC, SB, COM_PORT, 4, 1, IAC, SE};              // 1 stop bit
+        EXPECT_EQ(hex(side.receive(settings.size())), hex(settings));
+        // The confirmation in two pieces, as a network may deliver it.
+        side.send({IAC, SB, COM_PORT, 101, 0, 0});
+        side.send({0x4B, 0, IAC, SE});
+
+        EXPECT_EQ(hex(side.receive(5)), hex(std::string("\x01\xFF\xFF\r\n", 5)));
+        side.send(std::string("\x01"
+                              "B\xFF\xFFOK",
+                              6));
+        side.awaitClose();
+    });
+    SchemePortService port;
+    port.setSettings("19200,n,8,1");
+    port.setCommPath(server.address("rfc2217"));
+    port.setPortOpen(true);
+    ASSERT_TRUE(port.portOpen());
+
+    port.output(std::string("\x01\xFF\r\n", 4));
+    EXPECT_EQ(hex(collect(port, 5)), hex(std::string("\x01"
+                                                     "B\xFFOK",
+                                                     5)));
+    port.setPortOpen(false);
+}
+
+TEST(NetworkPort, Rfc2217RefusedByTheServerFailsTheOpenWithTheReason) {
+    ScriptedServer server([](ServerSide& side) {
+        side.receive(12);
+        side.send({IAC, DONT, COM_PORT});
+        side.awaitClose();
+    });
+    SchemePortService port;
+    port.setSettings("115200,n,8,1");
+    port.setCommPath(server.address("rfc2217"));
+    try {
+        port.setPortOpen(true);
+        ADD_FAILURE() << "opened";
+    } catch (const PortError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  server.address("rfc2217") + ": the server refuses COM port control (RFC 2217)");
+    }
+    EXPECT_FALSE(port.portOpen());
+}
