@@ -14,6 +14,10 @@ PortError NetworkLine::failure(const std::string& why) const {
     return PortError(text + ": " + why);
 }
 
+PortLostError NetworkLine::lost(const std::string& why) const {
+    return PortLostError(text + ": " + why);
+}
+
 void NetworkLine::open(const std::string& portText) {
     if (opened)
         throw PortError("Port already open");
@@ -43,7 +47,7 @@ std::string NetworkLine::read() {
         throw PortError("Port is closed");
     const QByteArray bytes = socket.readAll();
     if (bytes.isEmpty() && socket.state() != QAbstractSocket::ConnectedState)
-        throw failure("the server closed the connection");
+        throw lost("the server closed the connection");
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -51,9 +55,9 @@ void NetworkLine::write(const std::string& bytes) {
     if (!opened)
         throw PortError("Port is closed");
     if (socket.state() != QAbstractSocket::ConnectedState)
-        throw failure("the server closed the connection");
+        throw lost("the server closed the connection");
     if (socket.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-        throw failure(socket.errorString().toStdString());
+        throw lost(socket.errorString().toStdString());
     socket.flush();
 }
 

@@ -16,10 +16,10 @@ class NetworkLine {
     void close();
     bool isOpen() const { return opened; }
 
-    // What has arrived since the last read. Throws PortError once the server has closed the
+    // What has arrived since the last read. Throws PortLostError once the server has closed the
     // connection and nothing it sent before is left.
     std::string read();
-    // Hands the bytes to the network at once. Throws PortError.
+    // Hands the bytes to the network at once. Throws PortLostError once the connection is gone.
     void write(const std::string& bytes);
     // Waits up to `milliseconds` for bytes to arrive; false when none came.
     bool waitForBytes(int milliseconds);
@@ -28,6 +28,7 @@ class NetworkLine {
 
   private:
     PortError failure(const std::string& why) const;
+    PortLostError lost(const std::string& why) const;
 
     QTcpSocket socket;
     std::string text;

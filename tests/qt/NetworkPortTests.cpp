@@ -129,7 +129,7 @@ TEST(NetworkPort, RawTcpCarriesEveryByteBothWaysAndReportsTheServerClosing) {
         [&] {
             try {
                 port.inBufferCount();
-            } catch (const PortError& error) {
+            } catch (const PortLostError& error) {
                 why = error.what();
             }
             return !why.empty();
