@@ -327,7 +327,8 @@ std::string RunController::lastRecordDescription() const {
 
 ProgressState RunController::progressState() const {
     ProgressState state;
-    state.stage = view.barText();
+    // "FORMAT" empties the bar's text until the device's next "OK": it is erasing meanwhile.
+    state.stage = view.barText().empty() ? "ERASE" : view.barText();
     state.value = view.barValue();
     state.maximum = view.barMax();
     state.recordsSent = result.records;

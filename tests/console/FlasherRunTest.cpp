@@ -65,7 +65,9 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
                                             "outcome=success", "exit_code=0"});
-    // Standard error is a pipe here: progress comes as plain lines, one at least per stage.
+    // Standard error is a pipe here: progress comes as plain lines, one at least per stage; the
+    // erase that "FORMAT" announces is a stage of its own.
+    EXPECT_NE(run.err.find("\nERASE "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
 

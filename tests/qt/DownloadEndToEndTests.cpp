@@ -41,7 +41,9 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.Label2->text() == "READY"; }, 20000));
     EXPECT_EQ(ui.Text1->text(), "3");
 
+    EXPECT_FALSE(ui.Command5->isEnabled());
     ui.Command3->click();
+    EXPECT_TRUE(ui.Command5->isEnabled()) << "the first successful load enables Send";
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.vbalProgressBar1->text() == "END"; }, 20000))
         << "bar text: " << ui.vbalProgressBar1->text().toStdString();
     EXPECT_EQ(ui.vbalProgressBar1->barColour(), colours::PureGreen);

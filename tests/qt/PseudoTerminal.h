@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <termios.h>
 
 // A pseudo-terminal for the tests: the port under test opens the slave by its path, the test
 // plays the other end of the line on the master.
@@ -17,6 +18,8 @@ class PseudoTerminal {
     void writeToPort(const std::string& bytes);
     // Whatever the port has sent so far; never blocks.
     std::string readFromPort();
+    // The line settings the port under test gave the terminal: speed, parity, data and stop bits.
+    termios lineSettings() const;
 
   private:
     int master = -1;
