@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "ports/SchemePortService.h"
+#include "window/qt/MainWindow.h"
 
 // The network lines against a server on the loopback address whose every byte the test writes.
 // The server runs on a thread of its own: opening an rfc2217:// line waits for its answers.
@@ -190,4 +191,45 @@ TEST(NetworkPort, Rfc2217RefusedByTheServerFailsTheOpenWithTheReason) {
                   server.address("rfc2217") + ": the server refuses COM port control (RFC 2217)");
     }
     EXPECT_FALSE(port.portOpen());
+}
+
+TEST(NetworkPort, TheWindowsPortBoxTakesNetworkAddresses) {
+    std::vector<MessageBoxRequest> boxes;
+    MainWindow window{DialogHooks{[&](const MessageBoxRequest& box) { boxes.push_back(box); },
+                                  [](const std::string&) { return std::string(); }}};
+    WindowControls& ui = window.controls();
+    ui.Text1->setText(QStringLiteral("0")); // open without the connection wait
+
+    // Nothing listens: the one box of a failed open, with the reason.
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(closedPort);
+    ui.txt0->setText(QString::fromStdString(refused));
+    ui.BTNOpenCom->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, refused + " Not available! Use Serial settings to setup your ports.");
+    EXPECT_NE(boxes[0].detail.find("refused"), std::string::npos) << boxes[0].detail;
+    EXPECT_FALSE(window.serialPort().portOpen());
+
+    // The speed chosen in the window goes to the remote line.
+    ScriptedServer server([](ServerSide& side) {
+        side.receive(12);
+        side.send({IAC, DO, COM_PORT, IAC, DO, BINARY, IAC, WILL, BINARY});
+        EXPECT_EQ(hex(side.receive(10)), hex({IAC, SB, COM_PORT, 1, 0, 0, 0x25, '\x80', IAC, SE})) // 9600
+            << "SET-BAUDRATE";
+        side.receive(21);
+        side.send({IAC, SB, COM_PORT, 101, 0, 0, 0x25, '\x80', IAC, SE});
+        side.awaitClose();
+    });
+    boxes.clear();
+    ui.Option1->click();
+    ui.txt0->setText(QString::fromStdString(server.address("rfc2217")));
+    ui.BTNOpenCom->click();
+    EXPECT_TRUE(boxes.empty()) << boxes.front().detail;
+    EXPECT_TRUE(window.serialPort().portOpen());
+    ui.BTNCloseCom->click();
 }
