@@ -56,6 +56,8 @@ int endEarly(const CliOptions& options, ExitCode code, const std::string& messag
 int listPorts(const CliOptions& options) {
     const std::vector<PortEntry> ports = availablePorts();
     writeTo(stdout, options.json ? portsJson(ports) + "\n" : portsText(ports));
+    if (ports.empty() && !options.json)
+        writeTo(stderr, std::string(kProgramName) + ": no serial port found\n");
     return toInt(ExitCode::Success);
 }
 

@@ -45,6 +45,11 @@ void Rfc2217PortService::negotiate() {
             throw PortError(line.portText() + ": the server did not confirm the line settings");
         pump();
     }
+    // A server that cannot run the line at the speed says which one it took instead.
+    if (*telnet->confirmedBaud() != static_cast<std::uint32_t>(settings.baud))
+        throw PortError(line.portText() + ": the server set the line to " +
+                        std::to_string(*telnet->confirmedBaud()) + " baud instead of " +
+                        std::to_string(settings.baud));
 }
 
 // Reads what arrived, keeps the line's data and answers the server's Telnet commands.

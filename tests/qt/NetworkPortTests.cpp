@@ -174,23 +174,35 @@ TEST(NetworkPort, Rfc2217SetsTheLineThenCarriesDataWithIacDoubled) {
     port.setPortOpen(false);
 }
 
-TEST(NetworkPort, Rfc2217RefusedByTheServerFailsTheOpenWithTheReason) {
-    ScriptedServer server([](ServerSide& side) {
-        side.receive(12);
-        side.send({IAC, DONT, COM_PORT});
-        side.awaitClose();
-    });
-    SchemePortService port;
-    port.setSettings("115200,n,8,1");
-    port.setCommPath(server.address("rfc2217"));
-    try {
-        port.setPortOpen(true);
-        ADD_FAILURE() << "opened";
-    } catch (const PortError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  server.address("rfc2217") + ": the server refuses COM port control (RFC 2217)");
+TEST(NetworkPort, Rfc2217OpenFailsWithTheReasonWhenTheServerWillNotSetTheLine) {
+    const struct {
+        const char* name;
+        std::string answer;
+        const char* reason;
+    } cases[] = {
+        {"refused", {IAC, DONT, COM_PORT}, "the server refuses COM port control (RFC 2217)"},
+        {"another speed",
+         {IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 0, 0x25, '\x80', IAC, SE},
+         "the server set the line to 9600 baud instead of 115200"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server([&](ServerSide& side) {
+            side.receive(12);
+            side.send(c.answer);
+            side.awaitClose();
+        });
+        SchemePortService port;
+        port.setSettings("115200,n,8,1");
+        port.setCommPath(server.address("rfc2217"));
+        try {
+            port.setPortOpen(true);
+            ADD_FAILURE() << "opened";
+        } catch (const PortError& error) {
+            EXPECT_EQ(std::string(error.what()), server.address("rfc2217") + ": " + c.reason);
+        }
+        EXPECT_FALSE(port.portOpen());
     }
-    EXPECT_FALSE(port.portOpen());
 }
 
 TEST(NetworkPort, TheWindowsPortBoxTakesNetworkAddresses) {
