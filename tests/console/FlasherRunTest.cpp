@@ -141,12 +141,14 @@ TEST_F(FlasherRun, PortFromTheEnvironmentAndTheListOfPorts) {
     parseJsonArray(list.out);
 }
 
-TEST_F(FlasherRun, VersionIsTheProjectsInBothForms) {
-    for (const char* option : {"--version", "-V"}) {
-        const ProgramRun run = flash({option});
-        EXPECT_EQ(run.exitCode, 0) << option;
-        EXPECT_EQ(run.out, std::string("bootflash ") + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
-    }
+TEST_F(FlasherRun, VersionIsTheProjectsInBothFormsForFlasherAndEmulator) {
+    for (const auto& [program, name] :
+         {std::pair{BOOTFLASH_PATH, "bootflash"}, {BOOTDEV_SIM_PATH, "bootdev-sim"}})
+        for (const char* option : {"--version", "-V"}) {
+            const ProgramRun run = runProgram(program, {option});
+            EXPECT_EQ(run.exitCode, 0) << name << option;
+            EXPECT_EQ(run.out, std::string(name) + " " + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
+        }
 }
 
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
