@@ -84,12 +84,15 @@ std::string TelnetComPort::receive(const std::string& bytes) {
         case Parse::Iac:
             parse = Parse::Data;
             afterCr = false;
-            if (b == kIac)
+            if (b == kIac) {
                 data += c;
-            else if (b >= kWill) // WILL, WONT, DO, DONT: the option follows
-                verb = b, parse = Parse::Verb;
-            else if (b == kSb)
-                sub.clear(), parse = Parse::Sub;
+            } else if (b >= kWill) { // WILL, WONT, DO, DONT: the option follows
+                verb = b;
+                parse = Parse::Verb;
+            } else if (b == kSb) {
+                sub.clear();
+                parse = Parse::Sub;
+            }
             // Every other command (NOP, GA, BRK, AYT ...) carries nothing for the line.
             break;
         case Parse::Verb:
@@ -111,8 +114,10 @@ std::string TelnetComPort::receive(const std::string& bytes) {
                 // IAC SE ends it; any other command there ends a malformed one the same way.
                 onSubnegotiation();
                 parse = Parse::Data;
-                if (b != kSe && b >= kWill)
-                    verb = b, parse = Parse::Verb;
+                if (b != kSe && b >= kWill) {
+                    verb = b;
+                    parse = Parse::Verb;
+                }
             }
             break;
         }
