@@ -31,9 +31,9 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--address", "3,,5"},                                   // empty list item
         {"--address", "5,5"},                                    // two devices at one address
         {"--plain", "--address", "3,5"},                         // no addresses without framing
-        {"--device-version", "1.0 OK"},                             // a keyword the host would act on
-        {"--device-version", "BOOK"},                               // and finds inside a word as well
-        {"--device-version", "1.0\r\n"},                            // a line end, which would end the reply
+        {"--device-version", "1.0 OK"},                          // a keyword the host would act on
+        {"--device-version", "BOOK"},                            // and finds inside a word as well
+        {"--device-version", "1.0\r\n"},                         // a line end, which would end the reply
         {"--flash-start", "0xFFFF0000", "--flash-size", "128K"}, // past the 32-bit space
         {"--flash-size", "0"},
         {"--link", "a", "--device", "b"},
