@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
 #include "console/ConsoleView.h"
+#include "console/FirmwareInput.h"
 #include "console/JsonResultWriter.h"
 #include "console/PortListing.h"
 #include "console/RunController.h"
@@ -29,6 +32,42 @@ constexpr const char* kProgramName = "bootflash";
 void writeTo(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fflush(stream);
+}
+
+// A firmware file is read and checked whole before the port is opened: a file the device would
+// refuse halfway through must not cost the application already on the board. Returns the exit
+// code when the run ends here (a refused file, or `check`).
+std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemporaryFile>& converted) {
+    const auto started = std::chrono::steady_clock::now();
+    const FirmwareInput input = readFirmwareInput(options.file, {options.base, options.flashRange});
+    RunResult result;
+    result.operation = operationName(options.operation);
+    result.port = options.port;
+    result.address = options.address;
+    if (input.failure) {
+        result.exitCode = ExitCode::FileError;
+        result.message = *input.failure;
+        result.fileFault = input.file.fault;
+        writeTo(stderr, std::string(kProgramName) + ": " + *input.failure + "\n");
+    } else if (options.operation == Operation::Check) {
+        result.firmware = summarise(input.file);
+        result.records = result.firmware->records;
+        if (!options.json)
+            writeTo(stdout, summaryText(*result.firmware));
+    } else {
+        // The window's loader reads Intel HEX: any other format goes to it converted.
+        if (input.file.format != FirmwareFormat::IntelHex) {
+            converted = writeHexLines(input.file.hexLines);
+            options.file = converted->fileName().toStdString();
+        }
+        return std::nullopt;
+    }
+    result.durationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
+    if (options.json)
+        writeTo(stdout, jsonResult(result) + "\n");
+    return toInt(result.exitCode);
 }
 
 // What --verbose says before the run: the line and the framing, as the window's controls would show them.
@@ -61,15 +100,9 @@ int listPorts(const CliOptions& options) {
     return toInt(ExitCode::Success);
 }
 
-int runOperation(CliOptions options, int argc, char** argv) {
-#ifdef __linux__
-    // The device paces the transfer and the receive poll finds each reply: every wake-up the
-    // kernel defers (50 us by default) is added to every record.
-    prctl(PR_SET_TIMERSLACK, 1UL);
-#endif
-    QCoreApplication app(argc, argv);
-    if (options.operation == Operation::Ports)
-        return listPorts(options);
+// Takes BOOTFLASH_PORT or the only USB serial port when the command line named no port; returns
+// the exit code when there is no single port to take.
+std::optional<int> settlePort(CliOptions& options) {
     try {
         const char* environment = std::getenv("BOOTFLASH_PORT");
         const bool needList = options.port.empty() && !(environment && *environment);
@@ -79,10 +112,28 @@ int runOperation(CliOptions options, int argc, char** argv) {
         if (choice.guessed)
             writeTo(stderr,
                     std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+        return std::nullopt;
     } catch (const PortChoiceError& error) {
         return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,
                         error.what());
     }
+}
+
+int runOperation(CliOptions options, int argc, char** argv) {
+#ifdef __linux__
+    // The device paces the transfer and the receive poll finds each reply: every wake-up the
+    // kernel defers (50 us by default) is added to every record.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+#endif
+    QCoreApplication app(argc, argv);
+    if (options.operation == Operation::Ports)
+        return listPorts(options);
+    std::unique_ptr<QTemporaryFile> converted;
+    if (takesFirmwareFile(options.operation))
+        if (const std::optional<int> ended = checkFirmwareFirst(options, converted))
+            return *ended;
+    if (const std::optional<int> ended = settlePort(options))
+        return *ended;
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
                                [](const std::string& text) { writeTo(stderr, text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};

@@ -16,13 +16,14 @@ struct OperationWord {
 };
 
 constexpr OperationWord kOperations[] = {
-    {"download", Operation::Download, "FILE", "send an Intel HEX file, then verify it (two passes)"},
-    {"verify", Operation::Verify, "FILE", "verify the device against an Intel HEX file"},
+    {"download", Operation::Download, "FILE", "send a firmware file, then verify it (two passes)"},
+    {"verify", Operation::Verify, "FILE", "verify the device against a firmware file"},
     {"version", Operation::Version, nullptr, "ask the device for its version (\"?\") and print the reply"},
     {"set-address", Operation::SetAddress, "NEW",
      "give the device the bus address NEW (1-255) and check it answers there"},
     {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
     {"scan", Operation::Scan, nullptr, "probe addresses 1 to 127 and list every device that answers"},
+    {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
     {"ports", Operation::Ports, nullptr, "list the serial ports of this machine (--json: as a list)"},
 };
 
@@ -48,6 +49,32 @@ double seconds(const std::string& text, const std::string& what) {
         throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
                          "\"");
     return value;
+}
+
+// Decimal, or hexadecimal after 0x: a 32-bit address.
+std::uint32_t address(const std::string& text, const std::string& what) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string digits = hex ? text.substr(2) : text;
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
+    if (digits.empty() || error != std::errc{} || stop != end)
+        throw UsageError(what + " needs an address from 0 to 0xFFFFFFFF, decimal or 0x-hex, not \"" + text +
+                         "\"");
+    return value;
+}
+
+// START-END, both addresses inside the flash.
+FlashRange flashRange(const std::string& text) {
+    const auto dash = text.find('-');
+    if (dash == std::string::npos)
+        throw UsageError("--flash-range needs START-END, such as 0x08000000-0x0803FFFF, not \"" + text +
+                         "\"");
+    const FlashRange range{address(text.substr(0, dash), "--flash-range"),
+                           address(text.substr(dash + 1), "--flash-range")};
+    if (range.last < range.first)
+        throw UsageError("--flash-range: END comes before START in \"" + text + "\"");
+    return range;
 }
 
 // One row per option: its names, its help, the name of its value (empty for a switch) and how
@@ -103,6 +130,15 @@ const std::vector<OptionRow>& optionTable() {
          "Print one result object on standard output at the end.",
          "",
          [](CliOptions& o, const std::string&) { o.json = true; }},
+        {{"base"},
+         "Address of the first byte of a raw binary file (needed for one), decimal or 0x-hex.",
+         "ADDRESS",
+         [](CliOptions& o, const std::string& v) { o.base = address(v, "--base"); }},
+        {{"flash-range"},
+         "First and last address of the device's flash; a file with data outside is refused before "
+         "anything is sent.",
+         "START-END",
+         [](CliOptions& o, const std::string& v) { o.flashRange = flashRange(v); }},
         {{"q", "quiet"}, "Show no progress.", "", [](CliOptions& o, const std::string&) { o.quiet = true; }},
         {{"v", "verbose"},
          "Say which line and framing are used before starting.",
@@ -125,7 +161,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  2  bad usage\n"
                                "  3  port not available\n"
                                "  4  no device answered\n"
-                               "  5  file error (not found, unreadable, empty, more than 9000 lines)\n"
+                               "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
+                               "     --flash-range, more than 9000 records); nothing was sent\n"
                                "  6  the device reported \"ERROR\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n";
 
@@ -135,8 +172,12 @@ struct ParserSetup {
     std::vector<QCommandLineOption> options;
 
     ParserSetup() {
-        QString description = "Flashes and queries a board's serial bootloader without a window.\n\n"
-                              "Operations (one per call):";
+        QString description =
+            "Flashes and queries a board's serial bootloader without a window.\n\n"
+            "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
+            "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
+            "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n\n"
+            "Operations (one per call):";
         for (const auto& entry : kOperations) {
             const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");
             description += QString("\n  %1%2").arg(call, -19).arg(entry.description);
@@ -161,6 +202,11 @@ const OperationWord& operationWord(const std::string& word) {
 }
 
 } // namespace
+
+bool takesFirmwareFile(Operation operation) {
+    return operation == Operation::Download || operation == Operation::Verify ||
+           operation == Operation::Check;
+}
 
 const char* operationName(Operation operation) {
     for (const auto& entry : kOperations)
@@ -196,16 +242,20 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     options.operation = chosen.operation;
     const qsizetype expected = chosen.operand ? 2 : 1;
     if (positional.size() < expected)
-        throw UsageError(std::string(chosen.word) + " needs " +
-                         (options.operation == Operation::SetAddress ? "the new address" : "a HEX file"));
+        throw UsageError(
+            std::string(chosen.word) + " needs " +
+            (options.operation == Operation::SetAddress ? "the new address" : "a firmware file"));
     if (positional.size() > expected)
         throw UsageError("unexpected argument \"" + positional[expected].toStdString() + "\"");
 
-    if (options.operation == Operation::Download || options.operation == Operation::Verify) {
+    if (takesFirmwareFile(options.operation)) {
         options.file = positional[1].toStdString();
         // An empty name would reach the place of a cancelled file dialog.
         if (options.file.empty())
-            throw UsageError(std::string(chosen.word) + " needs a HEX file, not an empty name");
+            throw UsageError(std::string(chosen.word) + " needs a firmware file, not an empty name");
+    } else if (options.base || options.flashRange) {
+        throw UsageError(std::string("--base and --flash-range go with a firmware file, not with ") +
+                         chosen.word);
     }
     if (options.operation == Operation::SetAddress)
         options.newAddress =

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Ports };
+#include "transfer/FirmwareFile.h"
+
+enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check, Ports };
 
 const char* operationName(Operation operation);
 
@@ -13,7 +16,7 @@ const char* operationName(Operation operation);
 // whose "COM3" means little on most machines.
 struct CliOptions {
     Operation operation = Operation::Version;
-    std::string file;       // download, verify
+    std::string file;       // download, verify, check
     std::string newAddress; // set-address: a whole number 1..255, as typed
     std::string port;       // empty: BOOTFLASH_PORT, else the only USB serial port
     int baud = 115200;
@@ -27,7 +30,12 @@ struct CliOptions {
     bool verbose = false; // say what line and framing are used before starting
     bool help = false;
     bool version = false;
+    std::optional<std::uint32_t> base;    // where a raw binary file starts
+    std::optional<FlashRange> flashRange; // data outside it is refused before anything is sent
 };
+
+// Whether the operation reads a firmware file.
+bool takesFirmwareFile(Operation operation);
 
 // A command line that makes no sense; the text says what is wrong.
 class UsageError : public std::runtime_error {

@@ -184,6 +184,7 @@ void RunController::clickOperation() {
         call(Source::Click, &frmSerial::Command1_Click);
         break;
     case Operation::Scan:
+    case Operation::Check: // ends before the port is opened
     case Operation::Ports: // listed without opening a port: never run here
         break;
     }

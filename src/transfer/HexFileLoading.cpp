@@ -3,7 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "transfer/HexFileReader.h"
+#include "transfer/FileBytes.h"
+#include "transfer/IntelHexReader.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
 
@@ -32,19 +33,21 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
         }
         RecordIndex = 0;
         view.setBarText("NO FILE");
-        {
-            std::ifstream file = openHexFile(view.dialogFileName());
-            HexItemReader reader(file);
-            while (reader.next(HexLine)) {
-                ++RecordIndex;
-                if (RecordIndex > kMaxRecords)
-                    throw std::out_of_range("more than 9000 records");
-                HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
-            }
-        }
+        // The whole file is checked before anything is sent: a bad record found by the device
+        // halfway through would leave it erased and half written.
+        const IntelHexFile file = readIntelHexFile(readFileBytes(view.dialogFileName()));
         // An empty file would send whatever an earlier, longer file left in slot 1.
-        if (RecordIndex == 0)
+        if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");
+        if (file.fault)
+            throw LoadError(loaderrors::kInvalidFileFormat, file.fault->text());
+        for (const std::string& line : file.lines) {
+            HexLine = line;
+            ++RecordIndex;
+            if (RecordIndex > kMaxRecords)
+                throw std::out_of_range("more than 9000 records");
+            HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
+        }
 
         RecordCount = RecordIndex;
         view.setBarMax(RecordCount);

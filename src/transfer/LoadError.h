@@ -21,4 +21,5 @@ inline constexpr int kInternalError = 51;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kNoRecords = 62;
 inline constexpr int kPathFileAccess = 75;
+inline constexpr int kInvalidFileFormat = 321;
 } // namespace loaderrors

@@ -14,7 +14,7 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     const std::vector<std::string> image = {
         ":100000000C9434000C9446000C9446000C9446006A",
         ":100010000C9446000C9446000C9446000C94460048",
-        ":0400200011223344E6",
+        ":040020001122334432",
         ":00000001FF",
     };
     QTemporaryDir dir;
