@@ -10,6 +10,8 @@ packages=(
     socat xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     python3 srecord
     libelf-dev binutils binutils-arm-none-eabi
+    ser2net
+    help2man dpkg-dev file
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,10 +19,11 @@
 #include "console/ConsoleView.h"
 #include "console/FirmwareInput.h"
 #include "console/JsonResultWriter.h"
+#include "console/PortListing.h"
 #include "console/RunController.h"
 #include "console/TracingPort.h"
+#include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
-#include "window/qt/QtSerialPortService.h"
 
 namespace {
 
@@ -77,6 +79,46 @@ std::string runDescription(const CliOptions& options) {
            (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
 }
 
+// A run that ends before any port is opened still owes a script its JSON object.
+int endEarly(const CliOptions& options, ExitCode code, const std::string& message) {
+    writeTo(stderr, std::string(kProgramName) + ": " + message + "\n");
+    if (options.json) {
+        RunResult result;
+        result.operation = operationName(options.operation);
+        result.exitCode = code;
+        result.message = message;
+        writeTo(stdout, jsonResult(result) + "\n");
+    }
+    return toInt(code);
+}
+
+int listPorts(const CliOptions& options) {
+    const std::vector<PortEntry> ports = availablePorts();
+    writeTo(stdout, options.json ? portsJson(ports) + "\n" : portsText(ports));
+    if (ports.empty() && !options.json)
+        writeTo(stderr, std::string(kProgramName) + ": no serial port found\n");
+    return toInt(ExitCode::Success);
+}
+
+// Takes BOOTFLASH_PORT or the only USB serial port when the command line named no port; returns
+// the exit code when there is no single port to take.
+std::optional<int> settlePort(CliOptions& options) {
+    try {
+        const char* environment = std::getenv("BOOTFLASH_PORT");
+        const bool needList = options.port.empty() && !(environment && *environment);
+        const PortChoice choice =
+            choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
+        options.port = choice.port;
+        if (choice.guessed)
+            writeTo(stderr,
+                    std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+        return std::nullopt;
+    } catch (const PortChoiceError& error) {
+        return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,
+                        error.what());
+    }
+}
+
 int runOperation(CliOptions options, int argc, char** argv) {
 #ifdef __linux__
     // The device paces the transfer and each reply is read when it arrives: every wake-up the
@@ -84,15 +126,19 @@ int runOperation(CliOptions options, int argc, char** argv) {
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
     QCoreApplication app(argc, argv);
+    if (options.operation == Operation::Ports)
+        return listPorts(options);
     std::unique_ptr<QTemporaryFile> converted;
     if (takesFirmwareFile(options.operation))
         if (const std::optional<int> ended = checkFirmwareFirst(options, converted))
             return *ended;
+    if (const std::optional<int> ended = settlePort(options))
+        return *ended;
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
                                [](const std::string& text) { writeTo(stderr, text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};
 
-    QtSerialPortService serialPort;
+    SchemePortService serialPort;
     ActivityWatchingPort activity(serialPort);
     std::optional<TracingPort> tracing;
     if (options.trace)

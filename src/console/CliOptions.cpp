@@ -26,6 +26,7 @@ constexpr OperationWord kOperations[] = {
     {"scan", Operation::Scan, nullptr,
      "probe addresses 1 to 127 (or --scan-range) and list every device that answers"},
     {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
+    {"ports", Operation::Ports, nullptr, "list the serial ports of this machine (--json: as a list)"},
 };
 
 int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
@@ -105,7 +106,8 @@ struct OptionRow {
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {{"p", "port"},
-         "COM name (COM3) or device path (/dev/ttyUSB0); default COM3.",
+         "COM name (COM3), device path (/dev/ttyUSB0), tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT "
+         "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port.",
          "NAME",
          [](CliOptions& o, const std::string& v) {
              if (v.empty())

@@ -8,16 +8,17 @@
 
 #include "transfer/FirmwareFile.h"
 
-enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check };
+enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check, Ports };
 
 const char* operationName(Operation operation);
 
-// Everything the command line can say. Defaults are the window's start values.
+// Everything the command line can say. Defaults are the window's start values, but for the port,
+// whose "COM3" means little on most machines.
 struct CliOptions {
     Operation operation = Operation::Version;
     std::string file;       // download, verify, check
     std::string newAddress; // set-address: a whole number 1..255, as typed
-    std::string port = "COM3";
+    std::string port;       // empty: BOOTFLASH_PORT, else the only USB serial port
     int baud = 115200;
     bool modbusRtu = true;
     std::optional<int> address; // empty: scan for the device, as an empty address box does

@@ -242,6 +242,7 @@ void RunController::clickOperation() {
         break;
     case Operation::Scan:
     case Operation::Check: // ends before the port is opened
+    case Operation::Ports: // listed without opening a port: never run here
         break;
     }
 }

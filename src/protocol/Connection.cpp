@@ -2,6 +2,7 @@
 #include <string>
 
 #include "link/NumberRule.h"
+#include "link/PortAddress.h"
 #include "protocol/Vocabulary.h"
 #include "window/frmSerial.h"
 
@@ -33,8 +34,9 @@ void frmSerial::BTNOpenCom_Click() {
             ScanMode = 1;
 
         const std::string portText = view.txtText(0);
-        if (portText.starts_with("/")) {
-            // A device path: a number cannot name a USB adapter or a pseudo-terminal.
+        if (portKindOf(portText) != PortKind::Number) {
+            // A device path or a network address: a number cannot name a USB adapter, a
+            // pseudo-terminal or a serial device server.
             MSComm1.setCommPath(portText);
         } else {
             PortNumber = portNumberOf(portText);

@@ -32,8 +32,10 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
             process.readAllStandardError().toStdString()};
 }
 
-BackgroundProgram::BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    process.setStandardErrorFile(QProcess::nullDevice());
+BackgroundProgram::BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments,
+                                     const std::string& errorFile) {
+    process.setStandardErrorFile(errorFile.empty() ? QProcess::nullDevice()
+                                                   : QString::fromStdString(errorFile));
     start(process, program, arguments);
     while (!process.canReadLine())
         if (!process.waitForReadyRead(20000))

@@ -19,7 +19,9 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // A program started in the background whose first line of standard output is read at once.
 class BackgroundProgram {
   public:
-    BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments);
+    // Its standard error goes to `errorFile`, or nowhere when that is empty.
+    BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& errorFile = {});
     ~BackgroundProgram() { stop(); }
 
     const std::string& firstLine() const { return line; }

@@ -37,16 +37,16 @@ std::string summary(const CliOptions& o) {
 TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         // An empty address box scans first.
-        {{"version"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5"},
+        {{"version"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5"},
         {{"--port=/dev/ttyUSB0", "download", "fw.hex", "--baud", "9600", "--plain", "--address=7",
           "--poll-ms", "1", "--stall-timeout", "2.5", "--connect-timeout=1.5", "--trace", "--json"},
          "download [fw.hex] port=/dev/ttyUSB0 baud=9600 plain address=7 poll=1 connect=1.5 stall=2.5 trace "
          "json"},
         {{"set-address", "12", "--address", "3", "--poll-ms", "20"},
-         "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
+         "set-address [12] port= baud=115200 rtu address=3 poll=20 stall=5"},
         {{"scan", "--scan-range", "5-5", "--probe-ms=0"},
-         "scan [] port=COM3 baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 stall=5"},
-        {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 help"},
+         "scan [] port= baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 stall=5"},
+        {{"--help"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 help"},
         // Short options, apart, joined and with their value attached.
         {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
          "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 quiet verbose"},
@@ -54,15 +54,15 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=arrival stall=5 quiet verbose"},
         // The last of a repeated option counts; after "--" a word is an operand even with a dash.
         {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
-         "download [-fw.hex] port=COM3 baud=115200 rtu address=4 poll=arrival stall=5"},
-        {{"-V"}, "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 version"},
+         "download [-fw.hex] port= baud=115200 rtu address=4 poll=arrival stall=5"},
+        {{"-V"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 version"},
         {{"--version", "scan"},
-         "version [] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 version"},
+         "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 version"},
         {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
-         "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 base=134217728 "
+         "check [fw.bin] port= baud=115200 rtu address=scan poll=arrival stall=5 base=134217728 "
          "flash=134217728-134479871"},
         {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
-         "download [fw.elf] port=COM3 baud=115200 rtu address=scan poll=arrival stall=5 flash=0-4294967295"},
+         "download [fw.elf] port= baud=115200 rtu address=scan poll=arrival stall=5 flash=0-4294967295"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);

@@ -139,12 +139,28 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
 }
 
-TEST_F(FlasherRun, VersionIsTheProjectsInBothForms) {
-    for (const char* option : {"--version", "-V"}) {
-        const ProgramRun run = flash({option});
-        EXPECT_EQ(run.exitCode, 0) << option;
-        EXPECT_EQ(run.out, std::string("bootflash ") + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
-    }
+TEST_F(FlasherRun, PortFromTheEnvironmentAndTheListOfPorts) {
+    const std::string port = startEmulator({"--address", "2"});
+    qputenv("BOOTFLASH_PORT", QByteArray::fromStdString(port));
+    const ProgramRun run = flash({"version", "-a", "2", "--json"});
+    qunsetenv("BOOTFLASH_PORT");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    expectFields(parseJsonObject(run.out), {"port=" + port, "message=VER=1.0"});
+
+    // A machine may have no serial port at all: the list is then empty, but still a list.
+    const ProgramRun list = flash({"ports", "--json"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    parseJsonArray(list.out);
+}
+
+TEST_F(FlasherRun, VersionIsTheProjectsInBothFormsForFlasherAndEmulator) {
+    for (const auto& [program, name] :
+         {std::pair{BOOTFLASH_PATH, "bootflash"}, {BOOTDEV_SIM_PATH, "bootdev-sim"}})
+        for (const char* option : {"--version", "-V"}) {
+            const ProgramRun run = runProgram(program, {option});
+            EXPECT_EQ(run.exitCode, 0) << name << option;
+            EXPECT_EQ(run.out, std::string(name) + " " + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
+        }
 }
 
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
@@ -163,7 +179,7 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
 }
 
 TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
-    const std::string port = startEmulator({"--address", "1", "--version", "7.3"});
+    const std::string port = startEmulator({"--address", "1", "--device-version", "7.3"});
 
     const ProgramRun version = flash({"version", "--port", port, "--address", "1", "--trace"});
     EXPECT_EQ(version.exitCode, 0) << version.err;

@@ -12,6 +12,14 @@ QJsonObject parseJsonObject(const std::string& text) {
     return document.object();
 }
 
+QJsonArray parseJsonArray(const std::string& text) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        ADD_FAILURE() << "not one JSON list: " << error.errorString().toStdString() << " in: " << text;
+    return document.array();
+}
+
 std::string field(const QJsonObject& object, const char* key) {
     const QJsonValue value = object.value(QLatin1String(key));
     if (value.isString())

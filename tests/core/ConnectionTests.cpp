@@ -67,13 +67,18 @@ TEST_F(Connection, PortFromTheTextAndSpeedFromTheOption) {
     }
     view.option3 = false;
     view.option1 = true;
-    view.txt0 = "/dev/ttyUSB0";
-    form.BTNOpenCom_Click();
-    EXPECT_EQ(port.settings.back(), "9600,n,8,1");
-    EXPECT_EQ(port.commPaths, std::vector<std::string>{"/dev/ttyUSB0"});
+    // A device path or a serial device server's address goes to the port as it is typed.
+    const std::vector<std::string> paths{"/dev/ttyUSB0", "tcp://10.0.0.7:4001", "rfc2217://gateway:2217"};
+    for (const std::string& path : paths) {
+        view.txt0 = path;
+        form.BTNOpenCom_Click();
+        EXPECT_EQ(port.settings.back(), "9600,n,8,1");
+        EXPECT_TRUE(port.isOpen) << path;
+        form.BTNCloseCom_Click();
+    }
+    EXPECT_EQ(port.commPaths, paths);
     EXPECT_EQ(port.commPorts.size(), 3u); // a path is no number
     EXPECT_EQ(form.PortNumber, 3);
-    EXPECT_TRUE(port.isOpen);
 }
 
 TEST_F(Connection, FailureToOpenShowsTheOneMessage) {

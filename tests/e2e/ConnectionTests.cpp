@@ -1,7 +1,7 @@
 #include "EndToEnd.h"
 
 TEST_F(EndToEnd, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
-    startDevice({"--version", "2.7"});
+    startDevice({"--device-version", "2.7"});
     open("");
     ASSERT_TRUE(ready());
     EXPECT_EQ(ui.Text1->text(), "5");

@@ -7,7 +7,7 @@ using Arguments = std::vector<std::string>;
 TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
     const SimOptions options = parseSimOptions(
         {"--address", "3,5,9", "--flash-start", "0x08000000", "--flash-size", "64K", "--erase-ms", "5",
-         "--line-rate", "115200", "--drop-every", "4", "--glue-every", "2", "--version", "1.0 ok"});
+         "--line-rate", "115200", "--drop-every", "4", "--glue-every", "2", "--device-version", "1.0 ok"});
     EXPECT_EQ(options.addresses, (std::vector<std::uint8_t>{3, 5, 9}));
     EXPECT_EQ(options.flashStart, 0x0800'0000u);
     EXPECT_EQ(options.flashSize, 64u * 1024);
@@ -17,7 +17,11 @@ TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
     EXPECT_EQ(options.faults.glueEvery, 2u);
     EXPECT_TRUE(options.modbusFraming);
     // The host looks for its keywords in capitals only.
-    EXPECT_EQ(options.version, "1.0 ok");
+    EXPECT_EQ(options.deviceVersion, "1.0 ok");
+    // --version is the emulator's own, as everywhere else.
+    EXPECT_TRUE(parseSimOptions({"--version"}).showVersion);
+    EXPECT_TRUE(parseSimOptions({"-V"}).showVersion);
+    EXPECT_EQ(parseSimOptions({}).deviceVersion, "1.0");
 }
 
 TEST(SimOptions, RefusesWhatCannotWork) {
@@ -27,9 +31,9 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--address", "3,,5"},                                   // empty list item
         {"--address", "5,5"},                                    // two devices at one address
         {"--plain", "--address", "3,5"},                         // no addresses without framing
-        {"--version", "1.0 OK"},                                 // a keyword the host would act on
-        {"--version", "BOOK"},                                   // and finds inside a word as well
-        {"--version", "1.0\r\n"},                                // a line end, which would end the reply
+        {"--device-version", "1.0 OK"},                          // a keyword the host would act on
+        {"--device-version", "BOOK"},                            // and finds inside a word as well
+        {"--device-version", "1.0\r\n"},                         // a line end, which would end the reply
         {"--flash-start", "0xFFFF0000", "--flash-size", "128K"}, // past the 32-bit space
         {"--flash-size", "0"},
         {"--link", "a", "--device", "b"},

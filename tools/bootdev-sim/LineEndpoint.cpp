@@ -63,6 +63,15 @@ speed_t speedConstant(unsigned baud) {
     }
 }
 
+// The number a speed constant stands for; 0 for one outside the table.
+unsigned baudOf(speed_t speed) {
+    for (unsigned baud :
+         {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u, 460800u, 921600u})
+        if (speedConstant(baud) == speed)
+            return baud;
+    return 0;
+}
+
 void placeLink(const std::string& linkPath, const std::string& target) {
     struct stat existing {};
     // Replace a link left by an earlier run; refuse to delete anything that is not a link.
@@ -124,6 +133,13 @@ LineEndpoint LineEndpoint::openPseudoTerminal(const std::optional<std::string>& 
         endpoint.linkPath_ = linkPath;
     }
     return endpoint;
+}
+
+std::optional<unsigned> LineEndpoint::hostSpeed() const {
+    termios settings{};
+    if (slaveKeeper_ < 0 || tcgetattr(slaveKeeper_, &settings) != 0)
+        return std::nullopt;
+    return baudOf(cfgetospeed(&settings));
 }
 
 LineEndpoint LineEndpoint::openSerialDevice(const std::string& path, unsigned baud) {

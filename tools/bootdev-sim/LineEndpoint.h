@@ -19,6 +19,9 @@ class LineEndpoint {
     int fd() const { return fd_; }
     // The path a host opens: the pseudo-terminal's slave, or the serial device.
     const std::string& hostPath() const { return hostPath_; }
+    // The speed the host last set on the pseudo-terminal (0 for one outside the usual table);
+    // nothing for a real serial device, whose speed is our own.
+    std::optional<unsigned> hostSpeed() const;
 
   private:
     LineEndpoint(int fd, int slaveKeeper, std::string hostPath, std::optional<std::string> linkPath);

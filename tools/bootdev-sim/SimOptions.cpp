@@ -57,8 +57,9 @@ void checkConsistency(const SimOptions& options) {
         throw OptionError("--link makes a pseudo-terminal, --device uses a real one: give only one");
     if (!options.modbusFraming && options.addresses.size() > 1)
         throw OptionError("--plain has no addresses, so it can emulate only one device");
-    if (options.version.find_first_of("\r\n") != std::string::npos || holdsReplyKeyword(options.version))
-        throw OptionError("--version: the text must not hold a line end or a reply keyword");
+    if (options.deviceVersion.find_first_of("\r\n") != std::string::npos ||
+        holdsReplyKeyword(options.deviceVersion))
+        throw OptionError("--device-version: the text must not hold a line end or a reply keyword");
     if (options.flashSize == 0)
         throw OptionError("--flash-size: must not be 0");
     if (static_cast<std::uint64_t>(options.flashStart) + options.flashSize > 0x1'0000'0000ull)
@@ -75,7 +76,7 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
         {"--device", [&](const std::string& v) { options.devicePath = v; }},
         {"--baud", [&](const std::string& v) { options.baud = parseCount("--baud", v); }},
         {"--address", [&](const std::string& v) { options.addresses = parseAddresses(v); }},
-        {"--version", [&](const std::string& v) { options.version = v; }},
+        {"--device-version", [&](const std::string& v) { options.deviceVersion = v; }},
         {"--flash-start",
          [&](const std::string& v) {
              options.flashStart = static_cast<std::uint32_t>(parseNumber("--flash-start", v, 0xFFFF'FFFF));
@@ -114,6 +115,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
             options.verbose = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version" || argument == "-V") {
+            options.showVersion = true;
         } else if (auto setter = withValue.find(argument); setter != withValue.end()) {
             if (i + 1 == arguments.size())
                 throw OptionError(argument + " needs a value");
@@ -140,7 +143,7 @@ Line:
 
 Devices:
   --address LIST       bus address, or a comma list such as 3,5,9 for one device each (default 1)
-  --version TEXT       version text of the reply "VER=TEXT" (default 1.0)
+  --device-version TEXT  version text of the reply "VER=TEXT" (default 1.0)
   --flash-start ADDR   first flash address (default 0x08000000)
   --flash-size SIZE    flash size, e.g. 262144, 0x40000 or 256K (default 256K)
   --erase-ms MS        erase time between "FORMAT" and its "OK" (default 30)
@@ -156,6 +159,9 @@ Faults (replies are counted from 1; every N-th reply is hit):
   --stray-every N      send stray zero bytes in front of the reply
   --stray-bytes K      how many stray bytes (default 3)
 
-  --verbose            log requests, replies and faults on standard error
+  --verbose            log requests, replies and faults on standard error, and every change of
+                       the speed the host sets on the pseudo-terminal
+  -V, --version        print the emulator's version
+  -h, --help           print this text
 )";
 }

@@ -16,7 +16,7 @@ struct SimOptions {
     unsigned baud = 115200;
     std::vector<std::uint8_t> addresses{1};
     bool modbusFraming = true;
-    std::string version = "1.0";
+    std::string deviceVersion = "1.0";
     std::uint32_t flashStart = 0x0800'0000;
     std::uint32_t flashSize = 256 * 1024;
     std::chrono::milliseconds eraseTime{30};
@@ -25,6 +25,7 @@ struct SimOptions {
     std::optional<std::string> dumpPath;
     bool verbose = false;
     bool help = false;
+    bool showVersion = false; // the emulator's own version
 };
 
 class OptionError : public std::runtime_error {

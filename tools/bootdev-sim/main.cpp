@@ -51,8 +51,8 @@ class SignalInbox {
 std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
     for (std::uint8_t address : options.addresses)
-        devices.emplace_back(DeviceSettings{address, options.version, options.flashStart, options.flashSize,
-                                            options.eraseTime});
+        devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart,
+                                            options.flashSize, options.eraseTime});
     return devices;
 }
 
@@ -91,6 +91,7 @@ void writeAll(int fd, const std::string& bytes, const Trace& trace) {
 void serveLine(const LineEndpoint& line, const SignalInbox& signals, LineSession& session,
                const DeviceBus& bus, const SimOptions& options, const Trace& trace) {
     bool stop = false;
+    std::optional<unsigned> speedSeen = line.hostSpeed();
     while (!stop) {
         // Paced replies are due at exact instants: the wait is kept to the nanosecond, since a
         // wait rounded to whole milliseconds makes every reply late by up to one.
@@ -116,6 +117,11 @@ void serveLine(const LineEndpoint& line, const SignalInbox& signals, LineSession
                                         "reading the line");
         } else if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             throw std::system_error(EIO, std::generic_category(), "the line was closed");
+        }
+        // A host sets the speed before it sends at that speed, so a change shows by its first byte.
+        if (trace.enabled() && line.hostSpeed() != speedSeen) {
+            speedSeen = line.hostSpeed();
+            trace.line("line speed " + std::to_string(speedSeen.value_or(0)) + " baud");
         }
         for (const std::string& bytes : session.service(SimClock::now()))
             writeAll(line.fd(), bytes, trace);
@@ -158,6 +164,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << simUsage();
+        return 0;
+    }
+    if (options.showVersion) {
+        std::cout << "bootdev-sim " << BOOTDEVICE_VERSION << '\n';
         return 0;
     }
     // A device answers when its reply is due; the kernel's default slack of 50 us on every timed

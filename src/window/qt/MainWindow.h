@@ -3,10 +3,10 @@
 #include <QWidget>
 #include <functional>
 
+#include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 #include "window/qt/DialogHooks.h"
 #include "window/qt/QtFormView.h"
-#include "window/qt/QtSerialPortService.h"
 #include "window/qt/WindowControls.h"
 
 // The program's one window. It only forwards: every event goes to the logic's handler of the
@@ -62,7 +62,7 @@ class MainWindow : public QWidget {
     void connectEvents();
 
     WindowControls ui;
-    QtSerialPortService MSComm1;
+    SchemePortService MSComm1;
     QtFormView view;
     frmSerial form;
 };

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// How a port text names its line: by number ("COM3"), by device path ("/dev/ttyUSB0"), or by a
+// network address of a serial device server ("tcp://HOST:PORT", "rfc2217://HOST:PORT").
+enum class PortKind { Number, DevicePath, RawTcp, Rfc2217 };
+
+PortKind portKindOf(const std::string& portText);
+
+// A network line's host and TCP port. An IPv6 host is written in brackets: tcp://[::1]:2000.
+struct NetworkAddress {
+    std::string host;
+    std::uint16_t port = 0;
+};
+
+// Reads the address after the scheme; throws PortError saying what is wrong with it.
+NetworkAddress parseNetworkAddress(const std::string& portText);

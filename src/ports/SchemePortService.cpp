@@ -1,0 +1,64 @@
+#include "ports/SchemePortService.h"
+
+#include "ports/Rfc2217PortService.h"
+#include "ports/TcpPortService.h"
+#include "window/qt/QtSerialPortService.h"
+
+namespace {
+
+bool isSerial(PortKind kind) {
+    return kind == PortKind::Number || kind == PortKind::DevicePath;
+}
+
+} // namespace
+
+std::unique_ptr<SerialPortService> makePortService(PortKind kind) {
+    switch (kind) {
+    case PortKind::RawTcp:
+        return std::make_unique<TcpPortService>();
+    case PortKind::Rfc2217:
+        return std::make_unique<Rfc2217PortService>();
+    case PortKind::Number:
+    case PortKind::DevicePath:
+        break;
+    }
+    return std::make_unique<QtSerialPortService>();
+}
+
+SchemePortService::SchemePortService() : current(makePortService(PortKind::Number)) {}
+
+SchemePortService::~SchemePortService() = default;
+
+void SchemePortService::setSettings(const std::string& text) {
+    current->setSettings(text);
+    settings = text;
+}
+
+// Another kind of line replaces the one before, which is closed by then: the port box is
+// locked while a port is open.
+void SchemePortService::choose(PortKind wanted) {
+    const bool sameLine = isSerial(wanted) ? isSerial(kind) : wanted == kind;
+    kind = sameLine ? wanted : kind;
+    if (sameLine)
+        return;
+    if (current->portOpen())
+        throw PortError("Port already open");
+    current = makePortService(wanted);
+    if (!settings.empty())
+        current->setSettings(settings);
+    kind = wanted;
+}
+
+void SchemePortService::setCommPort(std::int16_t number) {
+    choose(PortKind::Number);
+    current->setCommPort(number);
+}
+
+void SchemePortService::setCommPath(const std::string& path) {
+    choose(portKindOf(path));
+    current->setCommPath(path);
+}
+
+void SchemePortService::setPortOpen(bool open) {
+    current->setPortOpen(open);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include "link/PortAddress.h"
+#include "link/SerialPortService.h"
+
+// The port the window and the flasher open: the port text's prefix chooses the line behind it
+// (a serial port by number or device path, tcp:// or rfc2217://), here and nowhere else.
+// Settings are kept and handed on, so the call order of a serial control still holds.
+class SchemePortService final : public SerialPortService {
+  public:
+    SchemePortService();
+    ~SchemePortService() override;
+
+    void setSettings(const std::string& settings) override;
+    void setCommPort(std::int16_t number) override;
+    void setCommPath(const std::string& path) override;
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return current->portOpen(); }
+    int inBufferCount() override { return current->inBufferCount(); }
+    std::string input() override { return current->input(); }
+    void output(const std::string& bytes) override { current->output(bytes); }
+
+  private:
+    void choose(PortKind kind);
+
+    std::unique_ptr<SerialPortService> current;
+    PortKind kind = PortKind::Number;
+    std::string settings;
+};
+
+// The line a port text names, ready for setSettings, setCommPath and opening.
+std::unique_ptr<SerialPortService> makePortService(PortKind kind);

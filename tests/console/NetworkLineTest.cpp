@@ -1,0 +1,152 @@
+#include <fstream>
+#include <sstream>
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "HexImage.h"
+#include "JsonFields.h"
+
+// The real flasher reaching the real emulator through a serial device server (ser2net) on the
+// loopback address: once as a raw TCP stream, once as Telnet with COM port control.
+namespace {
+
+constexpr std::uint32_t kFlashStart = 0x08000000;
+constexpr std::size_t kFlashSize = 0x4000;
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Waits up to ten seconds for `holds`, looking every 20 ms.
+bool waitFor(const std::function<bool()>& holds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!holds()) {
+        if (clock.elapsed() > 10000)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+std::uint16_t freeLoopbackPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// True once something listens on 127.0.0.1:port; read from the kernel's table, because a test
+// connection would itself open the serial side and hold it.
+bool listening(std::uint16_t port) {
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    while (std::getline(table, line))
+        if (line.find(wanted) != std::string::npos && line.find(" 0A ") != std::string::npos)
+            return true;
+    return false;
+}
+
+class NetworkLine : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
+    void TearDown() override { stopServer(); }
+
+    void stopServer() {
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            server.waitForFinished(10000);
+        }
+    }
+
+    std::string path(const std::string& name) const {
+        return directory.filePath(QString::fromStdString(name)).toStdString();
+    }
+
+    // Starts ser2net with one connection from 127.0.0.1:port to the pseudo-terminal, the
+    // serial side opened at `baud`.
+    std::uint16_t startServer(const std::string& accepter, const std::string& pty, int baud) {
+        const std::uint16_t port = freeLoopbackPort();
+        std::ofstream(path("ser2net.yaml"))
+            << "connection: &line\n"
+            << "  accepter: " << accepter << ",127.0.0.1," << port << "\n"
+            << "  connector: serialdev," << pty << "," << baud << "n81,local\n";
+        server.setStandardOutputFile(QString::fromStdString(path("ser2net.log")));
+        server.setStandardErrorFile(QString::fromStdString(path("ser2net.log")), QIODevice::Append);
+        server.start("ser2net", {"-n", "-u", "-P", QString::fromStdString(path("ser2net.pid")), "-c",
+                                 QString::fromStdString(path("ser2net.yaml"))});
+        EXPECT_TRUE(server.waitForStarted());
+        EXPECT_TRUE(waitFor([&] { return listening(port); })) << readText(path("ser2net.log"));
+        return port;
+    }
+
+    QTemporaryDir directory;
+    QProcess server;
+};
+
+TEST_F(NetworkLine, DownloadAndVerifyThroughTheServerInBothModes) {
+    const struct {
+        const char* scheme;
+        const char* accepter;
+        int serverBaud; // the speed ser2net opens the line at
+        const char* speedSeen;
+    } modes[] = {
+        // Raw TCP: the server's configuration alone sets the speed.
+        {"tcp", "tcp", 19200, "line speed 19200 baud"},
+        // RFC 2217: the flasher's --baud is set on the line through the Telnet option.
+        {"rfc2217", "telnet(rfc2217),tcp", 9600, "line speed 19200 baud"},
+    };
+    const HexImage image = makeHexImage(200, kFlashStart, kFlashSize);
+    writeLines(path("firmware.hex"), image.lines);
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode.scheme);
+        BackgroundProgram emulator(
+            BOOTDEV_SIM_PATH,
+            {"--verbose", "--flash-size", "16K", "--erase-ms", "5", "--dump", path("flash.bin")},
+            path("emulator.log"));
+        const std::uint16_t port = startServer(mode.accepter, emulator.firstLine(), mode.serverBaud);
+        const std::string address = std::string(mode.scheme) + "://127.0.0.1:" + std::to_string(port);
+
+        const ProgramRun run =
+            runProgram(BOOTFLASH_PATH, {"download", path("firmware.hex"), "-p", address, "-a", "1", "-b",
+                                        "19200", "--poll-ms", "2", "--json"});
+        ASSERT_EQ(run.exitCode, 0) << run.err << readText(path("ser2net.log"));
+        expectFields(parseJsonObject(run.out), {"port=" + address, "outcome=success",
+                                                "records=" + std::to_string(2 * image.lines.size())});
+        EXPECT_EQ(emulator.stop(), 0);
+        EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+        EXPECT_NE(readText(path("emulator.log")).find(mode.speedSeen), std::string::npos)
+            << readText(path("emulator.log"));
+        stopServer();
+    }
+}
+
+TEST_F(NetworkLine, AnUnreachableServerIsThePortExitCodeWithItsReason) {
+    const std::string closed = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
+    const struct {
+        std::string port;
+        std::string says;
+    } cases[] = {
+        {closed, "refused"},
+        {"rfc2217://no-such-host.invalid:2217", "not found"},
+        {"tcp://127.0.0.1", "expected HOST:PORT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        const ProgramRun run = runProgram(BOOTFLASH_PATH, {"version", "--port", c.port, "--address", "1"});
+        EXPECT_EQ(run.exitCode, 3) << run.err;
+        EXPECT_NE(run.err.find(c.port + ": "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+}
+
+} // namespace
