@@ -42,6 +42,19 @@ void NetworkLine::close() {
     opened = false;
 }
 
+void NetworkLine::setOnReadyRead(std::function<void()> callback) {
+    const bool firstCallback = !onReadyRead;
+    onReadyRead = std::move(callback);
+    if (!firstCallback || !onReadyRead)
+        return;
+    const auto notify = [this] {
+        if (onReadyRead)
+            onReadyRead();
+    };
+    QObject::connect(&socket, &QTcpSocket::readyRead, notify);
+    QObject::connect(&socket, &QTcpSocket::disconnected, notify);
+}
+
 std::string NetworkLine::read() {
     if (!opened)
         throw PortError("Port is closed");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QTcpSocket>
@@ -21,6 +22,9 @@ class NetworkLine {
     std::string read();
     // Hands the bytes to the network at once. Throws PortLostError once the connection is gone.
     void write(const std::string& bytes);
+    // Called when bytes arrive and when the server closes the connection (the next read then
+    // reports the loss), so a reader on arrival learns of both.
+    void setOnReadyRead(std::function<void()> onReadyRead);
     // Waits up to `milliseconds` for bytes to arrive; false when none came.
     bool waitForBytes(int milliseconds);
 
@@ -31,6 +35,7 @@ class NetworkLine {
     PortLostError lost(const std::string& why) const;
 
     QTcpSocket socket;
+    std::function<void()> onReadyRead;
     std::string text;
     bool opened = false;
 };

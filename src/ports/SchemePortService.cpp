@@ -46,7 +46,18 @@ void SchemePortService::choose(PortKind wanted) {
     current = makePortService(wanted);
     if (!settings.empty())
         current->setSettings(settings);
+    handOnReadyRead();
     kind = wanted;
+}
+
+void SchemePortService::setOnReadyRead(std::function<void()> callback) {
+    onReadyRead = std::move(callback);
+    handOnReadyRead();
+}
+
+void SchemePortService::handOnReadyRead() {
+    if (auto* source = dynamic_cast<ReadyReadSource*>(current.get()); source && onReadyRead)
+        source->setOnReadyRead(onReadyRead);
 }
 
 void SchemePortService::setCommPort(std::int16_t number) {

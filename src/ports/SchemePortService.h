@@ -4,11 +4,12 @@
 
 #include "link/PortAddress.h"
 #include "link/SerialPortService.h"
+#include "window/qt/ReadyReadSource.h"
 
 // The port the window and the flasher open: the port text's prefix chooses the line behind it
 // (a serial port by number or device path, tcp:// or rfc2217://), here and nowhere else.
 // Settings are kept and handed on, so the call order of a serial control still holds.
-class SchemePortService final : public SerialPortService {
+class SchemePortService final : public SerialPortService, public ReadyReadSource {
   public:
     SchemePortService();
     ~SchemePortService() override;
@@ -21,13 +22,17 @@ class SchemePortService final : public SerialPortService {
     int inBufferCount() override { return current->inBufferCount(); }
     std::string input() override { return current->input(); }
     void output(const std::string& bytes) override { current->output(bytes); }
+    // Handed on to every line chosen from now on.
+    void setOnReadyRead(std::function<void()> onReadyRead) override;
 
   private:
     void choose(PortKind kind);
+    void handOnReadyRead();
 
     std::unique_ptr<SerialPortService> current;
     PortKind kind = PortKind::Number;
     std::string settings;
+    std::function<void()> onReadyRead;
 };
 
 // The line a port text names, ready for setSettings, setCommPath and opening.

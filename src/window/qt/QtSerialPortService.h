@@ -6,10 +6,11 @@
 
 #include "link/PortConfig.h"
 #include "link/SerialPortService.h"
+#include "window/qt/ReadyReadSource.h"
 
 // The serial port service on QSerialPort. Settings and port name are kept until the next open,
 // as a serial control does; errors come back as PortError with Qt's reason.
-class QtSerialPortService final : public SerialPortService {
+class QtSerialPortService final : public SerialPortService, public ReadyReadSource {
 public:
     QtSerialPortService() = default;
     ~QtSerialPortService() override;
@@ -23,9 +24,7 @@ public:
     std::string input() override;
     void output(const std::string& bytes) override;
 
-    // Called whenever received bytes are waiting, so a caller can read them on arrival instead of
-    // polling. The window keeps polling; the flasher uses this.
-    void setOnReadyRead(std::function<void()> onReadyRead);
+    void setOnReadyRead(std::function<void()> onReadyRead) override;
 
 private:
     void throwIfBroken();
