@@ -43,6 +43,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(receivePollInterval(options),
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
@@ -101,24 +102,14 @@ void RunController::connectionTimedOut() {
            "no device answered" + where + " within " + secondsText(*options.connectTimeoutSeconds) + " s");
 }
 
-// The receiver takes only replies from the address being probed. A good frame from an address the
-// scan has already passed is a device that answered after the wait: name it, or it is missed in
-// silence.
 void RunController::spotLateReplies(const std::string& bytes) {
     if (phase != Phase::Connecting || form.ScanMode != 1)
         return;
-    const int probing = currentAddress();
-    for (const int address : frameSpotter.feed(bytes)) {
-        const bool passed = address >= options.scanFirst && address < probing;
-        if (!passed || std::ranges::find(result.lateAddresses, address) != result.lateAddresses.end())
-            continue;
-        result.lateAddresses.push_back(address);
+    for (const std::string& notice : lateReplies.feed(bytes, currentAddress())) {
         progress.clear();
-        output.err(output.programName + ": address " + std::to_string(address) + " answered after the " +
-                   std::to_string(connectionPacer.scanProbeWait().count()) +
-                   " ms probe wait and was passed over; raise " + "--probe-ms (now " +
-                   std::to_string(options.probeMarginMs) + ") to find it\n");
+        output.err(output.programName + ": " + notice + "\n");
     }
+    result.lateAddresses = lateReplies.lateAddresses();
 }
 
 void RunController::scanEnded() {

@@ -12,10 +12,10 @@
 #include "console/CliOptions.h"
 #include "console/ConnectionPacer.h"
 #include "console/ConsoleView.h"
+#include "console/LateReplyWatch.h"
 #include "console/ProgressReporter.h"
 #include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
-#include "link/ReplyFrameSpotter.h"
 #include "window/frmSerial.h"
 
 // Where the run's text goes: stdout for results, stderr for messages and progress.
@@ -74,7 +74,6 @@ class RunController {
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
     QTimer stallWatch;
-    ReplyFrameSpotter frameSpotter;
 
     Phase phase = Phase::Connecting;
     RunResult result;
@@ -86,6 +85,7 @@ class RunController {
     int barAdvancesAtStart = 0;
     bool reopened = false;
     std::string passName; // "download" or "verify": the pass the last record belongs to
+    LateReplyWatch lateReplies;
     ProgressReporter progress;
     bool transferStarted = false;
 };
