@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     python3 srecord
+    clang libclang-rt-14-dev
 )
 
 missing=()

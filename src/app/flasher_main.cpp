@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "console/ConsoleView.h"
 #include "console/JsonResultWriter.h"
 #include "console/RunController.h"
+#include "console/SignalWatch.h"
 #include "console/TracingPort.h"
 #include "window/frmSerial.h"
 #include "window/qt/QtSerialPortService.h"
@@ -50,6 +52,9 @@ int runOperation(const CliOptions& options, int argc, char** argv) {
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
+    const SignalWatch signalWatch([&controller](int signal) {
+        controller.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+    });
     const RunResult result = controller.run();
     if (options.json)
         writeTo(stdout, jsonResult(result) + "\n");

@@ -110,7 +110,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--address") {
             options.address = wholeNumber(reader.valueOf(argument), 0, 255, "--address");
         } else if (argument == "--poll-ms") {
-            options.pollMs = wholeNumber(reader.valueOf(argument), 1, 1000, "--poll-ms");
+            options.pollMs = wholeNumber(reader.valueOf(argument), 1, kMaxPollMs, "--poll-ms");
         } else if (argument == "--stall-timeout") {
             options.stallTimeoutSeconds = seconds(reader.valueOf(argument), "--stall-timeout");
         } else if (argument == "--trace") {
@@ -172,7 +172,9 @@ std::string helpText(const std::string& programName) {
            "  --plain            send commands bare, without Modbus RTU framing\n"
            "  --address N        device address 0-255; without it the bus is scanned first and the\n"
            "                     first device found is used; 0 skips the connection wait\n"
-           "  --poll-ms MS       receive poll interval, 1-1000; default 20\n"
+           "  --poll-ms MS       receive poll interval, 1-" +
+           std::to_string(kMaxPollMs) +
+           "; default 20\n"
            "  --stall-timeout S  give up when the device stays silent for S seconds; default 5\n"
            "  --trace            print every frame sent and received on standard error\n"
            "  --json             print one result object on standard output at the end\n"
@@ -182,9 +184,10 @@ std::string helpText(const std::string& programName) {
            "  0  success\n"
            "  1  unexpected internal error\n"
            "  2  bad usage\n"
-           "  3  port not available\n"
+           "  3  port not available, in use, or lost\n"
            "  4  no device answered\n"
            "  5  file error (not found, unreadable, empty, more than 9000 lines)\n"
            "  6  the device reported \"ERROR\"\n"
-           "  7  stall: the device fell silent for longer than the stall timeout\n";
+           "  7  stall: the device fell silent for longer than the stall timeout\n"
+           "  130, 143  interrupted (SIGINT, SIGTERM)\n";
 }

@@ -9,6 +9,10 @@ enum class Operation { Download, Verify, Version, SetAddress, Install, Scan };
 
 const char* operationName(Operation operation);
 
+// The longest receive poll: every probe of the connection wait (one per 200 ms) restarts the poll,
+// so a longer one would never look for the reply.
+inline constexpr int kMaxPollMs = 100;
+
 // Everything the command line can say. Defaults are the window's start values.
 struct CliOptions {
     Operation operation = Operation::Version;

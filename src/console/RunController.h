@@ -35,6 +35,8 @@ class RunController {
 
     // Runs the event loop until the operation has ended; the port is closed on return.
     RunResult run();
+    // Ends the run at once, as a signal asks: Interrupted or Terminated.
+    void interrupt(ExitCode code);
 
   private:
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
@@ -53,6 +55,7 @@ class RunController {
     void recordFoundDevice();
     void finish(ExitCode code, std::string message);
     int currentAddress() const;
+    std::string recordPosition() const;
     std::string lastRecordDescription() const;
     ProgressState progressState() const;
 

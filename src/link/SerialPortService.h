@@ -6,14 +6,21 @@
 
 // A refusal or failure of the serial port, with a reason the caller can show.
 class PortError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
+};
+
+// The open port has failed for good (a read or write error, the device gone): nothing more will
+// pass through it until it is closed and opened again.
+class PortLostError : public PortError {
+  public:
+    using PortError::PortError;
 };
 
 // The serial port as the window's logic drives it: configure, open, poll, write, close.
 // Reception is polled; nothing here calls back. Byte strings carry bytes 0..255 unchanged.
 class SerialPortService {
-public:
+  public:
     virtual ~SerialPortService() = default;
 
     // "115200,n,8,1", "19200,n,8,1" or "9600,n,8,1": speed, parity, data bits, stop bits,
@@ -27,11 +34,12 @@ public:
     // Opens (true) or closes (false). Opening throws PortError with the reason when it cannot.
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
-    // Received bytes waiting to be read; 0 when none.
+    // Received bytes waiting to be read; 0 when none. Throws PortLostError once the port has failed.
     virtual int inBufferCount() = 0;
     // The waiting bytes, removed from the receive buffer.
     virtual std::string input() = 0;
     // Queues the bytes for sending, in order, and hands them to the driver at once without
-    // waiting for them to leave the wire. Throws PortError when the write fails.
+    // waiting for them to leave the wire. Throws PortError when the write fails, PortLostError
+    // once the port has failed.
     virtual void output(const std::string& bytes) = 0;
 };

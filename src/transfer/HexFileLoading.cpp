@@ -3,9 +3,19 @@
 #include <stdexcept>
 #include <string>
 
+#include "link/Crc16.h"
+#include "protocol/Vocabulary.h"
 #include "transfer/HexFileReader.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
+
+namespace {
+
+// The longest line that still goes out as one frame: the address byte, the record command and the
+// line must stay within what the CRC covers.
+const std::size_t kMaxSendableLine = kCrc16MaxLength - 1 - vocabulary::recordCommand("").size();
+
+} // namespace
 
 void frmSerial::Command3_Click() {
     LoadHexFileAndSend(0);
@@ -39,6 +49,13 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
                 ++RecordIndex;
                 if (RecordIndex > kMaxRecords)
                     throw std::out_of_range("more than 9000 records");
+                // Refused here, where the user can be told which line: at sending time it
+                // could only be dropped without a word.
+                if (HexLine.size() > kMaxSendableLine)
+                    throw LoadError(loaderrors::kRecordTooLong,
+                                    "Line " + std::to_string(RecordIndex) + " is too long to send (" +
+                                        std::to_string(HexLine.size()) + " characters, at most " +
+                                        std::to_string(kMaxSendableLine) + ")");
                 HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
             }
         }

@@ -5,7 +5,7 @@
 #include <string>
 
 // Opens a HEX file for reading as bytes. Throws LoadError: "File not found" when nothing is there,
-// "Path/File access error" when it cannot be opened.
+// "Path/File access error" when it cannot be opened or is not a regular file.
 std::ifstream openHexFile(const std::string& path);
 
 // Splits a text file into items: the text up to the next comma or line end. CR LF, LF and a lone

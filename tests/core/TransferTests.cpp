@@ -3,6 +3,8 @@
 #include <tuple>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "WindowTestSupport.h"
 
 namespace {
@@ -11,6 +13,7 @@ const std::string L2 = ":0400100010111213A6";
 const std::string L3 = ":00000001FF";
 const std::string kThreeLines = L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n";
 const std::string kNoRecords = "Input past end of file: the file holds no records";
+const std::string kNotRegular = "Path/File access error: not a regular file";
 
 std::string verifyForm(std::string line) {
     std::replace(line.begin(), line.end(), ':', '#');
@@ -30,6 +33,12 @@ std::string numberedLines(int count) {
 
 class Transfer : public DeviceOneTest {
   protected:
+    // A named pipe with no writer: opening it for reading would block for ever.
+    std::string fifo(const std::string& name) {
+        const auto path = folder / name;
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        return path.string();
+    }
     // Starts downloading the three-line file: its first record goes out.
     void startThreeLines() {
         chooseFile("three.hex", kThreeLines);
@@ -109,7 +118,10 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         {chooseFile("empty.hex", ""), {kNoRecords, Icon::Critical, "Error#62"}},
         {chooseFile("blank.hex", "\r\n\r\n  \n"), {kNoRecords, Icon::Critical, "Error#62"}},
         {(folder / "gone.hex").string(), {"File not found", Icon::Critical, "Error#53"}},
-        {folder.string(), {"Path/File access error", Icon::Critical, "Error#75"}},
+        {folder.string(), {kNotRegular, Icon::Critical, "Error#75"}},
+        {fifo("pipe.hex"), {kNotRegular, Icon::Critical, "Error#75"}},
+        {chooseFile("wide.hex", L1 + "\n:" + std::string(32760, '0') + "\n"),
+         {"Line 2 is too long to send (32761 characters, at most 32760)", Icon::Critical, "Error#14"}},
         {"", {"Cancel"}},
         {chooseFile("two.hex", L2 + "\na:b:c\n"), {"Cancel"}, true},
     };

@@ -17,6 +17,8 @@ class PseudoTerminal {
     void writeToPort(const std::string& bytes);
     // Whatever the port has sent so far; never blocks.
     std::string readFromPort();
+    // Closes the far end, as a pulled adapter takes the line away: the port's reads then fail.
+    void hangUp();
 
   private:
     int master = -1;
