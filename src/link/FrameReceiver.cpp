@@ -8,6 +8,10 @@
 namespace {
 constexpr std::int16_t kTicksPerBlink = 10;
 constexpr std::string_view kLineEnd = "\r\n";
+// How long a plain reply without a line end must stay unfinished before it is taken as it is: one
+// poll of the window. Counted in time, not ticks: at a poll shorter than a byte's time on the line
+// a tick between two bytes of one reply finds nothing new. Longer than the bursts of a USB adapter.
+constexpr auto kPlainReplyQuiet = std::chrono::milliseconds(20);
 } // namespace
 
 void frmSerial::TMRComm_Timer() {
@@ -26,7 +30,7 @@ void frmSerial::TMRComm_Timer() {
     try {
         if (MSComm1.inBufferCount() <= 0) {
             // A plain reply without a line end is complete once the line has gone quiet.
-            if (!RxLine.empty()) {
+            if (!RxLine.empty() && std::chrono::steady_clock::now() - RxLineTime >= kPlainReplyQuiet) {
                 RxString = std::move(RxLine);
                 RxLine.clear();
                 Com_Parser();
@@ -51,6 +55,7 @@ void frmSerial::TMRComm_Timer() {
 void frmSerial::TakePlainReplies(const std::string& chunk) {
     RxBuffer.clear();
     RxLine += chunk;
+    RxLineTime = std::chrono::steady_clock::now();
     boundReplyBuffer(RxLine);
     for (;;) {
         std::size_t end = RxLine.find(kLineEnd);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,8 +49,9 @@ class frmSerial {
     std::int16_t TransferActive = 0;
     std::string RxString;
     std::string RxBuffer;
-    // Plain mode: the bytes of a reply whose line end has not come yet.
+    // Plain mode: the bytes of a reply whose line end has not come yet, and when they last grew.
     std::string RxLine;
+    std::chrono::steady_clock::time_point RxLineTime;
     std::string RxCRC;
     std::string CRCCalc;
     std::int16_t BlinkCount = 0;

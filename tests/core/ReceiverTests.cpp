@@ -1,3 +1,4 @@
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -116,9 +117,9 @@ TEST_F(Receiver, AReplyLongerThanTheBoundIsNoReply) {
     EXPECT_EQ(view.text8, "READY");
 }
 
-// In plain mode replies are cut at each CR LF; a reply without one is taken once a tick finds
-// no new bytes. Each case lists the chunk of every tick ("" for a quiet tick) and the replies
-// handed over by then, in the answer box's order.
+// In plain mode replies are cut at each CR LF; a reply without one is taken once the line has been
+// quiet for a while. Each case lists the chunk of every tick ("" for ticks without bytes until the
+// line counts as quiet) and the replies handed over by then, in the answer box's order.
 TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
     const struct {
         const char* name;
@@ -131,7 +132,7 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
         {"one reply in two reads", {"O", "K\r\n"}, {"OK\r\n"}, ""},
         {"split at the line end", {"OK\r", "\n"}, {"OK\r\n"}, ""},
         {"a reply and the start of the next", {"OK\r\nVE", "R=1\r\n"}, {"OK\r\n", "VER=1\r\n"}, ""},
-        {"no line end: taken on a quiet tick", {"REA", "DY", ""}, {"READY"}, ""},
+        {"no line end: taken once quiet", {"REA", "DY", ""}, {"READY"}, ""},
         {"no line end, still arriving", {"REA", "DY"}, {}, "READY"},
         {"a line too long for a reply",
          {std::string(kMaxReplyLength + 5, 'z')},
@@ -145,13 +146,29 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
         std::vector<std::string> shown;
         w.view.onText8 = [&](const std::string& text) { shown.push_back(text); };
         for (const std::string& chunk : c.chunks) {
-            if (!chunk.empty())
+            if (!chunk.empty()) {
                 w.port.arrive(chunk);
-            w.form.TMRComm_Timer();
+                w.form.TMRComm_Timer();
+                continue;
+            }
+            const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!w.form.RxLine.empty() && std::chrono::steady_clock::now() < bound)
+                w.form.TMRComm_Timer();
         }
         EXPECT_EQ(shown, c.handedOver);
         EXPECT_EQ(w.form.RxLine, c.waiting);
     }
+}
+
+// At a poll shorter than a byte's time, a tick between two bytes of one reply finds nothing new;
+// the reply must not be cut there.
+TEST_F(Receiver, PlainModeWaitsThroughATickBetweenTwoBytes) {
+    view.check1 = false;
+    tick("V");
+    form.TMRComm_Timer();
+    EXPECT_EQ(view.text8, "");
+    tick("ER=1\r\n");
+    EXPECT_EQ(view.text8, "VER=1\r\n");
 }
 
 TEST_F(Receiver, PlainModeTakesEachGluedReplyInTurn) {
