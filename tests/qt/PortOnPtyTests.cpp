@@ -8,7 +8,12 @@
 #include "PseudoTerminal.h"
 #include "fakes/FakeFormView.h"
 #include "window/frmSerial.h"
+#include "window/qt/DeviceLock.h"
 #include "window/qt/QtSerialPortService.h"
+
+#include <fstream>
+#include <grp.h>
+#include <unistd.h>
 
 namespace {
 
@@ -125,4 +130,17 @@ TEST(PortOnPseudoTerminal, AHungUpLineIsReportedAsLost) {
     EXPECT_THROW(p.port.output("BOOTi\r\n"), PortLostError);
     p.port.setPortOpen(false);
     EXPECT_FALSE(p.port.portOpen());
+}
+
+// A refused open says which group gives access, as serial devices belong to one on Debian.
+TEST(PortOnPseudoTerminal, APermissionRefusalNamesTheGroupThatGivesAccess) {
+    QTemporaryDir dir;
+    const std::string device = dir.filePath("ttyUSB9").toStdString();
+    std::ofstream{device};
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    ASSERT_EQ(chown(device.c_str(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
+    EXPECT_EQ(permissionAdvice(device),
+              "permission denied: members of the group dialout may open it (add your "
+              "user with: sudo usermod -aG dialout $USER, then log in again)");
 }
