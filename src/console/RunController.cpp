@@ -298,7 +298,9 @@ void RunController::finish(ExitCode code, std::string message) {
         // The run is over either way; a port that fails to close is gone already.
     }
     if (transferStarted) {
-        progress.update(progressState());
+        // A lost port was closed as "Close" closes it, which resets the bar: the last line drawn stands.
+        if (form.LostPort != 1)
+            progress.update(progressState());
         progress.finish();
     } else {
         progress.clear();

@@ -34,9 +34,19 @@ std::string reason(const QSerialPort& port) {
     return port.errorString().toStdString();
 }
 
-bool losesThePort(QSerialPort::SerialPortError error) {
-    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-           error == QSerialPort::WriteError;
+// What a failure that loses the port means, empty for the others. Qt's own text comes from errno,
+// which after a hang-up often still holds an unrelated "Resource temporarily unavailable".
+std::string lossMeaning(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ResourceError:
+        return "the device was removed or hung up";
+    case QSerialPort::ReadError:
+        return "reading from the device failed";
+    case QSerialPort::WriteError:
+        return "writing to the device failed";
+    default:
+        return {};
+    }
 }
 
 } // namespace
@@ -112,9 +122,10 @@ bool QtSerialPortService::portOpen() const {
 }
 
 void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
-    if (!port.isOpen() || lostReason || !losesThePort(error))
+    const std::string meaning = lossMeaning(error);
+    if (!port.isOpen() || lostReason || meaning.empty())
         return;
-    lostReason = reason(port);
+    lostReason = meaning + " (" + reason(port) + ")";
     // Closed from the event loop, not inside QSerialPort's own notification: closing drops the
     // bytes still queued for writing, which it would otherwise retry on the dead line without end.
     QTimer::singleShot(0, &port, [this] {
