@@ -70,8 +70,9 @@ TEST_F(LineFault, APortLostMidDownloadEndsTheRunAsAPortFailure) {
 TEST_F(LineFault, ASecondFlasherOnTheSamePortByAnotherNameIsRefused) {
     const std::string link = path("board-link");
     const std::string port = startEmulator({"--link", link});
+    const HexImage small = makeHexImage(60, kFlashStart, kFlashSize);
     WatchedProgram first(BOOTFLASH_PATH,
-                         with({"download", writeImage(image), "--port", port, "--address", "1"}, kPatient));
+                         with({"download", writeImage(small), "--port", port, "--address", "1"}, kPatient));
     ASSERT_TRUE(first.waitForError("DOWNLOAD "));
 
     const ProgramRun second = runProgram(BOOTFLASH_PATH, {"version", "--port", link, "--address", "1"});
@@ -81,7 +82,7 @@ TEST_F(LineFault, ASecondFlasherOnTheSamePortByAnotherNameIsRefused) {
     const ProgramRun firstRun = first.finish();
     EXPECT_EQ(firstRun.exitCode, 0) << firstRun.err;
     EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(readBinary(path("flash.bin")) == small.flash) << "flash differs from the image";
 }
 
 // SIGINT and SIGTERM end the run as any failure does: the port closed, the position on standard
