@@ -21,8 +21,12 @@ void forwardSignal(int signal) {
 } // namespace
 
 SignalWatch::SignalWatch(std::function<void(int)> onSignal) : onSignal(std::move(onSignal)) {
-    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (pipe(pipeFds) != 0)
         return; // without a pipe the signals keep their default effect
+    for (int fd : pipeFds) {
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+    }
     signalPipe = pipeFds[1];
     notifier = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] {
