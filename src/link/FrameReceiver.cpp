@@ -1,4 +1,6 @@
+#include <chrono>
 #include <exception>
+#include <string_view>
 
 #include "link/Crc16.h"
 #include "link/NumberRule.h"
@@ -10,7 +12,8 @@ constexpr std::int16_t kTicksPerBlink = 10;
 constexpr std::string_view kLineEnd = "\r\n";
 // How long a plain reply without a line end must stay unfinished before it is taken as it is: one
 // poll of the window. Counted in time, not ticks: at a poll shorter than a byte's time on the line
-// a tick between two bytes of one reply finds nothing new. Longer than the bursts of a USB adapter.
+// a tick between two bytes of one reply finds nothing new. Longer than the pauses a USB adapter
+// leaves inside a reply (its latency timer, often 16 ms).
 constexpr auto kPlainReplyQuiet = std::chrono::milliseconds(20);
 } // namespace
 
