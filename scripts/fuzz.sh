@@ -9,6 +9,7 @@ name=${1:?usage: fuzz.sh NAME|all [SECONDS]}
 seconds=${2:-60}
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 corpora=$root/tests/fuzz/corpus
+bash "$root/scripts/deps.sh"
 
 clang=""
 for candidate in clang++ clang++-14; do

@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
+bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
     -DBOOT_SANITIZE=ON -DBOOT_WITH_QT=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
