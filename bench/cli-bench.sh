@@ -58,7 +58,7 @@ run() {
     timing=$({ time "$flasher" download "$work/bench.hex" --port "$port" --address 1 "$@" --json \
         > "$work/result.json" 2>/dev/null; } 2>&1) ||
         { echo "bootflash failed: $(cat "$work/result.json")" >&2; exit 1; }
-    grep -q '"records":'"$records"',' "$work/result.json" ||
+    grep -Eq '"records":'"$records"'[,}]' "$work/result.json" ||
         { echo "unexpected result: $(cat "$work/result.json")" >&2; exit 1; }
     read -r real user sys <<< "$timing"
     awk -v r="$real" -v u="$user" -v s="$sys" 'BEGIN { printf "%d %d\n", r * 1000, (u + s) * 1000 }'

@@ -7,9 +7,10 @@ packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-serialport-dev libgl-dev
     libgtest-dev libgmock-dev
-    socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
+    socat xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     python3 srecord
     clang libclang-rt-14-dev
+    libelf-dev binutils binutils-arm-none-eabi
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "console/ActivityWatchingPort.h"
 #include "console/CliOptions.h"
 #include "console/ConsoleView.h"
+#include "console/FirmwareInput.h"
 #include "console/JsonResultWriter.h"
 #include "console/RunController.h"
 #include "console/SignalWatch.h"
@@ -31,13 +34,62 @@ void writeTo(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-int runOperation(const CliOptions& options, int argc, char** argv) {
+// A firmware file is read and checked whole before the port is opened: a file the device would
+// refuse halfway through must not cost the application already on the board. Returns the exit
+// code when the run ends here (a refused file, or `check`).
+std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemporaryFile>& converted) {
+    const auto started = std::chrono::steady_clock::now();
+    const FirmwareInput input = readFirmwareInput(options.file, {options.base, options.flashRange});
+    RunResult result;
+    result.operation = operationName(options.operation);
+    result.port = options.port;
+    result.address = options.address;
+    if (input.failure) {
+        result.exitCode = ExitCode::FileError;
+        result.message = *input.failure;
+        result.fileFault = input.file.fault;
+        writeTo(stderr, std::string(kProgramName) + ": " + *input.failure + "\n");
+    } else if (options.operation == Operation::Check) {
+        result.firmware = summarise(input.file);
+        result.records = result.firmware->records;
+        if (!options.json)
+            writeTo(stdout, summaryText(*result.firmware));
+    } else {
+        // The window's loader reads Intel HEX: any other format goes to it converted.
+        if (input.file.format != FirmwareFormat::IntelHex) {
+            converted = writeHexLines(input.file.hexLines);
+            options.file = converted->fileName().toStdString();
+        }
+        return std::nullopt;
+    }
+    result.durationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
+    if (options.json)
+        writeTo(stdout, jsonResult(result) + "\n");
+    return toInt(result.exitCode);
+}
+
+// What --verbose says before the run: the line and the framing, as the window's controls would show them.
+std::string runDescription(const CliOptions& options) {
+    const std::string target = options.address ? "address " + std::to_string(*options.address)
+                                               : std::string("the first address that answers");
+    return std::string(kProgramName) + ": " + operationName(options.operation) + " on " + options.port +
+           " at " + std::to_string(options.baud) + " baud, 8 data bits, no parity, 1 stop bit, " +
+           (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
+}
+
+int runOperation(CliOptions options, int argc, char** argv) {
 #ifdef __linux__
     // The device paces the transfer and the receive poll finds each reply: every wake-up the
     // kernel defers (50 us by default) is added to every record.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
     QCoreApplication app(argc, argv);
+    std::unique_ptr<QTemporaryFile> converted;
+    if (takesFirmwareFile(options.operation))
+        if (const std::optional<int> ended = checkFirmwareFirst(options, converted))
+            return *ended;
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
                                [](const std::string& text) { writeTo(stderr, text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};
@@ -49,6 +101,8 @@ int runOperation(const CliOptions& options, int argc, char** argv) {
         tracing.emplace(activity, [](const std::string& line) { writeTo(stderr, line + "\n"); });
     SerialPortService& port = tracing ? static_cast<SerialPortService&>(*tracing) : activity;
 
+    if (options.verbose)
+        writeTo(stderr, runDescription(options));
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
@@ -82,6 +136,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         writeTo(stdout, helpText(kProgramName));
+        return toInt(ExitCode::Success);
+    }
+    if (options.version) {
+        writeTo(stdout, versionText(kProgramName));
         return toInt(ExitCode::Success);
     }
     try {

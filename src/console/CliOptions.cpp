@@ -1,19 +1,29 @@
 #include "console/CliOptions.h"
 
 #include <charconv>
+#include <functional>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace {
 
 struct OperationWord {
     const char* word;
     Operation operation;
-    bool takesArgument;
+    const char* operand; // nullptr: the operation takes none
+    const char* description;
 };
 
 constexpr OperationWord kOperations[] = {
-    {"download", Operation::Download, true}, {"verify", Operation::Verify, true},
-    {"version", Operation::Version, false},  {"set-address", Operation::SetAddress, true},
-    {"install", Operation::Install, false},  {"scan", Operation::Scan, false},
+    {"download", Operation::Download, "FILE", "send a firmware file, then verify it (two passes)"},
+    {"verify", Operation::Verify, "FILE", "verify the device against a firmware file"},
+    {"version", Operation::Version, nullptr, "ask the device for its version (\"?\") and print the reply"},
+    {"set-address", Operation::SetAddress, "NEW",
+     "give the device the bus address NEW (1-255) and check it answers there"},
+    {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
+    {"scan", Operation::Scan, nullptr, "probe addresses 1 to 127 and list every device that answers"},
+    {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
 };
 
 int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
@@ -40,46 +50,162 @@ double seconds(const std::string& text, const std::string& what) {
     return value;
 }
 
-// Walks the arguments, splitting "--name=value" and taking the value of "--name value".
-class ArgumentReader {
-  public:
-    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments(arguments) {}
+// Decimal, or hexadecimal after 0x: a 32-bit address.
+std::uint32_t address(const std::string& text, const std::string& what) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string digits = hex ? text.substr(2) : text;
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
+    if (digits.empty() || error != std::errc{} || stop != end)
+        throw UsageError(what + " needs an address from 0 to 0xFFFFFFFF, decimal or 0x-hex, not \"" + text +
+                         "\"");
+    return value;
+}
 
-    bool done() const { return next >= arguments.size(); }
-    std::string take() {
-        pendingValue.reset();
-        std::string argument = arguments[next++];
-        if (argument.rfind("--", 0) == 0) {
-            const auto equals = argument.find('=');
-            if (equals != std::string::npos) {
-                pendingValue = argument.substr(equals + 1);
-                argument.erase(equals);
-            }
-        }
-        return argument;
-    }
-    std::string valueOf(const std::string& option) {
-        if (pendingValue) {
-            std::string value = *pendingValue;
-            pendingValue.reset();
-            return value;
-        }
-        if (done())
-            throw UsageError(option + " needs a value");
-        return arguments[next++];
-    }
-    void refuseValue(const std::string& option) {
-        if (pendingValue)
-            throw UsageError(option + " takes no value");
-    }
+// START-END, both addresses inside the flash.
+FlashRange flashRange(const std::string& text) {
+    const auto dash = text.find('-');
+    if (dash == std::string::npos)
+        throw UsageError("--flash-range needs START-END, such as 0x08000000-0x0803FFFF, not \"" + text +
+                         "\"");
+    const FlashRange range{address(text.substr(0, dash), "--flash-range"),
+                           address(text.substr(dash + 1), "--flash-range")};
+    if (range.last < range.first)
+        throw UsageError("--flash-range: END comes before START in \"" + text + "\"");
+    return range;
+}
 
-  private:
-    const std::vector<std::string>& arguments;
-    std::size_t next = 0;
-    std::optional<std::string> pendingValue;
+// One row per option: its names, its help, the name of its value (empty for a switch) and how
+// it changes the options. A new option is one more row.
+struct OptionRow {
+    QStringList names;
+    const char* description;
+    const char* valueName;
+    std::function<void(CliOptions&, const std::string&)> apply;
 };
 
+const std::vector<OptionRow>& optionTable() {
+    static const std::vector<OptionRow> rows = {
+        {{"p", "port"},
+         "COM name (COM3) or device path (/dev/ttyUSB0); default COM3.",
+         "NAME",
+         [](CliOptions& o, const std::string& v) {
+             if (v.empty())
+                 throw UsageError("--port needs a port name or a device path");
+             o.port = v;
+         }},
+        {{"b", "baud"},
+         "9600, 19200 or 115200; default 115200.",
+         "RATE",
+         [](CliOptions& o, const std::string& v) {
+             o.baud = wholeNumber(v, 1, 1000000, "--baud");
+             if (o.baud != 9600 && o.baud != 19200 && o.baud != 115200)
+                 throw UsageError("--baud must be 9600, 19200 or 115200");
+         }},
+        {{"plain"},
+         "Send commands bare, without Modbus RTU framing.",
+         "",
+         [](CliOptions& o, const std::string&) { o.modbusRtu = false; }},
+        {{"a", "address"},
+         "Device address 0-255; without it the bus is scanned first and the first device found is used; "
+         "0 skips the connection wait.",
+         "N",
+         [](CliOptions& o, const std::string& v) { o.address = wholeNumber(v, 0, 255, "--address"); }},
+        {{"poll-ms"},
+         "Receive poll interval, 1-100; default 20.",
+         "MS",
+         [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, kMaxPollMs, "--poll-ms"); }},
+        {{"stall-timeout"},
+         "Give up when the device stays silent for S seconds; default 5.",
+         "S",
+         [](CliOptions& o, const std::string& v) { o.stallTimeoutSeconds = seconds(v, "--stall-timeout"); }},
+        {{"trace"},
+         "Print every frame sent and received on standard error.",
+         "",
+         [](CliOptions& o, const std::string&) { o.trace = true; }},
+        {{"json"},
+         "Print one result object on standard output at the end.",
+         "",
+         [](CliOptions& o, const std::string&) { o.json = true; }},
+        {{"base"},
+         "Address of the first byte of a raw binary file (needed for one), decimal or 0x-hex.",
+         "ADDRESS",
+         [](CliOptions& o, const std::string& v) { o.base = address(v, "--base"); }},
+        {{"flash-range"},
+         "First and last address of the device's flash; a file with data outside is refused before "
+         "anything is sent.",
+         "START-END",
+         [](CliOptions& o, const std::string& v) { o.flashRange = flashRange(v); }},
+        {{"q", "quiet"}, "Show no progress.", "", [](CliOptions& o, const std::string&) { o.quiet = true; }},
+        {{"v", "verbose"},
+         "Say which line and framing are used before starting.",
+         "",
+         [](CliOptions& o, const std::string&) { o.verbose = true; }},
+        {{"V", "version"},
+         "Print the program's version.",
+         "",
+         [](CliOptions& o, const std::string&) { o.version = true; }},
+        // Declared here rather than by the parser, which would add a --help-all about options
+        // of Qt's own that this program does not take.
+        {{"h", "help"}, "Print this text.", "", [](CliOptions& o, const std::string&) { o.help = true; }},
+    };
+    return rows;
+}
+
+const std::string kExitCodes = "Exit codes:\n"
+                               "  0  success\n"
+                               "  1  unexpected internal error\n"
+                               "  2  bad usage\n"
+                               "  3  port not available, in use, or lost\n"
+                               "  4  no device answered\n"
+                               "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
+                               "     --flash-range, more than 9000 records); nothing was sent\n"
+                               "  6  the device reported \"ERROR\"\n"
+                               "  7  stall: the device fell silent for longer than the stall timeout\n"
+                               "  130, 143  interrupted (SIGINT, SIGTERM)\n";
+
+// The parser with every option and the operations as its positional arguments.
+struct ParserSetup {
+    QCommandLineParser parser;
+    std::vector<QCommandLineOption> options;
+
+    ParserSetup() {
+        QString description =
+            "Flashes and queries a board's serial bootloader without a window.\n\n"
+            "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
+            "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
+            "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n\n"
+            "Operations (one per call):";
+        for (const auto& entry : kOperations) {
+            const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");
+            description += QString("\n  %1%2").arg(call, -19).arg(entry.description);
+        }
+        parser.setApplicationDescription(description);
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+        for (const auto& row : optionTable()) {
+            options.emplace_back(row.names, row.description);
+            if (*row.valueName)
+                options.back().setValueName(row.valueName);
+            parser.addOption(options.back());
+        }
+        parser.addPositionalArgument("operation", "One of the operations above.", "OPERATION [OPERAND]");
+    }
+};
+
+const OperationWord& operationWord(const std::string& word) {
+    for (const auto& entry : kOperations)
+        if (word == entry.word)
+            return entry;
+    throw UsageError("unknown operation \"" + word + "\"");
+}
+
 } // namespace
+
+bool takesFirmwareFile(Operation operation) {
+    return operation == Operation::Download || operation == Operation::Verify ||
+           operation == Operation::Check;
+}
 
 const char* operationName(Operation operation) {
     for (const auto& entry : kOperations)
@@ -89,105 +215,67 @@ const char* operationName(Operation operation) {
 }
 
 CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
+    ParserSetup setup;
+    QStringList words{"bootflash"};
+    for (const auto& argument : arguments)
+        words << QString::fromStdString(argument);
+    if (!setup.parser.parse(words))
+        throw UsageError(setup.parser.errorText().toStdString());
+
     CliOptions options;
-    std::vector<std::string> words;
-    ArgumentReader reader(arguments);
-    while (!reader.done()) {
-        const std::string argument = reader.take();
-        if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--port") {
-            options.port = reader.valueOf(argument);
-            if (options.port.empty())
-                throw UsageError("--port needs a port name or a device path");
-        } else if (argument == "--baud") {
-            options.baud = wholeNumber(reader.valueOf(argument), 1, 1000000, "--baud");
-            if (options.baud != 9600 && options.baud != 19200 && options.baud != 115200)
-                throw UsageError("--baud must be 9600, 19200 or 115200");
-        } else if (argument == "--plain") {
-            reader.refuseValue(argument);
-            options.modbusRtu = false;
-        } else if (argument == "--address") {
-            options.address = wholeNumber(reader.valueOf(argument), 0, 255, "--address");
-        } else if (argument == "--poll-ms") {
-            options.pollMs = wholeNumber(reader.valueOf(argument), 1, kMaxPollMs, "--poll-ms");
-        } else if (argument == "--stall-timeout") {
-            options.stallTimeoutSeconds = seconds(reader.valueOf(argument), "--stall-timeout");
-        } else if (argument == "--trace") {
-            reader.refuseValue(argument);
-            options.trace = true;
-        } else if (argument == "--json") {
-            reader.refuseValue(argument);
-            options.json = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            throw UsageError("unknown option " + argument);
-        } else {
-            words.push_back(argument);
-        }
+    const auto& rows = optionTable();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!setup.parser.isSet(setup.options[i]))
+            continue;
+        // An option given twice counts once, with its last value.
+        const QStringList values = setup.parser.values(setup.options[i]);
+        rows[i].apply(options, values.isEmpty() ? std::string() : values.last().toStdString());
     }
-    if (options.help)
+    if (options.help || options.version)
         return options;
-    if (words.empty())
+
+    const QStringList positional = setup.parser.positionalArguments();
+    if (positional.isEmpty())
         throw UsageError("no operation given");
+    const OperationWord& chosen = operationWord(positional[0].toStdString());
+    options.operation = chosen.operation;
+    const qsizetype expected = chosen.operand ? 2 : 1;
+    if (positional.size() < expected)
+        throw UsageError(
+            std::string(chosen.word) + " needs " +
+            (options.operation == Operation::SetAddress ? "the new address" : "a firmware file"));
+    if (positional.size() > expected)
+        throw UsageError("unexpected argument \"" + positional[expected].toStdString() + "\"");
 
-    const OperationWord* chosen = nullptr;
-    for (const auto& entry : kOperations)
-        if (words[0] == entry.word)
-            chosen = &entry;
-    if (!chosen)
-        throw UsageError("unknown operation \"" + words[0] + "\"");
-    options.operation = chosen->operation;
-    const std::size_t expected = chosen->takesArgument ? 2 : 1;
-    if (words.size() < expected)
-        throw UsageError(std::string(chosen->word) + " needs " +
-                         (options.operation == Operation::SetAddress ? "the new address" : "a HEX file"));
-    if (words.size() > expected)
-        throw UsageError("unexpected argument \"" + words[expected] + "\"");
-
-    if (options.operation == Operation::Download || options.operation == Operation::Verify)
-        options.file = words[1];
+    if (takesFirmwareFile(options.operation)) {
+        options.file = positional[1].toStdString();
+        // An empty name would reach the place of a cancelled file dialog.
+        if (options.file.empty())
+            throw UsageError(std::string(chosen.word) + " needs a firmware file, not an empty name");
+    } else if (options.base || options.flashRange) {
+        throw UsageError(std::string("--base and --flash-range go with a firmware file, not with ") +
+                         chosen.word);
+    }
     if (options.operation == Operation::SetAddress)
-        options.newAddress = std::to_string(wholeNumber(words[1], 1, 255, "the new address"));
+        options.newAddress =
+            std::to_string(wholeNumber(positional[1].toStdString(), 1, 255, "the new address"));
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
     return options;
 }
 
 std::string helpText(const std::string& programName) {
-    return "Usage: " + programName +
-           " OPERATION [OPTIONS]\n"
-           "Flashes and queries a board's serial bootloader without a window.\n"
-           "\n"
-           "Operations (one per call):\n"
-           "  download FILE      send an Intel HEX file, then verify it (two passes)\n"
-           "  verify FILE        verify the device against an Intel HEX file\n"
-           "  version            ask the device for its version (\"?\") and print the reply\n"
-           "  set-address NEW    give the device the bus address NEW (1-255) and check it answers there\n"
-           "  install            start the application (\"Install \") and print the reply\n"
-           "  scan               probe addresses 1 to 127 and list every device that answers\n"
-           "\n"
-           "Options:\n"
-           "  --port NAME        COM name (COM3) or device path (/dev/ttyUSB0); default COM3\n"
-           "  --baud RATE        9600, 19200 or 115200; default 115200\n"
-           "  --plain            send commands bare, without Modbus RTU framing\n"
-           "  --address N        device address 0-255; without it the bus is scanned first and the\n"
-           "                     first device found is used; 0 skips the connection wait\n"
-           "  --poll-ms MS       receive poll interval, 1-" +
-           std::to_string(kMaxPollMs) +
-           "; default 20\n"
-           "  --stall-timeout S  give up when the device stays silent for S seconds; default 5\n"
-           "  --trace            print every frame sent and received on standard error\n"
-           "  --json             print one result object on standard output at the end\n"
-           "  -h, --help         print this text\n"
-           "\n"
-           "Exit codes:\n"
-           "  0  success\n"
-           "  1  unexpected internal error\n"
-           "  2  bad usage\n"
-           "  3  port not available, in use, or lost\n"
-           "  4  no device answered\n"
-           "  5  file error (not found, unreadable, empty, more than 9000 lines)\n"
-           "  6  the device reported \"ERROR\"\n"
-           "  7  stall: the device fell silent for longer than the stall timeout\n"
-           "  130, 143  interrupted (SIGINT, SIGTERM)\n";
+    ParserSetup setup;
+    std::string text = setup.parser.helpText().toStdString();
+    // Without an application object the parser cannot know the program's name.
+    const std::string usage = "Usage: ";
+    if (text.rfind(usage, 0) == 0) {
+        const std::size_t nameEnd = text.find(' ', usage.size());
+        text.replace(usage.size(), nameEnd - usage.size(), programName);
+    }
+    return text + "\n" + kExitCodes;
+}
+
+std::string versionText(const std::string& programName) {
+    return programName + " " + BOOTDEVICE_VERSION + "\n";
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-enum class Operation { Download, Verify, Version, SetAddress, Install, Scan };
+#include "transfer/FirmwareFile.h"
+
+enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check };
 
 const char* operationName(Operation operation);
 
@@ -16,7 +19,7 @@ inline constexpr int kMaxPollMs = 100;
 // Everything the command line can say. Defaults are the window's start values.
 struct CliOptions {
     Operation operation = Operation::Version;
-    std::string file;       // download, verify
+    std::string file;       // download, verify, check
     std::string newAddress; // set-address: a whole number 1..255, as typed
     std::string port = "COM3";
     int baud = 115200;
@@ -26,8 +29,16 @@ struct CliOptions {
     double stallTimeoutSeconds = 5.0;
     bool trace = false;
     bool json = false;
+    bool quiet = false;   // no progress on standard error
+    bool verbose = false; // say what line and framing are used before starting
     bool help = false;
+    bool version = false;
+    std::optional<std::uint32_t> base;    // where a raw binary file starts
+    std::optional<FlashRange> flashRange; // data outside it is refused before anything is sent
 };
+
+// Whether the operation reads a firmware file.
+bool takesFirmwareFile(Operation operation);
 
 // A command line that makes no sense; the text says what is wrong.
 class UsageError : public std::runtime_error {
@@ -39,3 +50,5 @@ class UsageError : public std::runtime_error {
 CliOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string helpText(const std::string& programName);
+// "bootflash 1.6.0": the program's name and the project's version.
+std::string versionText(const std::string& programName);

@@ -1,6 +1,29 @@
 #include "console/JsonResultWriter.h"
 
-#include <cstdio>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringDecoder>
+
+namespace {
+
+QJsonValue hexText(std::uint64_t value) {
+    return QString::fromStdString(addressText(value));
+}
+
+QJsonObject firmwareFields(const FirmwareSummary& firmware) {
+    QJsonArray ranges;
+    for (const FirmwareSummary::Range& range : firmware.ranges)
+        ranges.append(QJsonObject{{"start", hexText(range.start)},
+                                  {"end", hexText(range.last())},
+                                  {"size", static_cast<qint64>(range.size)}});
+    return {{"format", QString::fromStdString(firmware.format)},
+            {"ranges", ranges},
+            {"bytes", static_cast<qint64>(firmware.bytes)},
+            {"crc32", hexText(firmware.crc32)}};
+}
+
+} // namespace
 
 const char* outcomeName(ExitCode code) {
     switch (code) {
@@ -27,64 +50,42 @@ const char* outcomeName(ExitCode code) {
     return "unknown";
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
+QString jsonText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
 }
 
 std::string jsonResult(const RunResult& result) {
-    std::string out = "{";
-    out += "\"operation\":" + jsonString(result.operation);
-    out += ",\"port\":" + jsonString(result.port);
-    out += ",\"address\":" + (result.address ? std::to_string(*result.address) : std::string("null"));
-    out += ",\"records\":" + std::to_string(result.records);
-    out += ",\"passes\":" + std::to_string(result.passes);
-    out += ",\"outcome\":" + jsonString(outcomeName(result.exitCode));
-    out += ",\"exit_code\":" + std::to_string(toInt(result.exitCode));
-    out += ",\"duration_ms\":" + std::to_string(result.durationMs);
-    out += ",\"message\":" + jsonString(result.message);
+    QJsonObject object{
+        {"operation", jsonText(result.operation)},
+        {"port", jsonText(result.port)},
+        {"address", result.address ? QJsonValue(*result.address) : QJsonValue(QJsonValue::Null)},
+        {"records", result.records},
+        {"passes", result.passes},
+        {"outcome", outcomeName(result.exitCode)},
+        {"exit_code", toInt(result.exitCode)},
+        {"duration_ms", static_cast<qint64>(result.durationMs)},
+        {"message", jsonText(result.message)},
+    };
     if (result.operation == "scan") {
-        out += ",\"devices\":[";
-        for (std::size_t i = 0; i < result.devices.size(); ++i) {
-            if (i)
-                out += ",";
-            out += "{\"address\":" + std::to_string(result.devices[i].address) +
-                   ",\"reply\":" + jsonString(result.devices[i].reply) + "}";
-        }
-        out += "]";
+        QJsonArray devices;
+        for (const RunResult::Device& device : result.devices)
+            devices.append(QJsonObject{{"address", device.address}, {"reply", jsonText(device.reply)}});
+        object.insert("devices", devices);
     }
-    return out + "}";
+    if (result.fileFault) {
+        const FileFault& fault = *result.fileFault;
+        object.insert("line", fault.line ? QJsonValue(static_cast<qint64>(fault.line))
+                                         : QJsonValue(QJsonValue::Null));
+        object.insert("reason", jsonText(fault.reason));
+    }
+    if (result.firmware) {
+        const QJsonObject fields = firmwareFields(*result.firmware);
+        for (auto field = fields.begin(); field != fields.end(); ++field)
+            object.insert(field.key(), field.value());
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }

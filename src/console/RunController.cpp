@@ -32,7 +32,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
     : options(options), view(view), form(form), activity(activity), output(std::move(output)),
       tmrComm(std::chrono::milliseconds(options.pollMs),
               [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      progress(this->output.errIsTerminal && !options.trace, this->output.err) {
+      progress(this->output.errIsTerminal && !options.trace,
+               options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
+                             : this->output.err) {
     timer3.setInterval(kConnectionTickMs);
     stallWatch.setInterval(kStallCheckMs);
     QObject::connect(&timer3, &QTimer::timeout,
@@ -190,6 +192,7 @@ void RunController::clickOperation() {
         call(Source::Click, &frmSerial::Command1_Click);
         break;
     case Operation::Scan:
+    case Operation::Check: // ends before the port is opened
         break;
     }
 }
@@ -353,7 +356,8 @@ std::string RunController::lastRecordDescription() const {
 
 ProgressState RunController::progressState() const {
     ProgressState state;
-    state.stage = view.barText();
+    // "FORMAT" empties the bar's text until the device's next "OK": it is erasing meanwhile.
+    state.stage = view.barText().empty() ? "ERASE" : view.barText();
     state.value = view.barValue();
     state.maximum = view.barMax();
     state.recordsSent = result.records;

@@ -3,19 +3,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "link/Crc16.h"
-#include "protocol/Vocabulary.h"
-#include "transfer/HexFileReader.h"
+#include "transfer/FileBytes.h"
+#include "transfer/IntelHexReader.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
-
-namespace {
-
-// The longest line that still goes out as one frame: the address byte, the record command and the
-// line must stay within what the CRC covers.
-const std::size_t kMaxSendableLine = kCrc16MaxLength - 1 - vocabulary::recordCommand("").size();
-
-} // namespace
 
 void frmSerial::Command3_Click() {
     LoadHexFileAndSend(0);
@@ -42,26 +33,21 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
         }
         RecordIndex = 0;
         view.setBarText("NO FILE");
-        {
-            std::ifstream file = openHexFile(view.dialogFileName());
-            HexItemReader reader(file);
-            while (reader.next(HexLine)) {
-                ++RecordIndex;
-                if (RecordIndex > kMaxRecords)
-                    throw std::out_of_range("more than 9000 records");
-                // Refused here, where the user can be told which line: at sending time it
-                // could only be dropped without a word.
-                if (HexLine.size() > kMaxSendableLine)
-                    throw LoadError(loaderrors::kRecordTooLong,
-                                    "Line " + std::to_string(RecordIndex) + " is too long to send (" +
-                                        std::to_string(HexLine.size()) + " characters, at most " +
-                                        std::to_string(kMaxSendableLine) + ")");
-                HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
-            }
-        }
+        // The whole file is checked before anything is sent: a bad record found by the device
+        // halfway through would leave it erased and half written.
+        const IntelHexFile file = readIntelHexFile(readFileBytes(view.dialogFileName()));
         // An empty file would send whatever an earlier, longer file left in slot 1.
-        if (RecordIndex == 0)
+        if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");
+        if (file.fault)
+            throw LoadError(loaderrors::kInvalidFileFormat, file.fault->text());
+        for (const std::string& line : file.lines) {
+            HexLine = line;
+            ++RecordIndex;
+            if (RecordIndex > kMaxRecords)
+                throw std::out_of_range("more than 9000 records");
+            HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
+        }
 
         RecordCount = RecordIndex;
         view.setBarMax(RecordCount);

@@ -17,9 +17,9 @@ class LoadError : public std::runtime_error {
 namespace loaderrors {
 inline constexpr int kOutOfMemory = 7;
 inline constexpr int kSubscriptOutOfRange = 9;
-inline constexpr int kRecordTooLong = 14;
 inline constexpr int kInternalError = 51;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kNoRecords = 62;
 inline constexpr int kPathFileAccess = 75;
+inline constexpr int kInvalidFileFormat = 321;
 } // namespace loaderrors

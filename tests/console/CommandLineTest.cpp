@@ -17,7 +17,12 @@ std::string summary(const CliOptions& o) {
         << " baud=" << o.baud << (o.modbusRtu ? " rtu" : " plain")
         << " address=" << (o.address ? std::to_string(*o.address) : "scan") << " poll=" << o.pollMs
         << " stall=" << o.stallTimeoutSeconds << (o.trace ? " trace" : "") << (o.json ? " json" : "")
-        << (o.help ? " help" : "");
+        << (o.quiet ? " quiet" : "") << (o.verbose ? " verbose" : "") << (o.help ? " help" : "")
+        << (o.version ? " version" : "");
+    if (o.base)
+        out << " base=" << *o.base;
+    if (o.flashRange)
+        out << " flash=" << o.flashRange->first << "-" << o.flashRange->last;
     return out.str();
 }
 
@@ -31,6 +36,21 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
         {{"set-address", "12", "--address", "3"},
          "set-address [12] port=COM3 baud=115200 rtu address=3 poll=20 stall=5"},
         {{"--help"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 help"},
+        // Short options, apart, joined and with their value attached.
+        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
+         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=20 stall=5 quiet verbose"},
+        {{"-qv", "-p/dev/ttyS0", "-a0", "install"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=20 stall=5 quiet verbose"},
+        // The last of a repeated option counts; after "--" a word is an operand even with a dash.
+        {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
+         "download [-fw.hex] port=COM3 baud=115200 rtu address=4 poll=20 stall=5"},
+        {{"-V"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
+        {{"--version", "scan"}, "version [] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 version"},
+        {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
+         "check [fw.bin] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 base=134217728 "
+         "flash=134217728-134479871"},
+        {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
+         "download [fw.elf] port=COM3 baud=115200 rtu address=scan poll=20 stall=5 flash=0-4294967295"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
@@ -58,33 +78,64 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"set-address", "256"},
         {"set-address", "&H1F"},
         {"scan", "--address", "3"},
+        {"download", ""},
+        {"verify", "", "--port", "/dev/ttyUSB0"},
+        {"version", "-x"},
+        {"check"},
+        {"check", "fw.bin", "--base", "0x100000000"},
+        {"check", "fw.bin", "--base", "0x"},
+        {"check", "fw.bin", "--base", "-1"},
+        {"check", "fw.bin", "--flash-range", "0x08000000"},
+        {"check", "fw.bin", "--flash-range", "0x2000-0x1000"},
+        {"check", "fw.bin", "--flash-range", "0x1000-"},
+        {"version", "--base", "0"},
+        {"scan", "--flash-range", "0-1"},
     };
     for (const auto& words : refused)
         EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
 }
 
+TEST(CommandLine, AUsageErrorIsOneLine) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"version", "--frobnicate"}, {"version", "--baud"}, {"download", ""}}) {
+        try {
+            parseCommandLine(words);
+            ADD_FAILURE() << ::testing::PrintToString(words);
+        } catch (const UsageError& error) {
+            const std::string text = error.what();
+            EXPECT_FALSE(text.empty());
+            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+        }
+    }
+}
+
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE", "verify FILE", "version", "set-address NEW", "install", "scan",
-                             "--port", "--baud", "--plain", "--address", "--poll-ms", "--stall-timeout",
-                             "--trace", "--json", "3  port not available", "7  stall"})
+    for (const char* word : {"download FILE",   "verify FILE",   "check FILE",
+                             "--base",          "--flash-range", "version",
+                             "set-address NEW", "install",       "scan",
+                             "--port",          "--baud",        "--plain",
+                             "--address",       "--poll-ms",     "--stall-timeout",
+                             "--trace",         "--json",        "-q, --quiet",
+                             "-v, --verbose",   "-V, --version", "3  port not available",
+                             "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
-TEST(JsonResult, ReadsBackWithEveryByteOfAReplyAndANullForAnUnknownAddress) {
+// Names typed by the user come back as typed; reply bytes that are no UTF-8 come back one
+// character each; control bytes travel escaped.
+TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
     RunResult scan;
     scan.operation = "scan";
-    scan.port = "C:\\ports\\\"COM3\"";
+    scan.port = "/dev/tty\xC3\xA9\"1\"";
     scan.address = 5;
     scan.message = std::string("VER=1.0\r\n\x01\t\xE9", 12);
     scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
     const std::string text = jsonResult(scan);
-    // Control bytes and bytes past ASCII travel escaped, never raw.
-    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7F; }))
-        << text;
+    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20; })) << text;
     const QJsonObject json = parseJsonObject(text);
-    expectFields(json, {"operation=scan", "port=" + scan.port, "address=5", "outcome=success", "exit_code=0",
-                        "message=" + scan.message});
+    expectFields(json, {"operation=scan", "port=/dev/tty\xC3\xA9\"1\"", "address=5", "outcome=success",
+                        "exit_code=0", "message=VER=1.0\r\n\x01\t\xC3\xA9"});
     const QJsonArray devices = json.value("devices").toArray();
     ASSERT_EQ(devices.size(), 2);
     expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});
@@ -95,6 +146,14 @@ TEST(JsonResult, ReadsBackWithEveryByteOfAReplyAndANullForAnUnknownAddress) {
     const QJsonObject unknown = parseJsonObject(jsonResult(version));
     expectFields(unknown, {"address=null", "outcome=no-device", "exit_code=4"});
     EXPECT_FALSE(unknown.contains("devices"));
+    EXPECT_FALSE(unknown.contains("line"));
+
+    RunResult refused;
+    refused.operation = "download";
+    refused.exitCode = ExitCode::FileError;
+    refused.fileFault = FileFault{200, "checksum 3C, expected 3D"};
+    expectFields(parseJsonObject(jsonResult(refused)),
+                 {"outcome=file-error", "exit_code=5", "line=200", "reason=checksum 3C, expected 3D"});
 }
 
 TEST(Progress, TimeLeftCoversThePassesStillToCome) {

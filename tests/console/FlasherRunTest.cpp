@@ -65,7 +65,9 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
                                             "outcome=success", "exit_code=0"});
-    // Standard error is a pipe here: progress comes as plain lines, one at least per stage.
+    // Standard error is a pipe here: progress comes as plain lines, one at least per stage; the
+    // erase that "FORMAT" announces is a stage of its own.
+    EXPECT_NE(run.err.find("\nERASE "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
 
@@ -98,7 +100,11 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     std::string& bad = corrupt.lines[7];
     bad.back() = bad.back() == '0' ? '1' : '0'; // checksum no longer fits
     writeImage(corrupt, "corrupt.hex");
-    writeLines(path("long.hex"), std::vector<std::string>(9001, ":00000001FF"));
+    std::vector<std::string> long9001;
+    for (std::uint16_t k = 0; k < 9000; ++k)
+        long9001.push_back(intelHexRecord(0, k, {0x55}));
+    long9001.push_back(intelHexRecord(1, 0, {}));
+    writeLines(path("long.hex"), long9001);
     writeLines(path("empty.hex"), {});
     const std::string port = startEmulator({"--address", "1"});
     auto atDevice = [&](std::vector<std::string> words) {
@@ -106,22 +112,38 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         return words;
     };
 
-    for (const char* file : {"long.hex", "empty.hex", "missing.hex"})
-        EXPECT_EQ(field(expectEnd(atDevice({"download", path(file)}), 5, "Error#"), "records"), "0") << file;
-    const QJsonObject corrupted = expectEnd(atDevice({"download", path("corrupt.hex"), "--poll-ms", "2"}), 6,
-                                            "record 8 of 22 (download pass): " + bad);
-    EXPECT_EQ(field(corrupted, "outcome"), "device-error");
-    const std::string missing = path("no-such-port");
-    EXPECT_EQ(field(expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                              missing + " Not available! Use Serial settings to setup your ports."),
-                    "outcome"),
-              "port-not-available");
-    expectEnd({"download"}, 2, "");
+    const struct {
+        const char* file;
+        std::string says;
+    } refused[] = {
+        {"long.hex", "long.hex: needs 9001 records, at most 9000 can be sent"},
+        {"empty.hex", "empty.hex: the file is empty"},
+        {"missing.hex", "missing.hex: Error#53: File not found"},
+        {"corrupt.hex", "corrupt.hex: line 8: checksum "},
+    };
+    for (const auto& row : refused)
+        EXPECT_EQ(field(expectEnd(atDevice({"download", path(row.file)}), 5, row.says), "records"), "0")
+            << row.file;
+    const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
+    const QJsonObject unavailable =
+        expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
+                  missing + " Not available! Use Serial settings to setup your ports.");
+    expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
+    expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
+    expectEnd({"download", "", "--port", port, "--address", "1"}, 2, "not an empty name");
     EXPECT_EQ(field(expectEnd({"erase", "--json"}, 2, ""), "outcome"), "bad-usage");
     const ProgramRun help = flash({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+}
+
+TEST_F(FlasherRun, VersionIsTheProjectsInBothForms) {
+    for (const char* option : {"--version", "-V"}) {
+        const ProgramRun run = flash({option});
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_EQ(run.out, std::string("bootflash ") + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
+    }
 }
 
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {

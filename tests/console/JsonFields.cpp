@@ -15,7 +15,7 @@ QJsonObject parseJsonObject(const std::string& text) {
 std::string field(const QJsonObject& object, const char* key) {
     const QJsonValue value = object.value(QLatin1String(key));
     if (value.isString())
-        return value.toString().toLatin1().toStdString();
+        return value.toString().toStdString();
     if (value.isDouble())
         return QString::number(value.toDouble()).toStdString();
     return value.isNull() ? "null" : "(missing)";

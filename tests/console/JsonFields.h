@@ -8,7 +8,7 @@
 // The object in `text`; anything else fails the test, showing the text, and gives an empty object.
 QJsonObject parseJsonObject(const std::string& text);
 
-// A field as its text: strings byte for byte (the writer sends each byte as one code point),
+// A field as its text: strings in UTF-8,
 // numbers in digits, null as "null", a missing field as "(missing)".
 std::string field(const QJsonObject& object, const char* key);
 

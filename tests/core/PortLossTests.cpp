@@ -4,7 +4,7 @@
 
 namespace {
 
-const std::string kLine1 = ":0400000011223344E6";
+const std::string kLine1 = ":040000001122334452";
 const std::string kLine2 = ":00000001FF";
 
 std::string record(const std::string& line) {
@@ -42,7 +42,7 @@ TEST_F(PortLoss, ALostPortIsClosedWithOneBoxNamingTheStageAndRecord) {
             w.port.expectWrite(record(kLine1));
             w.form.Command3_Click();
             const std::string replies[] = {"OK", "DOWNLOAD"};
-            const std::string next[] = {record(kLine2), record("#0400000011223344E6")};
+            const std::string next[] = {record(kLine2), record("#040000001122334452")};
             for (int i = 0; i < c.repliesBeforeLoss; ++i) {
                 w.port.expectWrite(next[i]);
                 w.port.arrive(reply(1, replies[i]));
@@ -84,7 +84,7 @@ TEST_F(PollRestart, EveryRecordSentFromAReplyRestartsThePoll) {
     form.Command3_Click();
     port.expectWrite(record(kLine2));
     deviceSays("OK");
-    port.expectWrite(record("#0400000011223344E6"));
+    port.expectWrite(record("#040000001122334452"));
     deviceSays("DOWNLOAD");
     EXPECT_EQ(view.tmrCommRestarts, 3);
     EXPECT_TRUE(view.tmrComm);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "WindowTestSupport.h"
+#include "support/IntelHexRecord.h"
 
 namespace {
 const std::string L1 = ":10000000000102030405060708090A0B0C0D0E0F78";
@@ -22,11 +23,18 @@ std::string verifyForm(std::string line) {
 std::string record(const std::string& line) {
     return request(1, "BOOT" + line + "\r\n");
 }
-// ":1" to ":count", one a line.
-std::string numberedLines(int count) {
+// A good HEX file of `count` lines: data records of one byte each, then the end-of-file record.
+std::vector<std::string> numberedLines(int count) {
+    std::vector<std::string> lines;
+    for (int k = 1; k < count; ++k)
+        lines.push_back(intelHexRecord(0, static_cast<std::uint16_t>(k), {static_cast<std::uint8_t>(k)}));
+    lines.push_back(L3);
+    return lines;
+}
+std::string fileOf(const std::vector<std::string>& lines) {
     std::string content;
-    for (int k = 1; k <= count; ++k)
-        content += ":" + std::to_string(k) + "\n";
+    for (const std::string& line : lines)
+        content += line + "\n";
     return content;
 }
 } // namespace
@@ -89,11 +97,12 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
 }
 
 TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
-    chooseFile("full.hex", numberedLines(9000));
+    const std::vector<std::string> lines = numberedLines(9000);
+    chooseFile("full.hex", fileOf(lines));
     view.check1 = false; // plain mode keeps the transcript short
-    for (int k = 1; k <= 9000; ++k)
-        port.expectWrite("BOOT:" + std::to_string(k) + "\r\n");
-    port.expectWrite("BOOT:1\r\n");
+    for (const std::string& line : lines)
+        port.expectWrite("BOOT" + line + "\r\n");
+    port.expectWrite("BOOT" + lines[0] + "\r\n");
     form.Command3_Click();
     for (int k = 2; k <= 9000; ++k)
         form.RxString = "OK", form.Com_Parser();
@@ -114,16 +123,21 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         FakeFormView::MessageBox box;
         bool cancelled = false;
     } table[] = {
-        {chooseFile("over.hex", numberedLines(9001)), {"Subscript out of range", Icon::Critical, "Error#9"}},
+        {chooseFile("over.hex", fileOf(numberedLines(9001))),
+         {"Subscript out of range", Icon::Critical, "Error#9"}},
+        {chooseFile("bad.hex", L1 + "\n:0400100010111213A7\n" + L3),
+         {"line 2: checksum A7, expected A6", Icon::Critical, "Error#321"}},
+        {chooseFile("nul.hex", L1 + std::string("\r\n\0\x01", 4)),
+         {"line 2: starts with byte 0x00, not ':'", Icon::Critical, "Error#321"}},
+        {chooseFile("noend.hex", L1 + "\n"),
+         {"line 1: the file ends without an end-of-file record (:00000001FF)", Icon::Critical, "Error#321"}},
         {chooseFile("empty.hex", ""), {kNoRecords, Icon::Critical, "Error#62"}},
         {chooseFile("blank.hex", "\r\n\r\n  \n"), {kNoRecords, Icon::Critical, "Error#62"}},
         {(folder / "gone.hex").string(), {"File not found", Icon::Critical, "Error#53"}},
         {folder.string(), {kNotRegular, Icon::Critical, "Error#75"}},
         {fifo("pipe.hex"), {kNotRegular, Icon::Critical, "Error#75"}},
-        {chooseFile("wide.hex", L1 + "\n:" + std::string(32760, '0') + "\n"),
-         {"Line 2 is too long to send (32761 characters, at most 32760)", Icon::Critical, "Error#14"}},
         {"", {"Cancel"}},
-        {chooseFile("two.hex", L2 + "\na:b:c\n"), {"Cancel"}, true},
+        {chooseFile("two.hex", L2 + "\n" + L3 + "\n"), {"Cancel"}, true},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.file);
@@ -140,11 +154,21 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
     port.expectWrite(record(verifyForm(L2)));
     form.Command2_Click();
     EXPECT_EQ(view.barText, "VERIFY");
-    port.expectWrite(record("a#b#c")); // every colon of the sent copy marked
+    port.expectWrite(record(verifyForm(L3)));
     deviceSays("OK");
     port.expectWrite(record(verifyForm(L2))); // after its own two lines, the first again
     deviceSays("OK");
-    EXPECT_EQ(form.HexRecords[2], "a:b:c");
+    EXPECT_EQ(form.HexRecords[2], L3); // the table keeps the colon; only the sent copy is marked
+}
+
+// The sender marks every colon of the line it sends; the table keeps the line as it was.
+TEST_F(Transfer, VerifyRecordMarksEveryColon) {
+    form.HexRecords[1] = "a:b:c";
+    form.RecordCount = 1;
+    form.VerifyMode = 1;
+    port.expectWrite(record("a#b#c"));
+    form.Command5_Click();
+    EXPECT_EQ(form.HexRecords[1], "a:b:c");
 }
 
 // "ERROR" holds the flow until the next "OK"; a version reply resumes a running transfer but not

@@ -14,7 +14,7 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     const std::vector<std::string> image = {
         ":100000000C9434000C9446000C9446000C9446006A",
         ":100010000C9446000C9446000C9446000C94460048",
-        ":0400200011223344E6",
+        ":040020001122334432",
         ":00000001FF",
     };
     QTemporaryDir dir;
@@ -41,7 +41,9 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.Label2->text() == "READY"; }, 20000));
     EXPECT_EQ(ui.Text1->text(), "3");
 
+    EXPECT_FALSE(ui.Command5->isEnabled());
     ui.Command3->click();
+    EXPECT_TRUE(ui.Command5->isEnabled()) << "the first successful load enables Send";
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.vbalProgressBar1->text() == "END"; }, 20000))
         << "bar text: " << ui.vbalProgressBar1->text().toStdString();
     EXPECT_EQ(ui.vbalProgressBar1->barColour(), colours::PureGreen);

@@ -1,11 +1,14 @@
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "window/qt/Contrast.h"
 #include "window/qt/MainWindow.h"
 #include "window/qt/QtColour.h"
 #include "window/qt/QtFormView.h"
@@ -24,6 +27,12 @@ struct WindowUnderTest {
     WindowControls& ui = window.controls();
 };
 
+std::string shownText(const QWidget* widget) {
+    if (const auto* bar = dynamic_cast<const TextProgressBar*>(widget))
+        return bar->text().toStdString();
+    return widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString().toStdString();
+}
+
 std::map<Control, bool> enabledStates(const WindowControls& ui) {
     std::map<Control, bool> states;
     for (Control control : kControlOrder)
@@ -40,17 +49,6 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     EXPECT_EQ(t.window.size(), QSize(397, 123));
     EXPECT_EQ(t.window.minimumSize(), t.window.maximumSize());
 
-    // "design name=text": frames show a title, the other controls a text.
-    for (const std::string entry :
-         {"txt(0)=COM3", "Text1=", "Text2=10", "Text8=", "Label2=No info", "Command1=Set Addr",
-          "Command3=Open File and  Download", "Command6=Install ", "Command5=Send", "Frame2=Comm's",
-          "Frame4=Modbus RTU", "Label4=Speed 9600", "Label1(0)=Port: (1-9)"}) {
-        const auto equals = entry.find('=');
-        QWidget* widget = t.window.findChild<QWidget*>(QString::fromStdString(entry.substr(0, equals)));
-        ASSERT_NE(widget, nullptr) << entry;
-        EXPECT_EQ(widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString().toStdString(),
-                  entry.substr(equals + 1));
-    }
     EXPECT_EQ((std::array{ui.Option1->isChecked(), ui.Option2->isChecked(), ui.Option3->isChecked()}),
               (std::array{false, false, true}));
     EXPECT_TRUE(ui.Check1->isChecked());
@@ -73,6 +71,8 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     EXPECT_TRUE(ui.txt0->isEnabled());
     EXPECT_TRUE(ui.BTNOpenCom->isEnabled());
     EXPECT_FALSE(ui.BTNCloseCom->isEnabled());
+    // Send waits for the first successful load.
+    EXPECT_FALSE(ui.Command5->isEnabled());
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
     EXPECT_EQ(QApplication::focusWidget(), ui.txt0);
@@ -91,23 +91,94 @@ TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
     EXPECT_EQ(enabledStates(t.ui), before);
 }
 
-TEST(MainWindowLayout, ControlsSitAtTheirDesignPlacesInTheDesignTabOrder) {
+TEST(MainWindowLayout, EveryControlShowsItsDesignTextAtItsDesignPlace) {
+    WindowUnderTest t;
+    struct Design {
+        const char* name;
+        const char* container;        // nullptr: the window itself
+        const char* text;             // a frame's title, a progress bar's bar text, a control's caption
+        int left, top, width, height; // twips, counted from the container's corner
+    };
+    const Design design[] = {
+        {"Frame4", nullptr, "Modbus RTU", 4440, 0, 1515, 855},
+        {"Command1", "Frame4", "Set Addr", 600, 520, 795, 255},
+        {"Text2", "Frame4", "10", 120, 480, 435, 285},
+        {"Text1", "Frame4", "", 1020, 240, 435, 285},
+        {"Check1", "Frame4", "Check1", 1200, 0, 255, 255},
+        {"Label5", "Frame4", "Addr Device", 60, 240, 915, 255},
+        {"Text8", nullptr, "", 720, 1410, 5115, 285},
+        {"Command5", nullptr, "Send", 1800, 2760, 855, 255},
+        {"Frame3", nullptr, "Status", 0, 840, 5955, 975},
+        {"vbalProgressBar1", "Frame3", "NO FILE", 120, 240, 5715, 255},
+        {"Label3", "Frame3", "Answer:", 120, 600, 735, 255},
+        {"Frame2", nullptr, "Comm's", 0, 0, 4395, 855},
+        {"Option3", "Frame2", "Option3", 3300, 0, 195, 195},
+        {"Option2", "Frame2", "Option2", 2520, 0, 195, 195},
+        {"Option1", "Frame2", "Option1", 1860, 0, 195, 195},
+        {"Command2", "Frame2", "Verify", 3720, 480, 615, 255},
+        {"Command6", "Frame2", "Install ", 3420, 170, 615, 255},
+        {"Command4", "Frame2", "?", 4080, 170, 255, 255},
+        {"Command3", "Frame2", "Open File and  Download", 1620, 480, 2055, 255},
+        {"BTNCloseCom", "Frame2", "Close", 960, 480, 615, 255},
+        {"BTNOpenCom", "Frame2", "Open", 960, 200, 615, 255},
+        {"txt(0)", "Frame2", "COM3", 60, 480, 855, 315},
+        {"Label7", "Frame2", "115200", 2700, 0, 615, 255},
+        {"Label6", "Frame2", "19200", 2040, 0, 495, 255},
+        {"Label4", "Frame2", "Speed 9600", 960, 0, 975, 255},
+        {"Label2", "Frame2", "No info", 1620, 240, 1755, 255},
+        {"Pic", "Frame2", "", 720, 0, 195, 255},
+        {"Label1(0)", "Frame2", "Port: (1-9)", 120, 240, 795, 255},
+    };
+    // Every control that is a widget is in the table, and only those.
+    const auto widgets =
+        std::ranges::count_if(kControlOrder, [&](Control c) { return t.ui.widget(c) != nullptr; });
+    EXPECT_EQ(widgets, std::ssize(design));
+
+    // 15 twips make a pixel; a half pixel rounds up.
+    const auto pixels = [](int twips) { return int(std::floor(twips / 15.0 + 0.5)); };
+    for (const Design& d : design) {
+        SCOPED_TRACE(d.name);
+        QWidget* widget = t.window.findChild<QWidget*>(QString::fromLatin1(d.name));
+        ASSERT_NE(widget, nullptr);
+        QWidget* container =
+            d.container ? t.window.findChild<QWidget*>(QString::fromLatin1(d.container)) : &t.window;
+        EXPECT_EQ(widget->parentWidget(), container);
+        EXPECT_EQ(shownText(widget), d.text);
+        EXPECT_EQ(widget->geometry(),
+                  QRect(pixels(d.left), pixels(d.top), pixels(d.width), pixels(d.height)));
+    }
+}
+
+TEST(MainWindowLayout, OnlyTheCommsCaptionIsDrawnInDarkBlue) {
+    WindowUnderTest t;
+    t.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.window));
+    // {frame, whether its caption is dark blue}; the caption runs along the frame's top edge, left
+    // of the first control placed there. Smoothed small glyphs never reach their full colour, so
+    // the caption's colour is told by its strongest pixel: dark blue is blue 192 with no red or
+    // green, the default caption grey with blue no stronger than red and green.
+    for (const auto& [frame, darkBlue] :
+         {std::pair{t.ui.Frame2, true}, {t.ui.Frame4, false}, {t.ui.Frame3, false}}) {
+        SCOPED_TRACE(frame->objectName().toStdString());
+        const QImage picture = frame->grab().toImage();
+        int captionEnd = frame->width();
+        for (QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->y() < 8)
+                captionEnd = std::min(captionEnd, child->x());
+        QColor strongest = picture.pixelColor(0, 6);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < captionEnd; ++x)
+                if (picture.pixelColor(x, y).lightness() < strongest.lightness())
+                    strongest = picture.pixelColor(x, y);
+        const bool blue = strongest.blue() > std::max(strongest.red(), strongest.green()) + 128 &&
+                          std::abs(strongest.blue() - 192) < 16;
+        EXPECT_EQ(blue, darkBlue) << strongest.name().toStdString();
+    }
+}
+
+TEST(MainWindowLayout, HiddenSendAnswerBoxInFrontAndTheDesignTabOrder) {
     WindowUnderTest t;
     auto& ui = t.ui;
-    // Twips / 15, inside a frame counted from the frame's corner.
-    const std::vector<std::tuple<QWidget*, QWidget*, QRect>> places = {
-        {ui.Frame4, &t.window, QRect(296, 0, 101, 57)},
-        {ui.Frame3, &t.window, QRect(0, 56, 397, 65)},
-        {ui.Command3, ui.Frame2, QRect(108, 32, 137, 17)},
-        {ui.Command1, ui.Frame4, QRect(40, 35, 53, 17)},
-        {ui.vbalProgressBar1, ui.Frame3, QRect(8, 16, 381, 17)},
-        {ui.Option3, ui.Frame2, QRect(220, 0, 13, 13)},
-        {ui.Text8, &t.window, QRect(48, 94, 341, 19)}};
-    for (const auto& [widget, parent, place] : places) {
-        SCOPED_TRACE(widget->objectName().toStdString());
-        EXPECT_EQ(widget->parentWidget(), parent);
-        EXPECT_EQ(widget->geometry(), place);
-    }
     // The hidden Send button lies outside the client area and is never reached by the keyboard.
     EXPECT_FALSE(t.window.rect().intersects(ui.Command5->geometry()));
     EXPECT_EQ(ui.Command5->focusPolicy(), Qt::NoFocus);
@@ -174,23 +245,44 @@ TEST(WindowView, ProgressBarFillsByValueAndNeverBeyondItsFrame) {
     }
 }
 
-TEST(WindowEvents, BoxesCarryTheCaptionTheFileDialogAsksForHexFilesAndSendPastTheLastRecordIsQuiet) {
-    WindowUnderTest t;
-    t.ui.txt0->setText("/dev/no-such-port-here");
-    t.ui.BTNOpenCom->click();
-    t.ui.Command3->click();
-    ASSERT_EQ(t.boxes.size(), 2u);
-    EXPECT_EQ(t.boxes[0].text,
-              "/dev/no-such-port-here Not available! Use Serial settings to setup your ports.");
-    EXPECT_FALSE(t.boxes[0].detail.empty()) << "the port's reason";
-    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
-    EXPECT_EQ(t.boxes[1].text, "Cancel");
-    for (const MessageBoxRequest& box : t.boxes) {
-        EXPECT_EQ(box.title, "BOOT DEVICE Ventrik V 1.6");
-        EXPECT_EQ(box.icon, FormView::Icon::None);
+TEST(WindowView, BarTextStandsOutFromEveryBarColour) {
+    TextProgressBar bar;
+    bar.resize(381, 17);
+    bar.setMaximum(1);
+    bar.setValue(1);
+    // {bar colour, text the logic shows on it, text colour over the bar}
+    const std::tuple<Colour, const char*, QColor> cases[] = {
+        {colours::Blue, "NO FILE", Qt::white},
+        {colours::Navy, "VERIFY", Qt::white},
+        {colours::PureGreen, "END", Qt::black},
+        {colours::Red, "ERROR", Qt::black},
+    };
+    for (const auto& [colour, text, expected] : cases) {
+        SCOPED_TRACE(text);
+        bar.setBarColour(colour);
+        bar.setText(QString::fromLatin1(text));
+        EXPECT_EQ(bar.textColourOverBar(), expected);
+
+        // What is drawn: the text pixel that stands out most from the bar must be readable.
+        const QColor barColour = toQColor(colour, bar.palette());
+        const QImage picture = bar.grab().toImage();
+        double best = 1;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                best = std::max(best, contrastRatio(picture.pixelColor(x, y), barColour));
+        EXPECT_GE(best, kReadableContrast);
     }
+}
+
+TEST(WindowEvents, TheFileDialogAsksForHexFilesAndSendPastTheLastRecordIsQuiet) {
+    WindowUnderTest t;
+    t.ui.Command3->click();
+    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
+    ASSERT_EQ(t.boxes.size(), 1u);
+    EXPECT_EQ(t.boxes[0].text, "Cancel");
 
     t.window.logic().RecordIndex = frmSerial::kMaxRecords;
+    t.ui.Command5->setEnabled(true); // as a load leaves it
     EXPECT_NO_THROW(t.ui.Command5->click());
-    EXPECT_EQ(t.boxes.size(), 2u);
+    EXPECT_EQ(t.boxes.size(), 1u);
 }

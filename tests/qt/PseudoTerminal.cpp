@@ -48,3 +48,11 @@ std::string PseudoTerminal::readFromPort() {
         bytes.append(chunk, static_cast<std::size_t>(n));
     return bytes;
 }
+
+termios PseudoTerminal::lineSettings() const {
+    // On the master, the terminal calls read the slave's settings.
+    termios settings{};
+    if (tcgetattr(master, &settings) != 0)
+        throw std::runtime_error("reading the pseudo-terminal's settings failed");
+    return settings;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <termios.h>
 
 // A pseudo-terminal for the tests: the port under test opens the slave by its path, the test
 // plays the other end of the line on the master.
@@ -19,6 +20,8 @@ class PseudoTerminal {
     std::string readFromPort();
     // Closes the far end, as a pulled adapter takes the line away: the port's reads then fail.
     void hangUp();
+    // The line settings the port under test gave the terminal: speed, parity, data and stop bits.
+    termios lineSettings() const;
 
   private:
     int master = -1;

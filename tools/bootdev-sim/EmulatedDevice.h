@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EmulatedFlash.h"
-#include "HexRecord.h"
+#include "transfer/IntelHexRecord.h"
 
 #include <chrono>
 #include <cstdint>

@@ -4,11 +4,7 @@
 #include <QFont>
 #include <QStyleFactory>
 
-#include "window/qt/WindowControls.h"
-
 void applyApplicationLook() {
-    // Message boxes without a title of their own carry this name.
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kWindowCaption));
     // One style everywhere: the design sizes are small and a platform style's wider margins cut captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "window/qt/Contrast.h"
 #include "window/qt/QtColour.h"
 
 namespace {
@@ -56,9 +57,16 @@ void QtFormView::setTxtBackColor(int index, Colour colour) {
     QPalette palette = controls.txt0->palette();
     // A system colour follows the application's palette rather than the box's own, which may
     // have been coloured before.
-    const QColor base = toQColor(colour, QApplication::palette(controls.txt0));
+    const QPalette system = QApplication::palette(controls.txt0);
+    const QColor base = toQColor(colour, system);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Base, base);
+    // The open port disables the box on its green: the pale disabled text is darkened just enough
+    // to be read there.
+    const QColor disabledText = system.color(QPalette::Disabled, QPalette::Text);
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     colours::isSystemColour(colour) ? disabledText
+                                                     : readableOn(base, disabledText, kSmallTextContrast));
     controls.txt0->setPalette(palette);
 }
 
@@ -141,8 +149,8 @@ void QtFormView::setEnabled(Control control, bool enabled) {
 
 void QtFormView::msgBox(const std::string& text, Icon icon, const std::string& title,
                         const std::string& detail) {
-    const std::string shownTitle = title.empty() ? toUtf8(QApplication::applicationDisplayName()) : title;
-    dialogs.showMessage({text, icon, shownTitle, detail});
+    // The program's title is its window's caption.
+    dialogs.showMessage({text, icon, title.empty() ? std::string(kWindowCaption) : title, detail});
 }
 
 // The logic relies on nothing being handled meanwhile, the poll timer included.

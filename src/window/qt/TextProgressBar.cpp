@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "window/qt/Contrast.h"
 #include "window/qt/QtColour.h"
 
 namespace {
@@ -42,6 +43,10 @@ int TextProgressBar::filledWidth() const {
     return int(qint64(inner) * current / highest);
 }
 
+QColor TextProgressBar::textColourOverBar() const {
+    return blackOrWhiteOn(toQColor(bar, palette()));
+}
+
 void TextProgressBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect inner = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
@@ -52,9 +57,9 @@ void TextProgressBar::paintEvent(QPaintEvent*) {
     painter.fillRect(filled, barColour);
     painter.setPen(toQColor(fore, palette()));
     painter.drawText(inner, Qt::AlignCenter, barText);
-    // Where the bar lies under the text, the text takes whichever of black and white stands out
-    // from the bar, so that "VERIFY" on navy or "ERROR" on red stays readable.
+    // Where the bar lies under the text, the text stays black unless white stands out more (on
+    // blue and navy), so that "END" on green and "ERROR" on red read as well as "VERIFY" on navy.
     painter.setClipRect(filled);
-    painter.setPen(qGray(barColour.rgb()) < 128 ? Qt::white : Qt::black);
+    painter.setPen(textColourOverBar());
     painter.drawText(inner, Qt::AlignCenter, barText);
 }

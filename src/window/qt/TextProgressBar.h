@@ -24,6 +24,8 @@ class TextProgressBar : public QWidget {
     // Width in pixels of the filled part inside the frame: the value's share of the maximum,
     // full for a value at or above a maximum of 0 or less, empty for a value of 0 or below.
     int filledWidth() const;
+    // The colour of the text where it lies over the filled part.
+    QColor textColourOverBar() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -64,6 +64,8 @@ WindowControls::WindowControls(QWidget& window) {
     // keyboard cannot press it either. The logic calls its handler directly.
     Command5 = button(&window, "Send", 1800, 2760, 855, 255);
     Command5->setFocusPolicy(Qt::NoFocus);
+    // Enabled by the first successful load.
+    Command5->setEnabled(false);
     Frame3 = frame(&window, "Status", 0, 840, 5955, 975);
     vbalProgressBar1 = place(new TextProgressBar(Frame3), 120, 240, 5715, 255);
     vbalProgressBar1->setText(QStringLiteral("NO FILE"));

@@ -1,4 +1,4 @@
-#include "HexRecord.h"
+#include "transfer/IntelHexRecord.h"
 
 #include <gtest/gtest.h>
 

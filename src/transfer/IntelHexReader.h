@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transfer/FirmwareImage.h"
+
+// An Intel HEX file read whole: its record lines as they go to the device, and the image they
+// describe; or the first fault.
+struct IntelHexFile {
+    std::vector<std::string> lines; // the non-blank lines, blanks and tabs around them removed
+    FirmwareImage image;
+    std::optional<FileFault> fault;
+    bool empty = false; // no line at all: the fault says so, and the window has its own message
+};
+
+// Checks every line: the start colon, the hex digits, the byte count against the line's length,
+// the checksum, the record type, and an end-of-file record that is the last record. Data records
+// are placed with the extended segment and linear address records before them; an address given
+// data twice is refused.
+IntelHexFile readIntelHexFile(std::string_view bytes);

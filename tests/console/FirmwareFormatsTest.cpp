@@ -1,0 +1,177 @@
+#include <algorithm>
+#include <fstream>
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "HexImage.h"
+#include "JsonFields.h"
+
+// The flasher against the emulator with files a cross toolchain made: one program as ELF and in
+// the three forms its objcopy writes.
+namespace {
+
+constexpr std::uint32_t kFlashStart = 0x08000000;
+constexpr std::size_t kFlashSize = 0x10000;
+
+std::string firmware(const std::string& name) {
+    return std::string(FIRMWARE_DIR) + "/" + name;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
+}
+
+// The flash a device holds after the program went in: the binary form at the flash's start.
+std::vector<std::uint8_t> expectedFlash() {
+    std::vector<std::uint8_t> flash(kFlashSize, 0xFF);
+    const std::vector<std::uint8_t> program = readBinary(firmware("program.bin"));
+    std::copy(program.begin(), program.end(), flash.begin());
+    return flash;
+}
+
+class FirmwareFormats : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
+
+    std::string path(const std::string& name) const {
+        return directory.filePath(QString::fromStdString(name)).toStdString();
+    }
+
+    std::string startEmulator() {
+        emulator = std::make_unique<BackgroundProgram>(
+            BOOTDEV_SIM_PATH,
+            std::vector<std::string>{"--address", "1", "--flash-start", "0x08000000", "--flash-size", "64K",
+                                     "--erase-ms", "1", "--dump", path("flash.bin")});
+        return emulator->firstLine();
+    }
+
+    std::vector<std::uint8_t> stopEmulatorAndReadFlash() {
+        EXPECT_EQ(emulator->stop(), 0);
+        return readBinary(path("flash.bin"));
+    }
+
+    ProgramRun download(std::vector<std::string> arguments, const std::string& port) {
+        arguments.insert(arguments.begin(), "download");
+        arguments.insert(arguments.end(), {"--port", port, "--address", "1", "--poll-ms", "1", "--json"});
+        return runProgram(BOOTFLASH_PATH, arguments);
+    }
+
+    QTemporaryDir directory;
+    std::unique_ptr<BackgroundProgram> emulator;
+};
+
+TEST_F(FirmwareFormats, EveryFormOfTheProgramLeavesTheSameFlash) {
+    const std::vector<std::uint8_t> expected = expectedFlash();
+    const std::vector<std::vector<std::string>> forms = {
+        {firmware("program.elf")},
+        {firmware("program.hex")},
+        {firmware("program.srec")},
+        {firmware("program.bin"), "--base", "0x08000000"},
+    };
+    std::vector<std::string> summaries;
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form[0]);
+        const std::string port = startEmulator();
+        const ProgramRun run = download(form, port);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        expectFields(parseJsonObject(run.out), {"outcome=success", "passes=2"});
+        EXPECT_TRUE(stopEmulatorAndReadFlash() == expected) << "flash differs from the program";
+
+        std::vector<std::string> check = form;
+        check.insert(check.begin(), "check");
+        const ProgramRun summary = runProgram(BOOTFLASH_PATH, check);
+        EXPECT_EQ(summary.exitCode, 0) << summary.err;
+        // Everything past the format line: ranges, counts and CRC-32.
+        summaries.push_back(summary.out.substr(summary.out.find("\nrange")));
+    }
+    // The program's bytes, without the binary form's records, are the same in every form.
+    for (std::string& summary : summaries)
+        summary.erase(summary.find("records"), summary.find("bytes ") - summary.find("records"));
+    EXPECT_EQ(std::count(summaries.begin(), summaries.end(), summaries[0]), 4)
+        << summaries[0] << summaries[3];
+    EXPECT_NE(summaries[0].find("range    0x08000000-0x"), std::string::npos) << summaries[0];
+}
+
+// Checked without a port, an ELF gives the bytes its converter's HEX form gives: the 32-bit
+// cross-built program and a 64-bit host-built one alike.
+TEST_F(FirmwareFormats, ElfOfEitherClassHoldsTheBytesOfItsHexForm) {
+    const auto bytesOf = [](const std::string& file) {
+        const ProgramRun run = runProgram(BOOTFLASH_PATH, {"check", file});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::string ranges;
+        for (const std::string& line :
+             {std::string("\nrange "), std::string("\nbytes "), std::string("\ncrc32 ")})
+            for (auto at = run.out.find(line); at != std::string::npos; at = run.out.find(line, at + 1))
+                ranges += run.out.substr(at, run.out.find('\n', at + 1) - at);
+        return ranges;
+    };
+    for (const char* name : {"program", "host64"}) {
+        const std::string fromElf = bytesOf(firmware(name) + ".elf");
+        EXPECT_EQ(fromElf, bytesOf(firmware(name) + ".hex"));
+        EXPECT_NE(fromElf.find("range    0x08000000-"), std::string::npos) << fromElf;
+    }
+}
+
+// A bad file ends with the file-error code before the port is opened: nothing goes out and the
+// program already in flash stays.
+TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
+    const std::vector<std::string> good = readLines(firmware("program.hex"));
+    ASSERT_GT(good.size(), 10u);
+    std::vector<std::string> badChecksum = good;
+    badChecksum[4].back() = badChecksum[4].back() == '0' ? '1' : '0';
+    std::vector<std::string> truncated = good;
+    truncated[6].resize(truncated[6].size() / 2);
+    std::vector<std::string> wrongCount = good;
+    wrongCount[2].replace(1, 2, "0F");
+    std::vector<std::string> noEnd(good.begin(), good.end() - 1);
+    for (const auto& [name, lines] :
+         {std::pair{"checksum.hex", badChecksum}, std::pair{"truncated.hex", truncated},
+          std::pair{"count.hex", wrongCount}, std::pair{"noend.hex", noEnd}})
+        writeLines(path(name), lines);
+
+    const std::string port = startEmulator();
+    ASSERT_EQ(download({firmware("program.hex")}, port).exitCode, 0);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string says;
+        std::string line;
+    } table[] = {
+        {{path("checksum.hex")}, "checksum.hex: line 5: checksum ", "5"},
+        {{path("truncated.hex")},
+         "truncated.hex: line 7: byte count 10 needs 42 hex digits, the record has 20",
+         "7"},
+        {{path("count.hex")}, "count.hex: line 3: byte count 0F needs 40 hex digits, the record has 42", "3"},
+        {{path("noend.hex")},
+         "line " + std::to_string(noEnd.size()) + ": the file ends without an end-of-file",
+         std::to_string(noEnd.size())},
+        {{firmware("program.bin")},
+         "program.bin: not Intel HEX, S-record or ELF: a raw binary file needs --base",
+         "null"},
+        {{firmware("program.elf"), "--flash-range", "0x08000000-0x080003FF"},
+         "program.elf: data at 0x08000000 to 0x0800051F lies outside the flash 0x08000000 to 0x080003FF",
+         "null"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.arguments[0]);
+        std::vector<std::string> arguments = row.arguments;
+        arguments.push_back("--trace");
+        const ProgramRun run = download(arguments, port);
+        EXPECT_EQ(run.exitCode, 5);
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("TX "), std::string::npos) << "sent: " << run.err;
+        expectFields(parseJsonObject(run.out), {"outcome=file-error", "records=0", "line=" + row.line});
+        // Files are refused the same way without a port.
+        arguments[arguments.size() - 1] = arguments[0];
+        arguments[0] = "check";
+        EXPECT_EQ(runProgram(BOOTFLASH_PATH, arguments).exitCode, 5);
+    }
+    EXPECT_TRUE(stopEmulatorAndReadFlash() == expectedFlash()) << "the flash was touched";
+}
+
+} // namespace

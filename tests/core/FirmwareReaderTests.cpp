@@ -1,0 +1,235 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/IntelHexRecord.h"
+#include "transfer/FirmwareFile.h"
+#include "transfer/IntelHexReader.h"
+#include "transfer/IntelHexWriter.h"
+#include "transfer/SRecordReader.h"
+
+namespace {
+
+const std::string kData = ":10000000000102030405060708090A0B0C0D0E0F78";
+const std::string kEnd = ":00000001FF";
+
+std::string joined(const std::vector<std::string>& lines, const char* end = "\r\n") {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + end;
+    return text;
+}
+
+std::string faultOf(const std::optional<FileFault>& fault) {
+    return fault ? fault->text() : "(good)";
+}
+
+} // namespace
+
+// Each damage is named with its line and what was found against what was expected.
+TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
+    const struct {
+        std::string text;
+        const char* fault;
+    } table[] = {
+        {joined({kData, ":10001000000102030405060708090A0B0C0D0E0F69", kEnd}),
+         "line 2: checksum 69, expected 68"},
+        {joined({kData, "10001000000102030405060708090A0B0C0D0E0F68", kEnd}),
+         "line 2: starts with '1', not ':'"},
+        {joined({kData, ":10001000000102030405060708090A0B0C0D0E0F6", kEnd}),
+         "line 2: byte count 10 needs 42 hex digits, the record has 41"},
+        {joined({kData, ":1000100000010203040506070809", kEnd}),
+         "line 2: byte count 10 needs 42 hex digits, the record has 28"},
+        {joined({kData, ":0F001000000102030405060708090A0B0C0D0E0F68", kEnd}),
+         "line 2: byte count 0F needs 40 hex digits, the record has 42"},
+        {joined({kData, ":1000100000010203040506070809G A0B0C0D0E0F68", kEnd}),
+         "line 2: 'G' at column 30 is not a hex digit"},
+        {joined({std::string("\x7F\x01", 2) + kData}), "line 1: starts with byte 0x7F, not ':'"},
+        {joined({":0000", kEnd}), "line 1: too short for a record: 4 hex digits, at least 10"},
+        {joined({kData, ":00000006FA", kEnd}), "line 2: record type 06 unknown (00 to 05)"},
+        {joined({kData, ":01000001AA54"}), "line 2: end-of-file record with 1 data bytes, expected 0"},
+        {joined({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
+        {joined({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
+        {"\r\n\r\n \t\n", "the file holds no records"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(faultOf(readIntelHexFile(row.text).fault), row.fault);
+    }
+}
+
+// Blank lines count for the line number; every line end a loader meets is taken; the lines go
+// out as they are, without the blanks around them.
+TEST(IntelHexFile, TakesEveryLineEndAndKeepsTheLinesAsWritten) {
+    const std::string lower = ":0400100010111213a6";
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } table[] = {
+        {kData + "\r\n" + kEnd + "\r\n", {kData, kEnd}},
+        {kData + "\n" + kEnd, {kData, kEnd}},
+        {kData + "\r" + lower + "\r" + kEnd + "\r", {kData, lower, kEnd}},
+        {"\r\n  " + kData + " \t\n\n" + kEnd + "\n\n", {kData, kEnd}},
+    };
+    for (const auto& row : table) {
+        const IntelHexFile file = readIntelHexFile(row.text);
+        EXPECT_EQ(faultOf(file.fault), "(good)");
+        EXPECT_EQ(file.lines, row.lines);
+    }
+    const IntelHexFile spaced = readIntelHexFile("\n\n" + kData + "\n\n" + kData.substr(0, 20) + "\n");
+    EXPECT_EQ(faultOf(spaced.fault), "line 5: byte count 10 needs 42 hex digits, the record has 19");
+}
+
+// Segment (02) and linear (04) bases place the data; the start record is kept.
+TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
+    const IntelHexFile file =
+        readIntelHexFile(joined({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
+                                 intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4}),
+                                 intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 0, {5}),
+                                 intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x23}), kEnd}));
+    ASSERT_FALSE(file.fault) << file.fault->text();
+    ASSERT_EQ(file.image.segments.size(), 2u);
+    EXPECT_EQ(file.image.segments[0].address, 0x10010u);
+    EXPECT_EQ(file.image.segments[1].address, 0x0800FFFEu); // joined across the 64 KiB boundary
+    EXPECT_EQ(file.image.segments[1].bytes, (std::vector<std::uint8_t>{3, 4, 5}));
+    EXPECT_EQ(file.image.startAddress, 0x08000123u);
+
+    // A byte given twice holds the later value, as the device's flash would.
+    const IntelHexFile twice =
+        readIntelHexFile(joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}),
+                                 intelHexRecord(0, 0x0E, {7, 8, 6}), intelHexRecord(0, 0x13, {5, 5}), kEnd}));
+    ASSERT_FALSE(twice.fault) << twice.fault->text();
+    ASSERT_EQ(twice.image.segments.size(), 1u);
+    EXPECT_EQ(twice.image.segments[0].address, 0x0Eu);
+    EXPECT_EQ(twice.image.segments[0].bytes, (std::vector<std::uint8_t>{7, 8, 6, 9, 3, 5, 5}));
+}
+
+TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
+    // S1 at 0x0010 with 01 02 03, S5 count 1, S9 start 0x0010.
+    const std::string s1 = "S1060010010203E3";
+    const std::string s5 = "S5030001FB";
+    const std::string s9 = "S9030010EC";
+    const SRecordFile good = readSRecordFile(joined({"S00600004844521B", s1, s5, s9}, "\n"));
+    ASSERT_FALSE(good.fault) << good.fault->text();
+    ASSERT_EQ(good.image.segments.size(), 1u);
+    EXPECT_EQ(good.image.segments[0].address, 0x10u);
+    EXPECT_EQ(good.image.segments[0].bytes, (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(good.image.startAddress, 0x10u);
+
+    // S3 at 0x08000000 with AA BB, S7 start 0x08000000.
+    const SRecordFile wide = readSRecordFile(joined({"S30708000000AABB8B", "S70508000000F2"}));
+    ASSERT_FALSE(wide.fault) << wide.fault->text();
+    EXPECT_EQ(wide.image.segments[0].address, 0x08000000u);
+
+    const struct {
+        std::vector<std::string> lines;
+        const char* fault;
+    } table[] = {
+        {{s1, "S1060010010203E4", s9}, "line 2: checksum E4, expected E3"},
+        {{s1, "S10600100102E3", s9},
+         "line 2: byte count 06 needs 14 hex digits after the type, the record has 12"},
+        {{s1, "S4030001FB", s9}, "line 2: record type '4' unknown (S0 to S9, not S4)"},
+        {{s1, ":030001FB"}, "line 2: starts with ':', not 'S'"},
+        {{s1, "S5030002FA", s9}, "line 2: record count 2, but 1 data records come before it"},
+        {{s1, "S1020010", s9}, "line 2: byte count 02 too small for S1 (2 address bytes and a checksum)"},
+        {{s1, "S10600x0010203E3", s9}, "line 2: 'x' at column 7 is not a hex digit"},
+        {{s1}, "line 1: the file ends without an S7, S8 or S9 end record"},
+        {{s1, s9, s1}, "line 3: record after the S7/S8/S9 end record"},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(faultOf(readSRecordFile(joined(row.lines)).fault), row.fault) << joined(row.lines);
+}
+
+// Records of 16 bytes from each segment's start, split at 64 KiB boundaries, with the upper
+// address bits set only when they change.
+TEST(IntelHexWriter, WritesWhatAConverterWrites) {
+    FirmwareImage image;
+    image.segments = {{0x0800FFF8, std::vector<std::uint8_t>(24, 0xAB)}, {0x08010020, {1, 2, 3}}};
+    image.startAddress = 0x08000101;
+    const std::vector<std::string> expected = {
+        intelHexRecord(4, 0, {0x08, 0x00}),
+        intelHexRecord(0, 0xFFF8, std::vector<std::uint8_t>(8, 0xAB)),
+        intelHexRecord(4, 0, {0x08, 0x01}),
+        intelHexRecord(0, 0x0000, std::vector<std::uint8_t>(16, 0xAB)),
+        intelHexRecord(0, 0x0020, {1, 2, 3}),
+        intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x01}),
+        kEnd,
+    };
+    EXPECT_EQ(intelHexLines(image), expected);
+    // Read back, the lines give the same image.
+    const IntelHexFile back = readIntelHexFile(joined(expected));
+    ASSERT_FALSE(back.fault);
+    EXPECT_EQ(back.image.segments.size(), 2u);
+    EXPECT_EQ(back.image.segments[0].bytes, image.segments[0].bytes);
+    EXPECT_EQ(intelHexLines(FirmwareImage{{{0x100, {9}}}, std::nullopt}),
+              (std::vector<std::string>{intelHexRecord(0, 0x100, {9}), kEnd}));
+}
+
+TEST(FirmwareFile, DetectsTheFormatFromTheContent) {
+    const struct {
+        std::string bytes;
+        FirmwareFormat format;
+    } table[] = {
+        {"\r\n" + kData, FirmwareFormat::IntelHex},
+        {"S00600004844521B\n", FirmwareFormat::SRecord},
+        {std::string("\x7F"
+                     "ELF\x01\x01",
+                     6),
+         FirmwareFormat::Elf},
+        {std::string("\x00\x50\x00\x20", 4), FirmwareFormat::Binary},
+        {std::string(":\x10\x00\x20", 4), FirmwareFormat::Binary}, // a stack pointer, not a record
+        {"Hello", FirmwareFormat::Binary},
+        {"", FirmwareFormat::Binary},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(detectFormat(row.bytes), row.format) << row.bytes;
+}
+
+// The request's base, flash range and the record limit apply to what the file holds.
+TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
+    const std::string hex =
+        joined({intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}), kEnd});
+    const std::string binary(40, '\x00');
+    const FlashRange flash{0x08000000, 0x0800FFF2};
+    const struct {
+        std::string bytes;
+        FirmwareRequest request;
+        const char* fault;
+    } table[] = {
+        {hex, {}, "(good)"},
+        {hex,
+         {std::nullopt, flash},
+         "data at 0x0800FFF0 to 0x0800FFF3 lies outside the flash 0x08000000 to 0x0800FFF2"},
+        {hex,
+         {0x08000000, std::nullopt},
+         "the file is Intel HEX, which holds its own addresses: --base is for raw binary files only"},
+        {binary,
+         {},
+         "not Intel HEX, S-record or ELF: a raw binary file needs --base ADDRESS, the address of its first "
+         "byte"},
+        {binary, {0x08000000, flash}, "(good)"},
+        {binary, {0xFFFFFFF0, std::nullopt}, "data at 0xFFFFFFF0 reaches past the 32-bit address space"},
+        {std::string(1, '\0'), {0, std::nullopt}, "(good)"},
+        {"", {0, std::nullopt}, "the file is empty"},
+        {"\r\n \n", {}, "the file holds no records"},
+        {std::string(9000 * 16, '\x01'),
+         {0x100, std::nullopt},
+         "needs 9003 records, at most 9000 can be sent"},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(faultOf(readFirmwareFile(row.bytes, row.request).fault), row.fault);
+
+    const FirmwareFile converted = readFirmwareFile(binary, {0x08000000, flash});
+    EXPECT_EQ(converted.hexLines.size(), 5u); // 04, three data records, 01
+    EXPECT_EQ(converted.format, FirmwareFormat::Binary);
+    EXPECT_EQ(readFirmwareFile(hex, {}).hexLines[1], intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}));
+}
+
+TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {
+    const std::string digits = "123456789";
+    FirmwareImage image{
+        {{0, {digits.begin(), digits.begin() + 4}}, {100, {digits.begin() + 4, digits.end()}}}, std::nullopt};
+    EXPECT_EQ(imageCrc32(image), 0xCBF43926u);
+    EXPECT_EQ(image.byteCount(), 9u);
+}

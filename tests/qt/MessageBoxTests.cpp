@@ -1,0 +1,98 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "window/qt/MainWindow.h"
+
+namespace {
+
+// A message box as it was on the screen.
+struct ShownBox {
+    std::string title;
+    std::string text;
+    std::string detail;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Runs `click` with the window's own modal boxes; each box that appears is read and closed.
+std::vector<ShownBox> boxesShownBy(const std::function<void()>& click) {
+    std::vector<ShownBox> shown;
+    QTimer reader;
+    reader.setInterval(10);
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        shown.push_back({box->windowTitle().toStdString(), box->text().toStdString(),
+                         box->informativeText().toStdString(), box->icon()});
+        box->accept();
+    });
+    reader.start();
+    click();
+    return shown;
+}
+
+} // namespace
+
+TEST(MessageBoxes, EachBoxShowsExactlyItsOwnTitleAndText) {
+    // Platforms that decorate window titles append the application display name to every title
+    // that does not end with it; none is set, so the name Qt reports is the plain application name.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string empty = dir.filePath("empty.hex").toStdString();
+    std::ofstream{empty};
+    const std::string caption = "BOOT DEVICE Ventrik V 1.6";
+    const std::string notAvailable = " Not available! Use Serial settings to setup your ports.";
+
+    struct Case {
+        const char* what;
+        std::string port;   // typed into the port box before "Open"; empty: no "Open"
+        std::string chosen; // the file the dialog returns for "Open File and  Download"
+        ShownBox expected;  // an empty detail is checked to be empty
+        bool hasDetail;
+    };
+    const Case cases[] = {
+        {"a port that does not exist",
+         "/dev/no-such-port-here",
+         "",
+         {caption, "/dev/no-such-port-here" + notAvailable, "", QMessageBox::NoIcon},
+         true},
+        {"a cancelled file dialog", "", "", {caption, "Cancel", "", QMessageBox::NoIcon}, false},
+        {"a file that does not exist",
+         "",
+         dir.filePath("missing.hex").toStdString(),
+         {"Error#53", "File not found", "", QMessageBox::Critical},
+         false},
+        {"an empty file",
+         "",
+         empty,
+         {"Error#62", "Input past end of file: the file holds no records", "", QMessageBox::Critical},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MainWindow window{DialogHooks{{}, [&](const std::string&) { return c.chosen; }}};
+        window.show();
+        auto& ui = window.controls();
+        const auto shown = boxesShownBy([&] {
+            if (!c.port.empty()) {
+                ui.txt0->setText(QString::fromStdString(c.port));
+                ui.BTNOpenCom->click();
+            } else {
+                ui.Command3->click();
+            }
+        });
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].title, c.expected.title);
+        EXPECT_EQ(shown[0].text, c.expected.text);
+        EXPECT_EQ(shown[0].icon, c.expected.icon);
+        // The port's own reason goes below the fixed text, never into it.
+        EXPECT_EQ(!shown[0].detail.empty(), c.hasDetail) << shown[0].detail;
+    }
+}

@@ -1,0 +1,81 @@
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <string>
+#include <termios.h>
+
+#include "PseudoTerminal.h"
+#include "window/qt/Contrast.h"
+#include "window/qt/MainWindow.h"
+
+namespace {
+
+// The window with its port box naming a fresh pseudo-terminal and no connection wait, so that
+// "Open" only opens the line.
+struct WindowOnLine {
+    PseudoTerminal line;
+    std::vector<MessageBoxRequest> boxes;
+    MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { boxes.push_back(box); },
+                                  [](const std::string&) { return std::string(); }}};
+    WindowControls& ui = window.controls();
+
+    WindowOnLine() {
+        ui.txt0->setText(QString::fromStdString(line.slavePath()));
+        ui.Text1->setText(QStringLiteral("0"));
+    }
+    bool open() {
+        ui.BTNOpenCom->click();
+        return boxes.empty() && window.serialPort().portOpen();
+    }
+};
+
+} // namespace
+
+TEST(WindowOnPseudoTerminal, EachSpeedOptionSetsTheLineToItsSpeedNoParity8Data1Stop) {
+    // {option, speed on the line}
+    const std::pair<QRadioButton * WindowControls::*, speed_t> cases[] = {
+        {&WindowControls::Option1, B9600},
+        {&WindowControls::Option2, B19200},
+        {&WindowControls::Option3, B115200},
+    };
+    for (const auto& [option, speed] : cases) {
+        WindowOnLine w;
+        SCOPED_TRACE((w.ui.*option)->objectName().toStdString());
+        (w.ui.*option)->click();
+        ASSERT_TRUE(w.open()) << (w.boxes.empty() ? "" : w.boxes.front().detail);
+        const termios settings = w.line.lineSettings();
+        EXPECT_EQ(cfgetospeed(&settings), speed);
+        EXPECT_EQ(cfgetispeed(&settings), speed);
+        EXPECT_EQ(settings.c_cflag & CSIZE, tcflag_t(CS8));
+        EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB), tcflag_t(0)) << "no parity, one stop bit";
+    }
+}
+
+TEST(WindowOnPseudoTerminal, TheDisabledPortBoxOnGreenStaysReadable) {
+    WindowOnLine w;
+    w.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    const QColor systemDisabledText = w.ui.txt0->palette().color(QPalette::Disabled, QPalette::Text);
+    ASSERT_TRUE(w.open());
+
+    QLineEdit* box = w.ui.txt0;
+    EXPECT_FALSE(box->isEnabled());
+    const QColor green(0, 255, 0);
+    EXPECT_EQ(box->palette().color(QPalette::Disabled, QPalette::Base), green);
+    const QColor text = box->palette().color(QPalette::Disabled, QPalette::Text);
+    EXPECT_GE(contrastRatio(text, green), kSmallTextContrast);
+    // Still paler than enabled text: the box looks disabled.
+    EXPECT_NE(text, box->palette().color(QPalette::Active, QPalette::Text));
+
+    // What is drawn: the text pixel that stands out most from the green is readable.
+    const QImage picture = box->grab().toImage();
+    double best = 1;
+    for (int y = 3; y < picture.height() - 3; ++y)
+        for (int x = 3; x < picture.width() - 3; ++x)
+            best = std::max(best, contrastRatio(picture.pixelColor(x, y), green));
+    EXPECT_GE(best, kReadableContrast);
+
+    w.ui.BTNCloseCom->click();
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_EQ(box->palette().color(QPalette::Disabled, QPalette::Text), systemDisabledText);
+}
