@@ -25,7 +25,7 @@ else
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER="$clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBOOT_FUZZ=ON -DBOOT_WITH_QT=OFF -DBOOT_BUILD_TESTS=OFF >/dev/null
+    -DBOOT_FUZZ=ON -DBOOT_WITH_QT=ON -DBOOT_BUILD_TESTS=OFF >/dev/null
 targets=()
 for n in $names; do targets+=("fuzz_$n"); done
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
