@@ -26,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (options.help || options.version)
             return 0;
         require(options.baud == 9600 || options.baud == 19200 || options.baud == 115200);
-        require(options.pollMs >= 1 && options.pollMs <= kMaxPollMs);
+        // No poll means replies are read on arrival.
+        require(!options.pollMs || (*options.pollMs >= 1 && *options.pollMs <= kMaxPollMs));
+        require(options.scanFirst >= 1 && options.scanFirst <= options.scanLast && options.scanLast <= 127);
+        require(!options.connectTimeoutSeconds || *options.connectTimeoutSeconds > 0);
         require(!options.address || (*options.address >= 0 && *options.address <= 255));
         require(options.stallTimeoutSeconds > 0);
         require(!takesFirmwareFile(options.operation) || !options.file.empty());
