@@ -97,10 +97,10 @@ TEST(BatchOptions, TheWorstBoardGivesTheExitCode) {
 }
 
 TEST(BatchOptions, SummaryTableLinesUpItsColumns) {
-    BoardRecord first = board(3, {Stall, Success});
+    BoardRecord first = board(3, {ExitCode::Stall, ExitCode::Success});
     first.reply = "BOOT V1.2";
     first.seconds = 2.26;
-    BoardRecord second = board(std::nullopt, {PortNotAvailable});
+    BoardRecord second = board(std::nullopt, {ExitCode::PortNotAvailable});
     second.port = "tcp://station-2:4001";
     EXPECT_EQ(summaryTable({first, second}),
               "PORT                  ADDRESS  VERSION    OUTCOME             ATTEMPTS  SECONDS\n"
