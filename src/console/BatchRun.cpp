@@ -2,16 +2,36 @@
 
 #include <chrono>
 
+namespace {
+
+// Writes whole lines only, each behind `label`: several boards' progress shares one stream.
+std::function<void(const std::string&)> labelled(const std::string& label,
+                                                 std::function<void(const std::string&)> write) {
+    auto pending = std::make_shared<std::string>();
+    return [label, write = std::move(write), pending](const std::string& text) {
+        *pending += text;
+        for (std::size_t end = pending->find('\n'); end != std::string::npos; end = pending->find('\n')) {
+            write(label + pending->substr(0, end + 1));
+            pending->erase(0, end + 1);
+        }
+    };
+}
+
+} // namespace
+
 BatchRun::BatchRun(const CliOptions& options, FirmwareStamp firmware, ConsoleOutput output,
                    std::function<void(const std::string&)> log)
     : options(options), firmware(std::move(firmware)), output(std::move(output)), log(std::move(log)) {
+    // Traced frames are lines to keep, not progress to redraw.
+    if (this->output.errIsTerminal && !options.quiet && !options.trace)
+        panel.emplace(this->output.err);
     for (const std::string& port : options.ports) {
         CliOptions onePort = options;
         onePort.port = port;
         onePort.ports = {port};
         buses.push_back(std::make_unique<BusRun>(
-            std::move(onePort), this->output, [this](const BoardRecord& board) { boardEnded(board); },
-            [this] { busDone(); }));
+            std::move(onePort), [this](const std::string& label) { return outputFor(label); },
+            [this](const BoardRecord& board) { boardEnded(board); }, [this] { busDone(); }));
     }
 }
 
@@ -33,6 +53,24 @@ ExitCode BatchRun::run() {
     return worstOutcome(boards);
 }
 
+ConsoleOutput BatchRun::outputFor(const std::string& label) {
+    ConsoleOutput board = output;
+    // A scan's list of devices is reported in the board records instead.
+    board.out = [](const std::string&) {};
+    board.err = panel ? panel->rowWriter(label) : labelled(label, output.err);
+    // Without the panel progress comes as plain lines: lines redrawn in place would overwrite
+    // the other boards'.
+    board.errIsTerminal = panel.has_value();
+    return board;
+}
+
+void BatchRun::say(const std::string& line) {
+    if (panel)
+        panel->print(line);
+    else
+        output.err(line);
+}
+
 void BatchRun::boardEnded(const BoardRecord& board) {
     boards.push_back(board);
     const std::string line = boardJsonLine(board, firmware);
@@ -41,7 +79,7 @@ void BatchRun::boardEnded(const BoardRecord& board) {
     if (options.json)
         output.out(line);
     if (!options.quiet)
-        output.err(output.programName + ": " + boardLine(board));
+        say(output.programName + ": " + boardLine(board));
     if (board.outcome() != ExitCode::Success && options.stopOnFailure)
         for (const auto& bus : buses)
             bus->stopAfterCurrentBoard();

@@ -2,11 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/BatchReport.h"
 #include "console/BusRun.h"
+#include "console/ProgressPanel.h"
 
 // Flashes every board of a batch: one BusRun per port, all at once on one event loop, since the
 // ports are independent lines. It reports each board as it ends, then the summary, on the
@@ -21,6 +23,8 @@ class BatchRun {
     ExitCode run();
 
   private:
+    ConsoleOutput outputFor(const std::string& label);
+    void say(const std::string& line);
     void boardEnded(const BoardRecord& board);
     void busDone();
 
@@ -28,6 +32,7 @@ class BatchRun {
     FirmwareStamp firmware;
     ConsoleOutput output;
     std::function<void(const std::string&)> log;
+    std::optional<ProgressPanel> panel; // on a terminal: a line per board, redrawn in place
     std::vector<std::unique_ptr<BusRun>> buses;
     std::vector<BoardRecord> boards;
     std::size_t busesRunning = 0;

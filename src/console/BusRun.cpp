@@ -36,26 +36,9 @@ struct BusRun::Board {
     RunController controller;
 };
 
-namespace {
-
-// Writes whole lines only, each behind `label`: several boards' progress shares one stream.
-std::function<void(const std::string&)> labelled(const std::string& label,
-                                                 std::function<void(const std::string&)> write) {
-    auto pending = std::make_shared<std::string>();
-    return [label, write = std::move(write), pending](const std::string& text) {
-        *pending += text;
-        for (std::size_t end = pending->find('\n'); end != std::string::npos; end = pending->find('\n')) {
-            write(label + pending->substr(0, end + 1));
-            pending->erase(0, end + 1);
-        }
-    };
-}
-
-} // namespace
-
-BusRun::BusRun(CliOptions options, ConsoleOutput output, std::function<void(const BoardRecord&)> boardEnded,
+BusRun::BusRun(CliOptions options, OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
                std::function<void()> done)
-    : options(std::move(options)), output(std::move(output)), boardEnded(std::move(boardEnded)),
+    : options(std::move(options)), outputFor(std::move(outputFor)), boardEnded(std::move(boardEnded)),
       done(std::move(done)) {
     for (const int address : this->options.addresses)
         waiting.push_back(address);
@@ -143,13 +126,7 @@ void BusRun::launchAttempt() {
 
 void BusRun::launch(CliOptions boardOptions, const std::string& label,
                     std::function<void(const RunResult&)> ended) {
-    ConsoleOutput boardOutput = output;
-    // Progress comes as plain lines: lines redrawn in place would overwrite the other ports'.
-    boardOutput.errIsTerminal = false;
-    boardOutput.err = labelled(label, output.err);
-    // A scan's list of devices is reported in the board records instead.
-    boardOutput.out = [](const std::string&) {};
     board.reset();
-    board = std::make_unique<Board>(std::move(boardOptions), std::move(boardOutput));
+    board = std::make_unique<Board>(std::move(boardOptions), outputFor(label));
     board->controller.begin(std::move(ended));
 }

@@ -16,9 +16,12 @@
 // runs on the caller's event loop, beside the other ports' runs.
 class BusRun {
   public:
+    // Where an attempt writes, given the label that names its port and board.
+    using OutputFor = std::function<ConsoleOutput(const std::string& label)>;
+
     // `options` names this run's one port. `boardEnded` hears of each board once its last attempt
     // has ended; `done` once the port has no board left.
-    BusRun(CliOptions options, ConsoleOutput output, std::function<void(const BoardRecord&)> boardEnded,
+    BusRun(CliOptions options, OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
            std::function<void()> done);
     ~BusRun();
 
@@ -37,7 +40,7 @@ class BusRun {
                 std::function<void(const RunResult&)> ended);
 
     CliOptions options;
-    ConsoleOutput output;
+    OutputFor outputFor;
     std::function<void(const BoardRecord&)> boardEnded;
     std::function<void()> done;
 
