@@ -177,4 +177,16 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     expectFlashed({"retry.bin.3", "retry.bin.5"});
 }
 
+// With --stop-on-failure a failed board ends the batch: the board after it is not touched.
+TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
+    const std::string port = startEmulator("stop.bin", {"--address", "5,6"});
+    const ProgramRun run = flash(
+        {"--port", port, "--address", "4,5", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #4", "no-device no-device"}}));
+    ASSERT_FALSE(lines.empty());
+    expectFields(lines.back(), {"type=summary", "boards=1", "failed=1", "exit_code=4"});
+}
+
 } // namespace
