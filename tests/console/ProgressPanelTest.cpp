@@ -54,7 +54,8 @@ TEST(ProgressPanel, EachBoardKeepsItsOwnLineAndLinesThatStayGoAbove) {
         // A shorter text and a wipe with spaces leave no remains of the longer one.
         {[&] { first("\rERASE\r                    \r"); }, {"[a #3] ERASE", "[b #1] WAIT Connect:  5", ""}},
         // A whole line after the wipe replaces the progress, as a board's last word does.
-        {[&] { second("\r                \rbootflash: END\n"); }, {"[a #3] ERASE", "[b #1] bootflash: END", ""}},
+        {[&] { second("\r                \rbootflash: END\n"); },
+         {"[a #3] ERASE", "[b #1] bootflash: END", ""}},
         {[&] { panel.print("board b #1 done\n"); },
          {"board b #1 done", "[a #3] ERASE", "[b #1] bootflash: END", ""}},
         {[&] { panel.rowWriter("[b #2] ")("\rDOWNLOAD 3/26"); },
