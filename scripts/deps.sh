@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     socat xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
     python3 srecord
+    clang libclang-rt-14-dev
     libelf-dev binutils binutils-arm-none-eabi
     ser2net
     help2man dpkg-dev file

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test through CTest (GUI tests on Qt's offscreen platform).
+# Builds everything and runs every test: CTest (GUI tests on Qt's offscreen platform), then the
+# Qt-free logic's and the emulator's tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzzer for FUZZ_SECONDS (default 30).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 bash "$root/scripts/build.sh"
-export QT_QPA_PLATFORM=offscreen
-cd "$build"
-ctest --output-on-failure --timeout 300 -j"$(nproc)"
+(
+    export QT_QPA_PLATFORM=offscreen
+    cd "$build"
+    ctest --output-on-failure --timeout 300 -j"$(nproc)"
+)
+bash "$root/scripts/sanitize.sh"
+bash "$root/scripts/fuzz.sh" all "${FUZZ_SECONDS:-30}"

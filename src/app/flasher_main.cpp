@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "console/PortListing.h"
 #include "console/RunController.h"
 #include "console/RunLog.h"
+#include "console/SignalWatch.h"
 #include "console/TracingPort.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
@@ -178,6 +180,9 @@ int runOperation(CliOptions options, int argc, char** argv) {
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
     serialPort.setOnReadyRead([&controller] { controller.bytesArrived(); });
+    const SignalWatch signalWatch([&controller](int signal) {
+        controller.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+    });
     const RunResult result = controller.run();
     if (options.json)
         writeTo(stdout, jsonResult(result) + "\n");

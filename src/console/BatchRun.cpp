@@ -64,6 +64,11 @@ ConsoleOutput BatchRun::outputFor(const std::string& label) {
     return board;
 }
 
+void BatchRun::interrupt(ExitCode code) {
+    for (const auto& bus : buses)
+        bus->interrupt(code);
+}
+
 void BatchRun::say(const std::string& line) {
     if (panel)
         panel->print(line);

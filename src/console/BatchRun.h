@@ -21,6 +21,8 @@ class BatchRun {
     ~BatchRun();
 
     ExitCode run();
+    // Ends every port's current board with `code`; the batch then ends with its summary.
+    void interrupt(ExitCode code);
 
   private:
     ConsoleOutput outputFor(const std::string& label);

@@ -60,6 +60,12 @@ void BusRun::start() {
     launch(scan, "[" + options.port + " scan] ", [this](const RunResult& result) { scanEnded(result); });
 }
 
+void BusRun::interrupt(ExitCode code) {
+    stopping = true;
+    if (board)
+        board->controller.interrupt(code);
+}
+
 void BusRun::scanEnded(const RunResult& scan) {
     board.reset();
     if (scan.exitCode != ExitCode::Success) {

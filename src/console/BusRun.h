@@ -28,6 +28,8 @@ class BusRun {
     void start();
     // The board being flashed ends as it would; no further board is started.
     void stopAfterCurrentBoard() { stopping = true; }
+    // Ends the board being flashed now, with `code`, and starts no further one.
+    void interrupt(ExitCode code);
 
   private:
     struct Board;

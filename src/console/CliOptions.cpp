@@ -179,10 +179,10 @@ const std::vector<OptionRow>& optionTable() {
              o.logFile = v;
          }},
         {{"poll-ms"},
-         "Poll for replies every MS ms, 1-1000, as the window does; by default each reply is read the "
+         "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
          "moment it arrives.",
          "MS",
-         [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, 1000, "--poll-ms"); }},
+         [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, kMaxPollMs, "--poll-ms"); }},
         {{"scan-range"},
          "The addresses a scan probes, FIRST-LAST within 1-127; default 1-127.",
          "FIRST-LAST",
@@ -246,12 +246,13 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  0  success\n"
                                "  1  unexpected internal error\n"
                                "  2  bad usage\n"
-                               "  3  port not available\n"
+                               "  3  port not available, in use, or lost\n"
                                "  4  no device answered\n"
                                "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
                                "  6  the device reported \"ERROR\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n"
+                               "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
 // The parser with every option and the operations as its positional arguments.

@@ -12,6 +12,10 @@ enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Che
 
 const char* operationName(Operation operation);
 
+// The longest receive poll: every probe of the connection wait (one per 200 ms) restarts the poll,
+// so a longer one would never look for the reply.
+inline constexpr int kMaxPollMs = 100;
+
 // Everything the command line can say. Defaults are the window's start values, but for the port,
 // whose "COM3" means little on most machines.
 struct CliOptions {

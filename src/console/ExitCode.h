@@ -10,6 +10,9 @@ enum class ExitCode : int {
     FileError = 5,
     DeviceError = 6,
     Stall = 7,
+    // Ended by a signal, as shells number it: 128 + SIGINT, 128 + SIGTERM.
+    Interrupted = 130,
+    Terminated = 143,
 };
 
 inline int toInt(ExitCode code) {

@@ -43,6 +43,9 @@ const char* outcomeName(ExitCode code) {
         return "device-error";
     case ExitCode::Stall:
         return "stall";
+    case ExitCode::Interrupted:
+    case ExitCode::Terminated:
+        return "interrupted";
     }
     return "unknown";
 }

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int kStallCheckMs = 50;
 constexpr std::chrono::milliseconds kWindowPoll{20};
+// A record printed in a message is cut here: a line of thousands of characters says nothing more.
+constexpr std::size_t kShownRecordLength = 80;
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -171,6 +173,12 @@ bool RunController::handleMessages(Source source) {
     messagesSeen = messages.size();
     const std::string line = view.messageLine(message);
 
+    if (form.LostPort == 1) {
+        finish(ExitCode::PortNotAvailable,
+               "port lost" + (transferStarted ? " after " + lastRecordDescription() : std::string()) + " (" +
+                   message.detail + ")");
+        return true;
+    }
     switch (source) {
     case Source::Open:
         finish(ExitCode::PortNotAvailable, line);
@@ -316,6 +324,17 @@ void RunController::watchStall() {
     }
 }
 
+void RunController::interrupt(ExitCode code) {
+    if (phase == Phase::Finished)
+        return;
+    std::string where;
+    if (transferStarted)
+        where = " at " + recordPosition();
+    else if (phase == Phase::Connecting)
+        where = " while connecting";
+    finish(code, "interrupted" + where);
+}
+
 void RunController::recordFoundDevice() {
     RunResult::Device device{currentAddress(), withoutLineEnd(view.text8())};
     result.devices.push_back(device);
@@ -338,7 +357,9 @@ void RunController::finish(ExitCode code, std::string message) {
         // The run is over either way; a port that fails to close is gone already.
     }
     if (transferStarted) {
-        progress.update(progressState());
+        // A lost port was closed as "Close" closes it, which resets the bar: the last line drawn stands.
+        if (form.LostPort != 1)
+            progress.update(progressState());
         progress.finish();
     } else {
         progress.clear();
@@ -375,14 +396,22 @@ int RunController::currentAddress() const {
     }
 }
 
-std::string RunController::lastRecordDescription() const {
+std::string RunController::recordPosition() const {
     // The sender wraps its index to 0 after the last record of a pass.
     const int record = form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
     std::string text = "record " + std::to_string(record) + " of " + std::to_string(form.RecordCount);
     if (!passName.empty())
         text += " (" + passName + " pass)";
-    if (record >= 1 && record <= frmSerial::kMaxRecords)
-        text += ": " + form.HexRecords[static_cast<std::size_t>(record)];
+    return text;
+}
+
+std::string RunController::lastRecordDescription() const {
+    const int record = form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
+    std::string text = recordPosition();
+    if (record >= 1 && record <= frmSerial::kMaxRecords) {
+        const std::string& line = form.HexRecords[static_cast<std::size_t>(record)];
+        text += ": " + (line.size() > kShownRecordLength ? line.substr(0, kShownRecordLength) + "..." : line);
+    }
     return text;
 }
 

@@ -43,6 +43,8 @@ class RunController {
     void begin(std::function<void(const RunResult&)> finished);
     // The port has received bytes; wired to the port's ready-read notification.
     void bytesArrived() { receiveTrigger.bytesArrived(); }
+    // Ends the run at once, as a signal asks: Interrupted or Terminated.
+    void interrupt(ExitCode code);
 
   private:
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
@@ -65,6 +67,7 @@ class RunController {
     void recordFoundDevice();
     void finish(ExitCode code, std::string message);
     int currentAddress() const;
+    std::string recordPosition() const;
     std::string lastRecordDescription() const;
     ProgressState progressState() const;
 

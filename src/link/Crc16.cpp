@@ -2,13 +2,6 @@
 
 #include <stdexcept>
 
-std::uint16_t crc16Update(std::uint16_t crc, std::uint8_t byte) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit)
-        crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u) : static_cast<std::uint16_t>(crc >> 1);
-    return crc;
-}
-
 std::uint16_t crc16Update(std::uint16_t crc, const std::string& bytes) {
     for (unsigned char byte : bytes)
         crc = crc16Update(crc, static_cast<std::uint8_t>(byte));

@@ -4,33 +4,48 @@
 
 namespace {
 
-bool startsFrameAt(const std::string& buffer, std::size_t at, std::uint8_t address) {
-    return at + 1 < buffer.size() && static_cast<std::uint8_t>(buffer[at]) == address &&
-           buffer[at + 1] == kReplyFunction;
-}
+class Search {
+  public:
+    Search(const std::string& buffer, std::uint8_t address) : buffer(buffer), address(address) {}
 
-// Where a frame may start after noise at the front: the address followed by "B", or the address
-// as the very last byte, whose "B" may still come. The buffer's size when there is no such place.
-std::size_t nextPossibleStart(const std::string& buffer, std::uint8_t address) {
-    for (std::size_t at = 1; at < buffer.size(); ++at)
-        if (static_cast<std::uint8_t>(buffer[at]) == address &&
-            (at + 1 == buffer.size() || buffer[at + 1] == kReplyFunction))
-            return at;
-    return buffer.size();
-}
-
-// The length of the frame starting at `start`, 0 when none completes. One pass: the CRC register
-// is carried along instead of being recomputed for every candidate length.
-std::size_t completeFrameLength(const std::string& buffer, std::size_t start) {
-    std::uint16_t crc = kCrc16Init;
-    for (std::size_t end = start; end + 2 <= buffer.size(); ++end) {
-        if (end - start + 2 >= kMinReplyLength && static_cast<std::uint8_t>(buffer[end]) == (crc & 0xFF) &&
-            static_cast<std::uint8_t>(buffer[end + 1]) == (crc >> 8))
-            return end - start + 2;
-        crc = crc16Update(crc, static_cast<std::uint8_t>(buffer[end]));
+    bool startsFrameAt(std::size_t at) {
+        ++examined;
+        return at + 1 < buffer.size() && byte(at) == address && buffer[at + 1] == kReplyFunction;
     }
-    return 0;
-}
+
+    // Where a frame may start at or after `from`: the address followed by "B", or the address as
+    // the very last byte, whose "B" may still come. The buffer's size when there is no such place.
+    std::size_t nextPossibleStart(std::size_t from) {
+        for (std::size_t at = from; at < buffer.size(); ++at) {
+            ++examined;
+            if (byte(at) == address && (at + 1 == buffer.size() || buffer[at + 1] == kReplyFunction))
+                return at;
+        }
+        return buffer.size();
+    }
+
+    // The length of the frame starting at `start`, 0 when none completes within kMaxReplyLength.
+    // One pass: the CRC register is carried along instead of being recomputed for every length.
+    std::size_t completeFrameLength(std::size_t start) {
+        std::uint16_t crc = kCrc16Init;
+        for (std::size_t end = start; end + 2 <= buffer.size() && end + 2 - start <= kMaxReplyLength; ++end) {
+            ++examined;
+            if (end - start + 2 >= kMinReplyLength && byte(end) == (crc & 0xFF) &&
+                byte(end + 1) == (crc >> 8))
+                return end - start + 2;
+            crc = crc16Update(crc, byte(end));
+        }
+        return 0;
+    }
+
+    std::size_t examined = 0;
+
+  private:
+    std::uint8_t byte(std::size_t at) const { return static_cast<std::uint8_t>(buffer[at]); }
+
+    const std::string& buffer;
+    std::uint8_t address;
+};
 
 } // namespace
 
@@ -38,19 +53,24 @@ ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address) {
     using Outcome = ReplyScan::Outcome;
     if (buffer.size() < kMinReplyLength)
         return {};
+    Search search(buffer, address);
+    const auto result = [&search](Outcome outcome, std::size_t discard, std::size_t length) {
+        return ReplyScan{outcome, discard, length, search.examined};
+    };
     if (static_cast<std::uint8_t>(buffer[0]) != address)
-        return {Outcome::WrongAddress, nextPossibleStart(buffer, address), 0};
+        return result(Outcome::WrongAddress, search.nextPossibleStart(1), 0);
     if (buffer[1] != kReplyFunction)
-        return {Outcome::WrongFunction, nextPossibleStart(buffer, address), 0};
-    if (const std::size_t length = completeFrameLength(buffer, 0))
-        return {Outcome::Frame, 0, length};
+        return result(Outcome::WrongFunction, search.nextPossibleStart(1), 0);
+    if (const std::size_t length = search.completeFrameLength(0))
+        return result(Outcome::Frame, 0, length);
     // The front may be a reply cut short that is still arriving, or a corrupted one; it is given
-    // up only when a complete frame follows it.
+    // up when a complete frame follows it, or when it lies too far back to be a reply at all.
     for (std::size_t start = 1; start + kMinReplyLength <= buffer.size(); ++start)
-        if (startsFrameAt(buffer, start, address))
-            if (const std::size_t length = completeFrameLength(buffer, start))
-                return {Outcome::Frame, start, length};
-    return {};
+        if (search.startsFrameAt(start))
+            if (const std::size_t length = search.completeFrameLength(start))
+                return result(Outcome::Frame, start, length);
+    const std::size_t stale = buffer.size() >= kMaxReplyLength ? buffer.size() - kMaxReplyLength + 1 : 0;
+    return result(Outcome::Waiting, stale == 0 ? 0 : search.nextPossibleStart(stale), 0);
 }
 
 void boundReplyBuffer(std::string& buffer) {

@@ -11,9 +11,13 @@
 
 inline constexpr std::size_t kMinReplyLength = 6;
 inline constexpr char kReplyFunction = 'B';
-// Bounds the receive buffer so that noise cannot grow it without end; it also keeps every CRC
-// within what CRC16 accepts.
-inline constexpr std::size_t kReplyBufferLimit = 4096;
+// No device reply comes near this length (they are short texts such as "OK" or "VER=..."). The
+// bound keeps the search linear in the buffer: a start is followed for this many bytes at most, and
+// a start this far back from the newest byte can no longer begin a reply.
+inline constexpr std::size_t kMaxReplyLength = 256;
+// The most one tick looks at. Bytes beyond it at the front of one read are noise: a device sends
+// one short reply per request, never kilobytes between two polls.
+inline constexpr std::size_t kReplyBufferLimit = 512;
 
 // What the front of the receive buffer holds.
 struct ReplyScan {
@@ -25,13 +29,16 @@ struct ReplyScan {
     };
     Outcome outcome = Outcome::Waiting;
     // Bytes to drop from the front: for the errors, up to the next place where a frame can start;
-    // for a frame, the bytes before it that can never form a frame of their own.
+    // for a frame, the bytes before it that can never form a frame of their own; while waiting,
+    // the bytes too far back to begin a reply that is still arriving.
     std::size_t discard = 0;
     // Frame: its length, counted from `discard`.
     std::size_t length = 0;
+    // Bytes looked at by the search, CRC steps included: the measure of its work.
+    std::size_t examined = 0;
 };
 
 ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address);
 
-// Drops the oldest bytes beyond kReplyBufferLimit.
+// Drops the oldest bytes beyond kReplyBufferLimit (of either mode's buffer).
 void boundReplyBuffer(std::string& buffer);

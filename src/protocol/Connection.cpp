@@ -47,6 +47,8 @@ void frmSerial::BTNOpenCom_Click() {
         view.setPicVisible(true);
         view.setTxtBackColor(0, colours::PureGreen);
         TransferRequested = 0;
+        LostPort = 0;
+        RxLine.clear(); // half a plain reply from before belongs to nobody's request
         ConnectCount = 1;
         if (view.text1Text() != "0")
             view.setTimer3Enabled(true);

@@ -10,9 +10,12 @@ std::string readFileBytes(const std::string& path) {
     std::error_code ignored;
     if (!std::filesystem::exists(path, ignored))
         throw LoadError(loaderrors::kFileNotFound, "File not found");
+    // Checked before opening: a FIFO blocks the open until a writer comes, a device may never end,
+    // and a folder reads as nothing.
+    if (!std::filesystem::is_regular_file(path, ignored))
+        throw LoadError(loaderrors::kPathFileAccess, "Path/File access error: not a regular file");
     std::ifstream file(path, std::ios::binary);
-    // A folder opens on some systems yet reads as nothing; it is no file to load.
-    if (!file || std::filesystem::is_directory(path, ignored))
+    if (!file)
         throw LoadError(loaderrors::kPathFileAccess, "Path/File access error");
     std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (file.bad())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@
 // link/ (WriteCOM32, TMRComm_Timer), protocol/ (connection, Com_Parser, device commands),
 // transfer/ (loading, Command5_Click), window/ (SwitchTags).
 class frmSerial {
-public:
+  public:
     static constexpr int kHexRecordSlots = 9001; // slots 0..9000; slot k holds line k
     static constexpr int kMaxRecords = 9000;
 
@@ -36,6 +37,8 @@ public:
     void Com_Parser();
     void SwitchTags();
     std::int16_t WriteCOM32(const std::string& COMString);
+    // The port failed while open: closed as "Close" does, then one box says where the run stood.
+    void ClosePortLost(const std::string& reason);
 
     // The window's state. Public so that the tests and the headless binding can read it;
     // only the handlers above change it.
@@ -46,6 +49,9 @@ public:
     std::int16_t TransferActive = 0;
     std::string RxString;
     std::string RxBuffer;
+    // Plain mode: the bytes of a reply whose line end has not come yet, and when they last grew.
+    std::string RxLine;
+    std::chrono::steady_clock::time_point RxLineTime;
     std::string RxCRC;
     std::string CRCCalc;
     std::int16_t BlinkCount = 0;
@@ -54,10 +60,15 @@ public:
     std::int16_t RecordCount = 0;
     std::int16_t RecordIndex = 0;
     std::int16_t VerifyMode = 0;
+    // 1 once the open port failed and was closed for it; cleared by opening.
+    std::int16_t LostPort = 0;
 
-private:
+  private:
     // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).
     void LoadHexFileAndSend(std::int16_t verifyMode);
+    // The receive tick's two ways of cutting the received bytes into replies.
+    void TakeModbusReplies(const std::string& chunk);
+    void TakePlainReplies(const std::string& chunk);
 
     FormView& view;
     SerialPortService& MSComm1;

@@ -1,6 +1,9 @@
 #include "ChildProcess.h"
 
+#include <csignal>
 #include <stdexcept>
+
+#include <QDeadlineTimer>
 
 namespace {
 
@@ -48,4 +51,45 @@ int BackgroundProgram::stop() {
         return -1;
     process.terminate();
     return exitCodeWithin(process, 20000);
+}
+
+void BackgroundProgram::kill() {
+    process.kill();
+    process.waitForFinished();
+}
+
+WatchedProgram::WatchedProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    start(process, program, arguments);
+}
+
+WatchedProgram::~WatchedProgram() {
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+bool WatchedProgram::waitForError(const std::string& text, int times) {
+    const QDeadlineTimer bound(60000);
+    for (;;) {
+        err += process.readAllStandardError().toStdString();
+        int found = 0;
+        for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + text.size()))
+            ++found;
+        if (found >= times)
+            return true;
+        if (process.state() == QProcess::NotRunning || bound.hasExpired())
+            return false;
+        process.waitForReadyRead(100);
+    }
+}
+
+void WatchedProgram::signal(int number) {
+    ::kill(static_cast<pid_t>(process.processId()), number);
+}
+
+ProgramRun WatchedProgram::finish() {
+    const int exitCode = exitCodeWithin(process, 120000);
+    err += process.readAllStandardError().toStdString();
+    return {exitCode, process.readAllStandardOutput().toStdString(), err};
 }

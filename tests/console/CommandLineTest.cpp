@@ -79,6 +79,7 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"version", "--address", "-1"},
         {"version", "--address", "1x"},
         {"version", "--poll-ms", "0"},
+        {"version", "--poll-ms", "101"}, // a probe would restart it before it ever looked
         {"version", "--stall-timeout", "0"},
         {"version", "--stall-timeout", "abc"},
         {"version", "--trace=yes"},

@@ -150,3 +150,29 @@ TEST_F(NetworkLine, AnUnreachableServerIsThePortExitCodeWithItsReason) {
 }
 
 } // namespace
+
+namespace {
+
+// The server going away mid-download (a gateway switched off) is a lost port, named with the
+// record reached, not a stall; the flasher reads replies on arrival here, so the closed
+// connection itself must wake it.
+TEST_F(NetworkLine, AServerGoneMidTransferIsALostPort) {
+    const HexImage image = makeHexImage(400, kFlashStart, kFlashSize);
+    writeLines(path("firmware.hex"), image.lines);
+    BackgroundProgram emulator(BOOTDEV_SIM_PATH, {"--flash-size", "16K", "--line-rate", "9600"});
+    const std::uint16_t port = startServer("tcp", emulator.firstLine(), 9600);
+    const std::string address = "tcp://127.0.0.1:" + std::to_string(port);
+
+    WatchedProgram flasher(BOOTFLASH_PATH,
+                           {"download", path("firmware.hex"), "-p", address, "-a", "1", "--json"});
+    ASSERT_TRUE(flasher.waitForError("DOWNLOAD "));
+    server.kill();
+    server.waitForFinished(10000);
+
+    const ProgramRun run = flasher.finish();
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_NE(run.err.find("port lost after record "), std::string::npos) << run.err;
+    expectFields(parseJsonObject(run.out), {"outcome=port-not-available", "exit_code=3"});
+}
+
+} // namespace

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ TEST_F(Receiver, FramingErrorsAndRecovery) {
         {"ours then one cut off",
          {{reply(1, "DONE") + ready.substr(0, 4), "DONE", ready.substr(0, 4)},
           {ready.substr(4), "READY", ""}}},
+        // Noise fills the first read up to the reply's address byte; its "B" comes in the next read.
+        {"address byte ends a read",
+         {{"\7\7\7\7\7" + ready.substr(0, 1), "Error ADDR  >> \7\7\7\7\7" + ready.substr(0, 1),
+           ready.substr(0, 1)},
+          {ready.substr(1), "READY", ""}}},
+        {"address byte ends a read behind a wrong function byte",
+         {{bytes({0x01, 0x43, 0x07, 0x07, 0x07, 0x01}),
+           "Error CMD  >> " + bytes({0x01, 0x43, 0x07, 0x07, 0x07, 0x01}), ready.substr(0, 1)},
+          {ready.substr(1), "READY", ""}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,24 +70,114 @@ TEST_F(Receiver, TwoRepliesInOneTickAreHandedOverInOrder) {
     EXPECT_EQ(form.RxBuffer, "");
 }
 
+// Noise never grows the buffer past what can still begin a reply, and the reply after it is taken.
 TEST_F(Receiver, NoiseIsBoundedAndForgotten) {
     tick(bytes({0x01, 0x42}));
     for (int i = 0; i < 60; ++i) {
         tick(std::string(100, 'x'));
-        ASSERT_LE(form.RxBuffer.size(), kReplyBufferLimit);
+        ASSERT_LT(form.RxBuffer.size(), kMaxReplyLength);
     }
     tick(reply(1, "READY"));
     EXPECT_EQ(view.text8, "READY");
 }
 
-TEST_F(Receiver, PlainModeHandsOverEveryChunk) {
+// Noise that keeps looking like the start of a reply: each start is followed for one reply length
+// at most, so the search does work in proportion to the buffer, never to its square.
+TEST(ReplySearch, WorkOnHostileNoiseIsLinearInTheBuffer) {
+    const std::size_t size = 4096;
+    const struct {
+        const char* name;
+        std::string pattern;
+    } noises[] = {
+        {"address and B over and over", bytes({0x01, 0x42})},
+        {"address, B and one byte", bytes({0x01, 0x42, 0x00})},
+        {"address alone", bytes({0x01})},
+        {"address and another byte", bytes({0x01, 0x43})},
+        {"a reply with its CRC bytes swapped", request(1, "BOK").substr(0, 4) + bytes({0xCB, 0xD5})},
+    };
+    for (const auto& noise : noises) {
+        SCOPED_TRACE(noise.name);
+        std::string buffer;
+        while (buffer.size() < size)
+            buffer += noise.pattern;
+        const ReplyScan scan = scanReplyBuffer(buffer, 1);
+        EXPECT_NE(scan.outcome, ReplyScan::Outcome::Frame);
+        EXPECT_LE(scan.examined, buffer.size() * (kMaxReplyLength / 2 + 2));
+        // Starts too far back to begin a reply still arriving are given up.
+        EXPECT_LT(buffer.size() - scan.discard, kMaxReplyLength);
+    }
+}
+
+TEST_F(Receiver, AReplyLongerThanTheBoundIsNoReply) {
+    tick(reply(1, std::string(kMaxReplyLength - 4, 'x')));
+    EXPECT_EQ(view.text8, std::string(kMaxReplyLength - 4, 'x'));
+    tick(reply(1, std::string(kMaxReplyLength - 3, 'y')));
+    EXPECT_EQ(view.text8, std::string(kMaxReplyLength - 4, 'x'));
+    tick(reply(1, "READY"));
+    EXPECT_EQ(view.text8, "READY");
+}
+
+// In plain mode replies are cut at each CR LF; a reply without one is taken once the line has been
+// quiet for a while. Each case lists the chunk of every tick ("" for ticks without bytes until the
+// line counts as quiet) and the replies handed over by then, in the answer box's order.
+TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
+    const struct {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<std::string> handedOver;
+        std::string waiting;
+    } cases[] = {
+        {"one reply", {"READY\r\n"}, {"READY\r\n"}, ""},
+        {"two replies in one read", {"FORMAT\r\nOK\r\n"}, {"FORMAT\r\n", "OK\r\n"}, ""},
+        {"one reply in two reads", {"O", "K\r\n"}, {"OK\r\n"}, ""},
+        {"split at the line end", {"OK\r", "\n"}, {"OK\r\n"}, ""},
+        {"a reply and the start of the next", {"OK\r\nVE", "R=1\r\n"}, {"OK\r\n", "VER=1\r\n"}, ""},
+        {"no line end: taken once quiet", {"REA", "DY", ""}, {"READY"}, ""},
+        {"no line end, still arriving", {"REA", "DY"}, {}, "READY"},
+        {"a line too long for a reply",
+         {std::string(kMaxReplyLength + 5, 'z')},
+         {std::string(kMaxReplyLength, 'z')},
+         "zzzzz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWindow w;
+        w.view.check1 = false;
+        std::vector<std::string> shown;
+        w.view.onText8 = [&](const std::string& text) { shown.push_back(text); };
+        for (const std::string& chunk : c.chunks) {
+            if (!chunk.empty()) {
+                w.port.arrive(chunk);
+                w.form.TMRComm_Timer();
+                continue;
+            }
+            const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!w.form.RxLine.empty() && std::chrono::steady_clock::now() < bound)
+                w.form.TMRComm_Timer();
+        }
+        EXPECT_EQ(shown, c.handedOver);
+        EXPECT_EQ(w.form.RxLine, c.waiting);
+    }
+}
+
+// At a poll shorter than a byte's time, a tick between two bytes of one reply finds nothing new;
+// the reply must not be cut there.
+TEST_F(Receiver, PlainModeWaitsThroughATickBetweenTwoBytes) {
+    view.check1 = false;
+    tick("V");
+    form.TMRComm_Timer();
+    EXPECT_EQ(view.text8, "");
+    tick("ER=1\r\n");
+    EXPECT_EQ(view.text8, "VER=1\r\n");
+}
+
+TEST_F(Receiver, PlainModeTakesEachGluedReplyInTurn) {
     view.check1 = false;
     form.RxBuffer = "stale";
-    tick("REA");
-    EXPECT_EQ(view.text8, "REA");
+    tick("ERROR\r\nFORMAT\r\n");
+    EXPECT_EQ(view.barColor, colours::Red); // "ERROR" was handled
+    EXPECT_EQ(view.barText, "");            // and "FORMAT" after it
     EXPECT_EQ(form.RxBuffer, "");
-    tick("DY");
-    EXPECT_EQ(view.text8, "DY");
 }
 
 // Every tenth tick turns the indicator white, or grey when it is white; a receipt turns it red.
@@ -101,7 +201,10 @@ TEST_F(Receiver, FailuresEndTheTickQuietly) {
     EXPECT_NO_THROW(tick(reply(1, "READY")));
     EXPECT_EQ(view.text8, "");
     view.text1 = "1";
-    port.unplug("device gone");
+    port.failNextRead("read failed once");
     EXPECT_NO_THROW(form.TMRComm_Timer());
     EXPECT_TRUE(view.boxes.empty());
+    EXPECT_TRUE(port.isOpen);
+    tick(reply(1, "READY"));
+    EXPECT_EQ(view.text8, "READY");
 }

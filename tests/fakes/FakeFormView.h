@@ -27,6 +27,8 @@ class FakeFormView : public FormView {
     std::string label2 = "No info";
     std::string command1Caption = "Set Addr";
     std::string text8, text1;
+    // Called with every text the answer box is given, for tests that follow a sequence of replies.
+    std::function<void(const std::string&)> onText8;
     std::string text2 = "10";
     std::string txt0 = "COM3";
     Colour txt0BackColor = colours::WindowBackground;
@@ -56,7 +58,11 @@ class FakeFormView : public FormView {
 
     void setLabel2Caption(const std::string& caption) override { label2 = caption; }
     void setCommand1Caption(const std::string& caption) override { command1Caption = caption; }
-    void setText8Text(const std::string& text) override { text8 = text; }
+    void setText8Text(const std::string& text) override {
+        text8 = text;
+        if (onText8)
+            onText8(text);
+    }
     std::string text1Text() const override { return text1; }
     void setText1Text(const std::string& text) override { text1 = text; }
     std::string text2Text() const override { return text2; }

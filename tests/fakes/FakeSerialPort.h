@@ -37,8 +37,10 @@ class FakeSerialPort : public SerialPortService {
     // Bytes the next poll finds: a reply, noise, a reply of another device, ...
     void arrive(const std::string& bytes) { received.push_back(bytes); }
     void refuseOpen(const std::string& reason) { openRefusal = reason; }
-    // The device is unplugged: every later read and write fails.
+    // The device is unplugged: every later read and write fails as a lost port does.
     void unplug(const std::string& reason) { ioFailure = reason; }
+    // A single read fails without losing the port.
+    void failNextRead(const std::string& reason) { readFailure = reason; }
     bool scriptUsedUp() const { return expected.empty(); }
 
     std::vector<std::string> settings;
@@ -61,6 +63,11 @@ class FakeSerialPort : public SerialPortService {
     bool portOpen() const override { return isOpen; }
     int inBufferCount() override {
         failIfUnplugged();
+        if (readFailure) {
+            const std::string reason = *readFailure;
+            readFailure.reset();
+            throw PortError(reason);
+        }
         return received.empty() ? 0 : static_cast<int>(received.front().size());
     }
     std::string input() override {
@@ -84,11 +91,12 @@ class FakeSerialPort : public SerialPortService {
   private:
     void failIfUnplugged() const {
         if (ioFailure)
-            throw PortError(*ioFailure);
+            throw PortLostError(*ioFailure);
     }
 
     std::deque<std::string> expected;
     std::deque<std::string> received;
     std::optional<std::string> openRefusal;
     std::optional<std::string> ioFailure;
+    std::optional<std::string> readFailure;
 };

@@ -1,4 +1,6 @@
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -6,7 +8,12 @@
 #include "PseudoTerminal.h"
 #include "fakes/FakeFormView.h"
 #include "window/frmSerial.h"
+#include "window/qt/DeviceLock.h"
 #include "window/qt/QtSerialPortService.h"
+
+#include <fstream>
+#include <grp.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,4 +82,65 @@ TEST(PortOnPseudoTerminal, MissingPathFailsWithAReason) {
     }
     EXPECT_NE(reason, "") << "opening a missing port must fail with a reason";
     EXPECT_FALSE(port.portOpen());
+}
+
+// The lock is on the device, not on its name: a second service reaching the same terminal through
+// a symbolic link is refused, and gets it once the first has closed.
+TEST(PortOnPseudoTerminal, ASecondOpenerByAnotherNameIsRefusedUntilTheFirstCloses) {
+    OpenPort first;
+    QTemporaryDir dir;
+    const std::string link = dir.filePath("board").toStdString();
+    std::filesystem::create_symlink(first.line.slavePath(), link);
+    QtSerialPortService second;
+    second.setCommPath(link);
+    std::string reason;
+    try {
+        second.setPortOpen(true);
+    } catch (const PortError& error) {
+        reason = error.what();
+    }
+    EXPECT_EQ(reason, link + ": in use by another program");
+    EXPECT_FALSE(second.portOpen());
+
+    first.port.setPortOpen(false);
+    EXPECT_NO_THROW(second.setPortOpen(true));
+    EXPECT_TRUE(second.portOpen());
+}
+
+// A line that goes away is reported as lost, not as a quiet line; the service lets go of the
+// device at once and counts as open until closed.
+TEST(PortOnPseudoTerminal, AHungUpLineIsReportedAsLost) {
+    OpenPort p;
+    p.port.output("BOOTi\r\n");
+    p.line.hangUp();
+    std::string reason;
+    (void)QTest::qWaitFor(
+        [&] {
+            try {
+                p.port.inBufferCount();
+            } catch (const PortLostError& lost) {
+                reason = lost.what();
+            }
+            return !reason.empty();
+        },
+        5000);
+    EXPECT_NE(reason, "");
+    EXPECT_TRUE(p.port.portOpen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.port.handle() == -1; }, 5000)) << "the device is still held";
+    EXPECT_THROW(p.port.output("BOOTi\r\n"), PortLostError);
+    p.port.setPortOpen(false);
+    EXPECT_FALSE(p.port.portOpen());
+}
+
+// A refused open says which group gives access, as serial devices belong to one on Debian.
+TEST(PortOnPseudoTerminal, APermissionRefusalNamesTheGroupThatGivesAccess) {
+    QTemporaryDir dir;
+    const std::string device = dir.filePath("ttyUSB9").toStdString();
+    std::ofstream{device};
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    ASSERT_EQ(chown(device.c_str(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
+    EXPECT_EQ(permissionAdvice(device),
+              "permission denied: members of the group dialout may open it (add your "
+              "user with: sudo usermod -aG dialout $USER, then log in again)");
 }

@@ -22,7 +22,13 @@ PseudoTerminal::PseudoTerminal() {
 }
 
 PseudoTerminal::~PseudoTerminal() {
-    close(master);
+    hangUp();
+}
+
+void PseudoTerminal::hangUp() {
+    if (master >= 0)
+        close(master);
+    master = -1;
 }
 
 void PseudoTerminal::writeToPort(const std::string& bytes) {

@@ -1,28 +1,60 @@
 #include "window/qt/QtSerialPortService.h"
 
+#include <QTimer>
+
 namespace {
 
 QSerialPort::Parity toQtParity(char parity) {
     switch (parity) {
-    case 'e': return QSerialPort::EvenParity;
-    case 'o': return QSerialPort::OddParity;
-    case 'm': return QSerialPort::MarkParity;
-    case 's': return QSerialPort::SpaceParity;
-    default: return QSerialPort::NoParity;
+    case 'e':
+        return QSerialPort::EvenParity;
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'm':
+        return QSerialPort::MarkParity;
+    case 's':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
     }
 }
 
 QSerialPort::StopBits toQtStopBits(int stopBits) {
     switch (stopBits) {
-    case 2: return QSerialPort::TwoStop;
-    case 3: return QSerialPort::OneAndHalfStop;
-    default: return QSerialPort::OneStop;
+    case 2:
+        return QSerialPort::TwoStop;
+    case 3:
+        return QSerialPort::OneAndHalfStop;
+    default:
+        return QSerialPort::OneStop;
     }
 }
 
-std::string reason(const QSerialPort& port) { return port.errorString().toStdString(); }
+std::string reason(const QSerialPort& port) {
+    return port.errorString().toStdString();
+}
+
+// What a failure that loses the port means, empty for the others. Qt's own text comes from errno,
+// which after a hang-up often still holds an unrelated "Resource temporarily unavailable".
+std::string lossMeaning(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ResourceError:
+        return "the device was removed or hung up";
+    case QSerialPort::ReadError:
+        return "reading from the device failed";
+    case QSerialPort::WriteError:
+        return "writing to the device failed";
+    default:
+        return {};
+    }
+}
 
 } // namespace
+
+QtSerialPortService::QtSerialPortService() {
+    QObject::connect(&port, &QSerialPort::errorOccurred, &port,
+                     [this](QSerialPort::SerialPortError error) { onError(error); });
+}
 
 QtSerialPortService::~QtSerialPortService() {
     if (port.isOpen())
@@ -39,25 +71,47 @@ void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
         });
 }
 
-void QtSerialPortService::setSettings(const std::string& text) { settings = parseLineSettings(text); }
+void QtSerialPortService::setSettings(const std::string& text) {
+    settings = parseLineSettings(text);
+}
 
-void QtSerialPortService::setCommPort(std::int16_t number) { portName = portNameForNumber(number); }
+void QtSerialPortService::setCommPort(std::int16_t number) {
+    portName = portNameForNumber(number);
+}
 
-void QtSerialPortService::setCommPath(const std::string& path) { portName = path; }
+void QtSerialPortService::setCommPath(const std::string& path) {
+    portName = path;
+}
 
 void QtSerialPortService::setPortOpen(bool open) {
     if (!open) {
         if (port.isOpen())
             port.close();
         port.clearError();
+        lock.release();
+        lostReason.reset();
         return;
     }
-    if (port.isOpen())
+    if (portOpen())
         throw PortError("Port already open");
+    lock.acquire(portName);
+    try {
+        openPort();
+    } catch (const PortError&) {
+        lock.release();
+        throw;
+    }
+}
+
+void QtSerialPortService::openPort() {
     port.clearError();
     port.setPortName(QString::fromStdString(portName));
-    if (!port.open(QIODevice::ReadWrite))
+    if (!port.open(QIODevice::ReadWrite)) {
+        // Having got the device lock, a refusal to lock is another program's lock file.
+        if (port.error() == QSerialPort::PermissionError)
+            throw PortError(portName + ": " + kInUseReason + " (" + reason(port) + ")");
         throw PortError(portName + ": " + reason(port));
+    }
     const bool configured = port.setBaudRate(settings.baud) &&
                             port.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
                             port.setParity(toQtParity(settings.parity)) &&
@@ -73,14 +127,31 @@ void QtSerialPortService::setPortOpen(bool open) {
     port.clear(QSerialPort::AllDirections);
 }
 
-bool QtSerialPortService::portOpen() const { return port.isOpen(); }
+bool QtSerialPortService::portOpen() const {
+    return port.isOpen() || lostReason.has_value();
+}
 
-// A port that vanished (an unplugged adapter) must not look like a quiet line.
+void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
+    const std::string meaning = lossMeaning(error);
+    if (!port.isOpen() || lostReason || meaning.empty())
+        return;
+    lostReason = meaning + " (" + reason(port) + ")";
+    // Closed from the event loop, not inside QSerialPort's own notification: closing drops the
+    // bytes still queued for writing, which it would otherwise retry on the dead line without end.
+    QTimer::singleShot(0, &port, [this] {
+        if (lostReason && port.isOpen())
+            port.close();
+        // A reader on arrival polls nothing: the next read is how it learns of the loss.
+        if (onReadyRead)
+            onReadyRead();
+    });
+}
+
 void QtSerialPortService::throwIfBroken() {
+    if (lostReason)
+        throw PortLostError(portName + ": " + *lostReason);
     if (!port.isOpen())
         throw PortError("Port is closed");
-    if (port.error() == QSerialPort::ResourceError || port.error() == QSerialPort::PermissionError)
-        throw PortError(portName + ": " + reason(port));
 }
 
 int QtSerialPortService::inBufferCount() {
@@ -101,4 +172,5 @@ void QtSerialPortService::output(const std::string& bytes) {
         throw PortError(portName + ": " + reason(port));
     // Hand the bytes to the driver now, so a frame written just before a blocking pause still leaves.
     port.flush();
+    throwIfBroken();
 }

@@ -3,16 +3,21 @@
 #include <functional>
 
 #include <QSerialPort>
+#include <optional>
 
 #include "link/PortConfig.h"
 #include "link/SerialPortService.h"
+#include "window/qt/DeviceLock.h"
 #include "window/qt/ReadyReadSource.h"
 
 // The serial port service on QSerialPort. Settings and port name are kept until the next open,
-// as a serial control does; errors come back as PortError with Qt's reason.
+// as a serial control does; errors come back as PortError with Qt's reason. A port that fails
+// while open (the device gone, a read or write error) is let go at once, so that nothing keeps
+// retrying on a dead line, yet it counts as open until the logic closes it: every use then
+// throws PortLostError, which is how the logic learns of the loss.
 class QtSerialPortService final : public SerialPortService, public ReadyReadSource {
-public:
-    QtSerialPortService() = default;
+  public:
+    QtSerialPortService();
     ~QtSerialPortService() override;
 
     void setSettings(const std::string& settings) override;
@@ -26,11 +31,18 @@ public:
 
     void setOnReadyRead(std::function<void()> onReadyRead) override;
 
-private:
+    // The operating system's handle of the open port, -1 when closed (for tests and diagnostics).
+    qintptr handle() const { return port.isOpen() ? port.handle() : -1; }
+
+  private:
+    void openPort();
+    void onError(QSerialPort::SerialPortError error);
     void throwIfBroken();
 
     QSerialPort port;
+    DeviceLock lock;
     LineSettings settings;
     std::string portName = portNameForNumber(1);
     std::function<void()> onReadyRead;
+    std::optional<std::string> lostReason;
 };

@@ -1,0 +1,22 @@
+#include <string>
+
+#include "window/frmSerial.h"
+
+// A port that fails while open (an unplugged adapter, a read or write error) will not come back by
+// itself: polling on would only burn time and leave the user with a frozen bar. So it is closed as
+// "Close" closes it, and one box says where the run stood. The stage and record are taken before
+// closing, which clears the transfer flags.
+void frmSerial::ClosePortLost(const std::string& reason) {
+    std::string text = view.txtText(0) + " lost! The port failed or was removed";
+    if (TransferRequested == 1 && TransferActive == 1) {
+        // The sender wraps its index to 0 after the last record of a pass.
+        const int record = RecordIndex == 0 ? RecordCount : RecordIndex;
+        text += std::string(" during ") + (VerifyMode == 1 ? "VERIFY" : "DOWNLOAD") + ", after record " +
+                std::to_string(record) + " of " + std::to_string(RecordCount) + ".";
+    } else {
+        text += "; no transfer was running.";
+    }
+    LostPort = 1;
+    BTNCloseCom_Click();
+    view.msgBox(text, FormView::Icon::Critical, {}, reason);
+}

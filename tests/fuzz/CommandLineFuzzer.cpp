@@ -1,0 +1,36 @@
+// The flasher's command line from arbitrary arguments (the input cut at NUL bytes): it either
+// refuses with a UsageError or gives options that all lie in their ranges.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "console/CliOptions.h"
+
+namespace {
+void require(bool holds) {
+    if (!holds)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> arguments(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0)
+            arguments.emplace_back();
+        else
+            arguments.back() += static_cast<char>(data[i]);
+    }
+    try {
+        const CliOptions options = parseCommandLine(arguments);
+        if (options.help || options.version)
+            return 0;
+        require(options.baud == 9600 || options.baud == 19200 || options.baud == 115200);
+        require(options.pollMs >= 1 && options.pollMs <= kMaxPollMs);
+        require(!options.address || (*options.address >= 0 && *options.address <= 255));
+        require(options.stallTimeoutSeconds > 0);
+        require(!takesFirmwareFile(options.operation) || !options.file.empty());
+    } catch (const UsageError&) {
+    }
+    return 0;
+}
