@@ -137,6 +137,9 @@ int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const Con
         options, firmware, output,
         log ? std::function<void(const std::string&)>([&log](const std::string& line) { log->append(line); })
             : nullptr);
+    const SignalWatch signalWatch([&batch](int signal) {
+        batch.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+    });
     return toInt(batch.run());
 }
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <map>
 
 #include <QCryptographicHash>
@@ -187,6 +188,28 @@ TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
     EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #4", "no-device no-device"}}));
     ASSERT_FALSE(lines.empty());
     expectFields(lines.back(), {"type=summary", "boards=1", "failed=1", "exit_code=4"});
+}
+
+// SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch
+// still reports them and its summary.
+TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
+    writeLines(path("long.hex"), makeHexImage(600, kFlashStart, kFlashSize).lines);
+    const std::string first = startEmulator("first.bin", {"--address", "1"});
+    const std::string second = startEmulator("second.bin", {"--address", "1"});
+    WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("long.hex"), "--port", first, "--port", second,
+                                            "--address", "1", "--retries", "2", "--json"});
+    ASSERT_TRUE(flasher.waitForError(first + " #1] DOWNLOAD "));
+    ASSERT_TRUE(flasher.waitForError(second + " #1] DOWNLOAD "));
+    flasher.signal(SIGTERM);
+    const ProgramRun run = flasher.finish();
+    EXPECT_EQ(run.exitCode, 143) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    // Interrupted boards are not tried again.
+    EXPECT_EQ(outcomes(lines),
+              (std::map<std::string, std::string>{{first + " #1", "interrupted interrupted"},
+                                                  {second + " #1", "interrupted interrupted"}}));
+    ASSERT_FALSE(lines.empty());
+    expectFields(lines.back(), {"type=summary", "boards=2", "exit_code=143"});
 }
 
 } // namespace
