@@ -16,12 +16,14 @@
 #include <QCoreApplication>
 
 #include "console/ActivityWatchingPort.h"
+#include "console/BatchRun.h"
 #include "console/CliOptions.h"
 #include "console/ConsoleView.h"
 #include "console/FirmwareInput.h"
 #include "console/JsonResultWriter.h"
 #include "console/PortListing.h"
 #include "console/RunController.h"
+#include "console/RunLog.h"
 #include "console/SignalWatch.h"
 #include "console/TracingPort.h"
 #include "ports/SchemePortService.h"
@@ -121,6 +123,26 @@ std::optional<int> settlePort(CliOptions& options) {
     }
 }
 
+// Several boards: one record each as it ends, then the summary; the code of the worst board.
+int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const ConsoleOutput& output) {
+    std::optional<RunLog> log;
+    if (!options.logFile.empty()) {
+        log.emplace(options.logFile);
+        // A production record that cannot be kept stops the run before any board is touched.
+        if (!log->isOpen())
+            return endEarly(options, ExitCode::FileError,
+                            "cannot open the log " + options.logFile + ": " + log->error());
+    }
+    BatchRun batch(
+        options, firmware, output,
+        log ? std::function<void(const std::string&)>([&log](const std::string& line) { log->append(line); })
+            : nullptr);
+    const SignalWatch signalWatch([&batch](int signal) {
+        batch.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+    });
+    return toInt(batch.run());
+}
+
 int runOperation(CliOptions options, int argc, char** argv) {
 #ifdef __linux__
     // The device paces the transfer and each reply is read when it arrives: every wake-up the
@@ -131,6 +153,9 @@ int runOperation(CliOptions options, int argc, char** argv) {
     if (options.operation == Operation::Ports)
         return listPorts(options);
     std::unique_ptr<QTemporaryFile> converted;
+    // Named as given, before a conversion replaces it with a temporary file.
+    const FirmwareStamp firmware{operationName(options.operation), options.file,
+                                 isBatch(options) ? fileSha256(options.file) : std::string()};
     if (takesFirmwareFile(options.operation))
         if (const std::optional<int> ended = checkFirmwareFirst(options, converted))
             return *ended;
@@ -139,6 +164,11 @@ int runOperation(CliOptions options, int argc, char** argv) {
     const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
                                [](const std::string& text) { writeTo(stderr, text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};
+    if (isBatch(options)) {
+        if (options.ports.empty())
+            options.ports = {options.port};
+        return runBatch(options, firmware, output);
+    }
 
     SchemePortService serialPort;
     ActivityWatchingPort activity(serialPort);

@@ -1,5 +1,6 @@
 #include "console/CliOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <tuple>
@@ -79,6 +80,28 @@ FlashRange flashRange(const std::string& text) {
     return range;
 }
 
+// "3,5,9": bus addresses 1-255, none twice. One address alone may be 0.
+std::vector<int> addressList(const std::string& text) {
+    std::vector<int> addresses;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', from);
+        addresses.push_back(wholeNumber(text.substr(from, comma - from), 0, 255, "--address"));
+        if (comma == std::string::npos)
+            break;
+        from = comma + 1;
+    }
+    if (addresses.size() > 1)
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            if (addresses[i] == 0)
+                throw UsageError("--address: 0 reaches every board at once, it cannot be one of a list");
+            if (std::count(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i),
+                           addresses[i]))
+                throw UsageError("--address: " + std::to_string(addresses[i]) + " given twice");
+        }
+    return addresses;
+}
+
 constexpr double kLongestConnectionWaitSeconds = 25.6;
 
 // "FIRST-LAST", both addresses a scan can probe, FIRST not above LAST.
@@ -107,7 +130,8 @@ const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {{"p", "port"},
          "COM name (COM3), device path (/dev/ttyUSB0), tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT "
-         "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port.",
+         "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port. "
+         "Given more than once or as a list (a,b), download and verify drive the ports at the same time.",
          "NAME",
          [](CliOptions& o, const std::string& v) {
              if (v.empty())
@@ -128,9 +152,32 @@ const std::vector<OptionRow>& optionTable() {
          [](CliOptions& o, const std::string&) { o.modbusRtu = false; }},
         {{"a", "address"},
          "Device address 0-255; without it the bus is scanned first and the first device found is used; "
-         "0 skips the connection wait.",
+         "0 skips the connection wait. A list (3,5,9) flashes those boards one after another.",
+         "N[,N...]",
+         [](CliOptions& o, const std::string& v) {
+             o.addresses = addressList(v);
+             o.address = o.addresses.size() == 1 ? std::optional<int>(o.addresses.front()) : std::nullopt;
+         }},
+        {{"all"},
+         "Download or verify: scan each port first (--scan-range, --probe-ms) and flash every board found.",
+         "",
+         [](CliOptions& o, const std::string&) { o.allOnBus = true; }},
+        {{"retries"},
+         "Run a board's failed operation again from the start, up to N more times, 0-10; default 0.",
          "N",
-         [](CliOptions& o, const std::string& v) { o.address = wholeNumber(v, 0, 255, "--address"); }},
+         [](CliOptions& o, const std::string& v) { o.retries = wholeNumber(v, 0, 10, "--retries"); }},
+        {{"stop-on-failure"},
+         "Flash no further board once one has failed; by default the others go on.",
+         "",
+         [](CliOptions& o, const std::string&) { o.stopOnFailure = true; }},
+        {{"log"},
+         "Append a record of each board and a summary, as JSON lines, to FILE.",
+         "FILE",
+         [](CliOptions& o, const std::string& v) {
+             if (v.empty())
+                 throw UsageError("--log needs a file name");
+             o.logFile = v;
+         }},
         {{"poll-ms"},
          "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
          "moment it arrives.",
@@ -205,7 +252,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
                                "  6  the device reported \"ERROR\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n"
-                               "  130, 143  interrupted (SIGINT, SIGTERM)\n";
+                               "  130, 143  interrupted (SIGINT, SIGTERM)\n"
+                               "Flashing several boards, the code is the highest of all boards' codes.\n";
 
 // The parser with every option and the operations as its positional arguments.
 struct ParserSetup {
@@ -244,6 +292,11 @@ const OperationWord& operationWord(const std::string& word) {
 
 } // namespace
 
+bool isBatch(const CliOptions& options) {
+    return options.ports.size() > 1 || options.addresses.size() > 1 || options.allOnBus ||
+           options.retries > 0 || !options.logFile.empty();
+}
+
 bool takesFirmwareFile(Operation operation) {
     return operation == Operation::Download || operation == Operation::Verify ||
            operation == Operation::Check;
@@ -275,6 +328,13 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (options.help || options.version)
         return options;
+    // Unlike the other options, every --port counts: each is one more line to flash on.
+    for (const QString& value : setup.parser.values("port"))
+        for (const QString& name : value.split(',', Qt::SkipEmptyParts))
+            if (!std::ranges::count(options.ports, name.toStdString()))
+                options.ports.push_back(name.toStdString());
+    if (!options.ports.empty())
+        options.port = options.ports.front();
 
     const QStringList positional = setup.parser.positionalArguments();
     if (positional.isEmpty())
@@ -301,6 +361,13 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     if (options.operation == Operation::SetAddress)
         options.newAddress =
             std::to_string(wholeNumber(positional[1].toStdString(), 1, 255, "the new address"));
+    if (isBatch(options) && options.operation != Operation::Download &&
+        options.operation != Operation::Verify)
+        throw UsageError("several ports or addresses, --all, --retries and --log go with download and "
+                         "verify, not with " +
+                         std::string(chosen.word));
+    if (options.allOnBus && !options.addresses.empty())
+        throw UsageError("--all finds the addresses itself: leave out --address");
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)

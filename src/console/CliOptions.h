@@ -40,7 +40,18 @@ struct CliOptions {
     bool version = false;
     std::optional<std::uint32_t> base;    // where a raw binary file starts
     std::optional<FlashRange> flashRange; // data outside it is refused before anything is sent
+    // Flashing many boards in one call.
+    std::vector<std::string> ports; // every --port, in order; `port` is the first
+    std::vector<int> addresses;     // every --address, in order; `address` is set when there is one
+    bool allOnBus = false;          // scan each port first and flash every board that answers
+    int retries = 0;                // further attempts for a board whose operation failed
+    bool stopOnFailure = false;
+    std::string logFile; // board records are appended here, one JSON object a line
 };
+
+// Whether the call flashes boards as a batch (several ports or addresses, --all, --retries,
+// --log): that form reports one record per board and a summary instead of one result.
+bool isBatch(const CliOptions& options);
 
 // Whether the operation reads a firmware file.
 bool takesFirmwareFile(Operation operation);

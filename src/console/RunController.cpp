@@ -67,6 +67,12 @@ RunResult RunController::run() {
     return result;
 }
 
+void RunController::begin(std::function<void(const RunResult&)> finished) {
+    onFinished = std::move(finished);
+    started = std::chrono::steady_clock::now();
+    QTimer::singleShot(0, [this] { start(); });
+}
+
 void RunController::start() {
     view.setPortText(options.port);
     view.selectSpeed(options.baud);
@@ -202,6 +208,7 @@ void RunController::onConnected() {
         return;
     }
     result.address = currentAddress();
+    result.reply = withoutLineEnd(view.text8());
     // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
     // found address in the box is used as a plain address.
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
@@ -372,6 +379,11 @@ void RunController::finish(ExitCode code, std::string message) {
             output.out(message + "\n");
     } else if (!message.empty()) {
         output.err(output.programName + ": " + message + "\n");
+    }
+    if (onFinished) {
+        // Later, from the loop: whoever is told may destroy this controller.
+        QTimer::singleShot(0, [finished = onFinished, ended = result] { finished(ended); });
+        return;
     }
     loop.quit();
 }

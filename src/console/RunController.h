@@ -37,6 +37,10 @@ class RunController {
 
     // Runs the event loop until the operation has ended; the port is closed on return.
     RunResult run();
+    // Starts the operation and returns at once; `finished` is called from the event loop once it
+    // has ended and the port is closed, so several runs can share one loop. The controller may be
+    // destroyed from within `finished`.
+    void begin(std::function<void(const RunResult&)> finished);
     // The port has received bytes; wired to the port's ready-read notification.
     void bytesArrived() { receiveTrigger.bytesArrived(); }
     // Ends the run at once, as a signal asks: Interrupted or Terminated.
@@ -91,4 +95,5 @@ class RunController {
     LateReplyWatch lateReplies;
     ProgressReporter progress;
     bool transferStarted = false;
+    std::function<void(const RunResult&)> onFinished; // empty: run() waits in its own loop
 };

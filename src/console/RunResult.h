@@ -36,6 +36,7 @@ struct RunResult {
     int passes = 0;             // passes finished: download, then verify
     ExitCode exitCode = ExitCode::Success;
     std::string message; // why the run failed, or the reply it got
+    std::string reply;   // what the device answered when it was reached, line end removed
     long long durationMs = 0;
     std::vector<Device> devices;             // scan only
     std::optional<FileFault> fileFault;      // a firmware file refused before the port was opened

@@ -56,8 +56,7 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
         {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
          "download [-fw.hex] port= baud=115200 rtu address=4 poll=arrival stall=5"},
         {{"-V"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 version"},
-        {{"--version", "scan"},
-         "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 version"},
+        {{"--version", "scan"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 version"},
         {{"check", "fw.bin", "--base", "0x08000000", "--flash-range=134217728-0x0803FFFF"},
          "check [fw.bin] port= baud=115200 rtu address=scan poll=arrival stall=5 base=134217728 "
          "flash=134217728-134479871"},
@@ -133,11 +132,30 @@ TEST(CommandLine, AUsageErrorIsOneLine) {
 
 TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
     const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE", "verify FILE", "check FILE", "--base", "--flash-range",
-                             "version", "set-address NEW", "install", "scan", "--port", "--baud",
-                             "--plain", "--address", "--poll-ms", "--scan-range", "--probe-ms",
-                             "--connect-timeout", "--stall-timeout", "--trace", "--json",
-                             "-q, --quiet", "-v, --verbose", "-V, --version", "3  port not available",
+    for (const char* word : {"download FILE",
+                             "verify FILE",
+                             "check FILE",
+                             "--base",
+                             "--flash-range",
+                             "version",
+                             "set-address NEW",
+                             "install",
+                             "scan",
+                             "--port",
+                             "--baud",
+                             "--plain",
+                             "--address",
+                             "--poll-ms",
+                             "--scan-range",
+                             "--probe-ms",
+                             "--connect-timeout",
+                             "--stall-timeout",
+                             "--trace",
+                             "--json",
+                             "-q, --quiet",
+                             "-v, --verbose",
+                             "-V, --version",
+                             "3  port not available",
                              "7  stall"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

@@ -1,0 +1,215 @@
+#include <csignal>
+#include <map>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "HexImage.h"
+#include "JsonFields.h"
+
+// The real flasher flashing several emulated boards: on one bus, and on several lines at once.
+namespace {
+
+constexpr std::uint32_t kFlashStart = 0x08000000;
+constexpr std::size_t kFlashSize = 0x4000;
+
+// The JSON lines of a batch: one object a board, then the summary.
+std::vector<QJsonObject> jsonLines(const std::string& text) {
+    std::vector<QJsonObject> objects;
+    std::size_t from = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
+        objects.push_back(parseJsonObject(text.substr(from, end - from)));
+        from = end + 1;
+    }
+    EXPECT_EQ(from, text.size()) << "unfinished last line in:\n" << text;
+    return objects;
+}
+
+// The board objects by "port #address", each with its outcome and attempts: "success", "stall,success".
+std::map<std::string, std::string> outcomes(const std::vector<QJsonObject>& lines) {
+    std::map<std::string, std::string> found;
+    for (const QJsonObject& line : lines) {
+        if (field(line, "type") != "board")
+            continue;
+        std::string attempts;
+        for (const QJsonValue attempt : line["attempts"].toArray())
+            attempts += (attempts.empty() ? "" : ",") + attempt.toString().toStdString();
+        found[field(line, "port") + " #" + field(line, "address")] = field(line, "outcome") + " " + attempts;
+    }
+    return found;
+}
+
+class BatchFlash : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(directory.isValid());
+        image = makeHexImage(24, kFlashStart, kFlashSize);
+        writeLines(path("firmware.hex"), image.lines);
+    }
+
+    std::string path(const std::string& name) const {
+        return directory.filePath(QString::fromStdString(name)).toStdString();
+    }
+
+    // An emulator with its flash dumped on exit to `dump`, or to `dump`.<address> when it emulates a
+    // bus of several; returns its pseudo-terminal.
+    std::string startEmulator(const std::string& dump, std::vector<std::string> options) {
+        options.insert(options.end(), {"--flash-start", "0x08000000", "--erase-ms", "5", "--line-rate",
+                                       "115200", "--dump", path(dump)});
+        if (std::ranges::find(options, "--flash-size") == options.end())
+            options.insert(options.end(), {"--flash-size", "16K"});
+        emulators.push_back(std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, options));
+        return emulators.back()->firstLine();
+    }
+
+    ProgramRun flash(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"download", path("firmware.hex")});
+        return runProgram(BOOTFLASH_PATH, arguments);
+    }
+
+    // Stops the emulators, which leaves their dumps, and compares each named one with the image.
+    void expectFlashed(const std::vector<std::string>& dumps) {
+        for (const auto& emulator : emulators)
+            EXPECT_EQ(emulator->stop(), 0);
+        for (const std::string& dump : dumps)
+            EXPECT_TRUE(readBinary(path(dump)) == image.flash) << dump << " differs from the image";
+    }
+
+    QTemporaryDir directory;
+    HexImage image;
+    std::vector<std::unique_ptr<BackgroundProgram>> emulators;
+};
+
+TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
+    const std::string port = startEmulator("bus.bin", {"--address", "3,5,9", "--device-version", "BOOT 2.0"});
+    const ProgramRun run = flash({"--port", port, "--all", "--scan-range", "1-12", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
+                                                                   {port + " #5", "success success"},
+                                                                   {port + " #9", "success success"}}));
+    for (std::size_t i = 0; i < 3; ++i)
+        expectFields(lines[i], {"reply=VER=BOOT 2.0", "records=" + std::to_string(2 * image.lines.size())});
+    expectFields(lines[3], {"type=summary", "boards=3", "succeeded=3", "failed=0", "exit_code=0"});
+    expectFlashed({"bus.bin.3", "bus.bin.5", "bus.bin.9"});
+}
+
+TEST_F(BatchFlash, ThreePortsAreFlashedAtOnceWithATableAtTheEnd) {
+    const std::string first = startEmulator("one.bin", {"--address", "1"});
+    const std::string second = startEmulator("two.bin", {"--address", "1"});
+    const std::string third = startEmulator("three.bin", {"--address", "1"});
+    const ProgramRun run = flash({"--port", first + "," + second, "--port", third, "--address", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    // A heading and one row a board, in the order they ended.
+    EXPECT_EQ(std::ranges::count(run.out, '\n'), 4) << run.out;
+    for (const std::string& port : {first, second, third})
+        EXPECT_NE(run.out.find(port + "  1 "), std::string::npos) << run.out;
+    // Progress lines are named by their port and board.
+    EXPECT_NE(run.err.find("[" + third + " #1] END "), std::string::npos) << run.err;
+    expectFlashed({"one.bin", "two.bin", "three.bin"}); // one board each: no address suffix
+}
+
+// A board whose flash is too small for the image answers "ERROR"; the others are flashed all the
+// same, and the exit code is the failed board's.
+TEST_F(BatchFlash, ABoardThatRefusesARecordIsNamedWhileTheOthersSucceed) {
+    const std::string good = startEmulator("good.bin", {"--address", "2,4"});
+    const std::string small = startEmulator("small.bin", {"--address", "7", "--flash-size", "128"});
+    const ProgramRun run = flash({"--port", good, "--port", small, "--address", "2,4,7", "--json",
+                                  "--stall-timeout", "1", "--connect-timeout", "1"});
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    // The bus on `small` has only board 7; 2 and 4 are missing there.
+    EXPECT_EQ(outcomes(lines),
+              (std::map<std::string, std::string>{{good + " #2", "success success"},
+                                                  {good + " #4", "success success"},
+                                                  {good + " #7", "no-device no-device"},
+                                                  {small + " #2", "no-device no-device"},
+                                                  {small + " #4", "no-device no-device"},
+                                                  {small + " #7", "device-error device-error"}}));
+    ASSERT_FALSE(lines.empty());
+    expectFields(lines.back(), {"type=summary", "boards=6", "succeeded=2", "failed=4", "outcome=device-error",
+                                "exit_code=6"});
+    expectFlashed({"good.bin.2", "good.bin.4"});
+}
+
+// The emulator drops every 70th reply, counting over all its boards: board 3 needs fewer than 70,
+// so the drop falls in the middle of board 5's first attempt and its second attempt ends before
+// the next one. The log, read back, holds the same lines with the file's name and SHA-256.
+TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth) {
+    const std::string port = startEmulator("retry.bin", {"--address", "3,5", "--drop-every", "70"});
+    const std::string log = path("station.log");
+    {
+        QFile earlier(QString::fromStdString(log));
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier line\n");
+    }
+    const ProgramRun run = flash({"--port", port, "--address", "3,5", "--retries", "1", "--stall-timeout",
+                                  "0.5", "--json", "--log", log});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
+                                                                   {port + " #5", "success stall,success"}}));
+
+    QFile file(QString::fromStdString(path("firmware.hex")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string sha256 =
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
+    QFile logFile(QString::fromStdString(log));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const std::string logged = logFile.readAll().toStdString();
+    ASSERT_TRUE(logged.starts_with("an earlier line\n")) << logged;
+    const std::vector<QJsonObject> logLines = jsonLines(logged.substr(16));
+    ASSERT_EQ(logLines.size(), 3u) << logged;
+    for (const QJsonObject& line : logLines) {
+        expectFields(line, {"file=" + path("firmware.hex"), "sha256=" + sha256, "operation=download"});
+        // ISO 8601 in UTC: "2026-12-07T01:50:03.125Z".
+        EXPECT_TRUE(QDateTime::fromString(line["time"].toString(), Qt::ISODateWithMs).isValid());
+        EXPECT_TRUE(line["time"].toString().endsWith('Z'));
+    }
+    EXPECT_EQ(outcomes(logLines), outcomes(lines));
+    expectFlashed({"retry.bin.3", "retry.bin.5"});
+}
+
+// With --stop-on-failure a failed board ends the batch: the board after it is not touched.
+TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
+    const std::string port = startEmulator("stop.bin", {"--address", "5,6"});
+    const ProgramRun run = flash(
+        {"--port", port, "--address", "4,5", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #4", "no-device no-device"}}));
+    ASSERT_FALSE(lines.empty());
+    expectFields(lines.back(), {"type=summary", "boards=1", "failed=1", "exit_code=4"});
+}
+
+// SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch
+// still reports them and its summary.
+TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
+    writeLines(path("long.hex"), makeHexImage(600, kFlashStart, kFlashSize).lines);
+    const std::string first = startEmulator("first.bin", {"--address", "1"});
+    const std::string second = startEmulator("second.bin", {"--address", "1"});
+    WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("long.hex"), "--port", first, "--port", second,
+                                            "--address", "1", "--retries", "2", "--json"});
+    ASSERT_TRUE(flasher.waitForError(first + " #1] DOWNLOAD "));
+    ASSERT_TRUE(flasher.waitForError(second + " #1] DOWNLOAD "));
+    flasher.signal(SIGTERM);
+    const ProgramRun run = flasher.finish();
+    EXPECT_EQ(run.exitCode, 143) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    // Interrupted boards are not tried again.
+    EXPECT_EQ(outcomes(lines),
+              (std::map<std::string, std::string>{{first + " #1", "interrupted interrupted"},
+                                                  {second + " #1", "interrupted interrupted"}}));
+    ASSERT_FALSE(lines.empty());
+    expectFields(lines.back(), {"type=summary", "boards=2", "exit_code=143"});
+}
+
+} // namespace
