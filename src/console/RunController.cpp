@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kStallCheckMs = 50;
 constexpr std::chrono::milliseconds kWindowPoll{20};
-// A record printed in a message is cut here: a line of thousands of characters says nothing more.
-constexpr std::size_t kShownRecordLength = 80;
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -45,6 +43,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(receivePollInterval(options),
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
@@ -175,7 +174,7 @@ bool RunController::handleMessages(Source source) {
 
     if (form.LostPort == 1) {
         finish(ExitCode::PortNotAvailable,
-               "port lost" + (transferStarted ? " after " + lastRecordDescription() : std::string()) + " (" +
+               "port lost" + (transfer.started() ? " after " + transfer.lastRecord() : std::string()) + " (" +
                    message.detail + ")");
         return true;
     }
@@ -228,8 +227,7 @@ void RunController::clickOperation() {
     case Operation::Download:
     case Operation::Verify:
         phase = Phase::Transferring;
-        barAdvancesAtStart = view.barAdvances();
-        transferStarted = true;
+        transfer.begin();
         progress.clear();
         call(Source::Load, options.operation == Operation::Download ? &frmSerial::Command3_Click
                                                                     : &frmSerial::Command2_Click);
@@ -254,24 +252,21 @@ void RunController::clickOperation() {
 }
 
 void RunController::watchTransfer() {
-    const std::string& stage = view.barText();
-    if (stage == "DOWNLOAD") {
-        passName = "download";
-    } else if (stage == "VERIFY") {
-        if (passName == "download")
-            ++result.passes;
-        passName = "verify";
-    }
-    result.records = view.barAdvances() - barAdvancesAtStart;
-    if (stage == "END") {
-        ++result.passes;
+    const TransferWatch::Stage stage = transfer.observe();
+    result.records = transfer.records();
+    result.passes = transfer.passes();
+    switch (stage) {
+    case TransferWatch::Stage::Ended:
         finish(ExitCode::Success,
                "END: " + std::to_string(form.RecordCount) + " records " +
                    (options.operation == Operation::Download ? "downloaded and verified" : "verified"));
-    } else if (stage == "ERROR") {
-        finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + lastRecordDescription());
-    } else {
-        progress.update(progressState());
+        break;
+    case TransferWatch::Stage::Refused:
+        finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + transfer.lastRecord());
+        break;
+    case TransferWatch::Stage::Running:
+        progress.update(transfer.progress());
+        break;
     }
 }
 
@@ -313,7 +308,7 @@ void RunController::watchStall() {
     const std::string silence =
         "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
     if (phase == Phase::Transferring) {
-        finish(ExitCode::Stall, silence + " after " + lastRecordDescription());
+        finish(ExitCode::Stall, silence + " after " + transfer.lastRecord());
     } else if (phase == Phase::ConfirmingNewAddress) {
         finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
     } else if (options.operation == Operation::Install && view.text8Count() > text8AtClick) {
@@ -328,8 +323,8 @@ void RunController::interrupt(ExitCode code) {
     if (phase == Phase::Finished)
         return;
     std::string where;
-    if (transferStarted)
-        where = " at " + recordPosition();
+    if (transfer.started())
+        where = " at " + transfer.position();
     else if (phase == Phase::Connecting)
         where = " while connecting";
     finish(code, "interrupted" + where);
@@ -356,10 +351,10 @@ void RunController::finish(ExitCode code, std::string message) {
     } catch (const std::exception&) {
         // The run is over either way; a port that fails to close is gone already.
     }
-    if (transferStarted) {
+    if (transfer.started()) {
         // A lost port was closed as "Close" closes it, which resets the bar: the last line drawn stands.
         if (form.LostPort != 1)
-            progress.update(progressState());
+            progress.update(transfer.progress());
         progress.finish();
     } else {
         progress.clear();
@@ -394,36 +389,4 @@ int RunController::currentAddress() const {
     } catch (const std::exception&) {
         return -1;
     }
-}
-
-std::string RunController::recordPosition() const {
-    // The sender wraps its index to 0 after the last record of a pass.
-    const int record = form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
-    std::string text = "record " + std::to_string(record) + " of " + std::to_string(form.RecordCount);
-    if (!passName.empty())
-        text += " (" + passName + " pass)";
-    return text;
-}
-
-std::string RunController::lastRecordDescription() const {
-    const int record = form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
-    std::string text = recordPosition();
-    if (record >= 1 && record <= frmSerial::kMaxRecords) {
-        const std::string& line = form.HexRecords[static_cast<std::size_t>(record)];
-        text += ": " + (line.size() > kShownRecordLength ? line.substr(0, kShownRecordLength) + "..." : line);
-    }
-    return text;
-}
-
-ProgressState RunController::progressState() const {
-    ProgressState state;
-    // "FORMAT" empties the bar's text until the device's next "OK": it is erasing meanwhile.
-    state.stage = view.barText().empty() ? "ERASE" : view.barText();
-    state.value = view.barValue();
-    state.maximum = view.barMax();
-    state.recordsSent = result.records;
-    const int leftInPass = std::max(0, state.maximum - state.value);
-    const bool verifyStillToCome = options.operation == Operation::Download && passName != "verify";
-    state.recordsRemaining = leftInPass + (verifyStillToCome ? state.maximum : 0);
-    return state;
 }

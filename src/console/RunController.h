@@ -16,6 +16,7 @@
 #include "console/ProgressReporter.h"
 #include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
+#include "console/TransferWatch.h"
 #include "window/frmSerial.h"
 
 // Where the run's text goes: stdout for results, stderr for messages and progress.
@@ -67,9 +68,6 @@ class RunController {
     void recordFoundDevice();
     void finish(ExitCode code, std::string message);
     int currentAddress() const;
-    std::string recordPosition() const;
-    std::string lastRecordDescription() const;
-    ProgressState progressState() const;
 
     const CliOptions& options;
     ConsoleView& view;
@@ -89,11 +87,9 @@ class RunController {
     std::size_t messagesSeen = 0;
     int readySeen = 0;
     int text8AtClick = 0;
-    int barAdvancesAtStart = 0;
     bool reopened = false;
-    std::string passName; // "download" or "verify": the pass the last record belongs to
+    TransferWatch transfer;
     LateReplyWatch lateReplies;
     ProgressReporter progress;
-    bool transferStarted = false;
     std::function<void(const RunResult&)> onFinished; // empty: run() waits in its own loop
 };
