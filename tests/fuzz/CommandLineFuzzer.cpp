@@ -1,17 +1,10 @@
 // The flasher's command line from arbitrary arguments (the input cut at NUL bytes): it either
 // refuses with a UsageError or gives options that all lie in their ranges.
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "console/CliOptions.h"
-
-namespace {
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
-} // namespace
+#include "fuzz/FuzzRequire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> arguments(1);

@@ -1,21 +1,14 @@
 // The firmware file readers on arbitrary bytes, the format chosen by the first byte or by the
 // content. A file read without a fault gives HEX lines that read back, as the device's own HEX
 // form, to an image with the same bytes.
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzRequire.h"
 #include "transfer/ElfReader.h"
 #include "transfer/FirmwareFile.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/SRecordReader.h"
-
-namespace {
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)

@@ -1,18 +1,11 @@
 // The number rule on arbitrary texts: it fails only in the ways it declares, and a whole number it
 // gives lies in the range asked for.
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
+#include "fuzz/FuzzRequire.h"
 #include "link/NumberRule.h"
-
-namespace {
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

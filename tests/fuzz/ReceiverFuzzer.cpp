@@ -2,11 +2,11 @@
 // mode, against the device address the input picks.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdlib>
 #include <deque>
 #include <string>
 
 #include "fakes/FakeFormView.h"
+#include "fuzz/FuzzRequire.h"
 #include "link/Crc16.h"
 #include "link/ReplyFrames.h"
 #include "window/frmSerial.h"
@@ -33,11 +33,6 @@ class ChunkPort final : public SerialPortService {
   private:
     bool isOpen = false;
 };
-
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
 
 } // namespace
 

@@ -1,16 +1,9 @@
 // The reply search on arbitrary buffers: what it reports must hold, and its work stays linear.
-#include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzRequire.h"
 #include "link/Crc16.h"
 #include "link/ReplyFrames.h"
-
-namespace {
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)

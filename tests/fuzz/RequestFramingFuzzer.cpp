@@ -2,17 +2,10 @@
 // request it takes is made of bytes that came in, and none is taken twice.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "BusFraming.h"
-
-namespace {
-void require(bool holds) {
-    if (!holds)
-        std::abort();
-}
-} // namespace
+#include "fuzz/FuzzRequire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
