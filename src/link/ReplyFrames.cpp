@@ -24,19 +24,7 @@ class Search {
         return buffer.size();
     }
 
-    // The length of the frame starting at `start`, 0 when none completes within kMaxReplyLength.
-    // One pass: the CRC register is carried along instead of being recomputed for every length.
-    std::size_t completeFrameLength(std::size_t start) {
-        std::uint16_t crc = kCrc16Init;
-        for (std::size_t end = start; end + 2 <= buffer.size() && end + 2 - start <= kMaxReplyLength; ++end) {
-            ++examined;
-            if (end - start + 2 >= kMinReplyLength && byte(end) == (crc & 0xFF) &&
-                byte(end + 1) == (crc >> 8))
-                return end - start + 2;
-            crc = crc16Update(crc, byte(end));
-        }
-        return 0;
-    }
+    std::size_t completeFrameLength(std::size_t start) { return replyFrameLength(buffer, start, &examined); }
 
     std::size_t examined = 0;
 
@@ -48,6 +36,20 @@ class Search {
 };
 
 } // namespace
+
+std::size_t replyFrameLength(const std::string& buffer, std::size_t start, std::size_t* examined) {
+    const auto byte = [&buffer](std::size_t at) { return static_cast<std::uint8_t>(buffer[at]); };
+    // One pass: the CRC register is carried along instead of being recomputed for every length.
+    std::uint16_t crc = kCrc16Init;
+    for (std::size_t end = start; end + 2 <= buffer.size() && end + 2 - start <= kMaxReplyLength; ++end) {
+        if (examined)
+            ++*examined;
+        if (end - start + 2 >= kMinReplyLength && byte(end) == (crc & 0xFF) && byte(end + 1) == (crc >> 8))
+            return end - start + 2;
+        crc = crc16Update(crc, byte(end));
+    }
+    return 0;
+}
 
 ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address) {
     using Outcome = ReplyScan::Outcome;

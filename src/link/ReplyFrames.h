@@ -40,5 +40,10 @@ struct ReplyScan {
 
 ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address);
 
+// The length of the frame that starts at `start` (its address byte), whatever the address: the
+// first length of at least kMinReplyLength whose last two bytes are the CRC of the rest, 0 when
+// none completes within kMaxReplyLength. Each byte looked at is counted in `examined`, if given.
+std::size_t replyFrameLength(const std::string& buffer, std::size_t start, std::size_t* examined = nullptr);
+
 // Drops the oldest bytes beyond kReplyBufferLimit (of either mode's buffer).
 void boundReplyBuffer(std::string& buffer);
