@@ -38,22 +38,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-python3 - "$work/bench.hex" "$lines" <<'PY'
-import random, sys
-random.seed(9000)
-count = int(sys.argv[2])
-def record(kind, address, data):
-    body = [len(data), address >> 8, address & 0xFF, kind] + list(data)
-    return ":" + "".join("%02X" % b for b in body) + "%02X" % (-sum(body) & 0xFF)
-lines, offset = [], 0
-while len(lines) < count - 1:
-    if offset % 0x10000 == 0:
-        lines.append(record(4, 0, [0x08, offset >> 16]))
-    lines.append(record(0, offset & 0xFFFF, [random.randrange(256) for _ in range(16)]))
-    offset += 16
-lines = lines[:count - 1] + [record(1, 0, [])]
-open(sys.argv[1], "w").write("\n".join(lines) + "\n")
-PY
+python3 "$(dirname "$0")/make-bench-hex.py" "$work/bench.hex" "$lines" > /dev/null
 
 ports=()
 for n in 1 2 3; do

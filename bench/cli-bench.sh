@@ -55,30 +55,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An extended linear address record in front of every 64 KiB, 16 data bytes per record, the
-# end-of-file record last. Prints the line's byte count for both passes and the records sent.
-python3 - "$work/bench.hex" "$lines" <<'PY' > "$work/line-bytes"
-import random, sys
-random.seed(9000)
-count = int(sys.argv[2])
-def record(kind, address, data):
-    body = [len(data), address >> 8, address & 0xFF, kind] + list(data)
-    return ":" + "".join("%02X" % b for b in body) + "%02X" % (-sum(body) & 0xFF)
-lines, offset = [], 0
-while len(lines) < count - 1:
-    if offset % 0x10000 == 0:
-        lines.append(record(4, 0, [0x08, offset >> 16]))
-    lines.append(record(0, offset & 0xFFFF, [random.randrange(256) for _ in range(16)]))
-    offset += 16
-lines = lines[:count - 1] + [record(1, 0, [])]
-open(sys.argv[1], "w").write("\n".join(lines) + "\n")
-# Per pass: each request is address, "BOOT", the line, CR LF, two CRC bytes; each reply is
-# address, "B", its text, two CRC bytes. Every record but the last is answered "OK" CR LF, the last
-# "DOWNLOAD" CR LF; the first data record of the download pass is answered "FORMAT" CR LF first.
-request = sum(1 + 4 + len(l) + 2 + 2 for l in lines)
-replies = (len(lines) - 1) * (2 + 4 + 2) + (2 + 10 + 2)
-print(2 * (request + replies) + (2 + 8 + 2), 2 * len(lines))
-PY
+# The file and what a download of it puts on the line: bytes for both passes and records sent.
+python3 "$(dirname "$0")/make-bench-hex.py" "$work/bench.hex" "$lines" > "$work/line-bytes"
 read -r line_bytes records < "$work/line-bytes"
 
 # Starts the emulator with the given options; sets $port.
