@@ -149,6 +149,10 @@ int runOperation(CliOptions options, int argc, char** argv) {
     // kernel defers (50 us by default) is added to every record.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
+    // Qt's own event loop rather than GLib's, unless the user chose: a headless program needs no
+    // GLib integration, and GLib's loop wakes itself each time the port's watch is paused or resumed.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     if (options.operation == Operation::Ports)
         return listPorts(options);
@@ -182,7 +186,7 @@ int runOperation(CliOptions options, int argc, char** argv) {
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);
-    serialPort.setOnReadyRead([&controller] { controller.bytesArrived(); });
+    controller.listenTo(serialPort);
     const SignalWatch signalWatch([&controller](int signal) {
         controller.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
     });

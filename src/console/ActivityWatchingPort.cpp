@@ -14,4 +14,6 @@ std::string ActivityWatchingPort::input() {
 void ActivityWatchingPort::output(const std::string& bytes) {
     inner.output(bytes);
     lastTraffic = Clock::now();
+    if (onSent)
+        onSent(bytes.size());
 }

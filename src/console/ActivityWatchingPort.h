@@ -22,8 +22,12 @@ class ActivityWatchingPort final : public PortDecorator {
     // Shown every chunk received, before the reader gets it.
     void setOnReceived(std::function<void(const std::string&)> callback) { onReceived = std::move(callback); }
 
+    // Told the size of every write, once it has gone to the port.
+    void setOnSent(std::function<void(std::size_t)> callback) { onSent = std::move(callback); }
+
   private:
     Clock::time_point lastTraffic = Clock::now();
     long long received = 0;
     std::function<void(const std::string&)> onReceived;
+    std::function<void(std::size_t)> onSent;
 };

@@ -16,7 +16,7 @@ struct BusRun::Board {
     Board(CliOptions boardOptions, ConsoleOutput output)
         : options(std::move(boardOptions)), activity(port), form(view, line(output)),
           controller(options, view, form, activity, std::move(output)) {
-        port.setOnReadyRead([this] { controller.bytesArrived(); });
+        controller.listenTo(port);
     }
 
     // The port the window's logic talks to: traced on request.

@@ -2,17 +2,36 @@
 
 #include <QTimer>
 
+namespace {
+// A pause shorter than this saves no wake-up worth its own.
+constexpr auto kShortestPause = std::chrono::microseconds(500);
+
+// Slower answers (an erase, a busy device) are watched as they come: a pause that long could
+// only make a quicker answer wait. A request and its reply take well under 150 bytes' time.
+std::chrono::nanoseconds longestPause(std::chrono::nanoseconds byteTime) {
+    return byteTime * 150 + std::chrono::milliseconds(20);
+}
+} // namespace
+
 ReceiveTrigger::ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval,
-                               std::function<void()> runHandler)
-    : runHandler(std::move(runHandler)) {
+                               std::chrono::nanoseconds byteTime, std::function<void()> runHandler)
+    : runHandler(std::move(runHandler)), pollInterval(pollInterval),
+      // Look a byte and a half before the reply is expected to be complete: its last bytes are
+      // then watched, which shows when it completes.
+      forecast(byteTime, byteTime * 3 / 2, kShortestPause, longestPause(byteTime)), lookAgain([this] { lookAtLine(); }) {
     if (pollInterval)
-        ticker = std::make_unique<PollTicker>(*pollInterval, [this] { this->runHandler(); });
+        ticker = std::make_unique<PreciseTimer>([this] { this->runHandler(); });
+}
+
+void ReceiveTrigger::listenTo(ReadyReadSource& source) {
+    port = &source;
+    source.setOnReadyRead([this] { bytesArrived(); });
 }
 
 void ReceiveTrigger::switched(bool switchedOn) {
     on = switchedOn;
     if (ticker) {
-        on ? ticker->start() : ticker->stop();
+        on ? ticker->startEvery(*pollInterval) : ticker->stop();
         return;
     }
     if (on && arrivedWhileOff) {
@@ -32,7 +51,48 @@ void ReceiveTrigger::bytesArrived() {
     runHandler();
 }
 
+void ReceiveTrigger::bytesRead() {
+    lastReadAt = PreciseTimer::Clock::now();
+    lastReadAtFirstLook = firstLookAfterPause;
+    firstLookAfterPause = false;
+    readSinceRequest = true;
+}
+
+void ReceiveTrigger::requestSent(std::size_t bytes) {
+    if (ticker || !port)
+        return;
+    if (readSinceRequest)
+        forecast.replyComplete(lastReadAt, lastReadAtFirstLook);
+    readSinceRequest = false;
+    const std::optional<PreciseTimer::Clock::time_point> due =
+        forecast.requestSent(bytes, PreciseTimer::Clock::now());
+    if (!due) {
+        watchAgain();
+        return;
+    }
+    paused = true;
+    port->pauseReadyRead(true);
+    lookAgain.startAt(*due);
+}
+
+void ReceiveTrigger::lookAtLine() {
+    if (!paused)
+        return;
+    paused = false;
+    firstLookAfterPause = true;
+    port->pauseReadyRead(false);
+}
+
+void ReceiveTrigger::watchAgain() {
+    if (!paused)
+        return;
+    lookAgain.stop();
+    paused = false;
+    port->pauseReadyRead(false);
+}
+
 void ReceiveTrigger::stop() {
     switched(false);
     arrivedWhileOff = false;
+    watchAgain();
 }

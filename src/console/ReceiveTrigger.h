@@ -1,36 +1,66 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include <QObject>
 
-#include "console/PollTicker.h"
+#include "console/PreciseTimer.h"
+#include "console/ReplyForecast.h"
+#include "window/qt/ReadyReadSource.h"
 
 // Decides when the window's receive handler runs in the flasher. By default the moment bytes
 // arrive at the port; with a poll interval on a fixed tick, as the window does. Either way only
 // while the window's logic has its receive poll switched on: it switches it off when the port closes
 // and around every send.
+//
+// On arrival it also spares the wake-ups that cannot help: the port is asked not to watch the
+// line while a request's reply is still crossing it, as far as the replies seen so far tell.
 class ReceiveTrigger {
   public:
-    // `pollInterval` empty: on arrival. `runHandler` runs the receive handler once.
-    ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval, std::function<void()> runHandler);
+    // `pollInterval` empty: on arrival. `runHandler` runs the receive handler once. `byteTime`:
+    // one byte's time on the line.
+    ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval, std::chrono::nanoseconds byteTime,
+                   std::function<void()> runHandler);
 
+    // Takes the port's ready-read notification, and tells the port when it is worth one.
+    void listenTo(ReadyReadSource& port);
     // The window's logic switched its receive poll on or off.
     void switched(bool on);
     // The port has received bytes (its ready-read notification).
     void bytesArrived();
+    // The receive handler has read bytes from the port.
+    void bytesRead();
+    // A request of `bytes` went out. The device answers one request at a time, so the reply to
+    // the one before is complete by now: its last bytes were the last read.
+    void requestSent(std::size_t bytes);
     // No handler runs after this, whatever arrives.
     void stop();
 
   private:
+    // The time the reply was expected has come: the port watches the line again.
+    void lookAtLine();
+    // A pause ends early: the port watches the line again.
+    void watchAgain();
+
     std::function<void()> runHandler;
-    std::unique_ptr<PollTicker> ticker;
+    std::optional<std::chrono::milliseconds> pollInterval;
+    std::unique_ptr<PreciseTimer> ticker;
+    ReadyReadSource* port = nullptr;
     bool on = false;
     // Bytes that came while the poll was off are read once it is on again: the port announces
     // them only once.
     bool arrivedWhileOff = false;
+
+    ReplyForecast forecast;
+    PreciseTimer lookAgain; // ends a pause in watching the line
+    bool paused = false;
+    bool firstLookAfterPause = false;
+    bool readSinceRequest = false;
+    PreciseTimer::Clock::time_point lastReadAt;
+    bool lastReadAtFirstLook = false;
     QObject lifetime; // a deferred read dies with the trigger
 };

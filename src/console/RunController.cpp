@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kStallCheckMs = 50;
 constexpr std::chrono::milliseconds kWindowPoll{20};
 
 std::string withoutLineEnd(std::string text) {
@@ -33,6 +32,11 @@ std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& o
     return std::nullopt;
 }
 
+// A byte's time on the line: a start bit, eight data bits and a stop bit.
+std::chrono::nanoseconds byteTime(int baud) {
+    return std::chrono::nanoseconds(10'000'000'000LL / std::max(baud, 1));
+}
+
 } // namespace
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -41,18 +45,22 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      receiveTrigger(receivePollInterval(options),
+      receiveTrigger(receivePollInterval(options), byteTime(options.baud),
                      [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
+                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
-    stallWatch.setInterval(kStallCheckMs);
-    QObject::connect(&stallWatch, &QTimer::timeout, [this] { watchStall(); });
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
-    activity.setOnReceived([this](const std::string& bytes) { spotLateReplies(bytes); });
+    activity.setOnReceived([this](const std::string& bytes) {
+        receiveTrigger.bytesRead();
+        spotLateReplies(bytes);
+    });
+    activity.setOnSent([this](std::size_t bytes) { receiveTrigger.requestSent(bytes); });
 
     result.operation = operationName(options.operation);
     result.port = options.port;
@@ -222,7 +230,7 @@ void RunController::onConnected() {
 void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
-    waitingSince = std::chrono::steady_clock::now();
+    stallWatch.waitFromNow();
     switch (options.operation) {
     case Operation::Download:
     case Operation::Verify:
@@ -284,7 +292,7 @@ void RunController::watchReply() {
             phase = Phase::ConfirmingNewAddress;
             view.setText1Text(options.newAddress);
             readySeen = view.readyCount();
-            waitingSince = std::chrono::steady_clock::now();
+            stallWatch.waitFromNow();
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
             result.address = currentAddress();
@@ -297,14 +305,9 @@ void RunController::watchReply() {
     }
 }
 
-void RunController::watchStall() {
+void RunController::stalled() {
     if (phase != Phase::Transferring && phase != Phase::AwaitingReply && phase != Phase::ConfirmingNewAddress)
         return;
-    const auto now = std::chrono::steady_clock::now();
-    const auto quietSince = std::max(activity.lastActivity(), waitingSince);
-    if (now - quietSince < std::chrono::duration<double>(options.stallTimeoutSeconds))
-        return;
-
     const std::string silence =
         "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
     if (phase == Phase::Transferring) {

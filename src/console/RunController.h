@@ -16,8 +16,10 @@
 #include "console/ProgressReporter.h"
 #include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
+#include "console/StallWatch.h"
 #include "console/TransferWatch.h"
 #include "window/frmSerial.h"
+#include "window/qt/ReadyReadSource.h"
 
 // Where the run's text goes: stdout for results, stderr for messages and progress.
 struct ConsoleOutput {
@@ -42,8 +44,8 @@ class RunController {
     // has ended and the port is closed, so several runs can share one loop. The controller may be
     // destroyed from within `finished`.
     void begin(std::function<void(const RunResult&)> finished);
-    // The port has received bytes; wired to the port's ready-read notification.
-    void bytesArrived() { receiveTrigger.bytesArrived(); }
+    // Takes the port's ready-read notification, and tells the port when it is worth one.
+    void listenTo(ReadyReadSource& port) { receiveTrigger.listenTo(port); }
     // Ends the run at once, as a signal asks: Interrupted or Terminated.
     void interrupt(ExitCode code);
 
@@ -64,7 +66,7 @@ class RunController {
     void clickOperation();
     void watchTransfer();
     void watchReply();
-    void watchStall();
+    void stalled();
     void recordFoundDevice();
     void finish(ExitCode code, std::string message);
     int currentAddress() const;
@@ -78,12 +80,11 @@ class RunController {
     QEventLoop loop;
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
-    QTimer stallWatch;
+    StallWatch stallWatch; // the silence the window does not watch for
 
     Phase phase = Phase::Connecting;
     RunResult result;
     std::chrono::steady_clock::time_point started;
-    std::chrono::steady_clock::time_point waitingSince;
     std::size_t messagesSeen = 0;
     int readySeen = 0;
     int text8AtClick = 0;

@@ -55,8 +55,18 @@ void SchemePortService::setOnReadyRead(std::function<void()> callback) {
     handOnReadyRead();
 }
 
+ReadyReadSource* SchemePortService::currentSource() const {
+    return dynamic_cast<ReadyReadSource*>(current.get());
+}
+
+void SchemePortService::pauseReadyRead(bool paused) {
+    if (ReadyReadSource* source = currentSource())
+        source->pauseReadyRead(paused);
+}
+
 void SchemePortService::handOnReadyRead() {
-    if (auto* source = dynamic_cast<ReadyReadSource*>(current.get()); source && onReadyRead)
+    ReadyReadSource* source = currentSource();
+    if (source && onReadyRead)
         source->setOnReadyRead(onReadyRead);
 }
 

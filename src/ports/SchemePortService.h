@@ -24,10 +24,12 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     void output(const std::string& bytes) override { current->output(bytes); }
     // Handed on to every line chosen from now on.
     void setOnReadyRead(std::function<void()> onReadyRead) override;
+    void pauseReadyRead(bool paused) override;
 
   private:
     void choose(PortKind kind);
     void handOnReadyRead();
+    ReadyReadSource* currentSource() const;
 
     std::unique_ptr<SerialPortService> current;
     PortKind kind = PortKind::Number;

@@ -1,6 +1,13 @@
 #include "window/qt/QtSerialPortService.h"
 
+#include <QSocketNotifier>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -71,6 +78,24 @@ void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
         });
 }
 
+void QtSerialPortService::pauseReadyRead(bool paused) {
+    if (paused == readPaused)
+        return;
+    readPaused = paused;
+    applyReadPause();
+}
+
+// QSerialPort watches the line through a read notifier of its own, a child object, and offers no
+// call to pause it; QSerialPort switches it on again whenever it is read from, so a pause is
+// applied again after every read. Where no such child exists the line is simply always watched.
+void QtSerialPortService::applyReadPause() {
+    if (!port.isOpen() || lostReason)
+        return;
+    for (QSocketNotifier* notifier : port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly))
+        if (notifier->type() == QSocketNotifier::Read && notifier->isEnabled() == readPaused)
+            notifier->setEnabled(!readPaused);
+}
+
 void QtSerialPortService::setSettings(const std::string& text) {
     settings = parseLineSettings(text);
 }
@@ -85,6 +110,7 @@ void QtSerialPortService::setCommPath(const std::string& path) {
 
 void QtSerialPortService::setPortOpen(bool open) {
     if (!open) {
+        readPaused = false;
         if (port.isOpen())
             port.close();
         port.clearError();
@@ -162,13 +188,41 @@ int QtSerialPortService::inBufferCount() {
 std::string QtSerialPortService::input() {
     throwIfBroken();
     const QByteArray bytes = port.readAll();
+    if (readPaused)
+        applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// Straight to the driver while nothing waits in Qt's own queue: a frame almost always fits the
+// driver's buffer at once, and Qt's queue would arm and then disarm a write notifier for it, two
+// wake-ups of the event loop a frame. Returns how many bytes went; the caller queues the rest.
+std::size_t QtSerialPortService::writeToDriver(const std::string& bytes) {
+    std::size_t sent = 0;
+#ifdef Q_OS_UNIX
+    if (port.bytesToWrite() != 0)
+        return 0;
+    const int fd = static_cast<int>(port.handle());
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + sent, bytes.size() - sent);
+        if (n > 0)
+            sent += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break; // full or failing: Qt's queue waits, or reports the failure as it always has
+    }
+#endif
+    return sent;
 }
 
 void QtSerialPortService::output(const std::string& bytes) {
     throwIfBroken();
-    const qint64 written = port.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (written != static_cast<qint64>(bytes.size()))
+    const std::size_t direct = writeToDriver(bytes);
+    if (direct == bytes.size())
+        return;
+    const auto rest = static_cast<qint64>(bytes.size() - direct);
+    const qint64 written = port.write(bytes.data() + direct, rest);
+    if (written != rest)
         throw PortError(portName + ": " + reason(port));
     // Hand the bytes to the driver now, so a frame written just before a blocking pause still leaves.
     port.flush();

@@ -30,6 +30,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void output(const std::string& bytes) override;
 
     void setOnReadyRead(std::function<void()> onReadyRead) override;
+    void pauseReadyRead(bool paused) override;
 
     // The operating system's handle of the open port, -1 when closed (for tests and diagnostics).
     qintptr handle() const { return port.isOpen() ? port.handle() : -1; }
@@ -38,6 +39,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void openPort();
     void onError(QSerialPort::SerialPortError error);
     void throwIfBroken();
+    void applyReadPause();
+    std::size_t writeToDriver(const std::string& bytes);
 
     QSerialPort port;
     DeviceLock lock;
@@ -45,4 +48,5 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::string portName = portNameForNumber(1);
     std::function<void()> onReadyRead;
     std::optional<std::string> lostReason;
+    bool readPaused = false;
 };
