@@ -59,7 +59,8 @@ void PreciseTimer::arm(Clock::duration first, Clock::duration interval) {
     }
 #endif
     fallback.setSingleShot(interval == Clock::duration::zero());
-    fallback.start(std::chrono::ceil<std::chrono::milliseconds>(interval == Clock::duration::zero() ? first : interval));
+    fallback.start(
+        std::chrono::ceil<std::chrono::milliseconds>(interval == Clock::duration::zero() ? first : interval));
 }
 
 void PreciseTimer::stop() {

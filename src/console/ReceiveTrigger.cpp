@@ -18,7 +18,8 @@ ReceiveTrigger::ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInte
     : runHandler(std::move(runHandler)), pollInterval(pollInterval),
       // Look a byte and a half before the reply is expected to be complete: its last bytes are
       // then watched, which shows when it completes.
-      forecast(byteTime, byteTime * 3 / 2, kShortestPause, longestPause(byteTime)), lookAgain([this] { lookAtLine(); }) {
+      forecast(byteTime, byteTime * 3 / 2, kShortestPause, longestPause(byteTime)),
+      lookAgain([this] { lookAtLine(); }) {
     if (pollInterval)
         ticker = std::make_unique<PreciseTimer>([this] { this->runHandler(); });
 }
@@ -71,7 +72,7 @@ void ReceiveTrigger::requestSent(std::size_t bytes) {
         return;
     }
     paused = true;
-    port->pauseReadyRead(true);
+    port->pauseReadyRead();
     lookAgain.startAt(*due);
 }
 
@@ -79,8 +80,8 @@ void ReceiveTrigger::lookAtLine() {
     if (!paused)
         return;
     paused = false;
-    firstLookAfterPause = true;
-    port->pauseReadyRead(false);
+    // Only a reply already there when the line is looked at again may have come much sooner.
+    firstLookAfterPause = port->resumeReadyRead();
 }
 
 void ReceiveTrigger::watchAgain() {
@@ -88,7 +89,7 @@ void ReceiveTrigger::watchAgain() {
         return;
     lookAgain.stop();
     paused = false;
-    port->pauseReadyRead(false);
+    port->resumeReadyRead();
 }
 
 void ReceiveTrigger::stop() {

@@ -59,9 +59,14 @@ ReadyReadSource* SchemePortService::currentSource() const {
     return dynamic_cast<ReadyReadSource*>(current.get());
 }
 
-void SchemePortService::pauseReadyRead(bool paused) {
+void SchemePortService::pauseReadyRead() {
     if (ReadyReadSource* source = currentSource())
-        source->pauseReadyRead(paused);
+        source->pauseReadyRead();
+}
+
+bool SchemePortService::resumeReadyRead() {
+    ReadyReadSource* source = currentSource();
+    return source && source->resumeReadyRead();
 }
 
 void SchemePortService::handOnReadyRead() {

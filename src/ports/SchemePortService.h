@@ -24,7 +24,8 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     void output(const std::string& bytes) override { current->output(bytes); }
     // Handed on to every line chosen from now on.
     void setOnReadyRead(std::function<void()> onReadyRead) override;
-    void pauseReadyRead(bool paused) override;
+    void pauseReadyRead() override;
+    bool resumeReadyRead() override;
 
   private:
     void choose(PortKind kind);

@@ -84,8 +84,8 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
 TEST_F(FlasherRun, RepliesAreLookedForWhenDueAndTakenInFewPiecesEvenLateOrLonger) {
     const HexImage image = makeHexImage(100, kFlashStart, kFlashSize);
     const std::string file = writeImage(image, "firmware.hex");
-    const std::string port =
-        startEmulator({"--address", "1", "--line-rate", "115200", "--reply-delay-ms", "2", "--stray-every", "3"});
+    const std::string port = startEmulator(
+        {"--address", "1", "--line-rate", "115200", "--reply-delay-ms", "2", "--stray-every", "3"});
 
     const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--trace", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;

@@ -6,6 +6,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -78,11 +79,28 @@ void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
         });
 }
 
-void QtSerialPortService::pauseReadyRead(bool paused) {
-    if (paused == readPaused)
+void QtSerialPortService::pauseReadyRead() {
+    if (readPaused)
         return;
-    readPaused = paused;
+    readPaused = true;
     applyReadPause();
+}
+
+bool QtSerialPortService::resumeReadyRead() {
+    if (readPaused) {
+        readPaused = false;
+        applyReadPause();
+    }
+    if (!port.isOpen() || lostReason)
+        return false;
+    if (port.bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    return ioctl(static_cast<int>(port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+    return false;
+#endif
 }
 
 // QSerialPort watches the line through a read notifier of its own, a child object, and offers no

@@ -30,7 +30,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void output(const std::string& bytes) override;
 
     void setOnReadyRead(std::function<void()> onReadyRead) override;
-    void pauseReadyRead(bool paused) override;
+    void pauseReadyRead() override;
+    bool resumeReadyRead() override;
 
     // The operating system's handle of the open port, -1 when closed (for tests and diagnostics).
     qintptr handle() const { return port.isOpen() ? port.handle() : -1; }

@@ -5,13 +5,16 @@
 // A port binding that says when received bytes are waiting, so a reader can take them on
 // arrival instead of polling. The window keeps polling; the flasher uses this.
 class ReadyReadSource {
-public:
+  public:
     virtual void setOnReadyRead(std::function<void()> onReadyRead) = 0;
-    // Stops (true) or resumes watching the line for arrivals. While paused, received bytes wait in
-    // the driver unannounced; on resuming, bytes already waiting are announced at once. A hint too:
-    // a binding that goes on announcing is still correct, only busier. Closing the port ends a pause.
-    virtual void pauseReadyRead(bool paused) { (void)paused; }
+    // Stops watching the line for arrivals: received bytes wait in the driver unannounced until
+    // the watch resumes. A hint: a binding that goes on announcing is still correct, only busier.
+    // Closing the port ends a pause.
+    virtual void pauseReadyRead() {}
+    // Watches the line again; bytes already waiting are announced at once. Returns whether any
+    // were waiting (false where that cannot be told).
+    virtual bool resumeReadyRead() { return false; }
 
-protected:
+  protected:
     ~ReadyReadSource() = default;
 };
