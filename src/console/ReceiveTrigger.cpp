@@ -1,8 +1,28 @@
 #include "console/ReceiveTrigger.h"
 
+#include <algorithm>
+
 #include <QTimer>
 
 namespace {
+
+constexpr std::chrono::milliseconds kWindowPoll{20};
+
+// Empty: the receive handler runs the moment bytes arrive. Without framing the handler takes each
+// chunk it reads as a whole reply, so there the window's poll still gathers a reply between reads.
+std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& options) {
+    if (options.pollMs)
+        return std::chrono::milliseconds(*options.pollMs);
+    if (!options.modbusRtu)
+        return kWindowPoll;
+    return std::nullopt;
+}
+
+// A byte's time on the line: a start bit, eight data bits and a stop bit.
+std::chrono::nanoseconds byteTime(int baud) {
+    return std::chrono::nanoseconds(10'000'000'000LL / std::max(baud, 1));
+}
+
 // A pause shorter than this saves no wake-up worth its own.
 constexpr auto kShortestPause = std::chrono::microseconds(500);
 
@@ -12,6 +32,9 @@ std::chrono::nanoseconds longestPause(std::chrono::nanoseconds byteTime) {
     return byteTime * 150 + std::chrono::milliseconds(20);
 }
 } // namespace
+
+ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler)
+    : ReceiveTrigger(receivePollInterval(options), byteTime(options.baud), std::move(runHandler)) {}
 
 ReceiveTrigger::ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval,
                                std::chrono::nanoseconds byteTime, std::function<void()> runHandler)

@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include "console/CliOptions.h"
 #include "console/PreciseTimer.h"
 #include "console/ReplyForecast.h"
 #include "window/qt/ReadyReadSource.h"
@@ -21,8 +22,10 @@
 // line while a request's reply is still crossing it, as far as the replies seen so far tell.
 class ReceiveTrigger {
   public:
-    // `pollInterval` empty: on arrival. `runHandler` runs the receive handler once. `byteTime`:
-    // one byte's time on the line.
+    // As the options ask: on arrival with Modbus RTU framing, unless a poll interval is given.
+    // `runHandler` runs the receive handler once.
+    ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler);
+    // `pollInterval` empty: on arrival. `byteTime`: one byte's time on the line.
     ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval, std::chrono::nanoseconds byteTime,
                    std::function<void()> runHandler);
 

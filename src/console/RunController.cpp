@@ -1,12 +1,8 @@
 #include "console/RunController.h"
 
-#include <algorithm>
-
 #include "link/NumberRule.h"
 
 namespace {
-
-constexpr std::chrono::milliseconds kWindowPoll{20};
 
 std::string withoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -22,21 +18,6 @@ std::string secondsText(double seconds) {
     return text;
 }
 
-// Empty: the receive handler runs the moment bytes arrive. Without framing the handler takes each
-// chunk it reads as a whole reply, so there the window's poll still gathers a reply between reads.
-std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& options) {
-    if (options.pollMs)
-        return std::chrono::milliseconds(*options.pollMs);
-    if (!options.modbusRtu)
-        return kWindowPoll;
-    return std::nullopt;
-}
-
-// A byte's time on the line: a start bit, eight data bits and a stop bit.
-std::chrono::nanoseconds byteTime(int baud) {
-    return std::chrono::nanoseconds(10'000'000'000LL / std::max(baud, 1));
-}
-
 } // namespace
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -45,8 +26,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      receiveTrigger(receivePollInterval(options), byteTime(options.baud),
-                     [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
+      receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
       stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
                  [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
       transfer(view, form, options.operation == Operation::Download),
