@@ -1,8 +1,8 @@
 #include "console/ReceiveTrigger.h"
 
-#include <algorithm>
-
 #include <QTimer>
+
+#include "protocol/ProbeWait.h"
 
 namespace {
 
@@ -18,30 +18,21 @@ std::optional<std::chrono::milliseconds> receivePollInterval(const CliOptions& o
     return std::nullopt;
 }
 
-// A byte's time on the line: a start bit, eight data bits and a stop bit.
-std::chrono::nanoseconds byteTime(int baud) {
-    return std::chrono::nanoseconds(10'000'000'000LL / std::max(baud, 1));
-}
-
 // A pause shorter than this saves no wake-up worth its own.
 constexpr auto kShortestPause = std::chrono::microseconds(500);
 
 // Slower answers (an erase, a busy device) are watched as they come: a pause that long could
 // only make a quicker answer wait. A request and its reply take well under 150 bytes' time.
-std::chrono::nanoseconds longestPause(std::chrono::nanoseconds byteTime) {
-    return byteTime * 150 + std::chrono::milliseconds(20);
+std::chrono::microseconds longestPause(int baud) {
+    return lineTime(150, baud) + std::chrono::milliseconds(20);
 }
 } // namespace
 
 ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler)
-    : ReceiveTrigger(receivePollInterval(options), byteTime(options.baud), std::move(runHandler)) {}
-
-ReceiveTrigger::ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval,
-                               std::chrono::nanoseconds byteTime, std::function<void()> runHandler)
-    : runHandler(std::move(runHandler)), pollInterval(pollInterval),
+    : runHandler(std::move(runHandler)), pollInterval(receivePollInterval(options)),
       // Look a byte and a half before the reply is expected to be complete: its last bytes are
       // then watched, which shows when it completes.
-      forecast(byteTime, byteTime * 3 / 2, kShortestPause, longestPause(byteTime)),
+      forecast(options.baud, lineTime(3, options.baud) / 2, kShortestPause, longestPause(options.baud)),
       lookAgain([this] { lookAtLine(); }) {
     if (pollInterval)
         ticker = std::make_unique<PreciseTimer>([this] { this->runHandler(); });

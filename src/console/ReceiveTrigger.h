@@ -25,9 +25,6 @@ class ReceiveTrigger {
     // As the options ask: on arrival with Modbus RTU framing, unless a poll interval is given.
     // `runHandler` runs the receive handler once.
     ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler);
-    // `pollInterval` empty: on arrival. `byteTime`: one byte's time on the line.
-    ReceiveTrigger(std::optional<std::chrono::milliseconds> pollInterval, std::chrono::nanoseconds byteTime,
-                   std::function<void()> runHandler);
 
     // Takes the port's ready-read notification, and tells the port when it is worth one.
     void listenTo(ReadyReadSource& port);
@@ -50,7 +47,7 @@ class ReceiveTrigger {
     void watchAgain();
 
     std::function<void()> runHandler;
-    std::optional<std::chrono::milliseconds> pollInterval;
+    std::optional<std::chrono::milliseconds> pollInterval; // empty: on arrival
     std::unique_ptr<PreciseTimer> ticker;
     ReadyReadSource* port = nullptr;
     bool on = false;

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "link/ReplyFrames.h"
+#include "protocol/ProbeWait.h"
 
-ReplyForecast::ReplyForecast(Clock::duration byteTime, Clock::duration margin, Clock::duration shortestPause,
+ReplyForecast::ReplyForecast(int baud, Clock::duration margin, Clock::duration shortestPause,
                              Clock::duration longestPause)
-    : byteTime(byteTime), margin(margin), shortestPause(shortestPause), longestPause(longestPause) {}
+    : baud(baud), margin(margin), shortestPause(shortestPause), longestPause(longestPause) {}
 
 std::optional<ReplyForecast::Clock::time_point> ReplyForecast::requestSent(std::size_t bytes,
                                                                            Clock::time_point at) {
@@ -33,6 +34,6 @@ void ReplyForecast::replyComplete(Clock::time_point at, bool atFirstLook) {
     }
     // What a request and the shortest reply need on a real line; a line that hands bytes over
     // sooner (a pseudo-terminal, a device on USB) is still followed down by the halving.
-    const Clock::duration lineTime = byteTime * static_cast<long>(request.bytes + kMinReplyLength);
-    known->second = std::max(std::min(known->second, seen) / 2, std::min(lineTime, seen - 2 * margin));
+    const Clock::duration onLine = lineTime(request.bytes + kMinReplyLength, baud);
+    known->second = std::max(std::min(known->second, seen) / 2, std::min(onLine, seen - 2 * margin));
 }

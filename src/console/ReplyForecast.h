@@ -17,11 +17,10 @@ class ReplyForecast {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // `byteTime`: one byte's time on the line. `margin`: how long before the expected completion
-    // to look. No pause is taken that would be shorter than `shortestPause` (it would save no
-    // wake-up) or longer than `longestPause` (a slow answer, such as an erase, is watched as it
-    // comes).
-    ReplyForecast(Clock::duration byteTime, Clock::duration margin, Clock::duration shortestPause,
+    // `baud`: the line's speed. `margin`: how long before the expected completion to look. No pause is taken
+    // that would be shorter than `shortestPause` (it would save no wake-up) or longer than `longestPause` (a
+    // slow answer, such as an erase, is watched as it comes).
+    ReplyForecast(int baud, Clock::duration margin, Clock::duration shortestPause,
                   Clock::duration longestPause);
 
     // A request of `bytes` went out at `at`. Returns when to look for its reply; empty: now.
@@ -31,7 +30,7 @@ class ReplyForecast {
     void replyComplete(Clock::time_point at, bool atFirstLook);
 
   private:
-    Clock::duration byteTime;
+    int baud;
     Clock::duration margin;
     Clock::duration shortestPause;
     Clock::duration longestPause;

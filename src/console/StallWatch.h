@@ -21,7 +21,6 @@ class StallWatch {
     void stop();
     // A new wait begins: silence counts from now at the earliest.
     void waitFromNow() { waitingSince = Clock::now(); }
-    std::chrono::duration<double> limit() const { return silenceLimit; }
 
   private:
     void check();

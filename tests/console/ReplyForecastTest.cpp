@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "console/ReplyForecast.h"
+#include "protocol/ProbeWait.h"
 
 // When the flasher looks at the line again after sending a request, as learnt from the replies
 // before. Times are those of a 115200 baud line: a byte takes about 87 us.
@@ -9,8 +10,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = ReplyForecast::Clock;
 
-constexpr auto kByte = 86'806ns;
-constexpr auto kMargin = kByte * 3 / 2;
+constexpr int kBaud = 115200;
+const Clock::duration kMargin = lineTime(3, kBaud) / 2;
 constexpr std::size_t kRecord = 52; // a record request; with the shortest reply 58 bytes on the line
 
 class Forecast : public ::testing::Test {
@@ -28,7 +29,7 @@ class Forecast : public ::testing::Test {
         now += 1ms;
     }
 
-    ReplyForecast forecast{kByte, kMargin, 500us, 50ms};
+    ReplyForecast forecast{kBaud, kMargin, 500us, 50ms};
     Clock::time_point now = Clock::time_point{} + 1h;
     Clock::time_point sentAt;
 };
@@ -61,14 +62,14 @@ TEST_F(Forecast, AReplyFoundCompleteAtTheLookIsLookedForSooner) {
     complete(17500us, true);
     ASSERT_EQ(send(), 8750us - kMargin);
     complete(8750us, true);
-    const Clock::duration lineTime = kByte * (kRecord + 6);
-    ASSERT_EQ(send(), lineTime - kMargin) << "no sooner than the request and the shortest reply can cross";
+    const Clock::duration onLine = lineTime(kRecord + 6, kBaud);
+    ASSERT_EQ(send(), onLine - kMargin) << "no sooner than the request and the shortest reply can cross";
     complete(5200us); // seen arriving: learnt as it is
     EXPECT_EQ(send(), 5200us - kMargin);
 
     // Late by a wake-up: the next look is a little sooner, not at half the time.
     complete(5250us, true);
-    EXPECT_EQ(send(), std::min(lineTime, 5250us - 2 * kMargin) - kMargin);
+    EXPECT_EQ(send(), std::min(onLine, 5250us - 2 * kMargin) - kMargin);
 }
 
 TEST_F(Forecast, QuickAndSlowAnswersAreWatchedAsTheyCome) {
