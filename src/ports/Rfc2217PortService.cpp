@@ -13,10 +13,6 @@ void Rfc2217PortService::setSettings(const std::string& text) {
     settings = parseLineSettings(text);
 }
 
-void Rfc2217PortService::setCommPort(std::int16_t) {
-    throw PortError("a network line has no port number");
-}
-
 void Rfc2217PortService::setPortOpen(bool open) {
     received.clear();
     if (!open) {
@@ -43,7 +39,7 @@ void Rfc2217PortService::negotiate() {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !line.waitForBytes(static_cast<int>(left.count())))
             throw PortError(line.portText() + ": the server did not confirm the line settings");
-        pump();
+        gather();
     }
     // A server that cannot run the line at the speed says which one it took instead.
     if (*telnet->confirmedBaud() != static_cast<std::uint32_t>(settings.baud))
@@ -52,24 +48,11 @@ void Rfc2217PortService::negotiate() {
                         std::to_string(settings.baud));
 }
 
-// Reads what arrived, keeps the line's data and answers the server's Telnet commands.
-void Rfc2217PortService::pump() {
+void Rfc2217PortService::gather() {
     received += telnet->receive(line.read());
     const std::string replies = telnet->takeReplies();
     if (!replies.empty())
         line.write(replies);
-}
-
-int Rfc2217PortService::inBufferCount() {
-    pump();
-    return static_cast<int>(received.size());
-}
-
-std::string Rfc2217PortService::input() {
-    pump();
-    std::string taken;
-    taken.swap(received);
-    return taken;
 }
 
 void Rfc2217PortService::output(const std::string& bytes) {
