@@ -23,33 +23,15 @@ done
 
 flasher="$build/src/app/bootflash"
 emulator="$build/tools/bootdev-sim/bootdev-sim"
-for program in "$flasher" "$emulator"; do
-    [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib.sh"
+need_built "$flasher" "$emulator"
 
 python3 "$(dirname "$0")/make-bench-hex.py" "$work/bench.hex" "$lines" > /dev/null
 
 ports=()
-for n in 1 2 3; do
-    "$emulator" --address 1 --line-rate 115200 --flash-start 0x08000000 --flash-size 256K \
-        > "$work/emulator$n.out" 2> /dev/null &
-    pids+=($!)
-    for _ in $(seq 100); do
-        [ -s "$work/emulator$n.out" ] && break
-        sleep 0.05
-    done
-    ports+=("$(head -n1 "$work/emulator$n.out")")
+for _ in 1 2 3; do
+    launch_emulator --address 1 --line-rate 115200 --flash-start 0x08000000 --flash-size 256K
+    ports+=("$port")
 done
 
 # Prints the best wall time in ms and the CPU ms of that run of the flasher with "$@".

@@ -36,43 +36,12 @@ done
 
 flasher="$build/src/app/bootflash"
 emulator="$build/tools/bootdev-sim/bootdev-sim"
-for program in "$flasher" "$emulator"; do
-    [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-emulator_pid=""
-stop_emulator() {
-    if [ -n "$emulator_pid" ]; then
-        kill "$emulator_pid" 2>/dev/null || true
-        wait "$emulator_pid" 2>/dev/null || true
-    fi
-    emulator_pid=""
-}
-cleanup() {
-    stop_emulator
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib.sh"
+need_built "$flasher" "$emulator"
 
 # The file and what a download of it puts on the line: bytes for both passes and records sent.
 python3 "$(dirname "$0")/make-bench-hex.py" "$work/bench.hex" "$lines" > "$work/line-bytes"
 read -r line_bytes records < "$work/line-bytes"
-
-# Starts the emulator with the given options; sets $port.
-start_emulator() {
-    stop_emulator
-    rm -f "$work/emulator.out"
-    "$emulator" --flash-size 256K "$@" > "$work/emulator.out" 2> "$work/emulator.err" &
-    emulator_pid=$!
-    port=""
-    for _ in $(seq 200); do
-        port=$(head -n1 "$work/emulator.out" 2>/dev/null || true)
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || { echo "the emulator printed no port: $(cat "$work/emulator.err")" >&2; exit 1; }
-}
 
 # Runs the flasher once; prints wall and host CPU time (user + system) in milliseconds. "No
 # device" (exit code 4) is a result here: a scan that missed every device, a connection deadline.
@@ -130,7 +99,7 @@ median_record() {
 }
 
 for baud in $speeds; do
-    start_emulator --line-rate "$baud" --address 1
+    start_emulator --flash-size 256K --line-rate "$baud" --address 1
     read -r w0 c0 _ < <(best_of version --port "$port" --address 1 --baud "$baud")
     read -r wall cpu worst < <(download --baud "$baud")
     row "$baud" "on arrival" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
@@ -145,7 +114,7 @@ for baud in $speeds; do
         read -r wall cpu worst < <(download --baud "$baud" --poll-ms 1)
         row "$baud" "--poll-ms 1" "$wall" "$cpu" "$worst" "$w0" "$c0" 0
     fi
-    start_emulator --line-rate "$baud" --address 1 --reply-delay-ms 2
+    start_emulator --flash-size 256K --line-rate "$baud" --address 1 --reply-delay-ms 2
     read -r wall cpu worst < <(download --baud "$baud")
     row "$baud" "on arrival, reply delay 2 ms" "$wall" "$cpu" "$worst" "$w0" "$c0" 2
 done
@@ -155,7 +124,7 @@ echo "scan of addresses 1 to 127, devices at 3, 5 and 9, default probe margin (1
 printf "%-8s %-28s %10s %8s %10s\n" baud "reply delay" "seconds" found "worst s"
 for baud in $speeds; do
     for delay in 0 10; do
-        start_emulator --line-rate "$baud" --address 3,5,9 --reply-delay-ms "$delay"
+        start_emulator --flash-size 256K --line-rate "$baud" --address 3,5,9 --reply-delay-ms "$delay"
         read -r wall _ worst < <(best_of scan --port "$port" --baud "$baud")
         found=$(grep -oE '"address":[0-9]+' "$work/result.json" | wc -l)
         awk -v b="$baud" -v d="$delay ms" -v w="$wall" -v f="$found" -v x="$worst" \
@@ -164,6 +133,6 @@ for baud in $speeds; do
 done
 
 echo
-start_emulator --line-rate 115200 --address 1
+start_emulator --flash-size 256K --line-rate 115200 --address 1
 read -r wall _ worst < <(best_of version --port "$port" --address 7 --connect-timeout 1)
 awk -v w="$wall" -v x="$worst" 'BEGIN { printf "silent address, --connect-timeout 1: %.2f s to \"no device\" (worst %.2f s)\n", w / 1000, x / 1000 }'

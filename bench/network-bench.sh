@@ -10,13 +10,10 @@ records=${2:-2000}
 root=$(cd "$(dirname "$0")/.." && pwd)
 flasher="$build/src/app/bootflash"
 emulator="$build/tools/bootdev-sim/bootdev-sim"
-for program in "$flasher" "$emulator"; do
-    [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
-done
+source "$root/bench/lib.sh"
+need_built "$flasher" "$emulator"
 command -v ser2net >/dev/null || { echo "ser2net is missing: bash scripts/deps.sh" >&2; exit 1; }
 
-work=$(mktemp -d)
-emulator_pid=""
 server_pid=""
 stop_server() {
     if [ -n "$server_pid" ]; then
@@ -25,20 +22,13 @@ stop_server() {
         server_pid=""
     fi
 }
-cleanup() {
-    stop_server
-    [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null && wait "$emulator_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+on_exit() { stop_server; }
 
 python3 "$root/scripts/make-sample-hex.py" --out "$work/bench.hex" --records "$records" >/dev/null
 lines=$(wc -l < "$work/bench.hex")
 
-"$emulator" --line-rate 115200 --address 1 --flash-size 256K > "$work/emulator.out" 2>/dev/null &
-emulator_pid=$!
-for _ in $(seq 100); do [ -s "$work/emulator.out" ] && break; sleep 0.1; done
-pty=$(head -n1 "$work/emulator.out")
+launch_emulator --line-rate 115200 --address 1 --flash-size 256K
+pty=$port
 
 # Starts ser2net with one connection to the pseudo-terminal; sets the address to use.
 start_server() { # accepter scheme

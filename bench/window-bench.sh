@@ -8,26 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:?usage: $0 BUILD_DIR}
 bench="$build/bench/window-bench"
 emulator="$build/tools/bootdev-sim/bootdev-sim"
-for program in "$bench" "$emulator"; do
-    [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
-done
+source "$root/bench/lib.sh"
+need_built "$bench" "$emulator"
 lines=${BENCH_LINES:-9000}
 baud=115200
-
-work=$(mktemp -d)
-emulator_pid=""
-stop_emulator() {
-    if [ -n "$emulator_pid" ]; then
-        kill "$emulator_pid" 2>/dev/null || true
-        wait "$emulator_pid" 2>/dev/null || true
-        emulator_pid=""
-    fi
-}
-cleanup() {
-    stop_emulator
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 # The generator adds address records and two closing records to the data records; find the count
 # of data records that gives exactly the wanted number of lines.
@@ -41,25 +25,12 @@ for _ in 1 2 3; do
 done
 [ "$(wc -l < "$hex")" -eq "$lines" ] || { echo "could not make a $lines-line HEX file" >&2; exit 1; }
 
-# Starts the emulator with the given options and waits for the terminal path on its first line.
-start_emulator() {
-    "$emulator" --address 1 "$@" > "$work/emulator.out" &
-    emulator_pid=$!
-    for _ in $(seq 100); do
-        port=$(head -n 1 "$work/emulator.out")
-        [ -n "$port" ] && return 0
-        sleep 0.1
-    done
-    echo "the emulator did not start" >&2
-    exit 1
-}
-
 echo "== emulator at full speed"
-start_emulator
+start_emulator --address 1
 QT_QPA_PLATFORM=offscreen "$bench" --port "$port" --hex "$hex" --address 1
-stop_emulator
+stop_emulators
 
 echo "== emulator paced as a $baud baud line (--line-rate $baud)"
-start_emulator --line-rate "$baud"
+start_emulator --address 1 --line-rate "$baud"
 QT_QPA_PLATFORM=offscreen "$bench" --port "$port" --hex "$hex" --address 1 --line-rate "$baud"
-stop_emulator
+stop_emulators
