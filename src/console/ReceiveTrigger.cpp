@@ -31,8 +31,8 @@ std::chrono::microseconds longestPause(int baud) {
 ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler,
                                std::function<std::optional<PreciseTimer::Clock::time_point>()> heldReplyDue)
     : runHandler(std::move(runHandler)), heldReplyDue(std::move(heldReplyDue)),
-      heldWait(lineTime(4, options.baud) + kWakeAllowance),
-      heldReplyTimer([this] { bytesArrived(); }), pollInterval(receivePollInterval(options)),
+      heldWait(lineTime(4, options.baud) + kWakeAllowance), heldReplyTimer([this] { bytesArrived(); }),
+      pollInterval(receivePollInterval(options)),
       // Look a byte and a half before the reply is expected to be complete: its last bytes are
       // then watched, which shows when it completes.
       forecast(options.baud, lineTime(3, options.baud) / 2, kShortestPause, longestPause(options.baud)),

@@ -111,7 +111,8 @@ void frmSerial::TakeModbusReplies(const std::string& chunk) {
             // such a frame over at once when it is all there is; when bytes follow it that may
             // be its rest, it waits a poll for the rest of them too.
             const bool restMayFollow = scan.discard + scan.length < RxBuffer.size();
-            if (!scan.settled && (HeldFrameWait > std::chrono::steady_clock::duration::zero() || restMayFollow)) {
+            if (!scan.settled &&
+                (HeldFrameWait > std::chrono::steady_clock::duration::zero() || restMayFollow)) {
                 RxBuffer.erase(0, scan.discard);
                 RxFrameHeld = 1;
                 return;

@@ -42,4 +42,3 @@ class ReplyFrameFinder {
     const std::string& buffer;
     std::vector<std::int8_t> goodFrameKnown; // by position: -1 unknown, 0 no, 1 yes
 };
-

@@ -7,7 +7,8 @@ namespace {
 
 class Search {
   public:
-    Search(const std::string& buffer, std::uint8_t address) : buffer(buffer), address(address), ends(buffer) {}
+    Search(const std::string& buffer, std::uint8_t address)
+        : buffer(buffer), address(address), ends(buffer) {}
 
     bool startsFrameAt(std::size_t at) {
         ++examined;

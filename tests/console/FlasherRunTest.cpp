@@ -206,9 +206,11 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
 // The version reply of address 1 holds a shorter part whose CRC matches ("VER=2." and "62"), and
 // the line, paced at 9600 baud, hands it over in pieces: it still comes over whole.
 TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
-    const std::string port = startEmulator({"--address", "1", "--device-version", "2.62", "--line-rate", "9600"});
+    const std::string port =
+        startEmulator({"--address", "1", "--device-version", "2.62", "--line-rate", "9600"});
 
-    const ProgramRun version = flash({"version", "--port", port, "--address", "1", "--baud", "9600", "--trace"});
+    const ProgramRun version =
+        flash({"version", "--port", port, "--address", "1", "--baud", "9600", "--trace"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
     EXPECT_EQ(version.out, "VER=2.62\n");
     // The probe "BOOTi" to address 1 and its checksum, as the trace shows it.

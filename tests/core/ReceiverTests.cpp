@@ -173,7 +173,8 @@ TEST(ReplyFrameEnds, EveryReplyComesWholeFromEveryAddress) {
             ASSERT_EQ(receive(w, address, {next.substr(2)}), std::vector{texts[i + 1]});
             ASSERT_EQ(w.form.RxBuffer, "");
             const std::string chunk = frame + reply(address % 255 + 1, texts[i + 1]);
-            ASSERT_EQ(receive(w, address, {chunk}), (std::vector<std::string>{texts[i], "Error ADDR  >> " + chunk}));
+            ASSERT_EQ(receive(w, address, {chunk}),
+                      (std::vector<std::string>{texts[i], "Error ADDR  >> " + chunk}));
             w.form.RxBuffer.clear(); // what the other board's frame leaves behind is not at issue here
         }
     }
