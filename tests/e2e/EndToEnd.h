@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,7 +17,8 @@ class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        writeHexFile(image.lines);
+        // CR LF between the lines and none after the last, as an editor may leave it.
+        writeLines(hexPath.toStdString(), image.lines, false);
         window.show();
     }
 
@@ -60,14 +60,6 @@ class EndToEnd : public ::testing::Test {
         ui.Text1->setText("5");
         ui.Command4->click();
         return ready();
-    }
-    // The HEX file the file chooser answers with: CR LF between the lines and none after the last,
-    // as an editor may leave it.
-    void writeHexFile(const std::vector<std::string>& lines) {
-        QFile file(hexPath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            file.write(QByteArray::fromStdString((i == 0 ? "" : "\r\n") + lines[i]));
     }
     // Presses "Download" and waits for "END" or "ERROR".
     testing::AssertionResult download() {
