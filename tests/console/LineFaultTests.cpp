@@ -1,7 +1,6 @@
 #include <csignal>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "EmulatorTest.h"
 
@@ -108,16 +107,6 @@ TEST_F(LineFault, PlainRepliesInPiecesOrGluedTogetherCarryADownload) {
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(flashAtStop() == small.flash) << "flash differs from the image";
     }
-}
-
-// A FIFO as the file would block the open until a writer came: it is refused before.
-TEST_F(LineFault, AFileThatIsNotARegularFileIsRefused) {
-    ASSERT_EQ(mkfifo(path("pipe.hex").c_str(), 0600), 0);
-    const std::string port = startEmulator({});
-    const ProgramRun run =
-        runProgram(BOOTFLASH_PATH, {"download", path("pipe.hex"), "--port", port, "--address", "1"});
-    EXPECT_EQ(run.exitCode, 5) << run.err;
-    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
 }
 
 } // namespace
