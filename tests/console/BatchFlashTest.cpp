@@ -178,16 +178,18 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     expectFlashed({"retry.bin.3", "retry.bin.5"});
 }
 
-// With --stop-on-failure a failed board ends the batch: the board after it is not touched.
+// With --stop-on-failure a failed board ends the batch: the board after it is not touched, while
+// one that succeeded goes on to the next.
 TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
     const std::string port = startEmulator("stop.bin", {"--address", "5,6"});
     const ProgramRun run = flash(
-        {"--port", port, "--address", "4,5", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
+        {"--port", port, "--address", "5,4,6", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
     EXPECT_EQ(run.exitCode, 4) << run.err;
     const std::vector<QJsonObject> lines = jsonLines(run.out);
-    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #4", "no-device no-device"}}));
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #5", "success success"},
+                                                                   {port + " #4", "no-device no-device"}}));
     ASSERT_FALSE(lines.empty());
-    expectFields(lines.back(), {"type=summary", "boards=1", "failed=1", "exit_code=4"});
+    expectFields(lines.back(), {"type=summary", "boards=2", "failed=1", "exit_code=4"});
 }
 
 // SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch

@@ -112,20 +112,14 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"version", "--base", "0"},
         {"scan", "--flash-range", "0-1"},
     };
-    for (const auto& words : refused)
-        EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
-}
-
-TEST(CommandLine, AUsageErrorIsOneLine) {
-    for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"version", "--frobnicate"}, {"version", "--baud"}, {"download", ""}}) {
+    // Each refusal is one line of its own.
+    for (const auto& words : refused) {
         try {
             parseCommandLine(words);
-            ADD_FAILURE() << ::testing::PrintToString(words);
+            ADD_FAILURE() << "accepted " << ::testing::PrintToString(words);
         } catch (const UsageError& error) {
             const std::string text = error.what();
-            EXPECT_FALSE(text.empty());
-            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+            EXPECT_TRUE(!text.empty() && text.find('\n') == std::string::npos) << text;
         }
     }
 }

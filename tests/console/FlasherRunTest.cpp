@@ -2,12 +2,9 @@
 #include <array>
 #include <sstream>
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HexImage.h"
-#include "JsonFields.h"
+#include "EmulatorTest.h"
 
 // The real flasher against the real device emulator, each on its side of a pseudo-terminal.
 namespace {
@@ -15,30 +12,12 @@ namespace {
 constexpr std::uint32_t kFlashStart = 0x0800F800; // close below a 64 KiB boundary
 constexpr std::size_t kFlashSize = 0x4000;
 
-class FlasherRun : public ::testing::Test {
+class FlasherRun : public EmulatorTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
-
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
-    }
-
-    // Starts the emulator with its flash at kFlashStart; returns its pseudo-terminal.
-    std::string startEmulator(std::vector<std::string> options) {
-        options.insert(options.end(), {"--flash-start", "0x0800F800", "--flash-size", "16K", "--erase-ms",
-                                       "5", "--dump", path("flash.bin")});
-        emulator.reset();
-        emulator = std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, options);
-        return emulator->firstLine();
-    }
+    FlasherRun() : EmulatorTest({"--flash-start", "0x0800F800", "--flash-size", "16K"}) {}
 
     ProgramRun flash(const std::vector<std::string>& arguments) {
         return runProgram(BOOTFLASH_PATH, arguments);
-    }
-
-    std::string writeImage(const HexImage& image, const std::string& name, bool lastLineEnded = true) {
-        writeLines(path(name), image.lines, lastLineEnded);
-        return path(name);
     }
 
     // Runs the flasher to an end that must give `exitCode` and show `says` on standard error;
@@ -50,9 +29,6 @@ class FlasherRun : public ::testing::Test {
         EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
         return std::ranges::count(arguments, "--json") ? parseJsonObject(run.out) : QJsonObject();
     }
-
-    QTemporaryDir directory;
-    std::unique_ptr<BackgroundProgram> emulator; // stopped first: it leaves its flash dump in the directory
 };
 
 // Replies are read the moment they arrive; the emulator paces its replies byte by byte as a line
@@ -73,8 +49,7 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
 
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 }
 
 // The flasher leaves the line unwatched while a reply is still crossing it, and looks shortly
@@ -90,8 +65,7 @@ TEST_F(FlasherRun, RepliesAreLookedForWhenDueAndTakenInFewPiecesEvenLateOrLonger
     const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--trace", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(field(parseJsonObject(run.out), "records"), std::to_string(2 * image.lines.size()));
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 
     // An "OK" reply is 8 bytes, and 11 with stray bytes.
     std::size_t reads = 0;
@@ -178,16 +152,6 @@ TEST_F(FlasherRun, PortFromTheEnvironmentAndTheListOfPorts) {
     parseJsonArray(list.out);
 }
 
-TEST_F(FlasherRun, VersionIsTheProjectsInBothFormsForFlasherAndEmulator) {
-    for (const auto& [program, name] :
-         {std::pair{BOOTFLASH_PATH, "bootflash"}, {BOOTDEV_SIM_PATH, "bootdev-sim"}})
-        for (const char* option : {"--version", "-V"}) {
-            const ProgramRun run = runProgram(program, {option});
-            EXPECT_EQ(run.exitCode, 0) << name << option;
-            EXPECT_EQ(run.out, std::string(name) + " " + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
-        }
-}
-
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
     writeImage(makeHexImage(40, kFlashStart, kFlashSize), "firmware.hex");
     std::string port = startEmulator({"--address", "1", "--drop-every", "12"});
@@ -241,7 +205,8 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
 
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::string port = startEmulator({"--address", "3,5,9"});
-    const ProgramRun run = flash({"scan", "--port", port, "--json"});
+    // The range's ends are probed both.
+    const ProgramRun run = flash({"scan", "--port", port, "--scan-range", "3-9", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject json = parseJsonObject(run.out);
     EXPECT_EQ(field(json, "address"), "null");
