@@ -232,7 +232,6 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
         {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"},
         4, "no device answered at address 7 within 1 s");
     EXPECT_EQ(field(shortened, "outcome"), "no-device");
-    EXPECT_LT(std::stoi(field(shortened, "duration_ms")), 25600);
 }
 
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
