@@ -6,6 +6,7 @@
 #include "JsonFields.h"
 #include "console/CliOptions.h"
 #include "console/JsonResultWriter.h"
+#include "console/LineTexts.h"
 #include "console/ProgressOrder.h"
 #include "console/ProgressReporter.h"
 
@@ -240,6 +241,31 @@ TEST(Progress, ARateOnceRecordsHaveGoneOut) {
     EXPECT_NE(lines[0].find(" - rec/s"), std::string::npos) << lines[0];
     for (std::size_t i = 1; i < lines.size(); ++i)
         EXPECT_EQ(lines[i].find(" - rec/s"), std::string::npos) << lines[i];
+}
+
+// What the flasher says of a line names only what it sets on it, and its advice fits the line.
+TEST(LineTexts, NameWhatTheFlasherSetsAndAdviseForTheLine) {
+    const struct {
+        const char* port;
+        const char* verbose;
+        const char* refused;
+    } rows[] = {
+        {"/dev/ttyUSB0", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "'bootflash ports' lists the serial ports of this machine"},
+        {"COM3", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "'bootflash ports' lists the serial ports of this machine"},
+        {"rfc2217://gw:2217", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "check the server's address and that it takes connections"},
+        {"tcp://gw:4001", "(the server sets the line's speed), Modbus RTU frames",
+         "check the server's address and that it takes connections"},
+    };
+    for (const auto& row : rows) {
+        const CliOptions options = parseCommandLine({"version", "-p", row.port, "-b", "19200", "-a", "3"});
+        EXPECT_EQ(runDescription(options, "bootflash"),
+                  std::string("bootflash: version on ") + row.port + " " + row.verbose + ", address 3\n");
+        EXPECT_EQ(openFailureText(row.port, "refused", "bootflash"),
+                  std::string("cannot open ") + row.port + " (refused); " + row.refused);
+    }
 }
 
 } // namespace

@@ -156,7 +156,8 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
     const QJsonObject unavailable =
         expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                  missing + " Not available! Use Serial settings to setup your ports.");
+                  "cannot open " + missing + " (" + missing +
+                      ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
