@@ -215,8 +215,12 @@ TEST(Progress, LinesMoveForwardWhateverTheBarDoes) {
          {{"DOWNLOAD", 1}, {"ERASE", 0}, {"DOWNLOAD", 2}, {"DOWNLOAD", 3}},
          "ERASE 0, ERASE 0, DOWNLOAD 2, DOWNLOAD 3"},
         {"no erase announced", {{"DOWNLOAD", 1}, {"DOWNLOAD", 2}}, "ERASE 0, DOWNLOAD 2"},
-        {"erase announced mid-pass", {{"DOWNLOAD", 7}, {"ERASE", 0}, {"DOWNLOAD", 8}}, "DOWNLOAD 7, DOWNLOAD 7, DOWNLOAD 8"},
-        {"into the verify pass", {{"DOWNLOAD", 9}, {"VERIFY", 1}, {"ERASE", 0}, {"END", 9}}, "DOWNLOAD 9, VERIFY 1, VERIFY 1, END 9"},
+        {"erase announced mid-pass",
+         {{"DOWNLOAD", 7}, {"ERASE", 0}, {"DOWNLOAD", 8}},
+         "DOWNLOAD 7, DOWNLOAD 7, DOWNLOAD 8"},
+        {"into the verify pass",
+         {{"DOWNLOAD", 9}, {"VERIFY", 1}, {"ERASE", 0}, {"END", 9}},
+         "DOWNLOAD 9, VERIFY 1, VERIFY 1, END 9"},
         {"verify alone", {{"VERIFY", 1}, {"VERIFY", 2}}, "VERIFY 1, VERIFY 2"},
     };
     for (const Case& c : cases) {

@@ -72,9 +72,11 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     std::vector<std::string> stages;
     std::istringstream lines(run.err);
     for (std::string line; std::getline(lines, line);)
-        if (const std::string stage = line.substr(0, line.find(' ')); stages.empty() || stages.back() != stage)
+        if (const std::string stage = line.substr(0, line.find(' '));
+            stages.empty() || stages.back() != stage)
             stages.push_back(stage);
-    EXPECT_EQ(stages, (std::vector<std::string>{"ERASE", "DOWNLOAD", "VERIFY", "END", "bootflash:"})) << run.err;
+    EXPECT_EQ(stages, (std::vector<std::string>{"ERASE", "DOWNLOAD", "VERIFY", "END", "bootflash:"}))
+        << run.err;
 
     EXPECT_EQ(emulator->stop(), 0);
     EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
@@ -154,10 +156,10 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         EXPECT_EQ(field(expectEnd(atDevice({"download", path(row.file)}), 5, row.says), "records"), "0")
             << row.file;
     const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
-    const QJsonObject unavailable =
-        expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                  "cannot open " + missing + " (" + missing +
-                      ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
+    const QJsonObject unavailable = expectEnd(
+        {"version", "--port", missing, "--address", "1", "--json"}, 3,
+        "cannot open " + missing + " (" + missing +
+            ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
