@@ -14,8 +14,7 @@ bool overNetwork(const std::string& port) {
 std::string runDescription(const CliOptions& options, const std::string& programName) {
     const std::string target = options.address ? "address " + std::to_string(*options.address)
                                                : std::string("the first address that answers");
-    // The server's own configuration sets a raw TCP line; RFC 2217 sets the remote line as a serial port is
-    // set.
+    // A raw TCP line runs as the server is configured; over RFC 2217 the flasher sets the remote line.
     const std::string settings =
         portKindOf(options.port) == PortKind::RawTcp
             ? " (the server sets the line's speed)"
