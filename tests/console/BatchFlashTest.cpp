@@ -118,7 +118,8 @@ class BatchFlash : public ::testing::Test {
 
 TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
     const std::string port = startEmulator("bus.bin", {"--address", "3,5,9", "--device-version", "BOOT 2.0"});
-    const ProgramRun run = flash({"--port", port, "--all", "--scan-range", "1-12", "--json"});
+    const ProgramRun run =
+        flash({"--port", port, "--all", "--scan-range", "1-12", "--probe-ms", "250", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
     const std::vector<QJsonObject> lines = jsonLines(run.out);

@@ -111,7 +111,8 @@ TEST_F(FlasherRun, VerifyAloneRunsOnePassAndADownloadWithoutAddressScansFirst) {
     const std::string file = writeImage(image, "firmware.hex");
     const std::string port = startEmulator({"--address", "4"});
 
-    const ProgramRun download = flash({"download", file, "--port", port, "--poll-ms", "2", "--json"});
+    const ProgramRun download =
+        flash({"download", file, "--port", port, "--poll-ms", "2", "--probe-ms", "250", "--json"});
     ASSERT_EQ(download.exitCode, 0) << download.err;
     EXPECT_EQ(field(parseJsonObject(download.out), "address"), "4");
 
@@ -240,9 +241,11 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
     EXPECT_EQ(field(shortened, "outcome"), "no-device");
 }
 
+// A margin far above any delay a loaded machine adds, so that no device is missed by bad luck.
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::string port = startEmulator({"--address", "3,5,9"});
-    const ProgramRun run = flash({"scan", "--port", port, "--json"});
+    const ProgramRun run =
+        flash({"scan", "--port", port, "--scan-range", "1-12", "--probe-ms", "250", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject json = parseJsonObject(run.out);
     EXPECT_EQ(field(json, "address"), "null");
@@ -266,7 +269,8 @@ TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLat
         return flash(arguments);
     };
 
-    const ProgramRun inTime = scanWith("20", "19");
+    // Found only with the margin: without it the scan would have moved on 100 ms before the reply.
+    const ProgramRun inTime = scanWith("300", "100");
     ASSERT_EQ(inTime.exitCode, 0) << inTime.err;
     const QJsonArray found = parseJsonObject(inTime.out).value("devices").toArray();
     ASSERT_EQ(found.size(), 3) << inTime.out;
