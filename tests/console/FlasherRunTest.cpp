@@ -43,11 +43,16 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
                                             "outcome=success", "exit_code=0"});
-    // Standard error is a pipe here: progress comes as plain lines, one at least per stage; the
-    // erase that "FORMAT" announces is a stage of its own.
-    EXPECT_NE(run.err.find("\nERASE "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
+    // Standard error is a pipe here: progress comes as plain lines, one at least per stage, in the
+    // stages' order: the erase that "FORMAT" announces first, and no stage again once left.
+    std::vector<std::string> stages;
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);)
+        if (const std::string stage = line.substr(0, line.find(' '));
+            stages.empty() || stages.back() != stage)
+            stages.push_back(stage);
+    EXPECT_EQ(stages, (std::vector<std::string>{"ERASE", "DOWNLOAD", "VERIFY", "END", "bootflash:"}))
+        << run.err;
 
     EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 }
@@ -80,7 +85,8 @@ TEST_F(FlasherRun, VerifyAloneRunsOnePassAndADownloadWithoutAddressScansFirst) {
     const std::string file = writeImage(image, "firmware.hex");
     const std::string port = startEmulator({"--address", "4"});
 
-    const ProgramRun download = flash({"download", file, "--port", port, "--poll-ms", "2", "--json"});
+    const ProgramRun download =
+        flash({"download", file, "--port", port, "--poll-ms", "2", "--probe-ms", "250", "--json"});
     ASSERT_EQ(download.exitCode, 0) << download.err;
     EXPECT_EQ(field(parseJsonObject(download.out), "address"), "4");
 
@@ -125,9 +131,10 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         EXPECT_EQ(field(expectEnd(atDevice({"download", path(row.file)}), 5, row.says), "records"), "0")
             << row.file;
     const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
-    const QJsonObject unavailable =
-        expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                  missing + " Not available! Use Serial settings to setup your ports.");
+    const QJsonObject unavailable = expectEnd(
+        {"version", "--port", missing, "--address", "1", "--json"}, 3,
+        "cannot open " + missing + " (" + missing +
+            ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     expectEnd({"version", "--baud", "57600"}, 2, "");
@@ -200,13 +207,14 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
         {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"},
         4, "no device answered at address 7 within 1 s");
     EXPECT_EQ(field(shortened, "outcome"), "no-device");
-    EXPECT_LT(std::stoi(field(shortened, "duration_ms")), 25600);
 }
 
+// A margin far above any delay a loaded machine adds, so that no device is missed by bad luck.
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::string port = startEmulator({"--address", "3,5,9"});
     // The range's ends are probed both.
-    const ProgramRun run = flash({"scan", "--port", port, "--scan-range", "3-9", "--json"});
+    const ProgramRun run =
+        flash({"scan", "--port", port, "--scan-range", "3-9", "--probe-ms", "250", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject json = parseJsonObject(run.out);
     EXPECT_EQ(field(json, "address"), "null");
@@ -230,7 +238,8 @@ TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLat
         return flash(arguments);
     };
 
-    const ProgramRun inTime = scanWith("20", "19");
+    // Found only with the margin: without it the scan would have moved on 100 ms before the reply.
+    const ProgramRun inTime = scanWith("300", "100");
     ASSERT_EQ(inTime.exitCode, 0) << inTime.err;
     const QJsonArray found = parseJsonObject(inTime.out).value("devices").toArray();
     ASSERT_EQ(found.size(), 3) << inTime.out;
