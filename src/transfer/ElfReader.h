@@ -1,11 +1,10 @@
 #pragma once
 
 #include <optional>
-#include <string_view>
 
 #include "transfer/FirmwareImage.h"
 
-// An ELF file read whole, or why it cannot be flashed.
+// An ELF file read, or why it cannot be flashed.
 struct ElfFile {
     FirmwareImage image;
     std::optional<FileFault> fault;
@@ -16,4 +15,6 @@ struct ElfFile {
 // of the allocated sections inside each segment, so padding between sections stays out; without
 // them, the segment's file bytes whole. Zero-filled parts (.bss) are not in the file and are not
 // sent. 32- and 64-bit files of either byte order; the entry point becomes the start address.
-ElfFile readElfFile(std::string_view bytes);
+// Read from the open file `fd` as needed: the headers, then the load segments' bytes only. Load
+// segments that overlap must agree on every byte they share.
+ElfFile readElfFile(int fd);

@@ -1,28 +1,71 @@
 #include "transfer/TextLines.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "transfer/FirmwareLimits.h"
+
 namespace {
 
-std::string_view trimmed(std::string_view text) {
+constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr int kCtrlZ = 0x1A;
+
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
+    if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 } // namespace
 
-std::vector<TextLine> nonBlankLines(std::string_view bytes) {
-    std::vector<TextLine> lines;
-    std::size_t number = 1;
-    std::size_t from = 0;
-    while (from < bytes.size()) {
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", from), bytes.size());
-        if (const std::string_view text = trimmed(bytes.substr(from, end - from)); !text.empty())
-            lines.push_back({number, text});
-        from = end + 1;
-        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n')
-            ++from;
-        ++number;
+TextLines::TextLines(ReadChunk read) : read(std::move(read)) {}
+
+TextLines::TextLines(std::string_view text)
+    : read([text, offset = std::size_t{0}](char* into, std::size_t room) mutable {
+          const std::size_t count = std::min(room, text.size() - offset);
+          std::memcpy(into, text.data() + offset, count);
+          offset += count;
+          return count;
+      }) {}
+
+bool TextLines::refill() {
+    chunk.resize(kChunkSize);
+    chunk.resize(read(chunk.data(), chunk.size()));
+    at = 0;
+    return !chunk.empty();
+}
+
+int TextLines::nextByte() {
+    if (at == chunk.size() && !refill())
+        return -1;
+    return static_cast<unsigned char>(chunk[at++]);
+}
+
+std::optional<TextLine> TextLines::next() {
+    while (!finished) {
+        TextLine line{++number, {}, false};
+        for (;;) {
+            const int c = nextByte();
+            if (c < 0 || c == kCtrlZ) {
+                finished = true;
+                break;
+            }
+            if (c == '\n')
+                break;
+            if (c == '\r') {
+                if (nextByte() != '\n' && at > 0)
+                    --at; // not part of a CR LF: the byte begins the next line
+                break;
+            }
+            if (line.text.size() < kMaxLineLength)
+                line.text += static_cast<char>(c);
+            else
+                line.tooLong = true;
+        }
+        line.text = trimmed(line.text);
+        if (!line.text.empty() || line.tooLong)
+            return line;
     }
-    return lines;
+    return std::nullopt;
 }

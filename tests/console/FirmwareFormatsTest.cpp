@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include <QTemporaryDir>
@@ -7,6 +8,7 @@
 #include "ChildProcess.h"
 #include "HexImage.h"
 #include "JsonFields.h"
+#include "transfer/FirmwareImage.h"
 
 // The flasher against the emulator with files a cross toolchain made: one program as ELF and in
 // the three forms its objcopy writes.
@@ -130,10 +132,20 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
     std::vector<std::string> wrongCount = good;
     wrongCount[2].replace(1, 2, "0F");
     std::vector<std::string> noEnd(good.begin(), good.end() - 1);
+    // Line 3 gives the first data byte of line 2 another value.
+    const auto offset = static_cast<std::uint16_t>(std::stoul(good[1].substr(3, 4), nullptr, 16));
+    const auto value = static_cast<std::uint8_t>(std::stoul(good[1].substr(9, 2), nullptr, 16));
+    std::vector<std::string> twice = good;
+    twice.insert(twice.begin() + 2, intelHexRecord(0, offset, {static_cast<std::uint8_t>(value ^ 0xFF)}));
+    std::vector<std::string> long9001(9001, good[1]);
     for (const auto& [name, lines] :
          {std::pair{"checksum.hex", badChecksum}, std::pair{"truncated.hex", truncated},
-          std::pair{"count.hex", wrongCount}, std::pair{"noend.hex", noEnd}})
+          std::pair{"count.hex", wrongCount}, std::pair{"noend.hex", noEnd}, std::pair{"twice.hex", twice},
+          std::pair{"long.hex", long9001}})
         writeLines(path(name), lines);
+    // Sparse: it takes no room on the disk.
+    writeLines(path("huge.bin"), {});
+    std::filesystem::resize_file(path("huge.bin"), 8ull << 30);
 
     const std::string port = startEmulator();
     ASSERT_EQ(download({firmware("program.hex")}, port).exitCode, 0);
@@ -150,6 +162,14 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         {{path("noend.hex")},
          "line " + std::to_string(noEnd.size()) + ": the file ends without an end-of-file",
          std::to_string(noEnd.size())},
+        {{path("twice.hex")},
+         "twice.hex: line 3: gives " + addressText(0x08000000u + offset) + " the value " +
+             hexByteText(value ^ 0xFF) + ", line 2 gave it " + hexByteText(value),
+         "3"},
+        {{path("long.hex")}, "long.hex: line 9001: more than 9000 records", "9001"},
+        {{path("huge.bin")},
+         "huge.bin: the file holds 8589934592 bytes, more than the 64 MiB any firmware file needs",
+         "null"},
         {{firmware("program.bin")},
          "program.bin: not Intel HEX, S-record or ELF: a raw binary file needs --base",
          "null"},
