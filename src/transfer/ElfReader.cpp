@@ -8,6 +8,7 @@
 #include <gelf.h>
 #include <libelf.h>
 
+#include "transfer/FirmwareLimits.h"
 #include "transfer/FirmwarePath.h"
 
 namespace {
@@ -78,6 +79,33 @@ std::vector<FileRange> partsInside(const FileRange& segment, const std::vector<F
     return parts;
 }
 
+// A stretch of the file loaded at its offset plus `shift` (modulo 2^64). Stretches with one shift
+// put each file byte at one address, so where they overlap they agree by construction.
+struct LoadPiece {
+    std::uint64_t shift;
+    FileRange range;
+    std::size_t segment;
+};
+
+// Pieces of one shift joined where they overlap or touch: segments that repeat each other are
+// read once.
+std::vector<LoadPiece> joinedByShift(std::vector<LoadPiece> pieces) {
+    std::sort(pieces.begin(), pieces.end(), [](const LoadPiece& a, const LoadPiece& b) {
+        return a.shift != b.shift ? a.shift < b.shift : a.range.offset < b.range.offset;
+    });
+    std::vector<LoadPiece> joined;
+    for (const LoadPiece& piece : pieces) {
+        LoadPiece* last = joined.empty() ? nullptr : &joined.back();
+        if (last && last->shift == piece.shift && piece.range.offset <= last->range.end) {
+            last->range.end = std::max(last->range.end, piece.range.end);
+            last->segment = std::min(last->segment, piece.segment);
+        } else {
+            joined.push_back(piece);
+        }
+    }
+    return joined;
+}
+
 } // namespace
 
 ElfFile readElfFile(int fd) {
@@ -103,7 +131,7 @@ ElfFile readElfFile(int fd) {
 
     const std::uint64_t size = fileSize(fd);
     const std::vector<FileRange> sections = allocatedSections(elf.get());
-    ImageBuilder builder;
+    std::vector<LoadPiece> pieces;
     for (std::size_t i = 0; i < segmentCount; ++i) {
         GElf_Phdr segment;
         if (!gelf_getphdr(elf.get(), static_cast<int>(i), &segment))
@@ -116,19 +144,26 @@ ElfFile readElfFile(int fd) {
                           addressText(segment.p_offset) + " reaches past the end of the file");
         const FileRange inFile{segment.p_offset, segment.p_offset + segment.p_filesz};
         for (const FileRange& part : partsInside(inFile, sections)) {
-            const std::uint64_t delta = part.offset - inFile.offset;
-            if (segment.p_paddr > 0xFFFFFFFFu || delta > 0xFFFFFFFFu)
+            if (segment.p_paddr > 0xFFFFFFFFu || part.offset - inFile.offset > 0xFFFFFFFFu)
                 return refuse("segment " + std::to_string(i) + " loads at " + addressText(segment.p_paddr) +
                               ", past the 32-bit address space");
-            std::string fault;
-            // Checked before the bytes are read, so that a huge segment costs nothing.
-            if (!builder.hasRoomFor(part.end - part.offset, fault))
-                return refuse("segment " + std::to_string(i) + ": " + fault);
-            const std::string bytes = readAt(fd, part.offset, part.end - part.offset);
-            if (!builder.add(segment.p_paddr + delta, std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-                             i, fault))
-                return refuse("segment " + std::to_string(i) + ": " + fault);
+            if (pieces.size() == kMaxImagePieces)
+                return refuse("more than " + std::to_string(kMaxImagePieces) + " separate pieces of data");
+            pieces.push_back({segment.p_paddr - segment.p_offset, part, i});
         }
+    }
+    ImageBuilder builder;
+    for (const LoadPiece& piece : joinedByShift(std::move(pieces))) {
+        const std::string where = "segment " + std::to_string(piece.segment) + ": ";
+        const std::uint64_t length = piece.range.end - piece.range.offset;
+        std::string fault;
+        // Asked before the bytes are read, so that a huge segment costs nothing.
+        if (!builder.hasRoomFor(length, fault))
+            return refuse(where + fault);
+        const std::string bytes = readAt(fd, piece.range.offset, static_cast<std::size_t>(length));
+        if (!builder.add(piece.range.offset + piece.shift,
+                         std::vector<std::uint8_t>(bytes.begin(), bytes.end()), piece.segment, fault))
+            return refuse(where + fault);
     }
     BuiltImage built = builder.finish(std::nullopt);
     if (built.conflict) {

@@ -36,36 +36,60 @@ bool TextLines::refill() {
     return !chunk.empty();
 }
 
-int TextLines::nextByte() {
-    if (at == chunk.size() && !refill())
-        return -1;
-    return static_cast<unsigned char>(chunk[at++]);
+void TextLines::skipEmptyLines() {
+    for (; at < chunk.size(); ++at) {
+        if (chunk[at] == '\r') {
+            skipLineFeed = at + 1 == chunk.size();
+            if (!skipLineFeed && chunk[at + 1] == '\n')
+                ++at;
+        } else if (chunk[at] != '\n') {
+            return;
+        }
+        ++number;
+    }
 }
 
 std::optional<TextLine> TextLines::next() {
+    std::string text;
+    bool started = false; // some bytes of a line that has not ended yet were read
     while (!finished) {
-        TextLine line{++number, {}, false};
-        for (;;) {
-            const int c = nextByte();
-            if (c < 0 || c == kCtrlZ) {
-                finished = true;
-                break;
-            }
-            if (c == '\n')
-                break;
-            if (c == '\r') {
-                if (nextByte() != '\n' && at > 0)
-                    --at; // not part of a CR LF: the byte begins the next line
-                break;
-            }
-            if (line.text.size() < kMaxLineLength)
-                line.text += static_cast<char>(c);
-            else
-                line.tooLong = true;
+        if (at == chunk.size() && !refill()) {
+            finished = true;
+            break;
         }
-        line.text = trimmed(line.text);
-        if (!line.text.empty() || line.tooLong)
-            return line;
+        if (skipLineFeed) {
+            skipLineFeed = false;
+            if (chunk[at] == '\n') {
+                ++at;
+                continue;
+            }
+        }
+        if (!started)
+            skipEmptyLines();
+        const std::size_t from = at;
+        while (at < chunk.size() && chunk[at] != '\n' && chunk[at] != '\r' && chunk[at] != kCtrlZ)
+            ++at;
+        started = started || at > from;
+        if (text.size() + (at - from) > kMaxLineLength) {
+            // The rest of the line is not read: the readers refuse it here.
+            finished = true;
+            text.append(chunk, from, kMaxLineLength - text.size());
+            return TextLine{++number, trimmed(text), true};
+        }
+        text.append(chunk, from, at - from);
+        if (at == chunk.size())
+            continue; // the line goes on in the next chunk
+        const char end = chunk[at++];
+        finished = end == kCtrlZ;
+        skipLineFeed = end == '\r';
+        ++number;
+        started = false;
+        if (std::string line = trimmed(text); !line.empty())
+            return TextLine{number, std::move(line), false};
+        text.clear();
     }
+    if (started)
+        if (std::string line = trimmed(text); !line.empty())
+            return TextLine{++number, std::move(line), false};
     return std::nullopt;
 }

@@ -12,7 +12,7 @@ using ReadChunk = std::function<std::size_t(char* into, std::size_t room)>;
 struct TextLine {
     std::size_t number = 0; // from 1, counting blank lines too
     std::string text;
-    bool tooLong = false; // longer than kMaxLineLength: `text` holds its start only
+    bool tooLong = false; // longer than kMaxLineLength: `text` holds its start, and nothing after it is read
 };
 
 // The non-blank lines of a text, read a chunk at a time, so that a reader holds only what it
@@ -28,12 +28,13 @@ class TextLines {
     std::optional<TextLine> next();
 
   private:
-    int nextByte(); // -1 at the end
     bool refill();
+    void skipEmptyLines(); // the quick way over what holds no text at all
 
     ReadChunk read;
     std::string chunk;
     std::size_t at = 0;
     std::size_t number = 0;
     bool finished = false;
+    bool skipLineFeed = false; // a CR ended the last line: a LF right after it belongs to it
 };

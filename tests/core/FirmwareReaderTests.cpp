@@ -73,6 +73,9 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
          "line 1: the file ends without an end-of-file record (:00000001FF)"},
         {":" + std::string(2000, '0'), "line 1: more than 1024 characters, longer than any record"},
         {joined(dataRecords(9001)), "line 9001: more than 9000 records"},
+        // Read in chunks of 64 KiB: this CR LF is split between two of them.
+        {std::string(65492, '\n') + kData + "\r\njunk", "line 65494: starts with 'j', not ':'"},
+        {std::string(65536, '\r') + "\n" + kData + "\rjunk", "line 65538: starts with 'j', not ':'"},
         // One address, two values: both lines are named, in file order.
         {joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}), kEnd}),
          "line 2: gives 0x00000011 the value 09, line 1 gave it 02"},
