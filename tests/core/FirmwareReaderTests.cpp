@@ -299,7 +299,7 @@ TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
          "(good)",
          {{0x08000000, {1, 2, 3}}}},
         {"a longer segment at the same address",
-         elfFile({{0x08000000, {1, 2}}, {0x08000000, {1, 2, 3, 4}}}),
+         elfFile({{0x08000000, {1, 2, 3, 4}}, {0x08000000, {1, 2}}}),
          "(good)",
          {{0x08000000, {1, 2, 3, 4}}}},
         {"without section headers",
