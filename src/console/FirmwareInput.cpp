@@ -5,7 +5,7 @@
 
 #include <QDir>
 
-#include "transfer/FirmwarePath.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/LoadError.h"
 
 FirmwareInput readFirmwareInput(const std::string& path, const FirmwareRequest& request) {

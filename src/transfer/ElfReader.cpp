@@ -8,8 +8,8 @@
 #include <gelf.h>
 #include <libelf.h>
 
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/FirmwareLimits.h"
-#include "transfer/FirmwarePath.h"
 
 namespace {
 

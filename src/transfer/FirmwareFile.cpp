@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "transfer/ElfReader.h"
-#include "transfer/FirmwarePath.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/IntelHexWriter.h"
 #include "transfer/SRecordReader.h"

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "transfer/FirmwarePath.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"

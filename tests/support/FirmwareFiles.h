@@ -10,7 +10,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "transfer/FirmwarePath.h"
+#include "transfer/FirmwareFileAccess.h"
 
 // A file in memory holding `bytes`, read as the readers read any firmware file.
 inline FileDescriptor memoryFile(std::string_view bytes) {

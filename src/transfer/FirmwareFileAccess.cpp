@@ -1,4 +1,4 @@
-#include "transfer/FirmwarePath.h"
+#include "transfer/FirmwareFileAccess.h"
 
 #include <cerrno>
 #include <filesystem>
