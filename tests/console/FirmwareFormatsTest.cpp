@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "EmulatorTest.h"
+#include "transfer/FirmwareImage.h"
 
 // The flasher against the emulator with files a cross toolchain made: one program as ELF and in
 // the three forms its objcopy writes.
@@ -89,13 +91,23 @@ TEST_F(FirmwareFormats, ElfOfEitherClassHoldsTheBytesOfItsHexForm) {
 // A bad file ends with the file-error code before the port is opened: nothing goes out and the
 // program already in flash stays.
 TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
-    std::ifstream good(firmware("program.hex"));
+    std::ifstream file(firmware("program.hex"));
     std::vector<std::string> badChecksum;
-    for (std::string line; std::getline(good, line);)
+    for (std::string line; std::getline(file, line);)
         badChecksum.push_back(line.substr(0, line.find('\r')));
     ASSERT_GT(badChecksum.size(), 10u);
+    const std::vector<std::string> good = badChecksum;
     badChecksum[4].back() = badChecksum[4].back() == '0' ? '1' : '0';
+    // Line 3 gives the first data byte of line 2 another value.
+    const auto offset = static_cast<std::uint16_t>(std::stoul(good[1].substr(3, 4), nullptr, 16));
+    const auto value = static_cast<std::uint8_t>(std::stoul(good[1].substr(9, 2), nullptr, 16));
+    std::vector<std::string> twice = good;
+    twice.insert(twice.begin() + 2, intelHexRecord(0, offset, {static_cast<std::uint8_t>(value ^ 0xFF)}));
     writeLines(path("checksum.hex"), badChecksum);
+    writeLines(path("twice.hex"), twice);
+    // Sparse: it takes no room on the disk.
+    writeLines(path("huge.bin"), {});
+    std::filesystem::resize_file(path("huge.bin"), 8ull << 30);
 
     const std::string port = startEmulator({});
     ASSERT_EQ(download({firmware("program.hex")}, port).exitCode, 0);
@@ -105,6 +117,13 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         std::string line;
     } table[] = {
         {{path("checksum.hex")}, "checksum.hex: line 5: checksum ", "5"},
+        {{path("twice.hex")},
+         "twice.hex: line 3: gives " + addressText(0x08000000u + offset) + " the value " +
+             hexByteText(value ^ 0xFF) + ", line 2 gave it " + hexByteText(value),
+         "3"},
+        {{path("huge.bin")},
+         "huge.bin: the file holds 8589934592 bytes, more than the 64 MiB any firmware file needs",
+         "null"},
         {{firmware("program.bin")},
          "program.bin: not Intel HEX, S-record or ELF: a raw binary file needs --base",
          "null"},

@@ -122,7 +122,7 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         const char* file;
         std::string says;
     } refused[] = {
-        {"long.hex", "long.hex: needs 9001 records, at most 9000 can be sent"},
+        {"long.hex", "long.hex: line 9001: more than 9000 records"},
         {"empty.hex", "empty.hex: the file is empty"},
         {"missing.hex", "missing.hex: Error#53: File not found"},
         {"corrupt.hex", "corrupt.hex: line 8: checksum "},
