@@ -73,6 +73,7 @@ class FakeFormView : public FormView {
     bool option2Selected() const override { return option2; }
     bool option3Selected() const override { return option3; }
     void setTimer3Enabled(bool enabled) override { timer3 = enabled; }
+    bool timer3Enabled() const override { return timer3; }
     void setTMRCommEnabled(bool enabled) override {
         if (enabled && pendingRestart)
             ++tmrCommRestarts;
