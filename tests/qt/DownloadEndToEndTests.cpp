@@ -44,6 +44,10 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     EXPECT_FALSE(ui.Command5->isEnabled());
     ui.Command3->click();
     EXPECT_TRUE(ui.Command5->isEnabled()) << "the first successful load enables Send";
+    // Record 1 waits for its answer: nothing else may send beside it.
+    const std::vector<QPushButton*> starters = {ui.Command3, ui.Command2, ui.Command6, ui.Command4, ui.Command1};
+    for (QPushButton* button : starters)
+        EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.vbalProgressBar1->text() == "END"; }, 20000))
         << "bar text: " << ui.vbalProgressBar1->text().toStdString();
     EXPECT_EQ(ui.vbalProgressBar1->barColour(), colours::PureGreen);
@@ -54,6 +58,17 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     std::ranges::transform(image, std::back_inserter(verified), verifyForm);
     EXPECT_EQ(device.records('#'), verified);
     EXPECT_EQ(window.logic().TransferActive, 0);
+    for (QPushButton* button : starters)
+        EXPECT_TRUE(button->isEnabled()) << button->text().toStdString();
+
+    // "Install " after END: the board's "OK" to "BOOTg" sends no record, and the bar stays green.
+    ui.Command6->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.Text8->text() == "OK"; }, 20000));
+    // The probe's answer comes after the device has read whatever was sent before the probe.
+    ui.Command4->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.Text8->text() == "VER=2.1 boot"; }, 20000));
+    EXPECT_EQ(device.records(':'), image);
+    EXPECT_EQ(ui.vbalProgressBar1->barColour(), colours::PureGreen);
 
     // Closing the window lets go of the open port.
     window.close();

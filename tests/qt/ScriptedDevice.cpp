@@ -42,6 +42,8 @@ void ScriptedDevice::answer(const std::string& command) {
     received.push_back(command);
     if (command == "BOOTi")
         reply("VER=2.1 boot");
+    else if (command == "BOOTg")
+        reply("OK");
     else if (command == "BOOT" + lastLine || command == "BOOT" + verifyForm(lastLine))
         reply("DOWNLOAD");
     else if (command.starts_with("BOOT:") || command.starts_with("BOOT#"))

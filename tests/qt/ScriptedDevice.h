@@ -11,8 +11,8 @@
 std::string verifyForm(std::string record);
 
 // A bootloader on the far end of a pseudo-terminal, in Modbus RTU framing: it answers probes
-// sent to its address with a version reply, each record with "OK" and the last record of a
-// pass with "DOWNLOAD". Frames for other addresses are ignored, as on a shared bus.
+// sent to its address with a version reply, "BOOTg" and each record with "OK" and the last
+// record of a pass with "DOWNLOAD". Frames for other addresses are ignored, as on a shared bus.
 // Runs in the test's event loop.
 class ScriptedDevice {
   public:
