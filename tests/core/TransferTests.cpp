@@ -218,9 +218,11 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
         {"?", Control::Command4, &frmSerial::Command4_Click},
         {"Set Addr", Control::Command1, &frmSerial::Command1_Click},
     };
+    view.dialogFilter.clear();
     for (const auto& row : clicks) {
         SCOPED_TRACE(row.caption);
         EXPECT_FALSE(view.isEnabled(row.button));
+        EXPECT_EQ(view.dialogFilter, ""); // no dialog opened
         (form.*row.click)(); // the port script expects nothing
         EXPECT_TRUE(view.boxes.empty());
         EXPECT_TRUE(view.pauses.empty());
@@ -231,6 +233,14 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
     deviceSays("ERROR");
     for (const auto& row : clicks)
         EXPECT_TRUE(view.isEnabled(row.button)) << row.caption;
+
+    // An "OK" while the dialog is open resumes the held chain: the file chosen then is not loaded.
+    view.whileDialogOpen = [this] {
+        port.expectWrite(record(L3));
+        deviceSays("OK");
+    };
+    form.Command3_Click();
+    EXPECT_EQ(form.RecordCount, 3);
 }
 
 // "DOWNLOAD" before a pass's last record went out ends the transfer as a device error.
