@@ -12,8 +12,10 @@ std::optional<InstallOutcome> installOutcome(const ReplyTally& replies, bool wai
     case InstallVerdict::Refused:
         return InstallOutcome{ExitCode::DeviceError, "the device answered \"ERROR\" to the install command"};
     case InstallVerdict::Unconfirmed:
-        return InstallOutcome{ExitCode::DeviceError, "the device did not confirm the install command with \"OK\" "
-                                                     "(last answer: " + lastAnswer + ")"};
+        return InstallOutcome{ExitCode::DeviceError,
+                              "the device did not confirm the install command with \"OK\" "
+                              "(last answer: " +
+                                  lastAnswer + ")"};
     case InstallVerdict::Silent:
         break;
     }

@@ -7,8 +7,10 @@
 
 ReplyKeyword decidingKeyword(const std::string& payload) {
     constexpr std::pair<const char*, ReplyKeyword> kInOrder[] = {
-        {vocabulary::kVersionReply, ReplyKeyword::Version}, {vocabulary::kErrorReply, ReplyKeyword::Error},
-        {vocabulary::kPassEndReply, ReplyKeyword::PassEnd}, {vocabulary::kFormatReply, ReplyKeyword::Format},
+        {vocabulary::kVersionReply, ReplyKeyword::Version},
+        {vocabulary::kErrorReply, ReplyKeyword::Error},
+        {vocabulary::kPassEndReply, ReplyKeyword::PassEnd},
+        {vocabulary::kFormatReply, ReplyKeyword::Format},
         {vocabulary::kAcceptedReply, ReplyKeyword::Accepted},
     };
     for (const auto& [keyword, meaning] : kInOrder)

@@ -24,7 +24,7 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
 }
 
 TEST_F(DeviceCommands, SetAddrTenToDeviceOne) {
-    form.TransferActive = 1; // the device's "OK" answers the command, not a record
+    form.TransferActive = 1;         // the device's "OK" answers the command, not a record
     port.expectWrite(bytes({0x01}) + // address
                      "BOOT$0A\r\n" + // command text
                      bytes({0x55}) + // CRC low

@@ -223,7 +223,7 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
         SCOPED_TRACE(row.caption);
         EXPECT_FALSE(view.isEnabled(row.button));
         EXPECT_EQ(view.dialogFilter, ""); // no dialog opened
-        (form.*row.click)(); // the port script expects nothing
+        (form.*row.click)();              // the port script expects nothing
         EXPECT_TRUE(view.boxes.empty());
         EXPECT_TRUE(view.pauses.empty());
         EXPECT_EQ(std::tie(form.RecordIndex, form.VerifyMode, form.TransferActive), std::tuple(1, 0, 1));
@@ -250,7 +250,8 @@ TEST_F(Transfer, PassEndedBeforeItsLastRecordIsADeviceError) {
         std::vector<std::pair<const char*, std::string>> before; // replies, and the record each brings
     } rows[] = {
         {"download after record 1", {}},
-        {"verify after record 1", {{"OK", record(L2)}, {"OK", record(L3)}, {"DOWNLOAD", record(verifyForm(L1))}}},
+        {"verify after record 1",
+         {{"OK", record(L2)}, {"OK", record(L3)}, {"DOWNLOAD", record(verifyForm(L1))}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pass);
@@ -261,7 +262,8 @@ TEST_F(Transfer, PassEndedBeforeItsLastRecordIsADeviceError) {
         }
         deviceSays("DOWNLOAD");
         EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
-        EXPECT_EQ(std::tie(form.PassEndedEarly, form.TransferActive, form.RecordAwaited), std::tuple(1, 0, 0));
+        EXPECT_EQ(std::tie(form.PassEndedEarly, form.TransferActive, form.RecordAwaited),
+                  std::tuple(1, 0, 0));
         deviceSays("OK"); // over: nothing more is sent
     }
 }
@@ -282,9 +284,10 @@ TEST_F(Transfer, StalledRecordEndsTheTransferWithOneBox) {
     form.TMRComm_Timer();
     form.TMRComm_Timer();
     EXPECT_EQ(view.boxes,
-              (Boxes{{"No answer to record 2 of 3 during DOWNLOAD for 5 s: the transfer was stopped.", Icon::Critical}}));
+              (Boxes{{"No answer to record 2 of 3 during DOWNLOAD for 5 s: the transfer was stopped.",
+                      Icon::Critical}}));
     EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
-    deviceSays("OK"); // too late: nothing is sent
+    deviceSays("OK");  // too late: nothing is sent
     startThreeLines(); // the user can start again
 }
 

@@ -45,7 +45,8 @@ TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen)
     ui.Command3->click();
     EXPECT_TRUE(ui.Command5->isEnabled()) << "the first successful load enables Send";
     // Record 1 waits for its answer: nothing else may send beside it.
-    const std::vector<QPushButton*> starters = {ui.Command3, ui.Command2, ui.Command6, ui.Command4, ui.Command1};
+    const std::vector<QPushButton*> starters = {ui.Command3, ui.Command2, ui.Command6, ui.Command4,
+                                                ui.Command1};
     for (QPushButton* button : starters)
         EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.vbalProgressBar1->text() == "END"; }, 20000))

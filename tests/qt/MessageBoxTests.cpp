@@ -34,8 +34,9 @@ std::vector<ShownBox> boxesShownBy(const std::function<void()>& click) {
         const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
         const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1 << 20),
                                                                Qt::TextWordWrap, label->text());
-        shown.push_back({box->windowTitle().toStdString(), readable(box->text()), readable(box->informativeText()),
-                         box->icon(), box->width() < 640 && needed.width() <= label->width()});
+        shown.push_back({box->windowTitle().toStdString(), readable(box->text()),
+                         readable(box->informativeText()), box->icon(),
+                         box->width() < 640 && needed.width() <= label->width()});
         box->accept();
     });
     reader.start();

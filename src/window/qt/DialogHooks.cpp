@@ -36,8 +36,8 @@ DialogHooks DialogHooks::completed(DialogHooks hooks, QWidget* owner) {
         hooks.showMessage = [parent](const MessageBoxRequest& request) {
             QMessageBox box(request.icon == FormView::Icon::Critical ? QMessageBox::Critical
                                                                      : QMessageBox::NoIcon,
-                            QString::fromStdString(request.title), wrappable(QString::fromStdString(request.text)),
-                            QMessageBox::Ok, parent.data());
+                            QString::fromStdString(request.title),
+                            wrappable(QString::fromStdString(request.text)), QMessageBox::Ok, parent.data());
             if (!request.detail.empty())
                 box.setInformativeText(wrappable(QString::fromStdString(request.detail)));
             box.exec();
