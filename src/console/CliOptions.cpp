@@ -25,7 +25,8 @@ constexpr OperationWord kOperations[] = {
     {"version", Operation::Version, nullptr, "ask the device for its version (\"?\") and print the reply"},
     {"set-address", Operation::SetAddress, "NEW",
      "give the device the bus address NEW (1-255) and check it answers there"},
-    {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
+    {"install", Operation::Install, nullptr,
+     "start the application (\"Install \"); success only on the board's \"OK\""},
     {"scan", Operation::Scan, nullptr,
      "probe addresses 1 to 127 (or --scan-range) and list every device that answers"},
     {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
@@ -168,7 +169,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  4  no device answered\n"
                                "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
-                               "  6  the device reported \"ERROR\"\n"
+                               "  6  the device reported \"ERROR\", ended a pass before its last record, or\n"
+                               "     did not answer install with \"OK\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";

@@ -1,5 +1,6 @@
 #include "console/RunController.h"
 
+#include "console/InstallOutcome.h"
 #include "console/LineTexts.h"
 #include "link/NumberRule.h"
 
@@ -36,6 +37,8 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
+    // The run's own stall watch, with --stall-timeout and the retries, stands in for the window's.
+    form.ReplyStallLimit = std::chrono::milliseconds::zero();
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
     form.HeldFrameWait = receiveTrigger.heldReplyWait();
@@ -213,6 +216,7 @@ void RunController::onConnected() {
 void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
+    repliesAtClick = form.Replies;
     stallWatch.waitFromNow();
     switch (options.operation) {
     case Operation::Download:
@@ -255,6 +259,9 @@ void RunController::watchTransfer() {
     case TransferWatch::Stage::Refused:
         finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + transfer.lastRecord());
         break;
+    case TransferWatch::Stage::EndedEarly:
+        finish(ExitCode::DeviceError, transfer.earlyEnd());
+        break;
     case TransferWatch::Stage::Running:
         progress.update(transfer.progress());
         break;
@@ -264,9 +271,13 @@ void RunController::watchTransfer() {
 void RunController::watchReply() {
     switch (options.operation) {
     case Operation::Version:
-    case Operation::Install:
         if (view.readyCount() > readySeen)
             finish(ExitCode::Success, withoutLineEnd(view.text8()));
+        break;
+    case Operation::Install:
+        if (const auto outcome = installOutcome(form.Replies.since(repliesAtClick), false,
+                                                withoutLineEnd(view.text8()), {}))
+            finish(outcome->code, outcome->message);
         break;
     case Operation::SetAddress:
         if (phase == Phase::AwaitingReply && view.text8Count() > text8AtClick) {
@@ -297,9 +308,11 @@ void RunController::stalled() {
         finish(ExitCode::Stall, silence + " after " + transfer.lastRecord());
     } else if (phase == Phase::ConfirmingNewAddress) {
         finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
-    } else if (options.operation == Operation::Install && view.text8Count() > text8AtClick) {
-        // The started application need not answer the version query; the reply to "BOOTg" came.
-        finish(ExitCode::Success, withoutLineEnd(view.text8()));
+    } else if (options.operation == Operation::Install) {
+        // The started application need not answer the version query: the board's "OK" decides.
+        const auto outcome =
+            installOutcome(form.Replies.since(repliesAtClick), true, withoutLineEnd(view.text8()), silence);
+        finish(outcome->code, outcome->message);
     } else {
         finish(ExitCode::Stall, silence);
     }

@@ -88,6 +88,7 @@ class RunController {
     std::size_t messagesSeen = 0;
     int readySeen = 0;
     int text8AtClick = 0;
+    ReplyTally repliesAtClick;
     bool reopened = false;
     TransferWatch transfer;
     LateReplyWatch lateReplies;

@@ -20,6 +20,7 @@ struct SimOptions {
     std::uint32_t flashStart = 0x0800'0000;
     std::uint32_t flashSize = 256 * 1024;
     std::chrono::milliseconds eraseTime{30};
+    unsigned endPassAfter = 0;
     LineTiming timing;
     FaultSettings faults;
     std::optional<std::string> dumpPath;

@@ -52,7 +52,7 @@ std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
     for (std::uint8_t address : options.addresses)
         devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart,
-                                            options.flashSize, options.eraseTime});
+                                            options.flashSize, options.eraseTime, options.endPassAfter});
     return devices;
 }
 
