@@ -26,6 +26,7 @@ bool PortWait::retry(std::function<void()> again) {
     if (!length || std::chrono::steady_clock::now() + kRetryEvery > deadline)
         return false;
     onRetry = std::move(again);
+    ++retries;
     timer.start(kRetryEvery);
     return true;
 }

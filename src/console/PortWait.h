@@ -18,6 +18,8 @@ class PortWait {
     // Calls `again` a moment later while the wait lasts; false once it is over, or without a wait.
     bool retry(std::function<void()> again);
     void stop() { timer.stop(); }
+    // How often retry() has said yes.
+    int attempts() const { return retries; }
     // "waiting for PORT: 7 s left", for a terminal.
     std::string status(const std::string& port) const;
 
@@ -26,4 +28,5 @@ class PortWait {
     std::chrono::steady_clock::time_point deadline;
     QTimer timer;
     std::function<void()> onRetry;
+    int retries = 0;
 };

@@ -201,6 +201,10 @@ bool RunController::handleMessages(Source source) {
     switch (source) {
     case Source::Open:
         if (portWait.retry([this] { openPort(); })) {
+            // Said once, also where no one watches a terminal: a log shows why the run took longer.
+            if (portWait.attempts() == 1)
+                output.err(output.programName + ": waiting up to " + secondsText(*options.waitPortSeconds) +
+                           " s for " + options.port + " (" + message.detail + ")\n");
             progress.status(portWait.status(options.port));
             return true;
         }

@@ -111,6 +111,11 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"check", "fw.bin", "--flash-range", "0x1000-"},
         {"version", "--base", "0"},
         {"scan", "--flash-range", "0-1"},
+        {"version", "--reset", "D1|Q"},
+        {"version", "--after", ""},
+        {"version", "--wait-port", "0"},
+        {"check", "fw.hex", "--reset", "dtr-reset"},
+        {"ports", "--wait-port", "5"},
     };
     for (const auto& words : refused)
         EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
