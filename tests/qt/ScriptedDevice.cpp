@@ -9,8 +9,8 @@ std::string verifyForm(std::string record) {
     return record;
 }
 
-ScriptedDevice::ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine)
-    : line(line), address(address), lastLine(std::move(lastLine)),
+ScriptedDevice::ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine, bool echo)
+    : line(line), address(address), lastLine(std::move(lastLine)), echo(echo),
       notifier(line.masterFd(), QSocketNotifier::Read) {
     QObject::connect(&notifier, &QSocketNotifier::activated, [this] { readLine(); });
 }
@@ -24,7 +24,10 @@ std::vector<std::string> ScriptedDevice::records(char firstCharacter) const {
 }
 
 void ScriptedDevice::readLine() {
-    pending += line.readFromPort();
+    const std::string bytes = line.readFromPort();
+    if (echo)
+        line.writeToPort(bytes);
+    pending += bytes;
     // A request ends where its text ends with CR LF and the CRC over the whole frame leaves a
     // residue of zero; the shortest such prefix is the frame.
     for (std::size_t end = 5; end <= pending.size(); ++end) {
