@@ -14,6 +14,15 @@ TEST_F(EndToEnd, APaced9600BaudDownloadAndVerifyEndGreenWithTheFlashHoldingExact
     EXPECT_TRUE(flashAtExit() == image.flash);
 }
 
+// A two-wire RS-485 adapter hands every request back before its reply: the echo is no reply.
+TEST_F(EndToEnd, ADownloadThroughAnEchoingAdapterEndsGreenWithTheImageInFlash) {
+    ASSERT_TRUE(connect({"--echo", "--line-rate", "115200"}));
+    ASSERT_TRUE(download());
+    EXPECT_EQ(bar.text(), "END");
+    EXPECT_EQ(messages, "");
+    EXPECT_TRUE(flashAtExit() == image.flash);
+}
+
 // A file with a bad record is refused on the desk: the board keeps what it held.
 TEST_F(EndToEnd, AFileWithABadChecksumIsRefusedBeforeTheBoardIsTouched) {
     ASSERT_TRUE(connect());

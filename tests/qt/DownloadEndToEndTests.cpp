@@ -10,10 +10,7 @@
 #include "ScriptedDevice.h"
 #include "window/qt/MainWindow.h"
 
-// Also through an echoing RS-485 adapter: the request handed back is no reply.
-class DownloadEndToEnd : public ::testing::TestWithParam<bool> {};
-
-TEST_P(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen) {
+TEST(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGreen) {
     const std::vector<std::string> image = {
         ":100000000C9434000C9446000C9446000C9446006A",
         ":100010000C9446000C9446000C9446000C94460048",
@@ -27,7 +24,7 @@ TEST_P(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGree
         << image[0] + "\r\n" + image[1] + "\r\n" + image[2] + "\r\n" + image[3] + "\r\n";
 
     PseudoTerminal line;
-    ScriptedDevice device(line, 3, image.back(), GetParam());
+    ScriptedDevice device(line, 3, image.back());
     std::vector<MessageBoxRequest> boxes;
     MainWindow window{DialogHooks{[&](const MessageBoxRequest& box) { boxes.push_back(box); },
                                   [&](const std::string&) { return hexFile; }}};
@@ -62,6 +59,3 @@ TEST_P(DownloadEndToEnd, ScanFindsTheDeviceAndADownloadWithItsVerifyPassEndsGree
     window.close();
     EXPECT_FALSE(window.serialPort().portOpen());
 }
-
-INSTANTIATE_TEST_SUITE_P(Adapter, DownloadEndToEnd, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Echoing" : "Plain"; });

@@ -9,8 +9,8 @@ std::string verifyForm(std::string record) {
     return record;
 }
 
-ScriptedDevice::ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine, bool echo)
-    : line(line), address(address), lastLine(std::move(lastLine)), echo(echo),
+ScriptedDevice::ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine)
+    : line(line), address(address), lastLine(std::move(lastLine)),
       notifier(line.masterFd(), QSocketNotifier::Read) {
     QObject::connect(&notifier, &QSocketNotifier::activated, [this] { readLine(); });
 }
@@ -24,10 +24,7 @@ std::vector<std::string> ScriptedDevice::records(char firstCharacter) const {
 }
 
 void ScriptedDevice::readLine() {
-    const std::string bytes = line.readFromPort();
-    if (echo)
-        line.writeToPort(bytes);
-    pending += bytes;
+    pending += line.readFromPort();
     // A request ends where its text ends with CR LF and the CRC over the whole frame leaves a
     // residue of zero; the shortest such prefix is the frame.
     for (std::size_t end = 5; end <= pending.size(); ++end) {

@@ -13,11 +13,10 @@ std::string verifyForm(std::string record);
 // A bootloader on the far end of a pseudo-terminal, in Modbus RTU framing: it answers probes
 // sent to its address with a version reply, each record with "OK" and the last record of a
 // pass with "DOWNLOAD". Frames for other addresses are ignored, as on a shared bus.
-// Runs in the test's event loop. With `echo` every byte the host sends comes back to it first,
-// as from a two-wire RS-485 adapter.
+// Runs in the test's event loop.
 class ScriptedDevice {
   public:
-    ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine, bool echo = false);
+    ScriptedDevice(PseudoTerminal& line, std::uint8_t address, std::string lastLine);
 
     // The records of each kind, without "BOOT".
     std::vector<std::string> records(char firstCharacter) const;
@@ -32,6 +31,5 @@ class ScriptedDevice {
     std::string lastLine;
     std::string pending;
     std::vector<std::string> received;
-    bool echo;
     QSocketNotifier notifier;
 };
