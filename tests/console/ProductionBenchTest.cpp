@@ -1,37 +1,27 @@
 #include <fstream>
 #include <sstream>
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include "ChildProcess.h"
-#include "HexImage.h"
+#include "EmulatorTest.h"
 
 // The flasher on a production bench, against the emulator playing the bench's hardware: a board
 // that enters its bootloader only after a reset pulse, a port that appears late, an echoing
 // RS-485 adapter.
 namespace {
 
-class ProductionBench : public ::testing::Test {
+class ProductionBench : public EmulatorTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
+    ProductionBench() : EmulatorTest({"--flash-size", "16K"}) {}
 
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
-    }
     std::string readText(const std::string& name) const {
         std::ifstream in(path(name));
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
     }
-
-    QTemporaryDir directory;
 };
 
 TEST_F(ProductionBench, AResetPulseOnTheWiredLineReachesABoardThatNeedsIt) {
-    BackgroundProgram board(BOOTDEV_SIM_PATH, {"--listen", "rfc2217://127.0.0.1:0", "--enter-on", "rts"});
-    const std::string port = board.firstLine();
+    const std::string port = startEmulator({"--listen", "rfc2217://127.0.0.1:0", "--enter-on", "rts"});
 
     ProgramRun run = runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1",
                                                  "--connect-timeout", "1"});
@@ -64,7 +54,7 @@ TEST_F(ProductionBench, WaitPortTakesAPortThatAppearsLateAndGivesUpOnOneThatDoes
     const std::string link = path("board");
     WatchedProgram flasher(BOOTFLASH_PATH, {"version", "--port", link, "--address", "1", "--wait-port", "30"});
     ASSERT_TRUE(flasher.waitForError("waiting up to 30 s for " + link));
-    BackgroundProgram board(BOOTDEV_SIM_PATH, {"--link", link});
+    startEmulator({"--link", link});
     const ProgramRun run = flasher.finish();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "VER=1.0\n");
@@ -72,21 +62,17 @@ TEST_F(ProductionBench, WaitPortTakesAPortThatAppearsLateAndGivesUpOnOneThatDoes
     const ProgramRun never =
         runProgram(BOOTFLASH_PATH, {"version", "--port", path("never"), "--wait-port", "0.3"});
     EXPECT_EQ(never.exitCode, 3) << never.err;
-    EXPECT_NE(never.err.find("Not available!"), std::string::npos) << never.err;
+    EXPECT_NE(never.err.find("cannot open " + path("never")), std::string::npos) << never.err;
 }
 
 // A two-wire RS-485 adapter hands every request back before the reply: an echo is no reply.
 TEST_F(ProductionBench, AnEchoingAdapterCarriesADownloadAndVerify) {
-    constexpr std::uint32_t kFlashStart = 0x08000000;
-    const HexImage image = makeHexImage(200, kFlashStart, 0x4000);
-    writeLines(path("firmware.hex"), image.lines);
-    BackgroundProgram board(BOOTDEV_SIM_PATH, {"--echo", "--line-rate", "115200", "--flash-size", "16K",
-                                               "--erase-ms", "5", "--dump", path("flash.bin")});
+    const HexImage image = makeHexImage(200, 0x08000000, 0x4000);
+    const std::string port = startEmulator({"--echo", "--line-rate", "115200"});
     const ProgramRun run =
-        runProgram(BOOTFLASH_PATH, {"download", path("firmware.hex"), "--port", board.firstLine(), "--address", "1"});
+        runProgram(BOOTFLASH_PATH, {"download", writeImage(image), "--port", port, "--address", "1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(board.stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 }
 
 } // namespace
