@@ -44,6 +44,12 @@ struct OptionRow {
     std::function<void(CliOptions&, const std::string&)> apply;
 };
 
+const std::string kResetHelp =
+    "After opening the port, before the connection wait, play SEQ on the modem lines: steps "
+    "separated by |, D0/D1 DTR off/on, R0/R1 RTS off/on, U<dtr>,<rts> both at once, W<seconds> a "
+    "wait, such as \"D1|W0.1|D0|W0.05\"; or a preset: " +
+    resetPresetsHelp() + ". Needs a serial port or rfc2217://.";
+
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {{"p", "port"},
@@ -96,6 +102,19 @@ const std::vector<OptionRow>& optionTable() {
                  throw UsageError("--log needs a file name");
              o.logFile = v;
          }},
+        {{"reset"},
+         kResetHelp.c_str(),
+         "SEQ",
+         [](CliOptions& o, const std::string& v) { o.resetSteps = parseResetSequence(v, "--reset"); }},
+        {{"after"},
+         "Once the operation has ended, play SEQ (as --reset) before closing, for example to start "
+         "the board's application.",
+         "SEQ",
+         [](CliOptions& o, const std::string& v) { o.afterSteps = parseResetSequence(v, "--after"); }},
+        {{"wait-port"},
+         "Wait up to S seconds for the port to appear and open (a board being plugged in), then go on.",
+         "S",
+         [](CliOptions& o, const std::string& v) { o.waitPortSeconds = seconds(v, "--wait-port"); }},
         {{"poll-ms"},
          "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
          "moment it arrives.",
@@ -288,6 +307,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
                          std::string(chosen.word));
     if (options.allOnBus && !options.addresses.empty())
         throw UsageError("--all finds the addresses itself: leave out --address");
+    const bool onPort = options.operation != Operation::Check && options.operation != Operation::Ports;
+    if (!onPort && (!options.resetSteps.empty() || !options.afterSteps.empty() || options.waitPortSeconds))
+        throw UsageError(std::string("--reset, --after and --wait-port go with an operation on a port, not with ") +
+                         chosen.word);
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)

@@ -32,6 +32,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                      [this] { return this->form.HeldFrameDue(); }),
       stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
                  [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
@@ -75,8 +76,39 @@ void RunController::start() {
         view.setText2Text(options.newAddress);
     view.setChosenFile(options.file);
     stallWatch.start();
+    portWait.start();
+    openPort();
+}
 
+void RunController::openPort() {
     call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    if (phase != Phase::Connecting || !activity.portOpen())
+        return;
+    if (options.resetSteps.empty() && options.afterSteps.empty()) {
+        startConnectionWait();
+        return;
+    }
+    // Refused before anything is sent: a sequence that cannot run must not half run.
+    if (const auto missing = modemLines.missingLines()) {
+        modemLinesFailed = true;
+        finish(ExitCode::PortNotAvailable, *missing);
+        return;
+    }
+    // The board listens only once the sequence has reset it: no probe goes out before.
+    connectionPacer.stop();
+    modemLines.run(options.resetSteps, "--reset", [this](const std::optional<std::string>& failure) {
+        if (failure) {
+            modemLinesFailed = true;
+            finish(ExitCode::PortNotAvailable, *failure);
+            return;
+        }
+        if (view.timer3Enabled())
+            connectionPacer.switched(true);
+        startConnectionWait();
+    });
+}
+
+void RunController::startConnectionWait() {
     if (phase == Phase::Connecting && form.ScanMode == 1)
         form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
     if (phase == Phase::Connecting && options.operation != Operation::Scan)
@@ -174,6 +206,14 @@ bool RunController::handleMessages(Source source) {
     }
     switch (source) {
     case Source::Open:
+        if (portWait.retry([this] { openPort(); })) {
+            // Said once, also where no one watches a terminal: a log shows why the run took longer.
+            if (portWait.attempts() == 1)
+                output.err(output.programName + ": waiting up to " + secondsText(*options.waitPortSeconds) +
+                           " s for " + options.port + " (" + message.detail + ")\n");
+            progress.status(portWait.status(options.port));
+            return true;
+        }
         finish(ExitCode::PortNotAvailable, openFailureText(options.port, message.detail, output.programName));
         return true;
     case Source::ConnectionTick:
@@ -319,6 +359,11 @@ void RunController::stalled() {
 }
 
 void RunController::interrupt(ExitCode code) {
+    if (modemLines.running() && phase == Phase::Finished) {
+        modemLines.cancel();
+        conclude(code, "interrupted during --after");
+        return;
+    }
     if (phase == Phase::Finished)
         return;
     std::string where;
@@ -344,6 +389,25 @@ void RunController::finish(ExitCode code, std::string message) {
     connectionPacer.stop();
     receiveTrigger.stop();
     stallWatch.stop();
+    portWait.stop();
+    modemLines.cancel();
+    const bool interrupted = code == ExitCode::Interrupted || code == ExitCode::Terminated;
+    if (options.afterSteps.empty() || interrupted || modemLinesFailed || form.LostPort == 1 ||
+        !activity.portOpen()) {
+        conclude(code, std::move(message));
+        return;
+    }
+    modemLines.run(options.afterSteps, "--after",
+                   [this, code, message](const std::optional<std::string>& failure) {
+                       // The operation's own failure says more than the sequence's.
+                       if (failure && code == ExitCode::Success)
+                           conclude(ExitCode::PortNotAvailable, *failure);
+                       else
+                           conclude(code, failure ? message + "; " + *failure : message);
+                   });
+}
+
+void RunController::conclude(ExitCode code, std::string message) {
     std::int16_t cancel = 0;
     try {
         form.Form_Unload(cancel);

@@ -35,6 +35,15 @@ TEST_F(EndToEnd, ALostReplyEndsTheTransferInRedWithOneBox) {
     EXPECT_TRUE(ui.Command3->isEnabled());
 }
 
+// A two-wire RS-485 adapter hands every request back before its reply: the echo is no reply.
+TEST_F(EndToEnd, ADownloadThroughAnEchoingAdapterEndsGreenWithTheImageInFlash) {
+    ASSERT_TRUE(connect({"--echo", "--line-rate", "115200"}));
+    ASSERT_TRUE(download());
+    EXPECT_EQ(bar.text(), "END");
+    EXPECT_EQ(messages, "");
+    EXPECT_TRUE(flashAtExit() == image.flash);
+}
+
 TEST_F(EndToEnd, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
     startDevice({"--device-version", "2.7"});
     open("");

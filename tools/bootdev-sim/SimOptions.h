@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BootGate.h"
 #include "LineSession.h"
+#include "NetworkEndpoint.h"
 #include "ReplyFaults.h"
 
 #include <chrono>
@@ -24,6 +26,11 @@ struct SimOptions {
     LineTiming timing;
     FaultSettings faults;
     std::optional<std::string> dumpPath;
+    // The production bench: a network line, a board entered by a reset pulse, an adapter's ways.
+    std::optional<ListenAddress> listen;
+    BootGate::Line enterOn = BootGate::Line::None;
+    bool echo = false;
+    std::chrono::milliseconds latency{0};
     bool verbose = false;
     bool help = false;
     bool showVersion = false; // the emulator's own version
