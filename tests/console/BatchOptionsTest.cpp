@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "console/BatchReport.h"
-#include "console/CliOptions.h"
+#include "console/batch/BatchReport.h"
+#include "console/cli/CliOptions.h"
 
 namespace {
 

@@ -1,0 +1,35 @@
+#include "console/run/StallWatch.h"
+
+#include <algorithm>
+
+StallWatch::StallWatch(std::chrono::duration<double> limit, std::function<Clock::time_point()> lastActivity,
+                       std::function<void()> onStall)
+    : silenceLimit(limit), lastActivity(std::move(lastActivity)), onStall(std::move(onStall)) {
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [this] { check(); });
+}
+
+void StallWatch::start() {
+    armFor(std::chrono::duration_cast<Clock::duration>(silenceLimit));
+}
+
+void StallWatch::stop() {
+    timer.stop();
+}
+
+void StallWatch::check() {
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point quietSince = std::max(lastActivity(), waitingSince);
+    const auto limit = std::chrono::duration_cast<Clock::duration>(silenceLimit);
+    if (now - quietSince < limit) {
+        armFor(quietSince + limit - now);
+        return;
+    }
+    armFor(limit); // before telling: the one told may stop the watch
+    onStall();
+}
+
+void StallWatch::armFor(Clock::duration wait) {
+    // Rounded up: a wake-up a little early would only find the silence short of the limit.
+    timer.start(std::max(std::chrono::ceil<std::chrono::milliseconds>(wait), std::chrono::milliseconds(1)));
+}
