@@ -15,18 +15,18 @@
 
 #include <QCoreApplication>
 
-#include "console/ports/ActivityWatchingPort.h"
 #include "console/batch/BatchRun.h"
 #include "console/cli/CliOptions.h"
-#include "console/run/ConsoleView.h"
-#include "console/run/FirmwareInput.h"
 #include "console/output/JsonResultWriter.h"
 #include "console/output/LineTexts.h"
-#include "console/ports/PortListing.h"
-#include "console/run/RunController.h"
 #include "console/output/RunLog.h"
-#include "console/run/SignalWatch.h"
+#include "console/ports/ActivityWatchingPort.h"
+#include "console/ports/PortListing.h"
 #include "console/ports/TracingPort.h"
+#include "console/run/ConsoleView.h"
+#include "console/run/FirmwareInput.h"
+#include "console/run/RunController.h"
+#include "console/run/SignalWatch.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 

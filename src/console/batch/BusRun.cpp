@@ -2,10 +2,10 @@
 
 #include <optional>
 
-#include "console/ports/ActivityWatchingPort.h"
 #include "console/batch/BatchReport.h"
-#include "console/run/ConsoleView.h"
+#include "console/ports/ActivityWatchingPort.h"
 #include "console/ports/TracingPort.h"
+#include "console/run/ConsoleView.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "console/run/RunResult.h"
+#include "console/output/RunResult.h"
 
 // A byte string as JSON text: read as UTF-8 when it is valid UTF-8 (port and file names typed by
 // the user), byte by byte as Latin-1 otherwise (device replies are byte strings, not UTF-8).

@@ -6,7 +6,7 @@
 
 #include <QTemporaryFile>
 
-#include "console/run/RunResult.h"
+#include "console/output/RunResult.h"
 #include "transfer/FirmwareFile.h"
 
 // The firmware file named on the command line, read and checked before any port is opened.

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "console/run/ConsoleView.h"
 #include "console/output/ProgressReporter.h"
+#include "console/run/ConsoleView.h"
 #include "window/frmSerial.h"
 
 // Follows a download or verify the way a user reads the window: from the progress bar and the
