@@ -169,6 +169,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
                                "  6  the device reported \"ERROR\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n"
+                               "  8  output lost: the log, standard output or standard error could not be\n"
+                               "     written; the board's own outcome is in the JSON and the message\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 

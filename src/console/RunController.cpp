@@ -27,8 +27,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
-                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
@@ -128,6 +127,10 @@ void RunController::call(Source source, void (frmSerial::*handler)()) {
 }
 
 void RunController::afterEvent(Source source) {
+    if (form.RepliesParsed != repliesSeen) {
+        repliesSeen = form.RepliesParsed;
+        stallWatch.restartClock();
+    }
     if (phase == Phase::Finished || handleMessages(source))
         return;
     switch (phase) {
@@ -210,7 +213,7 @@ void RunController::onConnected() {
 void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
-    stallWatch.waitFromNow();
+    stallWatch.restartClock();
     switch (options.operation) {
     case Operation::Download:
     case Operation::Verify:
@@ -272,7 +275,7 @@ void RunController::watchReply() {
             phase = Phase::ConfirmingNewAddress;
             view.setText1Text(options.newAddress);
             readySeen = view.readyCount();
-            stallWatch.waitFromNow();
+            stallWatch.restartClock();
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
             result.address = currentAddress();

@@ -32,7 +32,7 @@ struct ConsoleOutput {
 // Drives one operation through the window's handlers, as a user clicking the window would:
 // it types the options into the controls, clicks "Open", feeds the two timers, clicks the
 // operation's button once the device answered, and watches the controls to tell how it ended.
-// It makes no protocol decision of its own; it only adds the stall watch the window lacks.
+// It makes no protocol decision of its own; it only adds the stall watch the window lacks, which counts the replies the window took.
 class RunController {
   public:
     RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -81,6 +81,7 @@ class RunController {
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
     StallWatch stallWatch; // the silence the window does not watch for
+    long long repliesSeen = 0;
 
     Phase phase = Phase::Connecting;
     RunResult result;

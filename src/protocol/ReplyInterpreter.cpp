@@ -3,6 +3,7 @@
 
 // The device paces everything: each reply moves the connection or the transfer one step on.
 void frmSerial::Com_Parser() {
+    ++RepliesParsed;
     view.setText8Text(RxString);
     const auto holds = [this](const char* keyword) { return RxString.find(keyword) != std::string::npos; };
 

@@ -65,6 +65,22 @@ TEST_F(LineFault, APortLostMidDownloadEndsTheRunAsAPortFailure) {
     expectFields(parseJsonObject(run.out), {"outcome=port-not-available", "exit_code=3"});
 }
 
+// A board that stops answering after record 9 but keeps sending junk: junk is no reply, so the
+// stall watch ends the attempt naming record 10, and the retry finds the board gone.
+TEST_F(LineFault, ABabblingBoardStallsAtItsLastRecordAndIsRetried) {
+    // Replies: the probe's, one for each of records 1 to 9 and "FORMAT" before the first data.
+    const std::string port = startEmulator({"--babble-after", "11"});
+    const ProgramRun run = runProgram(
+        BOOTFLASH_PATH, {"download", writeImage(image), "--port", port, "--address", "1", "--stall-timeout",
+                         "1", "--connect-timeout", "1", "--retries", "1", "--json"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_NE(run.err.find("stall: no reply from the device for 1 s after record 10 of 202 (download pass)"),
+              std::string::npos)
+        << run.err;
+    const QJsonObject board = parseJsonObject(run.out.substr(0, run.out.find('\n')));
+    EXPECT_EQ(board["attempts"].toArray(), QJsonArray({"stall", "no-device"})) << run.out;
+}
+
 // A second flasher reaching the same terminal by another name is refused, and the first one's
 // download is not disturbed.
 TEST_F(LineFault, ASecondFlasherOnTheSamePortByAnotherNameIsRefused) {

@@ -105,6 +105,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
          [&](const std::string& v) { options.faults.strayEvery = parseCount("--stray-every", v); }},
         {"--stray-bytes",
          [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
+        {"--babble-after",
+         [&](const std::string& v) { options.faults.babbleAfter = parseCount("--babble-after", v); }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -158,6 +160,8 @@ Faults (replies are counted from 1; every N-th reply is hit):
                        (alone after 250 ms if none follows)
   --stray-every N      send stray zero bytes in front of the reply
   --stray-bytes K      how many stray bytes (default 3)
+  --babble-after N     answer nothing after the N-th reply, and send 8 bytes of junk every
+                       200 ms instead, as a babbling device or a chattering bus does
 
   --verbose            log requests, replies and faults on standard error, and every change of
                        the speed the host sets on the pseudo-terminal
