@@ -127,8 +127,8 @@ void RunController::call(Source source, void (frmSerial::*handler)()) {
 }
 
 void RunController::afterEvent(Source source) {
-    if (form.RepliesParsed != repliesSeen) {
-        repliesSeen = form.RepliesParsed;
+    if (form.RepliesUnderstood != repliesSeen) {
+        repliesSeen = form.RepliesUnderstood;
         stallWatch.restartClock();
     }
     if (phase == Phase::Finished || handleMessages(source))

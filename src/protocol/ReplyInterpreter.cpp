@@ -3,8 +3,9 @@
 
 // The device paces everything: each reply moves the connection or the transfer one step on.
 void frmSerial::Com_Parser() {
-    ++RepliesParsed;
     view.setText8Text(RxString);
+    if (vocabulary::holdsReplyKeyword(RxString))
+        ++RepliesUnderstood;
     const auto holds = [this](const char* keyword) { return RxString.find(keyword) != std::string::npos; };
 
     if (holds(vocabulary::kVersionReply)) {

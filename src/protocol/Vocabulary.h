@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Everything the host says to the bootloader and every reply keyword it acts on. Every command
 // text ends with CR LF.
@@ -30,5 +31,13 @@ inline constexpr const char* kErrorReply = "ERROR";
 inline constexpr const char* kPassEndReply = "DOWNLOAD";
 inline constexpr const char* kFormatReply = "FORMAT";
 inline constexpr const char* kAcceptedReply = "OK";
+
+// Whether a reply holds a keyword the interpreter acts on; one without any is noise to the protocol.
+inline bool holdsReplyKeyword(std::string_view reply) {
+    for (const char* keyword : {kVersionReply, kErrorReply, kPassEndReply, kFormatReply, kAcceptedReply})
+        if (reply.find(keyword) != std::string_view::npos)
+            return true;
+    return false;
+}
 
 } // namespace vocabulary

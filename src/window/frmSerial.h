@@ -62,8 +62,9 @@ class frmSerial {
     std::int16_t VerifyMode = 0;
     // 1 once the open port failed and was closed for it; cleared by opening.
     std::int16_t LostPort = 0;
-    // Replies handed to Com_Parser so far: a sign of life that noise and other addresses never give.
-    long long RepliesParsed = 0;
+    // Replies handed to Com_Parser that hold a keyword of the protocol: a sign of life that noise,
+    // junk and other addresses' replies never give.
+    long long RepliesUnderstood = 0;
 
   private:
     // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).
