@@ -121,7 +121,8 @@ std::optional<int> settlePort(CliOptions& options) {
             choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
         options.port = choice.port;
         if (choice.guessed)
-            standardError.write(std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+            standardError.write(std::string(kProgramName) + ": using " + choice.port +
+                                ", the only USB serial port\n");
         return std::nullopt;
     } catch (const PortChoiceError& error) {
         return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,

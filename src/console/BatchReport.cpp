@@ -79,8 +79,9 @@ std::string boardJsonLine(const BoardRecord& board, const FirmwareStamp& firmwar
     return line(object);
 }
 
-std::string summaryJsonLine(const std::vector<BoardRecord>& boards, const std::vector<std::string>& emptyPorts,
-                            const FirmwareStamp& firmware, double seconds) {
+std::string summaryJsonLine(const std::vector<BoardRecord>& boards,
+                            const std::vector<std::string>& emptyPorts, const FirmwareStamp& firmware,
+                            double seconds) {
     QJsonObject object = stampFields(firmware, "summary");
     const auto succeeded = std::ranges::count_if(
         boards, [](const BoardRecord& board) { return board.outcome() == ExitCode::Success; });

@@ -21,8 +21,9 @@ std::string utcNow();
 // alone from a log still says what went into which board, and when.
 std::string boardJsonLine(const BoardRecord& board, const FirmwareStamp& firmware);
 // `emptyPorts`: ports whose scan found no board; they count as "no device", but as no board.
-std::string summaryJsonLine(const std::vector<BoardRecord>& boards, const std::vector<std::string>& emptyPorts,
-                            const FirmwareStamp& firmware, double seconds);
+std::string summaryJsonLine(const std::vector<BoardRecord>& boards,
+                            const std::vector<std::string>& emptyPorts, const FirmwareStamp& firmware,
+                            double seconds);
 
 // The closing table: port, address, version reply, outcome, attempts, seconds; one row a board.
 std::string summaryTable(const std::vector<BoardRecord>& boards);

@@ -79,8 +79,9 @@ TEST_F(LineFault, ABabblingBoardStallsAtItsLastRecordAndIsRetried) {
                                   "--connect-timeout", "1", "--retries", "1", "--json"},
                                  framing));
         EXPECT_EQ(run.exitCode, 4) << run.err;
-        EXPECT_NE(run.err.find("stall: no reply from the device for 1 s after record 10 of 202 (download pass)"),
-                  std::string::npos)
+        EXPECT_NE(
+            run.err.find("stall: no reply from the device for 1 s after record 10 of 202 (download pass)"),
+            std::string::npos)
             << run.err;
         const QJsonObject board = parseJsonObject(run.out.substr(0, run.out.find('\n')));
         EXPECT_EQ(board["attempts"].toArray(), QJsonArray({"stall", "no-device"})) << run.out;
@@ -171,8 +172,8 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
         std::string says;
         bool flashed;
     } cases[] = {
-        {"reader gone after three lines", R"("$@" 2>&1 | head -3 >/dev/null; exit ${PIPESTATUS[0]})", log, 8, "",
-         true},
+        {"reader gone after three lines", R"("$@" 2>&1 | head -3 >/dev/null; exit ${PIPESTATUS[0]})", log, 8,
+         "", true},
         {"standard output full", R"("$@" >/dev/full)", "", 8,
          "bootflash: cannot write standard output: No space left on device\n", true},
         {"log on a full device", R"("$@")", "/dev/full", 8,
@@ -183,8 +184,9 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string port = startEmulator({});
-        std::vector<std::string> flasher = {"-c", c.shell, "bash", BOOTFLASH_PATH, "download", file, "--port",
-                                            port, "--address", "1", "--json"};
+        std::vector<std::string> flasher = {"-c",        c.shell, "bash",   BOOTFLASH_PATH,
+                                            "download",  file,    "--port", port,
+                                            "--address", "1",     "--json"};
         if (!c.logFile.empty())
             flasher.insert(flasher.end(), {"--log", c.logFile});
         const ProgramRun run = runProgram("/bin/bash", with(flasher, kPatient));
