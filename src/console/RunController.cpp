@@ -30,8 +30,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
                      [this] { return this->form.HeldFrameDue(); }),
-      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
-                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
       portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
@@ -166,6 +165,10 @@ void RunController::call(Source source, void (frmSerial::*handler)()) {
 }
 
 void RunController::afterEvent(Source source) {
+    if (form.Replies.understood() != repliesSeen) {
+        repliesSeen = form.Replies.understood();
+        stallWatch.restartClock();
+    }
     if (phase == Phase::Finished || handleMessages(source))
         return;
     switch (phase) {
@@ -257,7 +260,7 @@ void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
     repliesAtClick = form.Replies;
-    stallWatch.waitFromNow();
+    stallWatch.restartClock();
     switch (options.operation) {
     case Operation::Download:
     case Operation::Verify:
@@ -326,7 +329,7 @@ void RunController::watchReply() {
             phase = Phase::ConfirmingNewAddress;
             view.setText1Text(options.newAddress);
             readySeen = view.readyCount();
-            stallWatch.waitFromNow();
+            stallWatch.restartClock();
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
             result.address = currentAddress();
