@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "console/cli/CliOptions.h"
 #include "console/output/JsonResultWriter.h"
 #include "console/output/LineTexts.h"
+#include "console/output/OutputChannel.h"
 #include "console/output/RunLog.h"
 #include "console/ports/ActivityWatchingPort.h"
 #include "console/ports/PortListing.h"
@@ -34,9 +34,16 @@ namespace {
 
 constexpr const char* kProgramName = "bootflash";
 
-void writeTo(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+OutputChannel standardOutput(STDOUT_FILENO, "standard output");
+OutputChannel standardError(STDERR_FILENO, "standard error");
+
+// A lost stream ends the run with its own exit code and one line that says so, while the board's
+// outcome stays in the JSON and the message written before.
+int reportLoss(const OutputChannel& stream, int code) {
+    if (!stream.lost())
+        return code;
+    standardError.write(std::string(kProgramName) + ": " + stream.lossText() + "\n");
+    return toInt(ExitCode::OutputLost);
 }
 
 // A firmware file is read and checked whole before the port is opened: a file the device would
@@ -53,12 +60,12 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
         result.exitCode = ExitCode::FileError;
         result.message = *input.failure;
         result.fileFault = input.file.fault;
-        writeTo(stderr, std::string(kProgramName) + ": " + *input.failure + "\n");
+        standardError.write(std::string(kProgramName) + ": " + *input.failure + "\n");
     } else if (options.operation == Operation::Check) {
         result.firmware = summarise(input.file);
         result.records = result.firmware->records;
         if (!options.json)
-            writeTo(stdout, summaryText(*result.firmware));
+            standardOutput.write(summaryText(*result.firmware));
     } else {
         // The window's loader reads Intel HEX: any other format goes to it converted.
         if (input.file.format != FirmwareFormat::IntelHex) {
@@ -71,28 +78,28 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count();
     if (options.json)
-        writeTo(stdout, jsonResult(result) + "\n");
+        standardOutput.write(jsonResult(result) + "\n");
     return toInt(result.exitCode);
 }
 
 // A run that ends before any port is opened still owes a script its JSON object.
 int endEarly(const CliOptions& options, ExitCode code, const std::string& message) {
-    writeTo(stderr, std::string(kProgramName) + ": " + message + "\n");
+    standardError.write(std::string(kProgramName) + ": " + message + "\n");
     if (options.json) {
         RunResult result;
         result.operation = operationName(options.operation);
         result.exitCode = code;
         result.message = message;
-        writeTo(stdout, jsonResult(result) + "\n");
+        standardOutput.write(jsonResult(result) + "\n");
     }
     return toInt(code);
 }
 
 int listPorts(const CliOptions& options) {
     const std::vector<PortEntry> ports = availablePorts();
-    writeTo(stdout, options.json ? portsJson(ports) + "\n" : portsText(ports));
+    standardOutput.write(options.json ? portsJson(ports) + "\n" : portsText(ports));
     if (ports.empty() && !options.json)
-        writeTo(stderr, std::string(kProgramName) + ": no serial port found\n");
+        standardError.write(std::string(kProgramName) + ": no serial port found\n");
     return toInt(ExitCode::Success);
 }
 
@@ -106,8 +113,8 @@ std::optional<int> settlePort(CliOptions& options) {
             choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
         options.port = choice.port;
         if (choice.guessed)
-            writeTo(stderr,
-                    std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+            standardError.write(std::string(kProgramName) + ": using " + choice.port +
+                                ", the only USB serial port\n");
         return std::nullopt;
     } catch (const PortChoiceError& error) {
         return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,
@@ -119,6 +126,8 @@ std::optional<int> settlePort(CliOptions& options) {
 int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const ConsoleOutput& output) {
     std::optional<RunLog> log;
     if (!options.logFile.empty()) {
+        if (sameFile(options.logFile, firmware.file))
+            return endEarly(options, ExitCode::BadUsage, "--log names the firmware file " + firmware.file);
         log.emplace(options.logFile);
         // A production record that cannot be kept stops the run before any board is touched.
         if (!log->isOpen())
@@ -132,7 +141,8 @@ int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const Con
     const SignalWatch signalWatch([&batch](int signal) {
         batch.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
     });
-    return toInt(batch.run());
+    const int code = toInt(batch.run());
+    return log ? reportLoss(log->output(), code) : code;
 }
 
 int runOperation(CliOptions options, int argc, char** argv) {
@@ -157,8 +167,8 @@ int runOperation(CliOptions options, int argc, char** argv) {
             return *ended;
     if (const std::optional<int> ended = settlePort(options))
         return *ended;
-    const ConsoleOutput output{[](const std::string& text) { writeTo(stdout, text); },
-                               [](const std::string& text) { writeTo(stderr, text); },
+    const ConsoleOutput output{[](const std::string& text) { standardOutput.write(text); },
+                               [](const std::string& text) { standardError.write(text); },
                                isatty(STDERR_FILENO) == 1, kProgramName};
     if (isBatch(options)) {
         if (options.ports.empty())
@@ -170,13 +180,13 @@ int runOperation(CliOptions options, int argc, char** argv) {
     ActivityWatchingPort activity(serialPort);
     std::optional<TracingPort> tracing;
     if (options.trace)
-        tracing.emplace(activity, [](const std::string& line) { writeTo(stderr, line + "\n"); });
+        tracing.emplace(activity, [](const std::string& line) { standardError.write(line + "\n"); });
     SerialPortService& port = tracing ? static_cast<SerialPortService&>(*tracing) : activity;
 
     if (options.verbose) {
-        writeTo(stderr, runDescription(options, kProgramName));
+        standardError.write(runDescription(options, kProgramName));
         serialPort.setOnAdapterTuned(
-            [](const std::string& done) { writeTo(stderr, std::string(kProgramName) + ": " + done + "\n"); });
+            [](const std::string& done) { standardError.write(std::string(kProgramName) + ": " + done + "\n"); });
     }
     ConsoleView view;
     frmSerial form(view, port);
@@ -187,41 +197,50 @@ int runOperation(CliOptions options, int argc, char** argv) {
     });
     const RunResult result = controller.run();
     if (options.json)
-        writeTo(stdout, jsonResult(result) + "\n");
+        standardOutput.write(jsonResult(result) + "\n");
     return toInt(result.exitCode);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The run as the command line asks for it; its exit code before any loss of output is counted.
+int runCommandLine(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CliOptions options;
     try {
         options = parseCommandLine(arguments);
     } catch (const UsageError& error) {
-        writeTo(stderr,
-                std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName + " --help'.\n");
+        standardError.write(std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName +
+                            " --help'.\n");
         // A script that asked for JSON gets its object even when the command line was wrong.
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
             RunResult result;
             result.exitCode = ExitCode::BadUsage;
             result.message = error.what();
-            writeTo(stdout, jsonResult(result) + "\n");
+            standardOutput.write(jsonResult(result) + "\n");
         }
         return toInt(ExitCode::BadUsage);
     }
     if (options.help) {
-        writeTo(stdout, helpText(kProgramName));
+        standardOutput.write(helpText(kProgramName));
         return toInt(ExitCode::Success);
     }
     if (options.version) {
-        writeTo(stdout, versionText(kProgramName));
+        standardOutput.write(versionText(kProgramName));
         return toInt(ExitCode::Success);
     }
     try {
         return runOperation(options, argc, argv);
     } catch (const std::exception& error) {
-        writeTo(stderr, std::string(kProgramName) + ": unexpected failure: " + error.what() + "\n");
+        standardError.write(std::string(kProgramName) + ": unexpected failure: " + error.what() + "\n");
         return toInt(ExitCode::InternalError);
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A reader that goes away (`bootflash ... | head`) must not end a transfer halfway: the write
+    // fails instead, and the stream is dropped.
+    std::signal(SIGPIPE, SIG_IGN);
+    const int code = runCommandLine(argc, argv);
+    return reportLoss(standardError, reportLoss(standardOutput, code));
 }

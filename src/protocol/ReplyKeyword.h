@@ -18,6 +18,8 @@ struct ReplyTally {
     void add(ReplyKeyword keyword) { ++counts[static_cast<std::size_t>(keyword)]; }
     int of(ReplyKeyword keyword) const { return counts[static_cast<std::size_t>(keyword)]; }
     int total() const;
+    // Replies holding a keyword: a sign of life that noise, junk and other addresses' replies never give.
+    int understood() const { return total() - of(ReplyKeyword::None); }
     // The replies counted after `earlier` was taken.
     ReplyTally since(const ReplyTally& earlier) const;
 };

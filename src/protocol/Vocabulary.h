@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Everything the host says to the bootloader and every reply keyword it acts on. Every command
 // text ends with CR LF.

@@ -130,6 +130,13 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
     for (std::size_t i = 0; i < 3; ++i)
         expectFields(lines[i], {"reply=VER=BOOT 2.0", "records=" + std::to_string(2 * image.lines.size())});
     expectFields(lines[3], {"type=summary", "boards=3", "succeeded=3", "failed=0", "exit_code=0"});
+
+    // A scan that finds nothing: no board, and the outcome says so.
+    const ProgramRun none = flash({"--port", port, "--all", "--scan-range", "10-12", "--json"});
+    EXPECT_EQ(none.exitCode, 4) << none.err;
+    const std::vector<QJsonObject> summary = jsonLines(none.out);
+    ASSERT_EQ(summary.size(), 1u) << none.out;
+    expectFields(summary[0], {"type=summary", "boards=0", "failed=0", "outcome=no-device", "exit_code=4"});
     expectFlashed({"bus.bin.3", "bus.bin.5", "bus.bin.9"});
 }
 
@@ -231,25 +238,27 @@ TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
 }
 
 // SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch
-// still reports them and its summary.
+// still reports them, the boards it did not start, and its summary counting them all.
 TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
     writeLines(path("long.hex"), makeHexImage(600, kFlashStart, kFlashSize).lines);
-    const std::string first = startEmulator("first.bin", {"--address", "1"});
-    const std::string second = startEmulator("second.bin", {"--address", "1"});
+    const std::string first = startEmulator("first.bin", {"--address", "1,2"});
+    const std::string second = startEmulator("second.bin", {"--address", "1,2"});
     WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("long.hex"), "--port", first, "--port", second,
-                                            "--address", "1", "--retries", "2", "--json"});
+                                            "--address", "1,2", "--retries", "2", "--json"});
     ASSERT_TRUE(flasher.waitForError(first + " #1] DOWNLOAD "));
     ASSERT_TRUE(flasher.waitForError(second + " #1] DOWNLOAD "));
     flasher.signal(SIGTERM);
     const ProgramRun run = flasher.finish();
     EXPECT_EQ(run.exitCode, 143) << run.err;
     const std::vector<QJsonObject> lines = jsonLines(run.out);
-    // Interrupted boards are not tried again.
+    // Interrupted boards are not tried again; boards not started have no attempt.
     EXPECT_EQ(outcomes(lines),
               (std::map<std::string, std::string>{{first + " #1", "interrupted interrupted"},
-                                                  {second + " #1", "interrupted interrupted"}}));
+                                                  {first + " #2", "interrupted "},
+                                                  {second + " #1", "interrupted interrupted"},
+                                                  {second + " #2", "interrupted "}}));
     ASSERT_FALSE(lines.empty());
-    expectFields(lines.back(), {"type=summary", "boards=2", "exit_code=143"});
+    expectFields(lines.back(), {"type=summary", "boards=4", "failed=4", "exit_code=143"});
 }
 
 } // namespace

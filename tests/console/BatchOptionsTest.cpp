@@ -94,6 +94,8 @@ TEST(BatchOptions, TheWorstBoardGivesTheExitCode) {
     };
     for (std::size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(toInt(worstOutcome(cases[i].first)), toInt(cases[i].second)) << "case " << i;
+    // A port of --all whose scan found no board weighs as "no device", though it has no board.
+    EXPECT_EQ(toInt(worstOutcome({board(3, {Success})}, true)), toInt(NoDevice));
 }
 
 TEST(BatchOptions, SummaryTableLinesUpItsColumns) {

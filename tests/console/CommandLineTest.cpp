@@ -161,7 +161,8 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
                              "-v, --verbose",
                              "-V, --version",
                              "3  port not available",
-                             "7  stall"})
+                             "7  stall",
+                             "8  output lost"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -1,6 +1,7 @@
 #include <csignal>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "EmulatorTest.h"
 #include "link/Crc16.h"
@@ -126,6 +127,74 @@ TEST_F(LineFault, AReplyWithoutLineEndIsTakenOnceTheLineIsQuiet) {
     const ProgramRun end = run.finish();
     EXPECT_EQ(end.exitCode, 0) << end.err;
     EXPECT_EQ(end.out, "VER=3.1\n");
+}
+
+// A board that stops answering after record 9 but keeps sending junk, framed or plain: junk is no
+// reply, so the stall watch ends the attempt naming record 10, and the retry finds the board gone.
+TEST_F(LineFault, ABabblingBoardStallsAtItsLastRecordAndIsRetried) {
+    const std::string file = writeImage(image);
+    for (const std::vector<std::string>& framing : {std::vector<std::string>{}, {"--plain"}}) {
+        SCOPED_TRACE(framing.empty() ? "Modbus RTU" : "plain");
+        // Replies: the probe's, one for each of records 1 to 9 and "FORMAT" before the first data.
+        const std::string port = startEmulator(with({"--babble-after", "11"}, framing));
+        const ProgramRun run = runProgram(
+            BOOTFLASH_PATH, with({"download", file, "--port", port, "--address", "1", "--stall-timeout", "1",
+                                  "--connect-timeout", "1", "--retries", "1", "--json"},
+                                 framing));
+        EXPECT_EQ(run.exitCode, 4) << run.err;
+        EXPECT_NE(
+            run.err.find("stall: no reply from the device for 1 s after record 10 of 202 (download pass)"),
+            std::string::npos)
+            << run.err;
+        const QJsonObject board = parseJsonObject(run.out.substr(0, run.out.find('\n')));
+        EXPECT_EQ(board["attempts"].toArray(), QJsonArray({"stall", "no-device"})) << run.out;
+    }
+}
+
+// Output that cannot be written never stops a transfer: the board is written to the end, the loss
+// gets exit code 8 and one line, and the board's outcome stays where it could be written. A log
+// that is the firmware file itself is refused before anything is sent.
+TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
+    const HexImage small = makeHexImage(30, kFlashStart, kFlashSize);
+    const std::string file = writeImage(small);
+    const std::string log = path("station.log");
+    ASSERT_EQ(link(file.c_str(), path("firmware-link.hex").c_str()), 0);
+    const struct {
+        const char* name;
+        const char* shell; // runs the flasher as "$@"
+        std::string logFile;
+        int exitCode;
+        std::string says;
+        bool flashed;
+    } cases[] = {
+        {"reader gone after three lines", R"("$@" 2>&1 | head -3 >/dev/null; exit ${PIPESTATUS[0]})", log, 8,
+         "", true},
+        {"standard output full", R"("$@" >/dev/full)", "", 8,
+         "bootflash: cannot write standard output: No space left on device\n", true},
+        {"log on a full device", R"("$@")", "/dev/full", 8,
+         "bootflash: cannot write the log /dev/full: No space left on device\n", true},
+        {"log is the firmware", R"("$@")", path("firmware-link.hex"), 2,
+         "bootflash: --log names the firmware file " + file, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string port = startEmulator({});
+        std::vector<std::string> flasher = {"-c",        c.shell, "bash",   BOOTFLASH_PATH,
+                                            "download",  file,    "--port", port,
+                                            "--address", "1",     "--json"};
+        if (!c.logFile.empty())
+            flasher.insert(flasher.end(), {"--log", c.logFile});
+        const ProgramRun run = runProgram("/bin/bash", with(flasher, kPatient));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        const std::vector<std::uint8_t> erased(small.flash.size(), 0xFF);
+        EXPECT_TRUE(flashAtStop() == (c.flashed ? small.flash : erased)) << "flash";
+    }
+    EXPECT_EQ(readBinary(file), readBinary(path("firmware-link.hex")));
+    const std::vector<std::uint8_t> bytes = readBinary(log);
+    const std::string logged(bytes.begin(), bytes.end());
+    EXPECT_NE(logged.find(R"("outcome":"success")"), std::string::npos) << logged;
+    EXPECT_NE(logged.find(R"("type":"summary")"), std::string::npos) << logged;
 }
 
 } // namespace

@@ -26,6 +26,7 @@ void LineSession::receive(std::string_view bytes, SimClock::time_point now) {
 std::vector<std::string> LineSession::service(SimClock::time_point now) {
     decodeDueInput(now);
     releaseDueReplies(now);
+    babble(now);
     std::vector<std::string> writes;
     transmit(now, writes);
     return writes;
@@ -77,6 +78,17 @@ void LineSession::releaseDueReplies(SimClock::time_point now) {
     }
 }
 
+void LineSession::babble(SimClock::time_point now) {
+    if (!faults_.babbling())
+        return;
+    if (!nextBabble_) {
+        trace_.line("gave the last reply; babbling from now on");
+        nextBabble_ = now + kBabbleInterval;
+    }
+    for (; *nextBabble_ <= now; *nextBabble_ += kBabbleInterval)
+        outgoing_.push_back({*nextBabble_, std::string(kBabble)});
+}
+
 void LineSession::transmit(SimClock::time_point now, std::vector<std::string>& writes) {
     if (timing_.lineRate == 0) {
         for (Chunk& chunk : outgoing_)
@@ -118,6 +130,8 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         consider(scheduled_.begin()->first);
     if (held_)
         consider(held_->at + timing_.glueHoldLimit);
+    if (nextBabble_)
+        consider(*nextBabble_);
     if (!outgoing_.empty()) {
         if (timing_.lineRate == 0) {
             consider(outgoing_.front().at);

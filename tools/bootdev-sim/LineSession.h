@@ -45,6 +45,7 @@ class LineSession {
 
     void decodeDueInput(SimClock::time_point now);
     void releaseDueReplies(SimClock::time_point now);
+    void babble(SimClock::time_point now);
     void transmit(SimClock::time_point now, std::vector<std::string>& writes);
     SimClock::duration byteTime() const;
 
@@ -59,6 +60,7 @@ class LineSession {
     std::multimap<SimClock::time_point, std::string> scheduled_;
     SimClock::time_point lastReplyDue_{};
     std::optional<Chunk> held_;
+    std::optional<SimClock::time_point> nextBabble_;
     std::deque<Chunk> outgoing_;
     std::optional<SimClock::time_point> sendingSince_;
     std::size_t sentOfFront_ = 0;

@@ -1,6 +1,8 @@
 #include "ReplyFaults.h"
 
 std::optional<FaultedReply> ReplyFaults::apply(std::string frame) {
+    if (babbling())
+        return std::nullopt;
     ++replyNumber_;
     if (hits(settings_.dropEvery, replyNumber_))
         return std::nullopt;

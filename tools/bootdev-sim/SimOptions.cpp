@@ -111,6 +111,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
          [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
         {"--end-pass-after",
          [&](const std::string& v) { options.endPassAfter = parseCount("--end-pass-after", v); }},
+        {"--babble-after",
+         [&](const std::string& v) { options.faults.babbleAfter = parseCount("--babble-after", v); }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
         {"--listen",
          [&](const std::string& v) {
@@ -195,6 +197,8 @@ Faults (replies are counted from 1; every N-th reply is hit):
   --stray-every N      send stray zero bytes in front of the reply
   --stray-bytes K      how many stray bytes (default 3)
   --end-pass-after N   answer the N-th record of every pass with "DOWNLOAD", ending the pass early
+  --babble-after N     answer nothing after the N-th reply, and send 8 bytes of junk every
+                       200 ms instead, as a babbling device or a chattering bus does
 
   --verbose            log requests, replies and faults on standard error, and every change of
                        the speed the host sets on the pseudo-terminal

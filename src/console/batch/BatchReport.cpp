@@ -42,10 +42,8 @@ std::string line(const QJsonObject& object) {
 
 } // namespace
 
-ExitCode worstOutcome(const std::vector<BoardRecord>& boards) {
-    if (boards.empty())
-        return ExitCode::NoDevice;
-    ExitCode worst = ExitCode::Success;
+ExitCode worstOutcome(const std::vector<BoardRecord>& boards, bool portWithoutBoards) {
+    ExitCode worst = boards.empty() || portWithoutBoards ? ExitCode::NoDevice : ExitCode::Success;
     for (const BoardRecord& board : boards)
         worst = std::max(worst, board.outcome(), [](ExitCode a, ExitCode b) { return toInt(a) < toInt(b); });
     return worst;
@@ -81,7 +79,8 @@ std::string boardJsonLine(const BoardRecord& board, const FirmwareStamp& firmwar
     return line(object);
 }
 
-std::string summaryJsonLine(const std::vector<BoardRecord>& boards, const FirmwareStamp& firmware,
+std::string summaryJsonLine(const std::vector<BoardRecord>& boards,
+                            const std::vector<std::string>& emptyPorts, const FirmwareStamp& firmware,
                             double seconds) {
     QJsonObject object = stampFields(firmware, "summary");
     const auto succeeded = std::ranges::count_if(
@@ -90,7 +89,9 @@ std::string summaryJsonLine(const std::vector<BoardRecord>& boards, const Firmwa
     for (const BoardRecord& board : boards)
         if (!ports.contains(jsonText(board.port)))
             ports.append(jsonText(board.port));
-    const ExitCode worst = worstOutcome(boards);
+    for (const std::string& port : emptyPorts)
+        ports.append(jsonText(port));
+    const ExitCode worst = worstOutcome(boards, !emptyPorts.empty());
     object.insert("ports", ports);
     object.insert("boards", static_cast<qint64>(boards.size()));
     object.insert("succeeded", static_cast<qint64>(succeeded));

@@ -20,7 +20,9 @@ std::string utcNow();
 // One compact JSON object a line; each names the time, the file and its SHA-256, so a line read
 // alone from a log still says what went into which board, and when.
 std::string boardJsonLine(const BoardRecord& board, const FirmwareStamp& firmware);
-std::string summaryJsonLine(const std::vector<BoardRecord>& boards, const FirmwareStamp& firmware,
+// `emptyPorts`: ports whose scan found no board; they count as "no device", but as no board.
+std::string summaryJsonLine(const std::vector<BoardRecord>& boards,
+                            const std::vector<std::string>& emptyPorts, const FirmwareStamp& firmware,
                             double seconds);
 
 // The closing table: port, address, version reply, outcome, attempts, seconds; one row a board.

@@ -46,11 +46,15 @@ ExitCode BatchRun::run() {
         loop.exec();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    const std::string summary = summaryJsonLine(boards, firmware, seconds);
+    std::vector<std::string> emptyPorts;
+    for (const auto& bus : buses)
+        if (bus->foundNoBoard())
+            emptyPorts.push_back(bus->port());
+    const std::string summary = summaryJsonLine(boards, emptyPorts, firmware, seconds);
     if (log)
         log(summary);
     output.out(options.json ? summary : summaryTable(boards));
-    return worstOutcome(boards);
+    return worstOutcome(boards, !emptyPorts.empty());
 }
 
 ConsoleOutput BatchRun::outputFor(const std::string& label) {

@@ -16,10 +16,12 @@ struct BoardRecord {
     int records = 0;                // records sent in the last attempt, both passes together
     std::string message;            // how the last attempt ended
     std::string time;               // when the board's last attempt ended, ISO 8601 UTC
+    // A board the batch never started: why it was left (a signal's code), as its outcome.
+    ExitCode untried = ExitCode::InternalError;
 
-    ExitCode outcome() const { return attempts.empty() ? ExitCode::InternalError : attempts.back(); }
+    ExitCode outcome() const { return attempts.empty() ? untried : attempts.back(); }
 };
 
 // The batch's exit code: the highest of the boards' codes (success is 0, so any failure wins),
-// or "no device" when no board was found at all.
-ExitCode worstOutcome(const std::vector<BoardRecord>& boards);
+// or "no device" when no board was found at all; `portWithoutBoards` counts as "no device" too.
+ExitCode worstOutcome(const std::vector<BoardRecord>& boards, bool portWithoutBoards = false);

@@ -67,12 +67,19 @@ void BusRun::start() {
 
 void BusRun::interrupt(ExitCode code) {
     stopping = true;
+    interruptedWith = code;
     if (board)
         board->controller.interrupt(code);
 }
 
 void BusRun::scanEnded(const RunResult& scan) {
     board.reset();
+    if (scan.exitCode == ExitCode::NoDevice) {
+        // No board here: none to count; the batch's outcome says so.
+        scanFoundNothing = true;
+        done();
+        return;
+    }
     if (scan.exitCode != ExitCode::Success) {
         // No board to flash: the port's one record says why.
         BoardRecord failed;
@@ -94,6 +101,8 @@ void BusRun::scanEnded(const RunResult& scan) {
 
 void BusRun::startNextBoard() {
     board.reset();
+    if (interruptedWith)
+        recordBoardsLeft(*interruptedWith);
     if (waiting.empty() || stopping) {
         done();
         return;
@@ -105,6 +114,19 @@ void BusRun::startNextBoard() {
         current.reply = scanReplies[*current.address];
     waiting.pop_front();
     launchAttempt();
+}
+
+void BusRun::recordBoardsLeft(ExitCode code) {
+    for (const std::optional<int>& address : waiting) {
+        BoardRecord left;
+        left.port = options.port;
+        left.address = address;
+        left.untried = code;
+        left.message = "not started: the batch was interrupted";
+        left.time = utcNow();
+        boardEnded(left);
+    }
+    waiting.clear();
 }
 
 void BusRun::attemptEnded(const RunResult& attempt) {

@@ -28,14 +28,19 @@ class BusRun {
     void start();
     // The board being flashed ends as it would; no further board is started.
     void stopAfterCurrentBoard() { stopping = true; }
-    // Ends the board being flashed now, with `code`, and starts no further one.
+    // Ends the board being flashed now, with `code`, and starts no further one: each board left
+    // gets a record with `code` all the same, so that the batch accounts for every board asked for.
     void interrupt(ExitCode code);
+    const std::string& port() const { return options.port; }
+    // Whether the scan of --all found no board on this port.
+    bool foundNoBoard() const { return scanFoundNothing; }
 
   private:
     struct Board;
 
     void scanEnded(const RunResult& scan);
     void startNextBoard();
+    void recordBoardsLeft(ExitCode code);
     void launchAttempt();
     void attemptEnded(const RunResult& attempt);
     void launch(CliOptions boardOptions, const std::string& label,
@@ -51,4 +56,6 @@ class BusRun {
     std::map<int, std::string> scanReplies;
     BoardRecord current;
     bool stopping = false;
+    std::optional<ExitCode> interruptedWith;
+    bool scanFoundNothing = false;
 };

@@ -42,7 +42,9 @@ const std::string kExitCodes = "Exit codes:\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
                                "  6  the device reported \"ERROR\", ended a pass before its last record, or\n"
                                "     did not answer install with \"OK\"\n"
-                               "  7  stall: the device fell silent for longer than the stall timeout\n"
+                               "  7  stall: the device gave no reply for longer than the stall timeout\n"
+                               "  8  output lost: the log, standard output or standard error could not be\n"
+                               "     written; the board's own outcome is in the JSON and the message\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 

@@ -10,6 +10,9 @@ enum class ExitCode : int {
     FileError = 5,
     DeviceError = 6,
     Stall = 7,
+    // The log, standard output or standard error could not be written: the record of the run is
+    // incomplete, whatever the board's own outcome.
+    OutputLost = 8,
     // Ended by a signal, as shells number it: 128 + SIGINT, 128 + SIGTERM.
     Interrupted = 130,
     Terminated = 143,

@@ -112,7 +112,7 @@ const std::vector<OptionRow>& optionTable() {
                      "--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
          }},
         {{"stall-timeout"},
-         "Give up when the device stays silent for S seconds; default 5.",
+         "Give up when the device gives no reply for S seconds (noise does not count); default 5.",
          "S",
          [](CliOptions& o, const std::string& v) { o.stallTimeoutSeconds = seconds(v, "--stall-timeout"); }},
         {{"trace"},

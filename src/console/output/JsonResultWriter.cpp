@@ -43,6 +43,8 @@ const char* outcomeName(ExitCode code) {
         return "device-error";
     case ExitCode::Stall:
         return "stall";
+    case ExitCode::OutputLost:
+        return "output-lost";
     case ExitCode::Interrupted:
     case ExitCode::Terminated:
         return "interrupted";

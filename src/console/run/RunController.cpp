@@ -11,8 +11,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
                      [this] { return this->form.HeldFrameDue(); }),
-      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
-                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
       portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
@@ -120,6 +119,10 @@ void RunController::call(Source source, void (frmSerial::*handler)()) {
 }
 
 void RunController::afterEvent(Source source) {
+    if (form.Replies.understood() != repliesSeen) {
+        repliesSeen = form.Replies.understood();
+        stallWatch.restartClock();
+    }
     if (phase == Phase::Finished || handleMessages(source))
         return;
     switch (phase) {
@@ -167,7 +170,7 @@ void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
     repliesAtClick = form.Replies;
-    stallWatch.waitFromNow();
+    stallWatch.restartClock();
     switch (options.operation) {
     case Operation::Download:
     case Operation::Verify:

@@ -27,7 +27,8 @@
 // Drives one operation through the window's handlers, as a user clicking the window would:
 // it types the options into the controls, clicks "Open", feeds the two timers, clicks the
 // operation's button once the device answered, and watches the controls to tell how it ended.
-// It makes no protocol decision of its own; it only adds the stall watch the window lacks.
+// It makes no protocol decision of its own; it only adds the stall watch the window lacks, which
+// counts the replies the window understood.
 class RunController {
   public:
     RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -86,6 +87,7 @@ class RunController {
     PortWait portWait;
     ModemLineRunner modemLines;
     bool modemLinesFailed = false;
+    int repliesSeen = 0;
 
     Phase phase = Phase::Connecting;
     RunResult result;

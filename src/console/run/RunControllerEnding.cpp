@@ -91,7 +91,7 @@ void RunController::watchReply() {
             phase = Phase::ConfirmingNewAddress;
             view.setText1Text(options.newAddress);
             readySeen = view.readyCount();
-            stallWatch.waitFromNow();
+            stallWatch.restartClock();
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
             result.address = currentAddress();

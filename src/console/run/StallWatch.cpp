@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-StallWatch::StallWatch(std::chrono::duration<double> limit, std::function<Clock::time_point()> lastActivity,
-                       std::function<void()> onStall)
-    : silenceLimit(limit), lastActivity(std::move(lastActivity)), onStall(std::move(onStall)) {
+StallWatch::StallWatch(std::chrono::duration<double> limit, std::function<void()> onStall)
+    : silenceLimit(limit), onStall(std::move(onStall)) {
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, [this] { check(); });
 }
@@ -19,7 +18,6 @@ void StallWatch::stop() {
 
 void StallWatch::check() {
     const Clock::time_point now = Clock::now();
-    const Clock::time_point quietSince = std::max(lastActivity(), waitingSince);
     const auto limit = std::chrono::duration_cast<Clock::duration>(silenceLimit);
     if (now - quietSince < limit) {
         armFor(quietSince + limit - now);
