@@ -26,6 +26,7 @@
 #include "console/RunLog.h"
 #include "console/SignalWatch.h"
 #include "console/TracingPort.h"
+#include "link/VisibleText.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 
@@ -52,7 +53,7 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
         result.exitCode = ExitCode::FileError;
         result.message = *input.failure;
         result.fileFault = input.file.fault;
-        writeTo(stderr, std::string(kProgramName) + ": " + *input.failure + "\n");
+        writeTo(stderr, std::string(kProgramName) + ": " + visibleText(*input.failure) + "\n");
     } else if (options.operation == Operation::Check) {
         result.firmware = summarise(input.file);
         result.records = result.firmware->records;
@@ -78,14 +79,15 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
 std::string runDescription(const CliOptions& options) {
     const std::string target = options.address ? "address " + std::to_string(*options.address)
                                                : std::string("the first address that answers");
-    return std::string(kProgramName) + ": " + operationName(options.operation) + " on " + options.port +
-           " at " + std::to_string(options.baud) + " baud, 8 data bits, no parity, 1 stop bit, " +
+    return std::string(kProgramName) + ": " + operationName(options.operation) + " on " +
+           visibleText(options.port) + " at " + std::to_string(options.baud) +
+           " baud, 8 data bits, no parity, 1 stop bit, " +
            (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
 }
 
 // A run that ends before any port is opened still owes a script its JSON object.
 int endEarly(const CliOptions& options, ExitCode code, const std::string& message) {
-    writeTo(stderr, std::string(kProgramName) + ": " + message + "\n");
+    writeTo(stderr, std::string(kProgramName) + ": " + visibleText(message) + "\n");
     if (options.json) {
         RunResult result;
         result.operation = operationName(options.operation);
@@ -114,8 +116,8 @@ std::optional<int> settlePort(CliOptions& options) {
             choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
         options.port = choice.port;
         if (choice.guessed)
-            writeTo(stderr,
-                    std::string(kProgramName) + ": using " + choice.port + ", the only USB serial port\n");
+            writeTo(stderr, std::string(kProgramName) + ": using " + visibleText(choice.port) +
+                                ", the only USB serial port\n");
         return std::nullopt;
     } catch (const PortChoiceError& error) {
         return endEarly(options, error.ambiguous ? ExitCode::BadUsage : ExitCode::PortNotAvailable,
@@ -204,8 +206,8 @@ int main(int argc, char** argv) {
     try {
         options = parseCommandLine(arguments);
     } catch (const UsageError& error) {
-        writeTo(stderr,
-                std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName + " --help'.\n");
+        writeTo(stderr, std::string(kProgramName) + ": " + visibleText(error.what()) + "\nTry '" +
+                            kProgramName + " --help'.\n");
         // A script that asked for JSON gets its object even when the command line was wrong.
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
             RunResult result;
@@ -226,7 +228,8 @@ int main(int argc, char** argv) {
     try {
         return runOperation(options, argc, argv);
     } catch (const std::exception& error) {
-        writeTo(stderr, std::string(kProgramName) + ": unexpected failure: " + error.what() + "\n");
+        writeTo(stderr,
+                std::string(kProgramName) + ": unexpected failure: " + visibleText(error.what()) + "\n");
         return toInt(ExitCode::InternalError);
     }
 }

@@ -7,6 +7,9 @@
 #include <QJsonObject>
 #include <QSerialPortInfo>
 
+#include "console/JsonResultWriter.h"
+#include "link/VisibleText.h"
+
 namespace {
 
 constexpr const char* kStableNames = "/dev/serial/by-id";
@@ -28,8 +31,9 @@ std::string usbIds(const PortEntry& port) {
     return text;
 }
 
+// A USB adapter names itself: its description and serial number are device text.
 std::string orDash(const std::string& text) {
-    return text.empty() ? "-" : text;
+    return text.empty() ? "-" : visibleText(text);
 }
 
 QJsonValue orNull(const std::string& text) {
@@ -67,8 +71,8 @@ std::vector<PortEntry> availablePorts() {
 std::string portsText(const std::vector<PortEntry>& ports) {
     std::string text;
     for (const auto& port : ports)
-        text += port.devicePath + "\t" + orDash(port.stableName) + "\t" + orDash(usbIds(port)) + "\t" +
-                orDash(port.serialNumber) + "\t" + orDash(port.description) + "\n";
+        text += visibleText(port.devicePath) + "\t" + orDash(port.stableName) + "\t" + orDash(usbIds(port)) +
+                "\t" + orDash(port.serialNumber) + "\t" + orDash(port.description) + "\n";
     return text;
 }
 
@@ -84,7 +88,7 @@ std::string portsJson(const std::vector<PortEntry>& ports) {
         entry["description"] = orNull(port.description);
         list.append(entry);
     }
-    return QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString();
+    return compactJson(QJsonDocument(list));
 }
 
 PortChoice choosePort(const std::string& given, const char* environment,

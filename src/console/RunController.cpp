@@ -1,6 +1,7 @@
 #include "console/RunController.h"
 
 #include "link/NumberRule.h"
+#include "link/VisibleText.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
-                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      stallWatch(
+          std::chrono::duration<double>(options.stallTimeoutSeconds),
+          [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
@@ -318,7 +320,7 @@ void RunController::recordFoundDevice() {
     result.devices.push_back(device);
     progress.clear();
     if (!options.json)
-        output.out(std::to_string(device.address) + "\t" + device.reply + "\n");
+        output.out(std::to_string(device.address) + "\t" + visibleText(device.reply) + "\n");
 }
 
 void RunController::finish(ExitCode code, std::string message) {
@@ -352,11 +354,12 @@ void RunController::finish(ExitCode code, std::string message) {
     const bool replyIsResult = code == ExitCode::Success && (options.operation == Operation::Version ||
                                                              options.operation == Operation::Install ||
                                                              options.operation == Operation::SetAddress);
+    // The message may carry a reply, a port or a file name: shown, never obeyed, on one line.
     if (replyIsResult) {
         if (!options.json)
-            output.out(message + "\n");
+            output.out(visibleText(message) + "\n");
     } else if (!message.empty()) {
-        output.err(output.programName + ": " + message + "\n");
+        output.err(output.programName + ": " + visibleText(message) + "\n");
     }
     if (onFinished) {
         // Later, from the loop: whoever is told may destroy this controller.
