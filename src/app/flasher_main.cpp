@@ -106,14 +106,12 @@ int listPorts(const CliOptions& options) {
     return toInt(ExitCode::Success);
 }
 
-// Takes BOOTFLASH_PORT or the only USB serial port when the command line named no port; returns
-// the exit code when there is no single port to take.
+// Takes the only USB serial port when neither the command line nor BOOTFLASH_PORT named a port;
+// returns the exit code when there is no single port to take.
 std::optional<int> settlePort(CliOptions& options) {
     try {
-        const char* environment = std::getenv("BOOTFLASH_PORT");
-        const bool needList = options.port.empty() && !(environment && *environment);
         const PortChoice choice =
-            choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
+            choosePort(options.port, options.port.empty() ? availablePorts() : std::vector<PortEntry>());
         options.port = choice.port;
         if (choice.guessed)
             writeTo(stderr, std::string(kProgramName) + ": using " + visibleText(choice.port) +
@@ -204,7 +202,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CliOptions options;
     try {
-        options = parseCommandLine(arguments);
+        options = parseCommandLine(arguments, std::getenv("BOOTFLASH_PORT"));
     } catch (const UsageError& error) {
         writeTo(stderr, std::string(kProgramName) + ": " + visibleText(error.what()) + "\nTry '" +
                             kProgramName + " --help'.\n");

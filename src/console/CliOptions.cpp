@@ -1,5 +1,6 @@
 #include "console/CliOptions.h"
 #include "console/OptionValues.h"
+#include "console/PortNames.h"
 
 #include <algorithm>
 #include <functional>
@@ -50,11 +51,7 @@ const std::vector<OptionRow>& optionTable() {
          "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port. "
          "Given more than once or as a list (a,b), download and verify drive the ports at the same time.",
          "NAME",
-         [](CliOptions& o, const std::string& v) {
-             if (v.empty())
-                 throw UsageError("--port needs a port name or a device path");
-             o.port = v;
-         }},
+         [](CliOptions&, const std::string&) {}}, // every --port counts: read after the table
         {{"b", "baud"},
          "9600, 19200 or 115200; default 115200.",
          "RATE",
@@ -226,7 +223,7 @@ const char* operationName(Operation operation) {
     return "unknown";
 }
 
-CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
+CliOptions parseCommandLine(const std::vector<std::string>& arguments, const char* environmentPort) {
     ParserSetup setup;
     QStringList words{"bootflash"};
     for (const auto& argument : arguments)
@@ -247,9 +244,11 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         return options;
     // Unlike the other options, every --port counts: each is one more line to flash on.
     for (const QString& value : setup.parser.values("port"))
-        for (const QString& name : value.split(',', Qt::SkipEmptyParts))
-            if (!std::ranges::count(options.ports, name.toStdString()))
-                options.ports.push_back(name.toStdString());
+        for (const std::string& name : portList(value.toStdString(), "--port"))
+            if (!std::ranges::count(options.ports, name))
+                options.ports.push_back(name);
+    if (options.ports.empty() && environmentPort && *environmentPort)
+        options.ports = portList(environmentPort, "BOOTFLASH_PORT");
     if (!options.ports.empty())
         options.port = options.ports.front();
 

@@ -91,12 +91,9 @@ std::string portsJson(const std::vector<PortEntry>& ports) {
     return compactJson(QJsonDocument(list));
 }
 
-PortChoice choosePort(const std::string& given, const char* environment,
-                      const std::vector<PortEntry>& ports) {
+PortChoice choosePort(const std::string& given, const std::vector<PortEntry>& ports) {
     if (!given.empty())
         return {given, false};
-    if (environment && *environment)
-        return {environment, false};
     std::vector<PortEntry> usb;
     for (const auto& port : ports)
         if (port.onUsb())

@@ -156,6 +156,9 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
                   missing + " Not available! Use Serial settings to setup your ports.");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
+    EXPECT_EQ(
+        field(expectEnd({"version", "--port", ",", "--json"}, 2, "--port needs a port name"), "outcome"),
+        "bad-usage");
     expectEnd({"version", "--baud", "57600"}, 2, "");
     expectEnd({"download", "", "--port", port, "--address", "1"}, 2, "not an empty name");
     EXPECT_EQ(field(expectEnd({"erase", "--json"}, 2, ""), "outcome"), "bad-usage");
