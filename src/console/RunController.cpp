@@ -72,7 +72,20 @@ void RunController::start() {
     view.setChosenFile(options.file);
     stallWatch.start();
 
-    call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    clickOpen([this] { afterOpen(); });
+}
+
+void RunController::clickOpen(std::function<void()> then) {
+    const std::string settings = std::to_string(options.baud) + ",n,8,1";
+    activity.reach(options.port, settings, [this, then = std::move(then)] {
+        if (phase == Phase::Finished)
+            return;
+        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        then();
+    });
+}
+
+void RunController::afterOpen() {
     if (phase == Phase::Connecting && form.ScanMode == 1)
         form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
     if (phase == Phase::Connecting && options.operation != Operation::Scan)
@@ -203,7 +216,7 @@ void RunController::onConnected() {
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
         reopened = true;
         call(Source::Close, &frmSerial::BTNCloseCom_Click);
-        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        clickOpen([] {});
         return;
     }
     clickOperation();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ class TelnetComPort {
     void onVerb(std::uint8_t verb, std::uint8_t option);
     void onSubnegotiation();
     void sendCommand(std::uint8_t verb, std::uint8_t option);
+    void refuseOnce(std::bitset<256>& refused, std::uint8_t verb, std::uint8_t option);
     void sendSettings();
     Side& usFor(std::uint8_t option);
     Side& himFor(std::uint8_t option);
@@ -50,4 +52,5 @@ class TelnetComPort {
     Side himBinary = Side::No, himSga = Side::No, himOther = Side::No;
     ComPortState comPort = ComPortState::Asked;
     std::optional<std::uint32_t> baudReply;
+    std::bitset<256> refusedToUs, refusedToHim;
 };

@@ -6,10 +6,8 @@
 // line's speed, so the settings are kept but not sent.
 class TcpPortService final : public NetworkPortService {
   public:
-    void setSettings(const std::string& settings) override;
-    void setPortOpen(bool open) override;
     void output(const std::string& bytes) override { line.write(bytes); }
 
   private:
-    void gather() override { received += line.read(); }
+    void gather() override { hold(line.read()); }
 };

@@ -144,3 +144,16 @@ TEST(TelnetComPort, EncodingDoublesIacAndKeepsACrAloneOutsideBinary) {
     plain.start(settings19200());
     EXPECT_EQ(hexBytes(plain.receive(bytes({'A', 0x0D, 0x00, 'B', 0x0D, 0x0A}))), hexBytes("A\rB\r\n"));
 }
+
+// A hostile server asking again and again for options we refuse: each is refused once, so the
+// answers owed stay bounded whatever the server sends.
+TEST(TelnetComPort, AnOptionStormIsAnsweredOnce) {
+    TelnetComPort telnet;
+    telnet.start(settings19200());
+    telnet.takeReplies();
+    std::string storm;
+    for (int i = 0; i < 1000; ++i)
+        storm += bytes({IAC, DO, LINEMODE, IAC, WILL, ECHO});
+    EXPECT_EQ(telnet.receive(storm), "");
+    EXPECT_EQ(hexBytes(telnet.takeReplies()), hexBytes(bytes({IAC, WONT, LINEMODE, IAC, DONT, ECHO})));
+}
