@@ -28,8 +28,11 @@ std::chrono::microseconds longestPause(int baud) {
 }
 } // namespace
 
-ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler)
-    : runHandler(std::move(runHandler)), pollInterval(receivePollInterval(options)),
+ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler,
+                               std::function<std::optional<PreciseTimer::Clock::time_point>()> heldReplyDue)
+    : runHandler(std::move(runHandler)), heldReplyDue(std::move(heldReplyDue)),
+      heldWait(lineTime(4, options.baud) + kWakeAllowance), heldReplyTimer([this] { bytesArrived(); }),
+      pollInterval(receivePollInterval(options)),
       // Look a byte and a half before the reply is expected to be complete: its last bytes are
       // then watched, which shows when it completes.
       forecast(options.baud, lineTime(3, options.baud) / 2, kShortestPause, longestPause(options.baud)),
@@ -63,7 +66,15 @@ void ReceiveTrigger::bytesArrived() {
         arrivedWhileOff = true;
         return;
     }
+    runHandlerNow();
+}
+
+void ReceiveTrigger::runHandlerNow() {
     runHandler();
+    if (const auto due = heldReplyDue())
+        heldReplyTimer.startAt(*due);
+    else
+        heldReplyTimer.stop();
 }
 
 void ReceiveTrigger::bytesRead() {
@@ -108,6 +119,7 @@ void ReceiveTrigger::watchAgain() {
 
 void ReceiveTrigger::stop() {
     switched(false);
+    heldReplyTimer.stop();
     arrivedWhileOff = false;
     watchAgain();
 }

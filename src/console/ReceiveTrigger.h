@@ -23,8 +23,15 @@
 class ReceiveTrigger {
   public:
     // As the options ask: on arrival with Modbus RTU framing, unless a poll interval is given.
-    // `runHandler` runs the receive handler once.
-    ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler);
+    // `runHandler` runs the receive handler once; `heldReplyDue` tells when the handler holds a
+    // reply back until then, should no byte come first (empty: it holds none).
+    ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler,
+                   std::function<std::optional<PreciseTimer::Clock::time_point>()> heldReplyDue);
+
+    // How long a reply whose end is not yet certain waits for more bytes: a few bytes' time on
+    // the line, and the time a loaded host and the port's driver take to hand them over. Replies
+    // that end in CR LF never wait, so this costs a transfer nothing.
+    std::chrono::microseconds heldReplyWait() const { return heldWait; }
 
     // Takes the port's ready-read notification, and tells the port when it is worth one.
     void listenTo(ReadyReadSource& port);
@@ -45,8 +52,13 @@ class ReceiveTrigger {
     void lookAtLine();
     // A pause ends early: the port watches the line again.
     void watchAgain();
+    // Runs the handler, and again when a reply it holds back is due.
+    void runHandlerNow();
 
     std::function<void()> runHandler;
+    std::function<std::optional<PreciseTimer::Clock::time_point>()> heldReplyDue;
+    std::chrono::microseconds heldWait;
+    PreciseTimer heldReplyTimer;
     std::optional<std::chrono::milliseconds> pollInterval; // empty: on arrival
     std::unique_ptr<PreciseTimer> ticker;
     ReadyReadSource* port = nullptr;

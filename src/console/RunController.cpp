@@ -27,10 +27,10 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
-      stallWatch(
-          std::chrono::duration<double>(options.stallTimeoutSeconds),
-          [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
+                     [this] { return this->form.HeldFrameDue(); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
+                 [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
@@ -38,6 +38,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                              : this->output.err) {
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
+    form.HeldFrameWait = receiveTrigger.heldReplyWait();
     activity.setOnReceived([this](const std::string& bytes) {
         receiveTrigger.bytesRead();
         spotLateReplies(bytes);

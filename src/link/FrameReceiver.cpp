@@ -32,15 +32,19 @@ void frmSerial::TMRComm_Timer() {
     // has failed for good is another matter: it is closed, and the user is told.
     try {
         if (MSComm1.inBufferCount() <= 0) {
+            const auto quiet = std::chrono::steady_clock::now() - RxTime;
             // A plain reply without a line end is complete once the line has gone quiet.
-            if (!RxLine.empty() && std::chrono::steady_clock::now() - RxLineTime >= kPlainReplyQuiet) {
+            if (!RxLine.empty() && quiet >= kPlainReplyQuiet) {
                 RxString = std::move(RxLine);
                 RxLine.clear();
                 Com_Parser();
             }
+            if (RxFrameHeld == 1 && quiet >= HeldFrameWait)
+                TakeHeldFrame();
             return;
         }
         RxString = MSComm1.input();
+        RxTime = std::chrono::steady_clock::now();
         view.setPicFillColor(colours::Red);
         const std::string chunk = RxString;
         if (view.check1Checked())
@@ -57,16 +61,16 @@ void frmSerial::TMRComm_Timer() {
 // Every reply ends with CR LF; a read may hold two replies, or part of one.
 void frmSerial::TakePlainReplies(const std::string& chunk) {
     RxBuffer.clear();
+    RxFrameHeld = 0;
     RxLine += chunk;
-    RxLineTime = std::chrono::steady_clock::now();
     boundReplyBuffer(RxLine);
     for (;;) {
         std::size_t end = RxLine.find(kLineEnd);
         if (end != std::string::npos)
             end += kLineEnd.size();
-        else if (RxLine.size() >= kMaxReplyLength)
+        if (end > kMaxReplyLength && RxLine.size() >= kMaxReplyLength)
             end = kMaxReplyLength; // no reply is this long: hand the bytes on as they are
-        else
+        else if (end == std::string::npos)
             return;
         // Out of the line before the hand-over, so that a failing handling cannot repeat it.
         RxString = RxLine.substr(0, end);
@@ -78,6 +82,7 @@ void frmSerial::TakePlainReplies(const std::string& chunk) {
 void frmSerial::TakeModbusReplies(const std::string& chunk) {
     RxBuffer += chunk;
     boundReplyBuffer(RxBuffer);
+    RxFrameHeld = 0;
     for (;;) {
         if (RxBuffer.size() < kMinReplyLength)
             return;
@@ -102,16 +107,46 @@ void frmSerial::TakeModbusReplies(const std::string& chunk) {
             RxBuffer.erase(0, scan.discard);
             break;
         case ReplyScan::Outcome::Frame: {
-            const std::string frame = RxBuffer.substr(scan.discard, scan.length);
-            // Out of the buffer before the hand-over: should the handling fail, the frame
-            // must not stay at the front and block every later reply.
-            RxBuffer.erase(0, scan.discard + scan.length);
-            RxString = frame.substr(2, frame.size() - 4);
-            RxCRC = frame.substr(frame.size() - 2);
-            CRCCalc = CRC16(frame.substr(0, frame.size() - 2));
-            Com_Parser();
+            // More bytes may yet show this to be the front of a longer frame. The window hands
+            // such a frame over at once when it is all there is; when bytes follow it that may
+            // be its rest, it waits a poll for the rest of them too.
+            const bool restMayFollow = scan.discard + scan.length < RxBuffer.size();
+            if (!scan.settled &&
+                (HeldFrameWait > std::chrono::steady_clock::duration::zero() || restMayFollow)) {
+                RxBuffer.erase(0, scan.discard);
+                RxFrameHeld = 1;
+                return;
+            }
+            HandOverFrame(scan);
             break;
         }
         }
     }
+}
+
+// The line has stayed quiet behind a held frame: nothing more belongs to it. What follows it
+// waits for the next bytes, as the rest of a read does.
+void frmSerial::TakeHeldFrame() {
+    RxFrameHeld = 0;
+    const auto address = static_cast<std::uint8_t>(WholeNumber(view.text1Text(), 0, 255));
+    const ReplyScan scan = scanReplyBuffer(RxBuffer, address);
+    if (scan.outcome == ReplyScan::Outcome::Frame)
+        HandOverFrame(scan);
+}
+
+void frmSerial::HandOverFrame(const ReplyScan& scan) {
+    const std::string frame = RxBuffer.substr(scan.discard, scan.length);
+    // Out of the buffer before the hand-over: should the handling fail, the frame must not stay
+    // at the front and block every later reply.
+    RxBuffer.erase(0, scan.discard + scan.length);
+    RxString = frame.substr(2, frame.size() - 4);
+    RxCRC = frame.substr(frame.size() - 2);
+    CRCCalc = CRC16(frame.substr(0, frame.size() - 2));
+    Com_Parser();
+}
+
+std::optional<std::chrono::steady_clock::time_point> frmSerial::HeldFrameDue() const {
+    if (RxFrameHeld != 1)
+        return std::nullopt;
+    return RxTime + HeldFrameWait;
 }

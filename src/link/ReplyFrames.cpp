@@ -1,12 +1,14 @@
 #include "link/ReplyFrames.h"
 
 #include "link/Crc16.h"
+#include "link/ReplyFrameEnd.h"
 
 namespace {
 
 class Search {
   public:
-    Search(const std::string& buffer, std::uint8_t address) : buffer(buffer), address(address) {}
+    Search(const std::string& buffer, std::uint8_t address)
+        : buffer(buffer), address(address), ends(buffer) {}
 
     bool startsFrameAt(std::size_t at) {
         ++examined;
@@ -24,15 +26,17 @@ class Search {
         return buffer.size();
     }
 
-    std::size_t completeFrameLength(std::size_t start) { return replyFrameLength(buffer, start, &examined); }
+    ReplyFrameEnd frameEnd(std::size_t start) { return ends.frameEnd(start); }
 
-    std::size_t examined = 0;
+    std::size_t work() const { return examined + ends.examined; }
 
   private:
     std::uint8_t byte(std::size_t at) const { return static_cast<std::uint8_t>(buffer[at]); }
 
     const std::string& buffer;
     std::uint8_t address;
+    ReplyFrameFinder ends;
+    std::size_t examined = 0;
 };
 
 } // namespace
@@ -56,23 +60,23 @@ ReplyScan scanReplyBuffer(const std::string& buffer, std::uint8_t address) {
     if (buffer.size() < kMinReplyLength)
         return {};
     Search search(buffer, address);
-    const auto result = [&search](Outcome outcome, std::size_t discard, std::size_t length) {
-        return ReplyScan{outcome, discard, length, search.examined};
+    const auto result = [&search](Outcome outcome, std::size_t discard, ReplyFrameEnd end = {}) {
+        return ReplyScan{outcome, discard, end.length, end.settled, search.work()};
     };
     if (static_cast<std::uint8_t>(buffer[0]) != address)
-        return result(Outcome::WrongAddress, search.nextPossibleStart(1), 0);
+        return result(Outcome::WrongAddress, search.nextPossibleStart(1));
     if (buffer[1] != kReplyFunction)
-        return result(Outcome::WrongFunction, search.nextPossibleStart(1), 0);
-    if (const std::size_t length = search.completeFrameLength(0))
-        return result(Outcome::Frame, 0, length);
+        return result(Outcome::WrongFunction, search.nextPossibleStart(1));
+    if (const ReplyFrameEnd end = search.frameEnd(0); end.length != 0)
+        return result(Outcome::Frame, 0, end);
     // The front may be a reply cut short that is still arriving, or a corrupted one; it is given
     // up when a complete frame follows it, or when it lies too far back to be a reply at all.
     for (std::size_t start = 1; start + kMinReplyLength <= buffer.size(); ++start)
         if (search.startsFrameAt(start))
-            if (const std::size_t length = search.completeFrameLength(start))
-                return result(Outcome::Frame, start, length);
+            if (const ReplyFrameEnd end = search.frameEnd(start); end.length != 0)
+                return result(Outcome::Frame, start, end);
     const std::size_t stale = buffer.size() >= kMaxReplyLength ? buffer.size() - kMaxReplyLength + 1 : 0;
-    return result(Outcome::Waiting, stale == 0 ? 0 : search.nextPossibleStart(stale), 0);
+    return result(Outcome::Waiting, stale == 0 ? 0 : search.nextPossibleStart(stale));
 }
 
 void boundReplyBuffer(std::string& buffer) {

@@ -6,8 +6,8 @@
 
 // Finding reply frames in the bytes received in Modbus RTU mode. A reply frame is the device
 // address, the function byte "B", a payload of at least two bytes and the CRC-16 (low byte first)
-// over everything before it. There is no length field: a frame ends at the first length of at least
-// six bytes whose CRC matches.
+// over everything before it. There is no length field: a frame ends at a length of at least six
+// bytes whose CRC matches, chosen as link/ReplyFrameEnd.h tells.
 
 inline constexpr std::size_t kMinReplyLength = 6;
 inline constexpr char kReplyFunction = 'B';
@@ -18,6 +18,13 @@ inline constexpr std::size_t kMaxReplyLength = 256;
 // The most one tick looks at. Bytes beyond it at the front of one read are noise: a device sends
 // one short reply per request, never kilobytes between two polls.
 inline constexpr std::size_t kReplyBufferLimit = 512;
+
+// The most work a search over `size` bytes does: a frame may start at every byte (at address 0x42
+// the address byte is itself a "B"), each start is followed for one reply length at most, and each
+// position is checked once more for a frame of any address that follows another.
+inline constexpr std::size_t replySearchWorkBound(std::size_t size) {
+    return size * (2 * kMaxReplyLength + 4);
+}
 
 // What the front of the receive buffer holds.
 struct ReplyScan {
@@ -34,6 +41,9 @@ struct ReplyScan {
     std::size_t discard = 0;
     // Frame: its length, counted from `discard`.
     std::size_t length = 0;
+    // Frame: its end is certain (see ReplyFrameEnd). An unsettled frame may be handed over at
+    // once, or after the line has stayed quiet for a moment, where a receiver can afford it.
+    bool settled = false;
     // Bytes looked at by the search, CRC steps included: the measure of its work.
     std::size_t examined = 0;
 };

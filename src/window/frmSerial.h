@@ -2,11 +2,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/SerialPortService.h"
 #include "window/FormView.h"
+
+struct ReplyScan;
 
 // The main window's logic: every member variable and every handler of the window. It reaches
 // the controls through FormView and the port (MSComm1) through SerialPortService, so it runs
@@ -39,6 +42,8 @@ class frmSerial {
     std::int16_t WriteCOM32(const std::string& COMString);
     // The port failed while open: closed as "Close" does, then one box says where the run stood.
     void ClosePortLost(const std::string& reason);
+    // When a held frame is due to be handed over if no byte comes first; empty when none is held.
+    std::optional<std::chrono::steady_clock::time_point> HeldFrameDue() const;
 
     // The window's state. Public so that the tests and the headless binding can read it;
     // only the handlers above change it.
@@ -49,9 +54,16 @@ class frmSerial {
     std::int16_t TransferActive = 0;
     std::string RxString;
     std::string RxBuffer;
-    // Plain mode: the bytes of a reply whose line end has not come yet, and when they last grew.
+    // Plain mode: the bytes of a reply whose line end has not come yet.
     std::string RxLine;
-    std::chrono::steady_clock::time_point RxLineTime;
+    // When bytes last arrived, in either mode.
+    std::chrono::steady_clock::time_point RxTime;
+    // Modbus RTU mode: the frame at the front of RxBuffer is held back until the line has been
+    // quiet for HeldFrameWait, as its end is not yet certain. With a wait of zero (the window's:
+    // its poll already gathers a reply between ticks) only a frame with bytes behind it is held,
+    // until a tick finds no more.
+    std::int16_t RxFrameHeld = 0;
+    std::chrono::steady_clock::duration HeldFrameWait{};
     std::string RxCRC;
     std::string CRCCalc;
     std::int16_t BlinkCount = 0;
@@ -69,6 +81,8 @@ class frmSerial {
     // The receive tick's two ways of cutting the received bytes into replies.
     void TakeModbusReplies(const std::string& chunk);
     void TakePlainReplies(const std::string& chunk);
+    void TakeHeldFrame();
+    void HandOverFrame(const ReplyScan& scan);
 
     FormView& view;
     SerialPortService& MSComm1;

@@ -7,6 +7,8 @@
 #include "ChildProcess.h"
 #include "HexImage.h"
 #include "JsonFields.h"
+#include "link/Crc16.h"
+#include "qt/PseudoTerminal.h"
 
 // The real flasher when the line fails it: the port vanishes, another program holds it, the user
 // stops the run, replies come in pieces or glued together.
@@ -131,6 +133,23 @@ TEST_F(LineFault, PlainRepliesInPiecesOrGluedTogetherCarryADownload) {
         EXPECT_EQ(emulator->stop(), 0);
         EXPECT_TRUE(readBinary(path("flash.bin")) == small.flash) << "flash differs from the image";
     }
+}
+
+// A device whose replies lack the line end: the flasher holds such a reply back a few byte times in
+// case more of it comes, then takes it as it is, though nothing more arrives to wake it.
+TEST_F(LineFault, AReplyWithoutLineEndIsTakenOnceTheLineIsQuiet) {
+    PseudoTerminal line;
+    WatchedProgram run(BOOTFLASH_PATH, {"version", "--port", line.slavePath(), "--address", "1",
+                                        "--connect-timeout", "10", "--trace"});
+    const std::string reply = std::string("\x01") + "BVER=3.1";
+    // The connection wait's probe, then the version query.
+    for (const int probe : {1, 2}) {
+        ASSERT_TRUE(run.waitForError("TX 10 bytes", probe));
+        line.writeToPort(reply + CRC16(reply));
+    }
+    const ProgramRun end = run.finish();
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    EXPECT_EQ(end.out, "VER=3.1\n");
 }
 
 // A FIFO as the file would block the open until a writer came: it is refused before.

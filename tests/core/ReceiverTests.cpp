@@ -1,4 +1,5 @@
 #include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,135 @@ TEST_F(Receiver, FramingErrorsAndRecovery) {
     }
 }
 
+namespace {
+
+// A reply as devices send it: its text ends in CR LF.
+std::string lineReply(int address, const std::string& text) {
+    return reply(address, text + "\r\n");
+}
+
+// Feeds `chunks`, one per tick, to a receiver at `address`, then ticks on until it holds no
+// frame back; returns the texts shown, in order.
+std::vector<std::string> receive(FakeWindow& w, int address, const std::vector<std::string>& chunks) {
+    w.view.text1 = std::to_string(address);
+    std::vector<std::string> shown;
+    w.view.onText8 = [&shown](const std::string& text) { shown.push_back(text); };
+    for (const std::string& chunk : chunks) {
+        w.port.arrive(chunk);
+        w.form.TMRComm_Timer();
+    }
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (w.form.RxFrameHeld == 1 && std::chrono::steady_clock::now() < bound)
+        w.form.TMRComm_Timer();
+    w.view.onText8 = nullptr;
+    return shown;
+}
+
+} // namespace
+
+// Each of these replies holds a shorter part whose CRC matches by chance. The reply still comes
+// over whole: in one read, in two reads split at every byte, and glued to the next reply. A
+// receiver that may hold a frame back (the flasher's) waits for more bytes behind a frame whose
+// text lacks its line end; the window's, polled every 20 ms, hands it over at once, so only a
+// split right behind the chance part can still cut it there.
+TEST(ReplyFrameEnds, AChanceMatchInsideAReplyNeverCutsIt) {
+    const struct {
+        int address;
+        std::string text;
+    } replies[] = {{1, "VER=2.62"}, {17, "OK"}, {209, "OK"}, {31, "DOWNLOAD"}};
+    for (const auto& r : replies) {
+        const std::string frame = lineReply(r.address, r.text);
+        const std::string text = r.text + "\r\n";
+        std::size_t chanceLength = 0;
+        for (std::size_t length = kMinReplyLength; length < frame.size(); ++length)
+            if (crc16Update(kCrc16Init, frame.substr(0, length)) == 0)
+                chanceLength = length;
+        ASSERT_NE(chanceLength, 0U) << r.text << " from " << r.address << " has no chance match";
+
+        struct Row {
+            std::string name;
+            std::vector<std::string> chunks;
+            std::vector<std::string> shown;
+            std::string kept;
+            bool windowToo;
+        };
+        std::vector<Row> rows = {
+            {"whole", {frame}, {text}, "", true},
+            {"glued to the next", {frame + lineReply(r.address, "OK")}, {text, "OK\r\n"}, "", true},
+            {"followed by noise", {frame + "\x07"}, {text}, "\x07", true},
+        };
+        for (std::size_t split = 1; split < frame.size(); ++split)
+            rows.push_back({"split at " + std::to_string(split),
+                            {frame.substr(0, split), frame.substr(split)},
+                            {text},
+                            "",
+                            split != chanceLength});
+        for (const Row& row : rows)
+            for (const bool holds : {true, false}) {
+                if (!holds && !row.windowToo)
+                    continue;
+                SCOPED_TRACE(r.text + " from " + std::to_string(r.address) + ", " + row.name +
+                             (holds ? ", held" : ", at once"));
+                FakeWindow w;
+                if (holds)
+                    w.form.HeldFrameWait = std::chrono::milliseconds(1);
+                EXPECT_EQ(receive(w, r.address, row.chunks), row.shown);
+                EXPECT_EQ(hexBytes(w.form.RxBuffer), hexBytes(row.kept));
+            }
+    }
+}
+
+// From every address, texts that each hold a part followed by its own CRC, with and without a line
+// end: each reply comes over whole, alone in a read, glued to the next, glued to the next one's
+// address and "B" when the line then goes quiet, and glued to another board's reply; no byte is
+// left over or shown as an error.
+TEST(ReplyFrameEnds, EveryReplyComesWholeFromEveryAddress) {
+    std::mt19937 random(2026);
+    // Letters of device replies; a "B" after a chance match would begin another frame.
+    const std::string letters = "ACDEFGHIJKLMNOPQRSTUVWXYZ0123456789=.";
+    const auto randomText = [&](std::size_t least, std::size_t most) {
+        std::string text(std::uniform_int_distribution<std::size_t>(least, most)(random), ' ');
+        for (char& letter : text)
+            letter = letters[std::uniform_int_distribution<std::size_t>(0, letters.size() - 1)(random)];
+        return text;
+    };
+    for (int address = 1; address <= 255; ++address) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 16; ++i) {
+            const std::string front = randomText(2, 12);
+            texts.push_back(front + CRC16(bytes({address}) + "B" + front) + randomText(0, 12) +
+                            (i % 2 == 0 ? "\r\n" : ""));
+        }
+        FakeWindow w;
+        for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+            SCOPED_TRACE("address " + std::to_string(address) + ", text " + std::to_string(i));
+            const std::string frame = reply(address, texts[i]);
+            const std::string next = reply(address, texts[i + 1]);
+            ASSERT_EQ(receive(w, address, {frame}), std::vector{texts[i]});
+            ASSERT_EQ(receive(w, address, {frame + next}), (std::vector{texts[i], texts[i + 1]}));
+            ASSERT_EQ(receive(w, address, {frame + next.substr(0, 2)}), std::vector{texts[i]});
+            ASSERT_EQ(receive(w, address, {next.substr(2)}), std::vector{texts[i + 1]});
+            ASSERT_EQ(w.form.RxBuffer, "");
+            const std::string chunk = frame + reply(address % 255 + 1, texts[i + 1]);
+            ASSERT_EQ(receive(w, address, {chunk}),
+                      (std::vector<std::string>{texts[i], "Error ADDR  >> " + chunk}));
+            w.form.RxBuffer.clear(); // what the other board's frame leaves behind is not at issue here
+        }
+    }
+}
+
+// A line that never goes quiet: a held reply is taken once no later byte can belong to it.
+TEST_F(Receiver, AHeldReplyIsTakenOnceNoByteCanLengthenIt) {
+    form.HeldFrameWait = std::chrono::hours(1);
+    std::vector<std::string> shown;
+    view.onText8 = [&shown](const std::string& text) { shown.push_back(text); };
+    tick(reply(1, "READY"));
+    EXPECT_EQ(form.RxFrameHeld, 1);
+    const std::string noise(kMaxReplyLength, '\x07');
+    tick(noise);
+    EXPECT_EQ(shown, (std::vector<std::string>{"READY", "Error ADDR  >> " + noise}));
+}
+
 TEST_F(Receiver, TwoRepliesInOneTickAreHandedOverInOrder) {
     tick(reply(1, "ERROR") + reply(1, "FORMAT"));
     EXPECT_EQ(view.barColor, colours::Red); // "ERROR" was handled
@@ -87,22 +217,26 @@ TEST(ReplySearch, WorkOnHostileNoiseIsLinearInTheBuffer) {
     const std::size_t size = 4096;
     const struct {
         const char* name;
+        std::uint8_t address;
         std::string pattern;
     } noises[] = {
-        {"address and B over and over", bytes({0x01, 0x42})},
-        {"address, B and one byte", bytes({0x01, 0x42, 0x00})},
-        {"address alone", bytes({0x01})},
-        {"address and another byte", bytes({0x01, 0x43})},
-        {"a reply with its CRC bytes swapped", request(1, "BOK").substr(0, 4) + bytes({0xCB, 0xD5})},
+        {"address and B over and over", 1, bytes({0x01, 0x42})},
+        {"address, B and one byte", 1, bytes({0x01, 0x42, 0x00})},
+        {"address alone", 1, bytes({0x01})},
+        {"address and another byte", 1, bytes({0x01, 0x43})},
+        {"a reply with its CRC bytes swapped", 1, request(1, "BOK").substr(0, 4) + bytes({0xCB, 0xD5})},
+        // At address 0x42 the address byte is a "B" itself: a frame may start at every byte.
+        {"B at address B", 0x42, "B"},
+        {"B and another byte at address B", 0x42, "BB\x07"},
     };
     for (const auto& noise : noises) {
         SCOPED_TRACE(noise.name);
         std::string buffer;
         while (buffer.size() < size)
             buffer += noise.pattern;
-        const ReplyScan scan = scanReplyBuffer(buffer, 1);
+        const ReplyScan scan = scanReplyBuffer(buffer, noise.address);
         EXPECT_NE(scan.outcome, ReplyScan::Outcome::Frame);
-        EXPECT_LE(scan.examined, buffer.size() * (kMaxReplyLength / 2 + 2));
+        EXPECT_LE(scan.examined, replySearchWorkBound(buffer.size()));
         // Starts too far back to begin a reply still arriving are given up.
         EXPECT_LT(buffer.size() - scan.discard, kMaxReplyLength);
     }
@@ -138,6 +272,10 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
          {std::string(kMaxReplyLength + 5, 'z')},
          {std::string(kMaxReplyLength, 'z')},
          "zzzzz"},
+        {"a line end past the bound",
+         {std::string(300, 'x') + "\r\n"},
+         {std::string(kMaxReplyLength, 'x'), std::string(300 - kMaxReplyLength, 'x') + "\r\n"},
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,7 @@
 // mode, against the device address the input picks.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <chrono>
 #include <deque>
 #include <string>
 
@@ -34,13 +35,15 @@ class ChunkPort final : public SerialPortService {
     bool isOpen = false;
 };
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// One run of the input against a receiver that hands every frame over at once (the window's) or
+// that may hold one back until a tick finds the line quiet (the flasher's; here a tick without a
+// chunk).
+void receive(const std::uint8_t* data, std::size_t size, std::chrono::nanoseconds heldFrameWait) {
     FuzzedDataProvider input(data, size);
     FakeFormView view;
     ChunkPort port;
     frmSerial form(view, port);
+    form.HeldFrameWait = heldFrameWait;
     const auto address = input.ConsumeIntegral<std::uint8_t>();
     view.text1 = std::to_string(address);
     form.BTNOpenCom_Click();
@@ -80,5 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(frameBytesHandedOver <= frameBytesReceived);
         require(lineBytesHandedOver + form.RxLine.size() <= lineBytesReceived);
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    receive(data, size, std::chrono::nanoseconds(0));
+    receive(data, size, std::chrono::nanoseconds(1));
     return 0;
 }

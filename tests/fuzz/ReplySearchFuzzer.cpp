@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string buffer(reinterpret_cast<const char*>(data) + 1, size - 1);
     const ReplyScan scan = scanReplyBuffer(buffer, address);
 
-    require(scan.examined <= buffer.size() * (kMaxReplyLength / 2 + 2));
+    require(scan.examined <= replySearchWorkBound(buffer.size()));
     require(scan.discard <= buffer.size());
     switch (scan.outcome) {
     case ReplyScan::Outcome::Frame: {
@@ -21,6 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string frame = buffer.substr(scan.discard, scan.length);
         require(static_cast<std::uint8_t>(frame[0]) == address && frame[1] == kReplyFunction);
         require(crc16Update(kCrc16Init, frame) == 0); // a frame followed by its own CRC
+        // Bytes that form one good frame as a whole are never cut where a shorter part matches.
+        const std::string rest = buffer.substr(scan.discard);
+        if (rest.size() <= kMaxReplyLength && crc16Update(kCrc16Init, rest) == 0)
+            require(scan.length == rest.size());
         break;
     }
     case ReplyScan::Outcome::WrongAddress:
