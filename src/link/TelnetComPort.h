@@ -11,7 +11,7 @@
 // option (RFC 2217): it offers binary transmission and COM port control, sets the remote line's
 // speed, data bits, parity and stop bits once the server agrees, and separates the line's data
 // from Telnet commands. Bytes in, bytes out, no I/O: a command split across reads is completed
-// by the next call, and any option it does not know is refused.
+// by the next call, and any option it does not know is refused, once, however often it is asked.
 class TelnetComPort {
   public:
     enum class ComPortState { Asked, Agreed, Refused };
