@@ -27,6 +27,7 @@ constexpr double kBitsPerByte = 10.0;
 constexpr double kOkReplyBytes = 8.0;
 // A transfer whose bar has not moved for this long has stalled; the run is then given up.
 constexpr auto kStallLimit = std::chrono::seconds(60);
+constexpr auto kProgressEvery = std::chrono::seconds(10);
 
 struct BenchOptions {
     std::string port;
@@ -72,11 +73,18 @@ double processCpuSeconds() {
 
 // Handles events as they come, without spinning, until `done` holds; false when the bar has not
 // moved for kStallLimit.
+// Shows where the bar stands every kProgressEvery on standard error, so a long run is seen to move.
 bool runUntil(const std::function<bool()>& done, const TextProgressBar& bar) {
     int lastValue = bar.value();
     Clock::time_point lastMove = Clock::now();
+    Clock::time_point lastShown = lastMove;
     while (!done()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (Clock::now() - lastShown >= kProgressEvery) {
+            lastShown = Clock::now();
+            std::cerr << "  " << bar.text().toStdString() << ' ' << bar.value() << '/' << bar.maximum()
+                      << std::endl;
+        }
         if (bar.value() != lastValue) {
             lastValue = bar.value();
             lastMove = Clock::now();

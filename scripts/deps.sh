@@ -12,7 +12,7 @@ packages=(
     clang libclang-rt-14-dev
     libelf-dev binutils binutils-arm-none-eabi
     ser2net
-    help2man dpkg-dev file
+    help2man dpkg-dev file lintian bash-completion
 )
 
 missing=()

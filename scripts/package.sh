@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build and checks that it holds what an installation
-# needs. Usage: scripts/package.sh [BUILD_DIR [OUT_DIR]]; prints the package's path.
+# needs, and that lintian, where installed, finds nothing to warn about.
+# Usage: scripts/package.sh [BUILD_DIR [OUT_DIR]]; prints the package's path.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,11 +21,13 @@ contents="$(dpkg-deb -c "$deb")"
 missing=0
 for path in \
     ./usr/bin/bootdevice ./usr/bin/bootflash ./usr/bin/bootdev-sim \
-    ./usr/share/man/man1/bootflash.1.gz ./usr/share/man/man1/bootdev-sim.1.gz \
+    ./usr/share/man/man1/bootdevice.1.gz ./usr/share/man/man1/bootflash.1.gz \
+    ./usr/share/man/man1/bootdev-sim.1.gz \
     ./usr/share/bash-completion/completions/bootflash \
     ./usr/share/applications/bootdevice.desktop \
     ./usr/share/icons/hicolor/scalable/apps/bootdevice.svg \
-    ./usr/share/doc/bootdevice/dialout.txt; do
+    ./usr/share/doc/bootdevice/dialout.txt ./usr/share/doc/bootdevice/README.md \
+    ./usr/share/doc/bootdevice/copyright ./usr/share/doc/bootdevice/changelog.gz; do
     if ! grep -q " $path\$" <<<"$contents"; then
         echo "package lacks $path" >&2
         missing=1
@@ -38,4 +41,15 @@ for library in libqt6core6 libqt6serialport6 libqt6network6 libqt6widgets6; do
     fi
 done
 [ "$missing" -eq 0 ] || exit 1
+
+if command -v lintian >/dev/null; then
+    # Only errors and warnings count; lintian's own notes (such as one about running as root) do not.
+    lintian "$deb" >"$out/lintian.log" 2>&1 || true
+    if grep -E '^[EW]: ' "$out/lintian.log" >&2; then
+        echo "lintian finds fault with $deb" >&2
+        exit 1
+    fi
+else
+    echo "lintian is not installed: the package was not checked by it" >&2
+fi
 echo "$deb"

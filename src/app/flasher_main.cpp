@@ -21,6 +21,7 @@
 #include "console/ConsoleView.h"
 #include "console/FirmwareInput.h"
 #include "console/JsonResultWriter.h"
+#include "console/LineTexts.h"
 #include "console/PortListing.h"
 #include "console/RunController.h"
 #include "console/RunLog.h"
@@ -73,16 +74,6 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
     if (options.json)
         writeTo(stdout, jsonResult(result) + "\n");
     return toInt(result.exitCode);
-}
-
-// What --verbose says before the run: the line and the framing, as the window's controls would show them.
-std::string runDescription(const CliOptions& options) {
-    const std::string target = options.address ? "address " + std::to_string(*options.address)
-                                               : std::string("the first address that answers");
-    return std::string(kProgramName) + ": " + operationName(options.operation) + " on " +
-           visibleText(options.port) + " at " + std::to_string(options.baud) +
-           " baud, 8 data bits, no parity, 1 stop bit, " +
-           (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
 }
 
 // A run that ends before any port is opened still owes a script its JSON object.
@@ -182,7 +173,7 @@ int runOperation(CliOptions options, int argc, char** argv) {
     SerialPortService& port = tracing ? static_cast<SerialPortService&>(*tracing) : activity;
 
     if (options.verbose)
-        writeTo(stderr, runDescription(options));
+        writeTo(stderr, runDescription(options, kProgramName));
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);

@@ -129,7 +129,8 @@ const std::vector<OptionRow>& optionTable() {
          "",
          [](CliOptions& o, const std::string&) { o.trace = true; }},
         {{"json"},
-         "Print one result object on standard output at the end.",
+         "Print the result as JSON on standard output: one object at the end; flashing several boards, "
+         "JSON lines instead, one object per board as it ends, then a summary object.",
          "",
          [](CliOptions& o, const std::string&) { o.json = true; }},
         {{"base"},

@@ -5,13 +5,13 @@
 
 #include <QDir>
 
-#include "transfer/FileBytes.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/LoadError.h"
 
 FirmwareInput readFirmwareInput(const std::string& path, const FirmwareRequest& request) {
     FirmwareInput input;
     try {
-        input.file = readFirmwareFile(readFileBytes(path), request);
+        input.file = readFirmwareFile(openFirmwareFile(path).get(), request);
     } catch (const LoadError& error) {
         input.failure = path + ": Error#" + std::to_string(error.number()) + ": " + error.what();
         return input;

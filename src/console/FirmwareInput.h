@@ -9,7 +9,7 @@
 #include "console/RunResult.h"
 #include "transfer/FirmwareFile.h"
 
-// The firmware file named on the command line, read whole and checked before any port is opened.
+// The firmware file named on the command line, read and checked before any port is opened.
 struct FirmwareInput {
     FirmwareFile file;                  // format, image and HEX lines, or where and why it was refused
     std::optional<std::string> failure; // the message line of a file that cannot be sent

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "console/ProgressOrder.h"
+
 namespace {
 
 constexpr auto kTerminalRedraw = std::chrono::milliseconds(100);
@@ -28,10 +30,14 @@ std::string formatProgress(const ProgressState& state, std::optional<double> rec
 ProgressReporter::ProgressReporter(bool terminal, std::function<void(const std::string&)> write)
     : terminal(terminal), write(std::move(write)) {}
 
-void ProgressReporter::update(const ProgressState& state) {
+void ProgressReporter::update(const ProgressState& reported) {
     const auto now = Clock::now();
-    if (!started)
+    if (!started) {
         started = now;
+        sentAtStart = reported.recordsSent;
+    }
+    const ProgressState state = forwardProgress(shown, reported);
+    shown = state;
     const bool stageChanged = state.stage != lastStage;
     const auto interval = terminal ? std::chrono::duration_cast<Clock::duration>(kTerminalRedraw)
                                    : std::chrono::duration_cast<Clock::duration>(kPlainLineEvery);
@@ -43,9 +49,10 @@ void ProgressReporter::draw(const ProgressState& state, Clock::time_point now) {
     lastDrawn = now;
     lastStage = state.stage;
     const double seconds = std::chrono::duration<double>(now - *started).count();
+    // Measured from the first report on: the records sent since, over the time since.
     std::optional<double> rate;
-    if (seconds > 0.2 && state.recordsSent > 0)
-        rate = state.recordsSent / seconds;
+    if (seconds > 0 && state.recordsSent > sentAtStart)
+        rate = (state.recordsSent - sentAtStart) / seconds;
     const std::string line = formatProgress(state, rate);
     if (terminal)
         redraw(line);

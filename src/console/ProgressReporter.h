@@ -41,6 +41,8 @@ class ProgressReporter {
     bool terminal;
     std::function<void(const std::string&)> write;
     std::optional<Clock::time_point> started;
+    int sentAtStart = 0;
+    std::optional<ProgressState> shown;
     Clock::time_point lastDrawn;
     std::string lastStage;
     std::size_t lastWidth = 0;

@@ -1,5 +1,6 @@
 #include "console/RunController.h"
 
+#include "console/LineTexts.h"
 #include "link/NumberRule.h"
 #include "link/VisibleText.h"
 
@@ -184,7 +185,7 @@ bool RunController::handleMessages(Source source) {
     }
     switch (source) {
     case Source::Open:
-        finish(ExitCode::PortNotAvailable, line);
+        finish(ExitCode::PortNotAvailable, openFailureText(options.port, message.detail, output.programName));
         return true;
     case Source::ConnectionTick:
         if (options.operation == Operation::Scan) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "transfer/ElfReader.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/IntelHexWriter.h"
 #include "transfer/SRecordReader.h"
@@ -27,7 +28,7 @@ std::optional<FileFault> outsideFlash(const FirmwareImage& image, const FlashRan
     return std::nullopt;
 }
 
-FirmwareFile fromBinary(std::string_view bytes, const std::optional<std::uint32_t>& base) {
+FirmwareFile fromBinary(int fd, std::uint64_t size, const std::optional<std::uint32_t>& base) {
     FirmwareFile file;
     if (!base) {
         file.fault = FileFault{0, "not Intel HEX, S-record or ELF: a raw binary file needs --base ADDRESS, "
@@ -36,36 +37,41 @@ FirmwareFile fromBinary(std::string_view bytes, const std::optional<std::uint32_
     }
     ImageBuilder builder;
     std::string fault;
-    if (!builder.add(*base, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), fault))
+    if (!builder.hasRoomFor(size, fault)) {
         file.fault = FileFault{0, fault};
-    file.image = builder.finish(std::nullopt);
+        return file;
+    }
+    const std::string bytes = readAt(fd, 0, static_cast<std::size_t>(size));
+    if (!builder.add(*base, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), 0, fault))
+        file.fault = FileFault{0, fault};
+    file.image = builder.finish(std::nullopt).image;
     return file;
 }
 
-FirmwareFile readInFormat(FirmwareFormat format, std::string_view bytes, const FirmwareRequest& request) {
+FirmwareFile readInFormat(FirmwareFormat format, int fd, std::uint64_t size, const FirmwareRequest& request) {
     FirmwareFile file;
     switch (format) {
     case FirmwareFormat::IntelHex: {
-        IntelHexFile hex = readIntelHexFile(bytes);
+        IntelHexFile hex = readIntelHexFile(TextLines(chunksOf(fd)));
         file.image = std::move(hex.image);
         file.hexLines = std::move(hex.lines);
         file.fault = std::move(hex.fault);
         break;
     }
     case FirmwareFormat::SRecord: {
-        SRecordFile srec = readSRecordFile(bytes);
+        SRecordFile srec = readSRecordFile(TextLines(chunksOf(fd)));
         file.image = std::move(srec.image);
         file.fault = std::move(srec.fault);
         break;
     }
     case FirmwareFormat::Elf: {
-        ElfFile elf = readElfFile(bytes);
+        ElfFile elf = readElfFile(fd);
         file.image = std::move(elf.image);
         file.fault = std::move(elf.fault);
         break;
     }
     case FirmwareFormat::Binary:
-        file = fromBinary(bytes, request.base);
+        file = fromBinary(fd, size, request.base);
         break;
     }
     file.format = format;
@@ -105,9 +111,16 @@ FirmwareFormat detectFormat(std::string_view bytes) {
     return FirmwareFormat::Binary;
 }
 
-FirmwareFile readFirmwareFile(std::string_view bytes, const FirmwareRequest& request) {
-    const FirmwareFormat format = detectFormat(bytes);
-    if (bytes.empty()) {
+FirmwareFile readFirmwareFile(int fd, const FirmwareRequest& request) {
+    if (std::optional<FileFault> fault = oversize(fd)) {
+        FirmwareFile file;
+        file.fault = std::move(fault);
+        return file;
+    }
+    const std::uint64_t size = fileSize(fd);
+    // Enough to see past a few blank lines; a text of blanks only is left to the HEX reader.
+    const FirmwareFormat format = detectFormat(readAt(fd, 0, 4096));
+    if (size == 0) {
         FirmwareFile file;
         file.fault = FileFault{0, "the file is empty"};
         return file;
@@ -119,7 +132,7 @@ FirmwareFile readFirmwareFile(std::string_view bytes, const FirmwareRequest& req
                                       ", which holds its own addresses: --base is for raw binary files only"};
         return file;
     }
-    FirmwareFile file = readInFormat(format, bytes, request);
+    FirmwareFile file = readInFormat(format, fd, size, request);
     if (file.fault)
         return file;
     if (request.flash)

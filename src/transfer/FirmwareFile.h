@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "transfer/FirmwareImage.h"
+#include "transfer/FirmwareLimits.h"
 
 enum class FirmwareFormat { IntelHex, SRecord, Elf, Binary };
 
@@ -25,9 +26,6 @@ struct FirmwareRequest {
     std::optional<FlashRange> flash;   // data outside it is refused
 };
 
-// The device takes one record a line and the sender counts records in a table of 9000.
-inline constexpr std::size_t kMaxFirmwareRecords = 9000;
-
 struct FirmwareFile {
     FirmwareFormat format = FirmwareFormat::Binary;
     FirmwareImage image;
@@ -41,6 +39,7 @@ struct FirmwareFile {
 // or with "S" and a digit; raw binary otherwise.
 FirmwareFormat detectFormat(std::string_view bytes);
 
-// Reads the whole file in its format, converts it to HEX lines and checks them against the
-// request and the record limit. The first fault found ends the reading.
-FirmwareFile readFirmwareFile(std::string_view bytes, const FirmwareRequest& request);
+// Reads the open file `fd` in the format its first bytes show, converts it to HEX lines and checks
+// them against the request and the record limit. The first fault found ends the reading; nothing
+// past a limit is read. Throws LoadError when the file cannot be read.
+FirmwareFile readFirmwareFile(int fd, const FirmwareRequest& request);

@@ -1,8 +1,11 @@
 #include "transfer/FirmwareImage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <iterator>
+
+#include "transfer/FirmwareLimits.h"
 
 std::string FileFault::text() const {
     return line ? "line " + std::to_string(line) + ": " + reason : reason;
@@ -15,7 +18,14 @@ std::size_t FirmwareImage::byteCount() const {
     return count;
 }
 
-bool ImageBuilder::add(std::uint64_t address, const std::vector<std::uint8_t>& bytes, std::string& fault) {
+FileFault ValueConflict::onLines() const {
+    return FileFault{secondSource, "gives " + addressText(address) + " the value " +
+                                       hexByteText(secondValue) + ", line " + std::to_string(firstSource) +
+                                       " gave it " + hexByteText(firstValue)};
+}
+
+bool ImageBuilder::add(std::uint64_t address, std::vector<std::uint8_t> bytes, std::size_t source,
+                       std::string& fault) {
     if (bytes.empty())
         return true;
     constexpr std::uint64_t kAddressSpace = 0x1'0000'0000ull;
@@ -24,38 +34,62 @@ bool ImageBuilder::add(std::uint64_t address, const std::vector<std::uint8_t>& b
         fault = "data at " + addressText(address) + " reaches past the 32-bit address space";
         return false;
     }
-    const std::uint64_t end = address + bytes.size();
-    // Later bytes replace earlier ones at the same address, as the device's flash takes them.
-    auto run = runs.lower_bound(address);
-    if (run != runs.begin() && std::prev(run)->first + std::prev(run)->second.size() > address)
-        run = std::prev(run);
-    while (run != runs.end() && run->first < end) {
-        const std::uint64_t runStart = run->first;
-        const std::vector<std::uint8_t> old = std::move(run->second);
-        run = runs.erase(run);
-        if (runStart < address)
-            runs.emplace(runStart,
-                         std::vector<std::uint8_t>(old.begin(), old.begin() + (address - runStart)));
-        if (runStart + old.size() > end)
-            run =
-                runs.emplace(end, std::vector<std::uint8_t>(old.begin() + (end - runStart), old.end())).first;
-    }
-    runs.emplace(address, bytes);
+    if (!hasRoomFor(bytes.size(), fault))
+        return false;
+    bytesTakenIn += bytes.size();
+    pieces.push_back({static_cast<std::uint32_t>(address), source, std::move(bytes)});
     return true;
 }
 
-FirmwareImage ImageBuilder::finish(std::optional<std::uint32_t> startAddress) const {
-    FirmwareImage image;
-    image.startAddress = startAddress;
-    for (const auto& [address, bytes] : runs) {
-        if (!image.segments.empty() && image.segments.back().end() == address) {
-            auto& joined = image.segments.back().bytes;
-            joined.insert(joined.end(), bytes.begin(), bytes.end());
-        } else {
-            image.segments.push_back({static_cast<std::uint32_t>(address), bytes});
-        }
+bool ImageBuilder::hasRoomFor(std::uint64_t count, std::string& fault) const {
+    if (pieces.size() == kMaxImagePieces) {
+        fault = "more than " + std::to_string(kMaxImagePieces) + " separate pieces of data";
+        return false;
     }
-    return image;
+    if (count > kMaxImageInputBytes - bytesTakenIn) {
+        fault = "more than " + std::to_string(kMaxImageInputBytes) + " bytes of data, more than " +
+                std::to_string(kMaxFirmwareRecords) + " records can carry";
+        return false;
+    }
+    return true;
+}
+
+BuiltImage ImageBuilder::finish(std::optional<std::uint32_t> startAddress) {
+    BuiltImage built;
+    built.image.startAddress = startAddress;
+    std::stable_sort(pieces.begin(), pieces.end(),
+                     [](const Piece& a, const Piece& b) { return a.address < b.address; });
+    std::vector<ImageSegment>& segments = built.image.segments;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        if (segments.empty() || piece.address > segments.back().end()) {
+            segments.push_back({piece.address, piece.bytes});
+            continue;
+        }
+        ImageSegment& run = segments.back();
+        const std::size_t from = piece.address - run.address;
+        const std::size_t overlap = std::min(piece.bytes.size(), run.bytes.size() - from);
+        const auto [given, held] = std::mismatch(piece.bytes.begin(), piece.bytes.begin() + overlap,
+                                                 run.bytes.begin() + static_cast<std::ptrdiff_t>(from));
+        if (given != piece.bytes.begin() + overlap) {
+            const std::uint32_t address =
+                piece.address + static_cast<std::uint32_t>(given - piece.bytes.begin());
+            // The run's byte came from the first piece, in address order, that covers it.
+            std::size_t earlier = 0;
+            while (pieces[earlier].address + std::uint64_t{pieces[earlier].bytes.size()} <= address)
+                ++earlier;
+            ValueConflict conflict{address, pieces[earlier].source, piece.source, *held, *given};
+            if (conflict.firstSource > conflict.secondSource) {
+                std::swap(conflict.firstSource, conflict.secondSource);
+                std::swap(conflict.firstValue, conflict.secondValue);
+            }
+            built.conflict = conflict;
+            return built;
+        }
+        run.bytes.insert(run.bytes.end(), piece.bytes.begin() + static_cast<std::ptrdiff_t>(overlap),
+                         piece.bytes.end());
+    }
+    return built;
 }
 
 std::uint32_t imageCrc32(const FirmwareImage& image) {
@@ -74,6 +108,12 @@ std::uint32_t imageCrc32(const FirmwareImage& image) {
         for (std::uint8_t byte : segment.bytes)
             crc = table[(crc ^ byte) & 0xFFu] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
+}
+
+std::string hexByteText(std::uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
 }
 
 std::string addressText(std::uint64_t address) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,21 +31,52 @@ struct FirmwareImage {
     std::size_t byteCount() const;
 };
 
-// Collects bytes in any order; a byte given twice keeps its last value.
+// Two pieces of a file that give one address two different values. Sources are the line or
+// segment numbers the reader gave, `first` the smaller.
+struct ValueConflict {
+    std::uint32_t address = 0;
+    std::size_t firstSource = 0, secondSource = 0;
+    std::uint8_t firstValue = 0, secondValue = 0;
+
+    // For text files: "line 14: gives 0x00000011 the value 09, line 3 gave it 02".
+    FileFault onLines() const;
+};
+
+// The image a file describes, or the first address it gives two values.
+struct BuiltImage {
+    FirmwareImage image;
+    std::optional<ValueConflict> conflict;
+};
+
+// Collects the pieces of data a file gives, in any order. A byte given twice with the same value
+// is taken once; given two values, the file is refused: the device would hold one of them and
+// the verify pass would find the other.
 class ImageBuilder {
   public:
-    // False, with `fault` set, when the run would pass the 32-bit address space.
-    bool add(std::uint64_t address, const std::vector<std::uint8_t>& bytes, std::string& fault);
-    // Segments merged where they touch.
-    FirmwareImage finish(std::optional<std::uint32_t> startAddress) const;
+    // False, with `fault` set, when the piece would pass the 32-bit address space, or the pieces
+    // or the bytes taken in would pass kMaxImagePieces or kMaxImageInputBytes.
+    bool add(std::uint64_t address, std::vector<std::uint8_t> bytes, std::size_t source, std::string& fault);
+    // False, with `fault` set, when `count` more bytes would pass a limit: asked before reading them.
+    bool hasRoomFor(std::uint64_t count, std::string& fault) const;
+    // Segments merged where they touch or overlap: one sort and one pass over the pieces.
+    BuiltImage finish(std::optional<std::uint32_t> startAddress);
 
   private:
-    std::map<std::uint64_t, std::vector<std::uint8_t>> runs; // by first address
+    struct Piece {
+        std::uint32_t address;
+        std::size_t source;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Piece> pieces;
+    std::size_t bytesTakenIn = 0;
 };
 
 // CRC-32 as zip and Ethernet compute it (polynomial 0x04C11DB7 reflected as 0xEDB88320, initial
 // value and final XOR 0xFFFFFFFF) over the image's bytes in address order, gaps left out.
 std::uint32_t imageCrc32(const FirmwareImage& image);
+
+// "0A": byte values in messages.
+std::string hexByteText(std::uint8_t value);
 
 // "0x0800ABCD": addresses in messages.
 std::string addressText(std::uint64_t address);

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "transfer/FileBytes.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
@@ -35,17 +35,21 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
         view.setBarText("NO FILE");
         // The whole file is checked before anything is sent: a bad record found by the device
         // halfway through would leave it erased and half written.
-        const IntelHexFile file = readIntelHexFile(readFileBytes(view.dialogFileName()));
+        const FileDescriptor source = openFirmwareFile(view.dialogFileName());
+        if (const std::optional<FileFault> fault = oversize(source.get()))
+            throw LoadError(loaderrors::kInvalidFileFormat, fault->text());
+        const IntelHexFile file = readIntelHexFile(TextLines(chunksOf(source.get())));
         // An empty file would send whatever an earlier, longer file left in slot 1.
         if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");
+        if (file.pastRecordLimit)
+            throw LoadError(loaderrors::kSubscriptOutOfRange,
+                            "Subscript out of range: " + file.fault->text());
         if (file.fault)
             throw LoadError(loaderrors::kInvalidFileFormat, file.fault->text());
         for (const std::string& line : file.lines) {
             HexLine = line;
             ++RecordIndex;
-            if (RecordIndex > kMaxRecords)
-                throw std::out_of_range("more than 9000 records");
             HexRecords[static_cast<std::size_t>(RecordIndex)] = HexLine;
         }
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "transfer/FirmwareLimits.h"
 #include "transfer/IntelHexRecord.h"
-#include "transfer/TextLines.h"
 
 namespace {
 
@@ -83,48 +83,52 @@ std::optional<Record> readRecord(std::string_view text, std::string& fault) {
 
 } // namespace
 
-SRecordFile readSRecordFile(std::string_view bytes) {
+SRecordFile readSRecordFile(TextLines lines) {
     SRecordFile file;
     const auto refuse = [&file](std::size_t line, std::string reason) {
         file.fault = FileFault{line, std::move(reason)};
         return std::move(file);
     };
-    const std::vector<TextLine> lines = nonBlankLines(bytes);
-    if (lines.empty())
-        return refuse(0, "the file holds no records");
 
     ImageBuilder builder;
     std::size_t dataRecords = 0;
+    std::optional<std::size_t> counted; // the last S5/S6 count, which was checked when read
     std::optional<std::uint32_t> start;
     bool ended = false;
-    for (const TextLine& line : lines) {
+    std::size_t lastLine = 0;
+    while (std::optional<TextLine> line = lines.next()) {
+        lastLine = line->number;
         if (ended)
-            return refuse(line.number, "record after the S7/S8/S9 end record");
+            return refuse(line->number, "record after the S7/S8/S9 end record");
+        if (line->tooLong)
+            return refuse(line->number, "more than " + std::to_string(kMaxLineLength) +
+                                            " characters, longer than any record");
         std::string fault;
-        const std::optional<Record> record = readRecord(line.text, fault);
+        std::optional<Record> record = readRecord(line->text, fault);
         if (!record)
-            return refuse(line.number, fault);
+            return refuse(line->number, fault);
         switch (record->type) {
         case 1:
         case 2:
         case 3:
             ++dataRecords;
-            if (!builder.add(record->address, record->data, fault))
-                return refuse(line.number, fault);
+            if (!builder.add(record->address, std::move(record->data), line->number, fault))
+                return refuse(line->number, fault);
             break;
         case 5:
         case 6:
             if (!record->data.empty())
-                return refuse(line.number, "S" + std::to_string(record->type) + " record carries data");
+                return refuse(line->number, "S" + std::to_string(record->type) + " record carries data");
             if (record->address != dataRecords)
-                return refuse(line.number, "record count " + std::to_string(record->address) + ", but " +
-                                               std::to_string(dataRecords) + " data records come before it");
+                return refuse(line->number, "record count " + std::to_string(record->address) + ", but " +
+                                                std::to_string(dataRecords) + " data records come before it");
+            counted = dataRecords;
             break;
         case 7:
         case 8:
         case 9:
             if (!record->data.empty())
-                return refuse(line.number, "S" + std::to_string(record->type) + " record carries data");
+                return refuse(line->number, "S" + std::to_string(record->type) + " record carries data");
             start = record->address;
             ended = true;
             break;
@@ -132,8 +136,18 @@ SRecordFile readSRecordFile(std::string_view bytes) {
             break;
         }
     }
-    if (!ended)
-        return refuse(lines.back().number, "the file ends without an S7, S8 or S9 end record");
-    file.image = builder.finish(start);
+    if (!lastLine)
+        return refuse(0, "the file holds no records");
+    // Some tools end a file with its record count alone; a count that covers every data record
+    // shows the file whole as well as an end record would.
+    if (!ended && counted != dataRecords)
+        return refuse(lastLine, "the file ends without an S7, S8 or S9 end record or a count of all its data "
+                                "records: it may be cut short");
+    BuiltImage built = builder.finish(start);
+    if (built.conflict) {
+        file.fault = built.conflict->onLines();
+        return file;
+    }
+    file.image = std::move(built.image);
     return file;
 }

@@ -1,28 +1,95 @@
 #include "transfer/TextLines.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "transfer/FirmwareLimits.h"
+
 namespace {
 
-std::string_view trimmed(std::string_view text) {
+constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr int kCtrlZ = 0x1A;
+
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
+    if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 } // namespace
 
-std::vector<TextLine> nonBlankLines(std::string_view bytes) {
-    std::vector<TextLine> lines;
-    std::size_t number = 1;
-    std::size_t from = 0;
-    while (from < bytes.size()) {
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", from), bytes.size());
-        if (const std::string_view text = trimmed(bytes.substr(from, end - from)); !text.empty())
-            lines.push_back({number, text});
-        from = end + 1;
-        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n')
-            ++from;
+TextLines::TextLines(ReadChunk read) : read(std::move(read)) {}
+
+TextLines::TextLines(std::string_view text)
+    : read([text, offset = std::size_t{0}](char* into, std::size_t room) mutable {
+          const std::size_t count = std::min(room, text.size() - offset);
+          std::memcpy(into, text.data() + offset, count);
+          offset += count;
+          return count;
+      }) {}
+
+bool TextLines::refill() {
+    chunk.resize(kChunkSize);
+    chunk.resize(read(chunk.data(), chunk.size()));
+    at = 0;
+    return !chunk.empty();
+}
+
+void TextLines::skipEmptyLines() {
+    for (; at < chunk.size(); ++at) {
+        if (chunk[at] == '\r') {
+            skipLineFeed = at + 1 == chunk.size();
+            if (!skipLineFeed && chunk[at + 1] == '\n')
+                ++at;
+        } else if (chunk[at] != '\n') {
+            return;
+        }
         ++number;
     }
-    return lines;
+}
+
+std::optional<TextLine> TextLines::next() {
+    std::string text;
+    bool started = false; // some bytes of a line that has not ended yet were read
+    while (!finished) {
+        if (at == chunk.size() && !refill()) {
+            finished = true;
+            break;
+        }
+        if (skipLineFeed) {
+            skipLineFeed = false;
+            if (chunk[at] == '\n') {
+                ++at;
+                continue;
+            }
+        }
+        if (!started)
+            skipEmptyLines();
+        const std::size_t from = at;
+        while (at < chunk.size() && chunk[at] != '\n' && chunk[at] != '\r' && chunk[at] != kCtrlZ)
+            ++at;
+        started = started || at > from;
+        if (text.size() + (at - from) > kMaxLineLength) {
+            // The rest of the line is not read: the readers refuse it here.
+            finished = true;
+            text.append(chunk, from, kMaxLineLength - text.size());
+            return TextLine{++number, trimmed(text), true};
+        }
+        text.append(chunk, from, at - from);
+        if (at == chunk.size())
+            continue; // the line goes on in the next chunk
+        const char end = chunk[at++];
+        finished = end == kCtrlZ;
+        skipLineFeed = end == '\r';
+        ++number;
+        started = false;
+        if (std::string line = trimmed(text); !line.empty())
+            return TextLine{number, std::move(line), false};
+        text.clear();
+    }
+    if (started)
+        if (std::string line = trimmed(text); !line.empty())
+            return TextLine{++number, std::move(line), false};
+    return std::nullopt;
 }

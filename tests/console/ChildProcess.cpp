@@ -58,6 +58,10 @@ void BackgroundProgram::kill() {
     process.waitForFinished();
 }
 
+void BackgroundProgram::signal(int number) {
+    ::kill(static_cast<pid_t>(process.processId()), number);
+}
+
 WatchedProgram::WatchedProgram(const std::string& program, const std::vector<std::string>& arguments) {
     start(process, program, arguments);
 }

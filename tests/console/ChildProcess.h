@@ -48,6 +48,7 @@ class BackgroundProgram {
     int stop();
     // Ends it at once with SIGKILL, as a pulled adapter ends a line: nothing is tidied up.
     void kill();
+    void signal(int number);
 
   private:
     QProcess process;

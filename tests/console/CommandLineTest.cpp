@@ -6,6 +6,8 @@
 #include "JsonFields.h"
 #include "console/CliOptions.h"
 #include "console/JsonResultWriter.h"
+#include "console/LineTexts.h"
+#include "console/ProgressOrder.h"
 #include "console/ProgressReporter.h"
 
 namespace {
@@ -112,20 +114,14 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"version", "--base", "0"},
         {"scan", "--flash-range", "0-1"},
     };
-    for (const auto& words : refused)
-        EXPECT_THROW(parseCommandLine(words), UsageError) << ::testing::PrintToString(words);
-}
-
-TEST(CommandLine, AUsageErrorIsOneLine) {
-    for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"version", "--frobnicate"}, {"version", "--baud"}, {"download", ""}}) {
+    // Each refusal is one line of its own.
+    for (const auto& words : refused) {
         try {
             parseCommandLine(words);
-            ADD_FAILURE() << ::testing::PrintToString(words);
+            ADD_FAILURE() << "accepted " << ::testing::PrintToString(words);
         } catch (const UsageError& error) {
             const std::string text = error.what();
-            EXPECT_FALSE(text.empty());
-            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+            EXPECT_TRUE(!text.empty() && text.find('\n') == std::string::npos) << text;
         }
     }
 }
@@ -203,6 +199,76 @@ TEST(Progress, TimeLeftCoversThePassesStillToCome) {
     ProgressState state{"DOWNLOAD", 50, 100, 50, 150};
     EXPECT_EQ(formatProgress(state, 50.0), "DOWNLOAD    50/100    50.0%     50.0 rec/s  0:03 left");
     EXPECT_EQ(formatProgress(state, std::nullopt), "DOWNLOAD    50/100    50.0%        - rec/s");
+}
+
+// The transfer's states as a transfer goes (ERASE 0: the bar emptied by "FORMAT"), and what the
+// lines show.
+TEST(Progress, LinesMoveForwardWhateverTheBarDoes) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, int>> bar;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"erase announced after record 1",
+         {{"DOWNLOAD", 1}, {"ERASE", 0}, {"DOWNLOAD", 2}, {"DOWNLOAD", 3}},
+         "ERASE 0, ERASE 0, DOWNLOAD 2, DOWNLOAD 3"},
+        {"no erase announced", {{"DOWNLOAD", 1}, {"DOWNLOAD", 2}}, "ERASE 0, DOWNLOAD 2"},
+        {"erase announced mid-pass",
+         {{"DOWNLOAD", 7}, {"ERASE", 0}, {"DOWNLOAD", 8}},
+         "DOWNLOAD 7, DOWNLOAD 7, DOWNLOAD 8"},
+        {"into the verify pass",
+         {{"DOWNLOAD", 9}, {"VERIFY", 1}, {"ERASE", 0}, {"END", 9}},
+         "DOWNLOAD 9, VERIFY 1, VERIFY 1, END 9"},
+        {"verify alone", {{"VERIFY", 1}, {"VERIFY", 2}}, "VERIFY 1, VERIFY 2"},
+    };
+    for (const Case& c : cases) {
+        std::optional<ProgressState> shown;
+        std::string text;
+        for (const auto& [stage, value] : c.bar) {
+            shown = forwardProgress(shown, ProgressState{stage, value, 9, value, 0});
+            text += (text.empty() ? "" : ", ") + shown->stage + " " + std::to_string(shown->value);
+        }
+        EXPECT_EQ(text, c.shown) << c.name;
+    }
+}
+
+// Plain lines carry a rate from the second on, however short the run.
+TEST(Progress, ARateOnceRecordsHaveGoneOut) {
+    std::vector<std::string> lines;
+    ProgressReporter reporter(false, [&lines](const std::string& line) { lines.push_back(line); });
+    reporter.update({"DOWNLOAD", 1, 9, 1, 17});
+    reporter.update({"DOWNLOAD", 2, 9, 2, 16});
+    reporter.update({"VERIFY", 1, 9, 10, 8});
+    ASSERT_EQ(lines.size(), 3u); // one line a stage: ERASE, DOWNLOAD, VERIFY
+    EXPECT_NE(lines[0].find(" - rec/s"), std::string::npos) << lines[0];
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].find(" - rec/s"), std::string::npos) << lines[i];
+}
+
+// What the flasher says of a line names only what it sets on it, and its advice fits the line.
+TEST(LineTexts, NameWhatTheFlasherSetsAndAdviseForTheLine) {
+    const struct {
+        const char* port;
+        const char* verbose;
+        const char* refused;
+    } rows[] = {
+        {"/dev/ttyUSB0", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "'bootflash ports' lists the serial ports of this machine"},
+        {"COM3", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "'bootflash ports' lists the serial ports of this machine"},
+        {"rfc2217://gw:2217", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
+         "check the server's address and that it takes connections"},
+        {"tcp://gw:4001", "(the server sets the line's speed), Modbus RTU frames",
+         "check the server's address and that it takes connections"},
+    };
+    for (const auto& row : rows) {
+        const CliOptions options = parseCommandLine({"version", "-p", row.port, "-b", "19200", "-a", "3"});
+        EXPECT_EQ(runDescription(options, "bootflash"),
+                  std::string("bootflash: version on ") + row.port + " " + row.verbose + ", address 3\n");
+        EXPECT_EQ(openFailureText(row.port, "refused", "bootflash"),
+                  std::string("cannot open ") + row.port + " (refused); " + row.refused);
+    }
 }
 
 } // namespace

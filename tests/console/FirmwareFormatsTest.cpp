@@ -1,30 +1,20 @@
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HexImage.h"
-#include "JsonFields.h"
+#include "EmulatorTest.h"
+#include "transfer/FirmwareImage.h"
 
 // The flasher against the emulator with files a cross toolchain made: one program as ELF and in
 // the three forms its objcopy writes.
 namespace {
 
-constexpr std::uint32_t kFlashStart = 0x08000000;
 constexpr std::size_t kFlashSize = 0x10000;
 
 std::string firmware(const std::string& name) {
     return std::string(FIRMWARE_DIR) + "/" + name;
-}
-
-std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream file(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line.substr(0, line.find('\r')));
-    return lines;
 }
 
 // The flash a device holds after the program went in: the binary form at the flash's start.
@@ -35,35 +25,15 @@ std::vector<std::uint8_t> expectedFlash() {
     return flash;
 }
 
-class FirmwareFormats : public ::testing::Test {
+class FirmwareFormats : public EmulatorTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
-
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
-    }
-
-    std::string startEmulator() {
-        emulator = std::make_unique<BackgroundProgram>(
-            BOOTDEV_SIM_PATH,
-            std::vector<std::string>{"--address", "1", "--flash-start", "0x08000000", "--flash-size", "64K",
-                                     "--erase-ms", "1", "--dump", path("flash.bin")});
-        return emulator->firstLine();
-    }
-
-    std::vector<std::uint8_t> stopEmulatorAndReadFlash() {
-        EXPECT_EQ(emulator->stop(), 0);
-        return readBinary(path("flash.bin"));
-    }
+    FirmwareFormats() : EmulatorTest({"--address", "1", "--flash-start", "0x08000000", "--flash-size", "64K"}) {}
 
     ProgramRun download(std::vector<std::string> arguments, const std::string& port) {
         arguments.insert(arguments.begin(), "download");
         arguments.insert(arguments.end(), {"--port", port, "--address", "1", "--poll-ms", "1", "--json"});
         return runProgram(BOOTFLASH_PATH, arguments);
     }
-
-    QTemporaryDir directory;
-    std::unique_ptr<BackgroundProgram> emulator;
 };
 
 TEST_F(FirmwareFormats, EveryFormOfTheProgramLeavesTheSameFlash) {
@@ -77,11 +47,11 @@ TEST_F(FirmwareFormats, EveryFormOfTheProgramLeavesTheSameFlash) {
     std::vector<std::string> summaries;
     for (const auto& form : forms) {
         SCOPED_TRACE(form[0]);
-        const std::string port = startEmulator();
+        const std::string port = startEmulator({});
         const ProgramRun run = download(form, port);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         expectFields(parseJsonObject(run.out), {"outcome=success", "passes=2"});
-        EXPECT_TRUE(stopEmulatorAndReadFlash() == expected) << "flash differs from the program";
+        EXPECT_TRUE(flashAtStop() == expected) << "flash differs from the program";
 
         std::vector<std::string> check = form;
         check.insert(check.begin(), "check");
@@ -121,21 +91,25 @@ TEST_F(FirmwareFormats, ElfOfEitherClassHoldsTheBytesOfItsHexForm) {
 // A bad file ends with the file-error code before the port is opened: nothing goes out and the
 // program already in flash stays.
 TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
-    const std::vector<std::string> good = readLines(firmware("program.hex"));
-    ASSERT_GT(good.size(), 10u);
-    std::vector<std::string> badChecksum = good;
+    std::ifstream file(firmware("program.hex"));
+    std::vector<std::string> badChecksum;
+    for (std::string line; std::getline(file, line);)
+        badChecksum.push_back(line.substr(0, line.find('\r')));
+    ASSERT_GT(badChecksum.size(), 10u);
+    const std::vector<std::string> good = badChecksum;
     badChecksum[4].back() = badChecksum[4].back() == '0' ? '1' : '0';
-    std::vector<std::string> truncated = good;
-    truncated[6].resize(truncated[6].size() / 2);
-    std::vector<std::string> wrongCount = good;
-    wrongCount[2].replace(1, 2, "0F");
-    std::vector<std::string> noEnd(good.begin(), good.end() - 1);
-    for (const auto& [name, lines] :
-         {std::pair{"checksum.hex", badChecksum}, std::pair{"truncated.hex", truncated},
-          std::pair{"count.hex", wrongCount}, std::pair{"noend.hex", noEnd}})
-        writeLines(path(name), lines);
+    // Line 3 gives the first data byte of line 2 another value.
+    const auto offset = static_cast<std::uint16_t>(std::stoul(good[1].substr(3, 4), nullptr, 16));
+    const auto value = static_cast<std::uint8_t>(std::stoul(good[1].substr(9, 2), nullptr, 16));
+    std::vector<std::string> twice = good;
+    twice.insert(twice.begin() + 2, intelHexRecord(0, offset, {static_cast<std::uint8_t>(value ^ 0xFF)}));
+    writeLines(path("checksum.hex"), badChecksum);
+    writeLines(path("twice.hex"), twice);
+    // Sparse: it takes no room on the disk.
+    writeLines(path("huge.bin"), {});
+    std::filesystem::resize_file(path("huge.bin"), 8ull << 30);
 
-    const std::string port = startEmulator();
+    const std::string port = startEmulator({});
     ASSERT_EQ(download({firmware("program.hex")}, port).exitCode, 0);
     const struct {
         std::vector<std::string> arguments;
@@ -143,13 +117,13 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         std::string line;
     } table[] = {
         {{path("checksum.hex")}, "checksum.hex: line 5: checksum ", "5"},
-        {{path("truncated.hex")},
-         "truncated.hex: line 7: byte count 10 needs 42 hex digits, the record has 20",
-         "7"},
-        {{path("count.hex")}, "count.hex: line 3: byte count 0F needs 40 hex digits, the record has 42", "3"},
-        {{path("noend.hex")},
-         "line " + std::to_string(noEnd.size()) + ": the file ends without an end-of-file",
-         std::to_string(noEnd.size())},
+        {{path("twice.hex")},
+         "twice.hex: line 3: gives " + addressText(0x08000000u + offset) + " the value " +
+             hexByteText(value ^ 0xFF) + ", line 2 gave it " + hexByteText(value),
+         "3"},
+        {{path("huge.bin")},
+         "huge.bin: the file holds 8589934592 bytes, more than the 64 MiB any firmware file needs",
+         "null"},
         {{firmware("program.bin")},
          "program.bin: not Intel HEX, S-record or ELF: a raw binary file needs --base",
          "null"},
@@ -171,7 +145,7 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         arguments[0] = "check";
         EXPECT_EQ(runProgram(BOOTFLASH_PATH, arguments).exitCode, 5);
     }
-    EXPECT_TRUE(stopEmulatorAndReadFlash() == expectedFlash()) << "the flash was touched";
+    EXPECT_TRUE(flashAtStop() == expectedFlash()) << "the flash was touched";
 }
 
 } // namespace

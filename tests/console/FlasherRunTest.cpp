@@ -2,12 +2,9 @@
 #include <array>
 #include <sstream>
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HexImage.h"
-#include "JsonFields.h"
+#include "EmulatorTest.h"
 
 // The real flasher against the real device emulator, each on its side of a pseudo-terminal.
 namespace {
@@ -15,30 +12,12 @@ namespace {
 constexpr std::uint32_t kFlashStart = 0x0800F800; // close below a 64 KiB boundary
 constexpr std::size_t kFlashSize = 0x4000;
 
-class FlasherRun : public ::testing::Test {
+class FlasherRun : public EmulatorTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
-
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
-    }
-
-    // Starts the emulator with its flash at kFlashStart; returns its pseudo-terminal.
-    std::string startEmulator(std::vector<std::string> options) {
-        options.insert(options.end(), {"--flash-start", "0x0800F800", "--flash-size", "16K", "--erase-ms",
-                                       "5", "--dump", path("flash.bin")});
-        emulator.reset();
-        emulator = std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, options);
-        return emulator->firstLine();
-    }
+    FlasherRun() : EmulatorTest({"--flash-start", "0x0800F800", "--flash-size", "16K"}) {}
 
     ProgramRun flash(const std::vector<std::string>& arguments) {
         return runProgram(BOOTFLASH_PATH, arguments);
-    }
-
-    std::string writeImage(const HexImage& image, const std::string& name, bool lastLineEnded = true) {
-        writeLines(path(name), image.lines, lastLineEnded);
-        return path(name);
     }
 
     // Runs the flasher to an end that must give `exitCode` and show `says` on standard error;
@@ -50,9 +29,6 @@ class FlasherRun : public ::testing::Test {
         EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
         return std::ranges::count(arguments, "--json") ? parseJsonObject(run.out) : QJsonObject();
     }
-
-    QTemporaryDir directory;
-    std::unique_ptr<BackgroundProgram> emulator; // stopped first: it leaves its flash dump in the directory
 };
 
 // Replies are read the moment they arrive; the emulator paces its replies byte by byte as a line
@@ -67,14 +43,18 @@ TEST_F(FlasherRun, DownloadAndVerifyLeaveTheImageInFlash) {
     expectFields(parseJsonObject(run.out), {"operation=download", "port=" + port, "address=1",
                                             "records=" + std::to_string(2 * image.lines.size()), "passes=2",
                                             "outcome=success", "exit_code=0"});
-    // Standard error is a pipe here: progress comes as plain lines, one at least per stage; the
-    // erase that "FORMAT" announces is a stage of its own.
-    EXPECT_NE(run.err.find("\nERASE "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\nVERIFY "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\nEND "), std::string::npos) << run.err;
+    // Standard error is a pipe here: progress comes as plain lines, one at least per stage, in the
+    // stages' order: the erase that "FORMAT" announces first, and no stage again once left.
+    std::vector<std::string> stages;
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);)
+        if (const std::string stage = line.substr(0, line.find(' '));
+            stages.empty() || stages.back() != stage)
+            stages.push_back(stage);
+    EXPECT_EQ(stages, (std::vector<std::string>{"ERASE", "DOWNLOAD", "VERIFY", "END", "bootflash:"}))
+        << run.err;
 
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 }
 
 // The flasher leaves the line unwatched while a reply is still crossing it, and looks shortly
@@ -90,8 +70,7 @@ TEST_F(FlasherRun, RepliesAreLookedForWhenDueAndTakenInFewPiecesEvenLateOrLonger
     const ProgramRun run = flash({"download", file, "--port", port, "--address", "1", "--trace", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(field(parseJsonObject(run.out), "records"), std::to_string(2 * image.lines.size()));
-    EXPECT_EQ(emulator->stop(), 0);
-    EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
+    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 
     // An "OK" reply is 8 bytes, and 11 with stray bytes.
     std::size_t reads = 0;
@@ -106,7 +85,8 @@ TEST_F(FlasherRun, VerifyAloneRunsOnePassAndADownloadWithoutAddressScansFirst) {
     const std::string file = writeImage(image, "firmware.hex");
     const std::string port = startEmulator({"--address", "4"});
 
-    const ProgramRun download = flash({"download", file, "--port", port, "--poll-ms", "2", "--json"});
+    const ProgramRun download =
+        flash({"download", file, "--port", port, "--poll-ms", "2", "--probe-ms", "250", "--json"});
     ASSERT_EQ(download.exitCode, 0) << download.err;
     EXPECT_EQ(field(parseJsonObject(download.out), "address"), "4");
 
@@ -142,7 +122,7 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         const char* file;
         std::string says;
     } refused[] = {
-        {"long.hex", "long.hex: needs 9001 records, at most 9000 can be sent"},
+        {"long.hex", "long.hex: line 9001: more than 9000 records"},
         {"empty.hex", "empty.hex: the file is empty"},
         {"missing.hex", "missing.hex: Error#53: File not found"},
         {"corrupt.hex", "corrupt.hex: line 8: checksum "},
@@ -151,9 +131,10 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
         EXPECT_EQ(field(expectEnd(atDevice({"download", path(row.file)}), 5, row.says), "records"), "0")
             << row.file;
     const std::string missing = path("no-such-p\xC3\xB6rt"); // a name in UTF-8 comes back as typed
-    const QJsonObject unavailable =
-        expectEnd({"version", "--port", missing, "--address", "1", "--json"}, 3,
-                  missing + " Not available! Use Serial settings to setup your ports.");
+    const QJsonObject unavailable = expectEnd(
+        {"version", "--port", missing, "--address", "1", "--json"}, 3,
+        "cannot open " + missing + " (" + missing +
+            ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
     EXPECT_EQ(
@@ -179,16 +160,6 @@ TEST_F(FlasherRun, PortFromTheEnvironmentAndTheListOfPorts) {
     const ProgramRun list = flash({"ports", "--json"});
     EXPECT_EQ(list.exitCode, 0) << list.err;
     parseJsonArray(list.out);
-}
-
-TEST_F(FlasherRun, VersionIsTheProjectsInBothFormsForFlasherAndEmulator) {
-    for (const auto& [program, name] :
-         {std::pair{BOOTFLASH_PATH, "bootflash"}, {BOOTDEV_SIM_PATH, "bootdev-sim"}})
-        for (const char* option : {"--version", "-V"}) {
-            const ProgramRun run = runProgram(program, {option});
-            EXPECT_EQ(run.exitCode, 0) << name << option;
-            EXPECT_EQ(run.out, std::string(name) + " " + BOOTDEVICE_PROJECT_VERSION + "\n") << option;
-        }
 }
 
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
@@ -255,12 +226,14 @@ TEST_F(FlasherRun, SilentAddressIsNoDevice) {
         {"version", "--port", port, "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"},
         4, "no device answered at address 7 within 1 s");
     EXPECT_EQ(field(shortened, "outcome"), "no-device");
-    EXPECT_LT(std::stoi(field(shortened, "duration_ms")), 25600);
 }
 
+// A margin far above any delay a loaded machine adds, so that no device is missed by bad luck.
 TEST_F(FlasherRun, ScanFindsEveryDeviceOnTheBus) {
     const std::string port = startEmulator({"--address", "3,5,9"});
-    const ProgramRun run = flash({"scan", "--port", port, "--json"});
+    // The range's ends are probed both.
+    const ProgramRun run =
+        flash({"scan", "--port", port, "--scan-range", "3-9", "--probe-ms", "250", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject json = parseJsonObject(run.out);
     EXPECT_EQ(field(json, "address"), "null");
@@ -284,7 +257,8 @@ TEST_F(FlasherRun, ScanWaitsTheMarginAtEachAddressAndNamesADeviceThatAnsweredLat
         return flash(arguments);
     };
 
-    const ProgramRun inTime = scanWith("20", "19");
+    // Found only with the margin: without it the scan would have moved on 100 ms before the reply.
+    const ProgramRun inTime = scanWith("300", "100");
     ASSERT_EQ(inTime.exitCode, 0) << inTime.err;
     const QJsonArray found = parseJsonObject(inTime.out).value("devices").toArray();
     ASSERT_EQ(found.size(), 3) << inTime.out;

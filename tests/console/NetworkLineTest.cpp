@@ -4,13 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HexImage.h"
-#include "JsonFields.h"
+#include "EmulatorTest.h"
 
 // The real flasher reaching the real emulator through a serial device server (ser2net) on the
 // loopback address: once as a raw TCP stream, once as Telnet with COM port control.
@@ -57,9 +54,9 @@ bool listening(std::uint16_t port) {
     return false;
 }
 
-class NetworkLine : public ::testing::Test {
+class NetworkLine : public EmulatorTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
+    NetworkLine() : EmulatorTest({}) {}
     void TearDown() override { stopServer(); }
 
     void stopServer() {
@@ -67,10 +64,6 @@ class NetworkLine : public ::testing::Test {
             server.terminate();
             server.waitForFinished(10000);
         }
-    }
-
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
     }
 
     // Starts ser2net with one connection from 127.0.0.1:port to the pseudo-terminal, the
@@ -90,7 +83,6 @@ class NetworkLine : public ::testing::Test {
         return port;
     }
 
-    QTemporaryDir directory;
     QProcess server;
 };
 
@@ -180,32 +172,6 @@ TEST_F(NetworkLine, ASilentServerHoldsNoOtherPortAndASignalEndsItsSetUp) {
     const ProgramRun ended = flasher.finish();
     EXPECT_EQ(ended.exitCode, 143) << ended.err;
     expectFields(parseJsonObject(ended.out), {"outcome=interrupted", "message=interrupted while connecting"});
-}
-
-} // namespace
-
-namespace {
-
-// The server going away mid-download (a gateway switched off) is a lost port, named with the
-// record reached, not a stall; the flasher reads replies on arrival here, so the closed
-// connection itself must wake it.
-TEST_F(NetworkLine, AServerGoneMidTransferIsALostPort) {
-    const HexImage image = makeHexImage(400, kFlashStart, kFlashSize);
-    writeLines(path("firmware.hex"), image.lines);
-    BackgroundProgram emulator(BOOTDEV_SIM_PATH, {"--flash-size", "16K", "--line-rate", "9600"});
-    const std::uint16_t port = startServer("tcp", emulator.firstLine(), 9600);
-    const std::string address = "tcp://127.0.0.1:" + std::to_string(port);
-
-    WatchedProgram flasher(BOOTFLASH_PATH,
-                           {"download", path("firmware.hex"), "-p", address, "-a", "1", "--json"});
-    ASSERT_TRUE(flasher.waitForError("DOWNLOAD "));
-    server.kill();
-    server.waitForFinished(10000);
-
-    const ProgramRun run = flasher.finish();
-    EXPECT_EQ(run.exitCode, 3) << run.err;
-    EXPECT_NE(run.err.find("port lost after record "), std::string::npos) << run.err;
-    expectFields(parseJsonObject(run.out), {"outcome=port-not-available", "exit_code=3"});
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FirmwareFiles.h"
 #include "support/IntelHexRecord.h"
+#include "transfer/ElfReader.h"
 #include "transfer/FirmwareFile.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/IntelHexWriter.h"
@@ -23,6 +25,18 @@ std::string joined(const std::vector<std::string>& lines, const char* end = "\r\
 
 std::string faultOf(const std::optional<FileFault>& fault) {
     return fault ? fault->text() : "(good)";
+}
+
+IntelHexFile hexOf(std::string_view text) {
+    return readIntelHexFile(TextLines(text));
+}
+
+// `count` good data records of one byte each, without the end-of-file record.
+std::vector<std::string> dataRecords(std::size_t count) {
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < count; ++k)
+        lines.push_back(intelHexRecord(0, static_cast<std::uint16_t>(k), {static_cast<std::uint8_t>(k)}));
+    return lines;
 }
 
 } // namespace
@@ -52,10 +66,25 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
         {joined({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
         {joined({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
         {"\r\n\r\n \t\n", "the file holds no records"},
+        {joined({kData, ":0100000408F3", kEnd}),
+         "line 2: extended linear address record with 1 data bytes, expected 2"},
+        // A Ctrl-Z ends the text: before the end-of-file record it cannot hide a cut file.
+        {kData + "\r\n\x1A" + kEnd + "\r\n",
+         "line 1: the file ends without an end-of-file record (:00000001FF)"},
+        {":" + std::string(2000, '0'), "line 1: more than 1024 characters, longer than any record"},
+        {joined(dataRecords(9001)), "line 9001: more than 9000 records"},
+        // Read in chunks of 64 KiB: this CR LF is split between two of them.
+        {std::string(65492, '\n') + kData + "\r\njunk", "line 65494: starts with 'j', not ':'"},
+        {std::string(65536, '\r') + "\n" + kData + "\rjunk", "line 65538: starts with 'j', not ':'"},
+        // One address, two values: both lines are named, in file order.
+        {joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}), kEnd}),
+         "line 2: gives 0x00000011 the value 09, line 1 gave it 02"},
+        {joined({intelHexRecord(0, 0x11, {9}), intelHexRecord(0, 0x10, {1, 2, 3, 4}), kEnd}),
+         "line 2: gives 0x00000011 the value 02, line 1 gave it 09"},
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(faultOf(readIntelHexFile(row.text).fault), row.fault);
+        SCOPED_TRACE(row.text.substr(0, 200));
+        EXPECT_EQ(faultOf(hexOf(row.text).fault), row.fault);
     }
 }
 
@@ -71,23 +100,26 @@ TEST(IntelHexFile, TakesEveryLineEndAndKeepsTheLinesAsWritten) {
         {kData + "\n" + kEnd, {kData, kEnd}},
         {kData + "\r" + lower + "\r" + kEnd + "\r", {kData, lower, kEnd}},
         {"\r\n  " + kData + " \t\n\n" + kEnd + "\n\n", {kData, kEnd}},
+        // What a DOS-era tool writes after the end-of-file record is not read.
+        {kData + "\r\n" + kEnd + "\r\n\x1A", {kData, kEnd}},
+        {kData + "\r\n" + kEnd + "\x1A" + "junk\r\n" + kData, {kData, kEnd}},
     };
     for (const auto& row : table) {
-        const IntelHexFile file = readIntelHexFile(row.text);
+        const IntelHexFile file = hexOf(row.text);
         EXPECT_EQ(faultOf(file.fault), "(good)");
         EXPECT_EQ(file.lines, row.lines);
     }
-    const IntelHexFile spaced = readIntelHexFile("\n\n" + kData + "\n\n" + kData.substr(0, 20) + "\n");
+    const IntelHexFile spaced = hexOf("\n\n" + kData + "\n\n" + kData.substr(0, 20) + "\n");
     EXPECT_EQ(faultOf(spaced.fault), "line 5: byte count 10 needs 42 hex digits, the record has 19");
 }
 
 // Segment (02) and linear (04) bases place the data; the start record is kept.
 TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     const IntelHexFile file =
-        readIntelHexFile(joined({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
-                                 intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4}),
-                                 intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 0, {5}),
-                                 intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x23}), kEnd}));
+        hexOf(joined({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
+                      intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4}),
+                      intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 0, {5}),
+                      intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x23}), kEnd}));
     ASSERT_FALSE(file.fault) << file.fault->text();
     ASSERT_EQ(file.image.segments.size(), 2u);
     EXPECT_EQ(file.image.segments[0].address, 0x10010u);
@@ -95,14 +127,16 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     EXPECT_EQ(file.image.segments[1].bytes, (std::vector<std::uint8_t>{3, 4, 5}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
 
-    // A byte given twice holds the later value, as the device's flash would.
+    // A byte given twice with one value is taken once; a longer record at the same start keeps
+    // the bytes past the shorter one.
     const IntelHexFile twice =
-        readIntelHexFile(joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}),
-                                 intelHexRecord(0, 0x0E, {7, 8, 6}), intelHexRecord(0, 0x13, {5, 5}), kEnd}));
+        hexOf(joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {2}),
+                      intelHexRecord(0, 0x0E, {7, 8, 1}), intelHexRecord(0, 0x13, {4, 5}),
+                      intelHexRecord(0, 0x10, {1, 2, 3, 4, 5, 6}), kEnd}));
     ASSERT_FALSE(twice.fault) << twice.fault->text();
     ASSERT_EQ(twice.image.segments.size(), 1u);
     EXPECT_EQ(twice.image.segments[0].address, 0x0Eu);
-    EXPECT_EQ(twice.image.segments[0].bytes, (std::vector<std::uint8_t>{7, 8, 6, 9, 3, 5, 5}));
+    EXPECT_EQ(twice.image.segments[0].bytes, (std::vector<std::uint8_t>{7, 8, 1, 2, 3, 4, 5, 6}));
 }
 
 TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
@@ -110,7 +144,7 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
     const std::string s1 = "S1060010010203E3";
     const std::string s5 = "S5030001FB";
     const std::string s9 = "S9030010EC";
-    const SRecordFile good = readSRecordFile(joined({"S00600004844521B", s1, s5, s9}, "\n"));
+    const SRecordFile good = readSRecordFile(TextLines(joined({"S00600004844521B", s1, s5, s9}, "\n")));
     ASSERT_FALSE(good.fault) << good.fault->text();
     ASSERT_EQ(good.image.segments.size(), 1u);
     EXPECT_EQ(good.image.segments[0].address, 0x10u);
@@ -118,13 +152,16 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
     EXPECT_EQ(good.image.startAddress, 0x10u);
 
     // S3 at 0x08000000 with AA BB, S7 start 0x08000000.
-    const SRecordFile wide = readSRecordFile(joined({"S30708000000AABB8B", "S70508000000F2"}));
+    const SRecordFile wide = readSRecordFile(TextLines(joined({"S30708000000AABB8B", "S70508000000F2"})));
     ASSERT_FALSE(wide.fault) << wide.fault->text();
     EXPECT_EQ(wide.image.segments[0].address, 0x08000000u);
 
+    const std::string kCutShort =
+        "the file ends without an S7, S8 or S9 end record or a count of all its data "
+        "records: it may be cut short";
     const struct {
         std::vector<std::string> lines;
-        const char* fault;
+        std::string fault;
     } table[] = {
         {{s1, "S1060010010203E4", s9}, "line 2: checksum E4, expected E3"},
         {{s1, "S10600100102E3", s9},
@@ -134,11 +171,18 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
         {{s1, "S5030002FA", s9}, "line 2: record count 2, but 1 data records come before it"},
         {{s1, "S1020010", s9}, "line 2: byte count 02 too small for S1 (2 address bytes and a checksum)"},
         {{s1, "S10600x0010203E3", s9}, "line 2: 'x' at column 7 is not a hex digit"},
-        {{s1}, "line 1: the file ends without an S7, S8 or S9 end record"},
         {{s1, s9, s1}, "line 3: record after the S7/S8/S9 end record"},
+        {{s1, s1, s5, s9}, "line 3: record count 1, but 2 data records come before it"},
+        {{s1, "S104001109E1", s9}, "line 2: gives 0x00000011 the value 09, line 1 gave it 02"},
+        // Without an end record, only a count of every data record shows the file whole.
+        {{s1, s5}, "(good)"},
+        {{s1, "S604000001FA"}, "(good)"}, // S6 counts with three address bytes
+        {{s1}, "line 1: " + kCutShort},
+        {{s1, s5, s1}, "line 3: " + kCutShort},
     };
     for (const auto& row : table)
-        EXPECT_EQ(faultOf(readSRecordFile(joined(row.lines)).fault), row.fault) << joined(row.lines);
+        EXPECT_EQ(faultOf(readSRecordFile(TextLines(joined(row.lines))).fault), row.fault)
+            << joined(row.lines);
 }
 
 // Records of 16 bytes from each segment's start, split at 64 KiB boundaries, with the upper
@@ -158,7 +202,7 @@ TEST(IntelHexWriter, WritesWhatAConverterWrites) {
     };
     EXPECT_EQ(intelHexLines(image), expected);
     // Read back, the lines give the same image.
-    const IntelHexFile back = readIntelHexFile(joined(expected));
+    const IntelHexFile back = hexOf(joined(expected));
     ASSERT_FALSE(back.fault);
     EXPECT_EQ(back.image.segments.size(), 2u);
     EXPECT_EQ(back.image.segments[0].bytes, image.segments[0].bytes);
@@ -216,14 +260,69 @@ TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
         {std::string(9000 * 16, '\x01'),
          {0x100, std::nullopt},
          "needs 9003 records, at most 9000 can be sent"},
+        {hex, {std::nullopt, FlashRange{0x08000000, 0x0800FFF3}}, "(good)"}, // ends on the last byte
+        {std::string(kMaxImageInputBytes + 1, '\x01'),
+         {0x100, std::nullopt},
+         "more than 2295000 bytes of data, more than 9000 records can carry"},
+    };
+    const auto read = [](const std::string& bytes, const FirmwareRequest& request) {
+        return readFirmwareFile(memoryFile(bytes).get(), request);
     };
     for (const auto& row : table)
-        EXPECT_EQ(faultOf(readFirmwareFile(row.bytes, row.request).fault), row.fault);
+        EXPECT_EQ(faultOf(read(row.bytes, row.request).fault), row.fault);
 
-    const FirmwareFile converted = readFirmwareFile(binary, {0x08000000, flash});
+    const FirmwareFile converted = read(binary, {0x08000000, flash});
     EXPECT_EQ(converted.hexLines.size(), 5u); // 04, three data records, 01
     EXPECT_EQ(converted.format, FirmwareFormat::Binary);
-    EXPECT_EQ(readFirmwareFile(hex, {}).hexLines[1], intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}));
+    EXPECT_EQ(read(hex, {}).hexLines[1], intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}));
+}
+
+// Load segments give the bytes the file holds at their load addresses; overlapping ones must agree.
+TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
+    const std::string cut = elfFile({{0x08000000, {1, 2, 3, 4}}});
+    std::string extendedCount = elfFile({{0x08000000, {1}}});
+    extendedCount[offsetof(Elf32_Ehdr, e_phnum)] = extendedCount[offsetof(Elf32_Ehdr, e_phnum) + 1] = '\xFF';
+    const struct {
+        const char* name;
+        std::string file;
+        std::string fault;
+        std::vector<ImageSegment> segments;
+    } table[] = {
+        {"a RAM segment's .bss reaching past the file's end",
+         elfFile({{0x08000000, {1, 2}}, {0x08000002, {3}, 0x10000}}),
+         "(good)",
+         {{0x08000000, {1, 2, 3}}}},
+        {"a longer segment at the same address",
+         elfFile({{0x08000000, {1, 2, 3, 4}}, {0x08000000, {1, 2}}}),
+         "(good)",
+         {{0x08000000, {1, 2, 3, 4}}}},
+        {"without section headers",
+         elfFile({{0x20, {5}}, {0x10, {6, 7}}}, false),
+         "(good)",
+         {{0x10, {6, 7}}, {0x20, {5}}}},
+        {"overlapping segments that differ",
+         elfFile({{0x08000000, {1, 2, 3}}, {0x08000001, {2, 9}}}),
+         "segments 0 and 1 give 0x08000002 two values, 03 and 09",
+         {}},
+        {"a segment cut short",
+         cut.substr(0, cut.size() - 1),
+         "segment 0 at file offset 0x000000A4 reaches past the end of the file",
+         {}},
+        {"extended header numbering",
+         extendedCount,
+         "more than 65534 program headers or 65279 sections, more than any firmware image has",
+         {}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const ElfFile file = readElfFile(memoryFile(row.file).get());
+        EXPECT_EQ(faultOf(file.fault), row.fault);
+        ASSERT_EQ(file.image.segments.size(), row.segments.size());
+        for (std::size_t i = 0; i < row.segments.size(); ++i) {
+            EXPECT_EQ(file.image.segments[i].address, row.segments[i].address);
+            EXPECT_EQ(file.image.segments[i].bytes, row.segments[i].bytes);
+        }
+    }
 }
 
 TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {

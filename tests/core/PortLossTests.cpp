@@ -26,6 +26,8 @@ TEST_F(PortLoss, ALostPortIsClosedWithOneBoxNamingTheStageAndRecord) {
         {"while connected", -1, "COM3 lost! The port failed or was removed; no transfer was running."},
         {"after the first record", 0,
          "COM3 lost! The port failed or was removed during DOWNLOAD, after record 1 of 2."},
+        {"after the last record of the download pass", 1,
+         "COM3 lost! The port failed or was removed during DOWNLOAD, after record 2 of 2."},
         {"in the verify pass", 2,
          "COM3 lost! The port failed or was removed during VERIFY, after record 1 of 2."},
     };

@@ -1,23 +1,24 @@
 #pragma once
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
-#include "FirmwareImage.h"
+#include "console/HexImage.h"
 #include "window/qt/MainWindow.h"
 
 // The real main window, with its real timers and Qt serial port, against the device emulator at
-// address 5 on a pseudo-terminal of its own. The window's dialogs never block: message boxes are collected,
-// and the file chooser answers with the test's HEX file.
+// address 5 on a pseudo-terminal of its own, its flash starting just below a 64 KiB boundary. The
+// window's dialogs never block: message boxes are collected, and the file chooser answers with the
+// test's HEX file.
 class EndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        writeHexFile(image.lines);
+        // CR LF between the lines and none after the last, as an editor may leave it.
+        writeLines(hexPath.toStdString(), image.lines, false);
         window.show();
     }
 
@@ -29,7 +30,7 @@ class EndToEnd : public ::testing::Test {
     // The emulator's first line of output is the path of the terminal the window opens.
     void startDevice(const QStringList& options) {
         device.start(BOOTDEV_SIM_PATH, QStringList{"--address", "5", "--dump", dumpPath, "--flash-start",
-                                                   "0x08000000", "--flash-size", "128K"} +
+                                                   "0x0800FF00", "--flash-size", "64K"} +
                                            options);
         while (!device.canReadLine() && device.waitForReadyRead(kBoundMs)) {
         }
@@ -52,23 +53,13 @@ class EndToEnd : public ::testing::Test {
                << "status " << ui.Label2->text().toStdString() << ", messages " << messages;
     }
     // Opening at address 0 starts no connection wait; a single "?" then brings exactly one reply
-    // before a transfer, where a wait could send a second probe on a slow machine. The emulator's
-    // faults hit every n-th reply, and the replies then run: 1 version, 2 "OK" to the address
-    // record, 3 "FORMAT" and 4 "OK" to the first data record, then one "OK" per record.
+    // before a transfer, where a wait could send a second probe on a slow machine.
     testing::AssertionResult connect(const QStringList& options = {}) {
         startDevice(options);
         open("0");
         ui.Text1->setText("5");
         ui.Command4->click();
         return ready();
-    }
-    // The HEX file the file chooser answers with: CR LF between the lines and none after the last,
-    // as an editor may leave it.
-    void writeHexFile(const std::vector<std::string>& lines) {
-        QFile file(hexPath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            file.write(QByteArray::fromStdString((i == 0 ? "" : "\r\n") + lines[i]));
     }
     // Presses "Download" and waits for "END" or "ERROR".
     testing::AssertionResult download() {
@@ -78,18 +69,18 @@ class EndToEnd : public ::testing::Test {
         return testing::AssertionFailure() << "bar " << bar.text().toStdString() << " at " << bar.value();
     }
     // Ends the emulator with SIGTERM, on which it writes its flash to the dump.
-    QByteArray flashAtExit() {
+    std::vector<std::uint8_t> flashAtExit() {
         device.terminate();
-        QFile dump(dumpPath);
         const bool clean = device.waitForFinished(kBoundMs) && device.exitStatus() == QProcess::NormalExit &&
                            device.exitCode() == 0;
-        return clean && dump.open(QIODevice::ReadOnly) ? dump.readAll() : QByteArray();
+        return clean ? readBinary(dumpPath.toStdString()) : std::vector<std::uint8_t>();
     }
 
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("firmware.hex");
     const QString dumpPath = dir.filePath("flash.bin");
-    const FirmwareImage image = sampleFirmware();
+    // 16 records below the boundary, an address record and 8 above it.
+    const HexImage image = makeHexImage(24, 0x0800FF00, 0x10000);
     static constexpr int kBoundMs = 30000;
     QProcess device;
     QString portPath;

@@ -6,8 +6,6 @@
 #include <string>
 
 #include "PseudoTerminal.h"
-#include "fakes/FakeFormView.h"
-#include "window/frmSerial.h"
 #include "window/qt/DeviceLock.h"
 #include "window/qt/QtSerialPortService.h"
 
@@ -42,22 +40,6 @@ struct OpenPort {
 
 } // namespace
 
-TEST(PortOnPseudoTerminal, FrameFromWriteCOM32ArrivesAtTheFarEndByteForByte) {
-    OpenPort p;
-    ASSERT_TRUE(p.port.portOpen());
-    FakeFormView view;
-    view.text1 = "1";
-    frmSerial form(view, p.port);
-
-    const std::string probe("\x01"      // address
-                            "BOOTi\r\n" // text, CR LF
-                            "\xFC"      // CRC low
-                            "\x89",     // CRC high
-                            10);
-    EXPECT_EQ(form.WriteCOM32("BOOTi\r\n"), 10);
-    EXPECT_EQ(collect(10, [&] { return p.line.readFromPort(); }), probe);
-}
-
 TEST(PortOnPseudoTerminal, EveryByteValueFromTheFarEndComesBackUnchanged) {
     OpenPort p;
     std::string everyByte; // 0x00 first, 0xFF last
@@ -69,19 +51,6 @@ TEST(PortOnPseudoTerminal, EveryByteValueFromTheFarEndComesBackUnchanged) {
     EXPECT_EQ(collect(256, [&] { return p.port.inBufferCount() > 0 ? p.port.input() : std::string(); }),
               everyByte);
     EXPECT_EQ(p.port.inBufferCount(), 0);
-}
-
-TEST(PortOnPseudoTerminal, MissingPathFailsWithAReason) {
-    QtSerialPortService port;
-    port.setCommPath("/dev/no-such-serial-port");
-    std::string reason;
-    try {
-        port.setPortOpen(true);
-    } catch (const PortError& error) {
-        reason = error.what();
-    }
-    EXPECT_NE(reason, "") << "opening a missing port must fail with a reason";
-    EXPECT_FALSE(port.portOpen());
 }
 
 // The lock is on the device, not on its name: a second service reaching the same terminal through

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs scripts/run.sh with no display and checks that the sample firmware went through both
+# Runs scripts/run.sh with no display, on the build the tests run from and without building it, and checks that the sample firmware went through both
 # passes in the flasher, with the flasher's exit code as the script's.
 set -uo pipefail
 root=$1
@@ -7,7 +7,7 @@ build=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM BUILD_DIR="$build" BOOTDEV_SIM_LINK="$work/sim" \
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM BUILD_DIR="$build" BOOT_SKIP_BUILD=1 BOOTDEV_SIM_LINK="$work/sim" \
     bash "$root/scripts/run.sh" >"$work/out" 2>"$work/err" </dev/null
 status=$?
 fail() { echo "$1" >&2; echo "--- stdout" >&2; cat "$work/out" >&2; echo "--- stderr" >&2; tail -20 "$work/err" >&2; exit 1; }

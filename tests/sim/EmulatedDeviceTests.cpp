@@ -72,8 +72,12 @@ TEST_F(Device, RefusedRecordsEndThePassAndDataOutsideTheFlashErasesNothing) {
     // After a damaged record the host starts again, and that pass erases afresh.
     EXPECT_EQ(pass("BOOT:", {"020000040800F2", "04001000DEADBEEFB4", "02000000AABB98"}),
               (Texts{"OK", "FORMAT", "OK", "ERROR"}));
-    EXPECT_EQ(pass("BOOT:", {"020000040800F2", "02000000AABB99"}), (Texts{"OK", "FORMAT", "OK"}));
+    // The last record ends on the flash's last byte.
+    EXPECT_EQ(pass("BOOT:", {"020000040800F2", "02000000AABB99", "020000040801F1",
+                             "10FFF000000102030405060708090A0B0C0D0E0F89"}),
+              (Texts{"OK", "FORMAT", "OK", "OK", "OK"}));
     EXPECT_EQ(flashAt(0x0800'0010), 0xFF);
+    EXPECT_EQ(flashAt(0x0801'FFFF), 0x0F);
 }
 
 TEST_F(Device, VerifyRecordsCompareWithTheFlash) {

@@ -10,7 +10,7 @@ MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
     : QWidget(parent), ui(*this), view(ui, DialogHooks::completed(std::move(dialogs), this)),
       form(view, MSComm1) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
-    setWindowIcon(windowIcon());
+    setWindowIcon(paintedWindowIcon());
     setFixedSize(kClientWidth, kClientHeight);
     connectEvents();
 }

@@ -1,5 +1,6 @@
 #include "window/qt/WindowControls.h"
 
+#include <QFont>
 #include <QWidget>
 
 namespace {
@@ -69,6 +70,12 @@ WindowControls::WindowControls(QWidget& window) {
     Frame3 = frame(&window, "Status", 0, 840, 5955, 975);
     vbalProgressBar1 = place(new TextProgressBar(Frame3), 120, 240, 5715, 255);
     vbalProgressBar1->setText(QStringLiteral("NO FILE"));
+    // The bar's text has a face of its own, larger than the window's: sans-serif at 8.25 points.
+    QFont barFont(QStringLiteral("DejaVu Sans"));
+    barFont.setStyleHint(QFont::SansSerif);
+    barFont.setPointSizeF(8.25);
+    barFont.setWeight(QFont::Normal);
+    vbalProgressBar1->setFont(barFont);
     Label3 = label(Frame3, "Answer:", 120, 600, 735, 255);
     TMRComm = timer(&window, 20, Qt::PreciseTimer);
     Frame2 = frame(&window, "Comm's", 0, 0, 4395, 855, "rgb(0, 0, 192)");

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-QIcon windowIcon() {
+QIcon paintedWindowIcon() {
     QPixmap picture(24, 24);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
