@@ -1,5 +1,6 @@
 #include "console/CliOptions.h"
 #include "console/OptionValues.h"
+#include "console/PortNames.h"
 
 #include <algorithm>
 #include <functional>
@@ -53,15 +54,12 @@ const std::string kResetHelp =
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {{"p", "port"},
-         "COM name (COM3), device path (/dev/ttyUSB0), tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT "
-         "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port. "
+         "COM name (COM3), device path (/dev/ttyUSB0, ./link) or name under /dev (ttyUSB0), tcp://HOST:PORT "
+         "or socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet with COM port control). "
+         "Default: $BOOTFLASH_PORT, else the only USB serial port. "
          "Given more than once or as a list (a,b), download and verify drive the ports at the same time.",
          "NAME",
-         [](CliOptions& o, const std::string& v) {
-             if (v.empty())
-                 throw UsageError("--port needs a port name or a device path");
-             o.port = v;
-         }},
+         [](CliOptions&, const std::string&) {}}, // every --port counts: read after the table
         {{"b", "baud"},
          "9600, 19200 or 115200; default 115200.",
          "RATE",
@@ -250,7 +248,7 @@ const char* operationName(Operation operation) {
     return "unknown";
 }
 
-CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
+CliOptions parseCommandLine(const std::vector<std::string>& arguments, const char* environmentPort) {
     ParserSetup setup;
     QStringList words{"bootflash"};
     for (const auto& argument : arguments)
@@ -271,9 +269,11 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         return options;
     // Unlike the other options, every --port counts: each is one more line to flash on.
     for (const QString& value : setup.parser.values("port"))
-        for (const QString& name : value.split(',', Qt::SkipEmptyParts))
-            if (!std::ranges::count(options.ports, name.toStdString()))
-                options.ports.push_back(name.toStdString());
+        for (const std::string& name : portList(value.toStdString(), "--port"))
+            if (!std::ranges::count(options.ports, name))
+                options.ports.push_back(name);
+    if (options.ports.empty() && environmentPort && *environmentPort)
+        options.ports = portList(environmentPort, "BOOTFLASH_PORT");
     if (!options.ports.empty())
         options.port = options.ports.front();
 

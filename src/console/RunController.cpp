@@ -3,6 +3,7 @@
 #include "console/InstallOutcome.h"
 #include "console/LineTexts.h"
 #include "link/NumberRule.h"
+#include "link/VisibleText.h"
 
 namespace {
 
@@ -80,7 +81,20 @@ void RunController::start() {
 }
 
 void RunController::openPort() {
-    call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    clickOpen([this] { afterOpen(); });
+}
+
+void RunController::clickOpen(std::function<void()> then) {
+    const std::string settings = std::to_string(options.baud) + ",n,8,1";
+    activity.reach(options.port, settings, [this, then = std::move(then)] {
+        if (phase == Phase::Finished)
+            return;
+        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        then();
+    });
+}
+
+void RunController::afterOpen() {
     if (phase != Phase::Connecting || !activity.portOpen())
         return;
     if (options.resetSteps.empty() && options.afterSteps.empty()) {
@@ -250,7 +264,7 @@ void RunController::onConnected() {
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
         reopened = true;
         call(Source::Close, &frmSerial::BTNCloseCom_Click);
-        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        clickOpen([] {});
         return;
     }
     clickOperation();
@@ -382,7 +396,7 @@ void RunController::recordFoundDevice() {
     result.devices.push_back(device);
     progress.clear();
     if (!options.json)
-        output.out(std::to_string(device.address) + "\t" + device.reply + "\n");
+        output.out(std::to_string(device.address) + "\t" + visibleText(device.reply) + "\n");
 }
 
 void RunController::finish(ExitCode code, std::string message) {
@@ -435,11 +449,12 @@ void RunController::conclude(ExitCode code, std::string message) {
     const bool replyIsResult = code == ExitCode::Success && (options.operation == Operation::Version ||
                                                              options.operation == Operation::Install ||
                                                              options.operation == Operation::SetAddress);
+    // The message may carry a reply, a port or a file name: shown, never obeyed, on one line.
     if (replyIsResult) {
         if (!options.json)
-            output.out(message + "\n");
+            output.out(visibleText(message) + "\n");
     } else if (!message.empty()) {
-        output.err(output.programName + ": " + message + "\n");
+        output.err(output.programName + ": " + visibleText(message) + "\n");
     }
     if (onFinished) {
         // Later, from the loop: whoever is told may destroy this controller.
