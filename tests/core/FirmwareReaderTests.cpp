@@ -68,6 +68,8 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
         {"\r\n\r\n \t\n", "the file holds no records"},
         {joined({kData, ":0100000408F3", kEnd}),
          "line 2: extended linear address record with 1 data bytes, expected 2"},
+        {joined({kData, ":03000004080100F0", kEnd}),
+         "line 2: extended linear address record with 3 data bytes, expected 2"},
         // A Ctrl-Z ends the text: before the end-of-file record it cannot hide a cut file.
         {kData + "\r\n\x1A" + kEnd + "\r\n",
          "line 1: the file ends without an end-of-file record (:00000001FF)"},
@@ -126,6 +128,9 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     EXPECT_EQ(file.image.segments[1].address, 0x0800FFFEu); // joined across the 64 KiB boundary
     EXPECT_EQ(file.image.segments[1].bytes, (std::vector<std::uint8_t>{3, 4, 5}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
+    // A segment start (03) is CS:IP, as a real-mode processor forms the address.
+    EXPECT_EQ(hexOf(joined({intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
+              0x10123u);
 
     // A byte given twice with one value is taken once; a longer record at the same start keeps
     // the bytes past the shorter one.
