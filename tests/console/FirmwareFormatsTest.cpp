@@ -92,18 +92,16 @@ TEST_F(FirmwareFormats, ElfOfEitherClassHoldsTheBytesOfItsHexForm) {
 // program already in flash stays.
 TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
     std::ifstream file(firmware("program.hex"));
-    std::vector<std::string> badChecksum;
+    std::vector<std::string> good;
     for (std::string line; std::getline(file, line);)
-        badChecksum.push_back(line.substr(0, line.find('\r')));
-    ASSERT_GT(badChecksum.size(), 10u);
-    const std::vector<std::string> good = badChecksum;
-    badChecksum[4].back() = badChecksum[4].back() == '0' ? '1' : '0';
-    // Line 3 gives the first data byte of line 2 another value.
+        good.push_back(line.substr(0, line.find('\r')));
+    ASSERT_GT(good.size(), 10u);
+    // Line 3 gives the first data byte of line 2 another value: a fault found only once the whole
+    // file is read, still named by its line.
     const auto offset = static_cast<std::uint16_t>(std::stoul(good[1].substr(3, 4), nullptr, 16));
     const auto value = static_cast<std::uint8_t>(std::stoul(good[1].substr(9, 2), nullptr, 16));
     std::vector<std::string> twice = good;
     twice.insert(twice.begin() + 2, intelHexRecord(0, offset, {static_cast<std::uint8_t>(value ^ 0xFF)}));
-    writeLines(path("checksum.hex"), badChecksum);
     writeLines(path("twice.hex"), twice);
     // Sparse: it takes no room on the disk.
     writeLines(path("huge.bin"), {});
@@ -116,7 +114,6 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         std::string says;
         std::string line;
     } table[] = {
-        {{path("checksum.hex")}, "checksum.hex: line 5: checksum ", "5"},
         {{path("twice.hex")},
          "twice.hex: line 3: gives " + addressText(0x08000000u + offset) + " the value " +
              hexByteText(value ^ 0xFF) + ", line 2 gave it " + hexByteText(value),
