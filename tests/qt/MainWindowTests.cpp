@@ -80,6 +80,9 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     const QIcon shownIcon = t.window.windowHandle()->icon();
     ASSERT_FALSE(shownIcon.isNull());
     EXPECT_EQ(shownIcon.pixmap(24, 24).toImage(), paintedWindowIcon().pixmap(24, 24).toImage());
+    // The file dialog asks for HEX files.
+    ui.Command3->click();
+    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
 }
 
 TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
@@ -280,10 +283,4 @@ TEST(WindowView, BarTextStandsOutFromEveryBarColour) {
                 best = std::max(best, contrastRatio(picture.pixelColor(x, y), barColour));
         EXPECT_GE(best, kReadableContrast);
     }
-}
-
-TEST(WindowEvents, TheFileDialogAsksForHexFiles) {
-    WindowUnderTest t;
-    t.ui.Command3->click();
-    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
 }
