@@ -13,7 +13,6 @@ class PseudoTerminal {
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     const std::string& slavePath() const { return path; }
-    int masterFd() const { return master; }
 
     void writeToPort(const std::string& bytes);
     // Closes the far end, as a pulled adapter takes the line away: the port's reads then fail.
