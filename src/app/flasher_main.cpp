@@ -173,8 +173,11 @@ int runOperation(CliOptions options, int argc, char** argv) {
         tracing.emplace(activity, [](const std::string& line) { writeTo(stderr, line + "\n"); });
     SerialPortService& port = tracing ? static_cast<SerialPortService&>(*tracing) : activity;
 
-    if (options.verbose)
+    if (options.verbose) {
         writeTo(stderr, runDescription(options, kProgramName));
+        serialPort.setOnAdapterTuned(
+            [](const std::string& done) { writeTo(stderr, std::string(kProgramName) + ": " + done + "\n"); });
+    }
     ConsoleView view;
     frmSerial form(view, port);
     RunController controller(options, view, form, activity, output);

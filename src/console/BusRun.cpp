@@ -15,8 +15,12 @@
 struct BusRun::Board {
     Board(CliOptions boardOptions, ConsoleOutput output)
         : options(std::move(boardOptions)), activity(port), form(view, line(output)),
-          controller(options, view, form, activity, std::move(output)) {
+          controller(options, view, form, activity, output) {
         controller.listenTo(port);
+        if (options.verbose)
+            port.setOnAdapterTuned([write = output.err, name = output.programName](const std::string& done) {
+                write(name + ": " + done + "\n");
+            });
     }
 
     // The port the window's logic talks to: traced on request.
@@ -57,6 +61,7 @@ void BusRun::start() {
     CliOptions scan = options;
     scan.operation = Operation::Scan;
     scan.address.reset();
+    scan.afterSteps.clear(); // each board found runs it after its own operation
     launch(scan, "[" + options.port + " scan] ", [this](const RunResult& result) { scanEnded(result); });
 }
 

@@ -25,7 +25,8 @@ constexpr OperationWord kOperations[] = {
     {"version", Operation::Version, nullptr, "ask the device for its version (\"?\") and print the reply"},
     {"set-address", Operation::SetAddress, "NEW",
      "give the device the bus address NEW (1-255) and check it answers there"},
-    {"install", Operation::Install, nullptr, "start the application (\"Install \") and print the reply"},
+    {"install", Operation::Install, nullptr,
+     "start the application (\"Install \"); success only on the board's \"OK\""},
     {"scan", Operation::Scan, nullptr,
      "probe addresses 1 to 127 (or --scan-range) and list every device that answers"},
     {"check", Operation::Check, "FILE", "print a firmware file's format, ranges, counts and CRC-32; no port"},
@@ -42,6 +43,12 @@ struct OptionRow {
     const char* valueName;
     std::function<void(CliOptions&, const std::string&)> apply;
 };
+
+const std::string kResetHelp =
+    "After opening the port, before the connection wait, play SEQ on the modem lines: steps "
+    "separated by |, D0/D1 DTR off/on, R0/R1 RTS off/on, U<dtr>,<rts> both at once, W<seconds> a "
+    "wait, such as \"D1|W0.1|D0|W0.05\"; or a preset: " +
+    resetPresetsHelp() + ". Needs a serial port or rfc2217://.";
 
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
@@ -95,6 +102,19 @@ const std::vector<OptionRow>& optionTable() {
                  throw UsageError("--log needs a file name");
              o.logFile = v;
          }},
+        {{"reset"},
+         kResetHelp.c_str(),
+         "SEQ",
+         [](CliOptions& o, const std::string& v) { o.resetSteps = parseResetSequence(v, "--reset"); }},
+        {{"after"},
+         "Once the operation has ended, play SEQ (as --reset) before closing, for example to start "
+         "the board's application.",
+         "SEQ",
+         [](CliOptions& o, const std::string& v) { o.afterSteps = parseResetSequence(v, "--after"); }},
+        {{"wait-port"},
+         "Wait up to S seconds for the port to appear and open (a board being plugged in), then go on.",
+         "S",
+         [](CliOptions& o, const std::string& v) { o.waitPortSeconds = seconds(v, "--wait-port"); }},
         {{"poll-ms"},
          "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
          "moment it arrives.",
@@ -168,7 +188,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  4  no device answered\n"
                                "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
-                               "  6  the device reported \"ERROR\"\n"
+                               "  6  the device reported \"ERROR\", ended a pass before its last record, or\n"
+                               "     did not answer install with \"OK\"\n"
                                "  7  stall: the device fell silent for longer than the stall timeout\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
@@ -286,6 +307,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
                          std::string(chosen.word));
     if (options.allOnBus && !options.addresses.empty())
         throw UsageError("--all finds the addresses itself: leave out --address");
+    const bool onPort = options.operation != Operation::Check && options.operation != Operation::Ports;
+    if (!onPort && (!options.resetSteps.empty() || !options.afterSteps.empty() || options.waitPortSeconds))
+        throw UsageError(std::string("--reset, --after and --wait-port go with an operation on a port, not with ") +
+                         chosen.word);
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/ResetSequence.h"
 #include "transfer/FirmwareFile.h"
 
 enum class Operation { Download, Verify, Version, SetAddress, Install, Scan, Check, Ports };
@@ -47,6 +48,10 @@ struct CliOptions {
     int retries = 0;                // further attempts for a board whose operation failed
     bool stopOnFailure = false;
     std::string logFile; // board records are appended here, one JSON object a line
+    // The production bench: modem-line sequences around the operation, and a port that comes late.
+    std::vector<ResetStep> resetSteps; // after opening, before the connection wait
+    std::vector<ResetStep> afterSteps; // once the operation has ended, before closing
+    std::optional<double> waitPortSeconds;
 };
 
 // Whether the call flashes boards as a batch (several ports or addresses, --all, --retries,

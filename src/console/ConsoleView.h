@@ -39,7 +39,7 @@ class ConsoleView final : public FormView {
     int barValue() const { return bar.value; }
     int barMax() const { return bar.maximum; }
     Colour barColour() const { return bar.colour; }
-    bool timer3Enabled() const { return timer3On; }
+    bool timer3Enabled() const override { return timer3On; }
     // Raised each time the status line is set to "READY", i.e. each version reply.
     int readyCount() const { return readyTimes; }
     // Raised each time the answer box is written.

@@ -15,6 +15,7 @@ class PortDecorator : public SerialPortService {
     int inBufferCount() override { return inner.inBufferCount(); }
     std::string input() override { return inner.input(); }
     void output(const std::string& bytes) override { inner.output(bytes); }
+    void setModemLines(const ModemLineChange& change) override { inner.setModemLines(change); }
 
   protected:
     SerialPortService& inner;

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QSerialPortInfo>
 
+#include "window/qt/AdapterLatency.h"
+
 namespace {
 
 constexpr const char* kStableNames = "/dev/serial/by-id";
@@ -59,6 +61,7 @@ std::vector<PortEntry> availablePorts() {
             entry.productId = info.productIdentifier();
         entry.serialNumber = info.serialNumber().toStdString();
         entry.description = info.description().toStdString();
+        entry.latencyTimerMs = adapterLatencyTimer("/sys", entry.devicePath);
         ports.push_back(entry);
     }
     return ports;
@@ -68,7 +71,8 @@ std::string portsText(const std::vector<PortEntry>& ports) {
     std::string text;
     for (const auto& port : ports)
         text += port.devicePath + "\t" + orDash(port.stableName) + "\t" + orDash(usbIds(port)) + "\t" +
-                orDash(port.serialNumber) + "\t" + orDash(port.description) + "\n";
+                orDash(port.serialNumber) + "\t" + orDash(port.description) + "\t" +
+                (port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-") + "\n";
     return text;
 }
 
@@ -82,6 +86,7 @@ std::string portsJson(const std::vector<PortEntry>& ports) {
         entry["product_id"] = port.productId ? QJsonValue(*port.productId) : QJsonValue();
         entry["serial_number"] = orNull(port.serialNumber);
         entry["description"] = orNull(port.description);
+        entry["latency_timer_ms"] = port.latencyTimerMs ? QJsonValue(*port.latencyTimerMs) : QJsonValue();
         list.append(entry);
     }
     return QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString();

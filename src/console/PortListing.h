@@ -12,6 +12,7 @@ struct PortEntry {
     std::optional<int> vendorId, productId; // USB ids; empty for a port that is not on USB
     std::string serialNumber;
     std::string description;
+    std::optional<int> latencyTimerMs; // a USB adapter's latency timer, where the system exposes it
 
     bool onUsb() const { return vendorId.has_value(); }
 };
@@ -19,8 +20,8 @@ struct PortEntry {
 // The ports Qt's serial port information finds, with their stable names.
 std::vector<PortEntry> availablePorts();
 
-// One line per port: path, stable name, vendor:product, serial number, description, tab-separated
-// ("-" for a field that is empty).
+// One line per port: path, stable name, vendor:product, serial number, description, latency timer
+// ("16 ms"), tab-separated ("-" for a field that is empty).
 std::string portsText(const std::vector<PortEntry>& ports);
 // A JSON list of objects with the same fields (null where empty).
 std::string portsJson(const std::vector<PortEntry>& ports);

@@ -1,5 +1,6 @@
 #include "console/RunController.h"
 
+#include "console/InstallOutcome.h"
 #include "console/LineTexts.h"
 #include "link/NumberRule.h"
 
@@ -31,11 +32,14 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                      [this] { return this->form.HeldFrameDue(); }),
       stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds),
                  [this] { return this->activity.lastActivity(); }, [this] { stalled(); }),
+      portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
+    // The run's own stall watch, with --stall-timeout and the retries, stands in for the window's.
+    form.ReplyStallLimit = std::chrono::milliseconds::zero();
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
     form.HeldFrameWait = receiveTrigger.heldReplyWait();
@@ -72,8 +76,39 @@ void RunController::start() {
         view.setText2Text(options.newAddress);
     view.setChosenFile(options.file);
     stallWatch.start();
+    portWait.start();
+    openPort();
+}
 
+void RunController::openPort() {
     call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    if (phase != Phase::Connecting || !activity.portOpen())
+        return;
+    if (options.resetSteps.empty() && options.afterSteps.empty()) {
+        startConnectionWait();
+        return;
+    }
+    // Refused before anything is sent: a sequence that cannot run must not half run.
+    if (const auto missing = modemLines.missingLines()) {
+        modemLinesFailed = true;
+        finish(ExitCode::PortNotAvailable, *missing);
+        return;
+    }
+    // The board listens only once the sequence has reset it: no probe goes out before.
+    connectionPacer.stop();
+    modemLines.run(options.resetSteps, "--reset", [this](const std::optional<std::string>& failure) {
+        if (failure) {
+            modemLinesFailed = true;
+            finish(ExitCode::PortNotAvailable, *failure);
+            return;
+        }
+        if (view.timer3Enabled())
+            connectionPacer.switched(true);
+        startConnectionWait();
+    });
+}
+
+void RunController::startConnectionWait() {
     if (phase == Phase::Connecting && form.ScanMode == 1)
         form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
     if (phase == Phase::Connecting && options.operation != Operation::Scan)
@@ -171,6 +206,14 @@ bool RunController::handleMessages(Source source) {
     }
     switch (source) {
     case Source::Open:
+        if (portWait.retry([this] { openPort(); })) {
+            // Said once, also where no one watches a terminal: a log shows why the run took longer.
+            if (portWait.attempts() == 1)
+                output.err(output.programName + ": waiting up to " + secondsText(*options.waitPortSeconds) +
+                           " s for " + options.port + " (" + message.detail + ")\n");
+            progress.status(portWait.status(options.port));
+            return true;
+        }
         finish(ExitCode::PortNotAvailable, openFailureText(options.port, message.detail, output.programName));
         return true;
     case Source::ConnectionTick:
@@ -213,6 +256,7 @@ void RunController::onConnected() {
 void RunController::clickOperation() {
     readySeen = view.readyCount();
     text8AtClick = view.text8Count();
+    repliesAtClick = form.Replies;
     stallWatch.waitFromNow();
     switch (options.operation) {
     case Operation::Download:
@@ -255,6 +299,9 @@ void RunController::watchTransfer() {
     case TransferWatch::Stage::Refused:
         finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + transfer.lastRecord());
         break;
+    case TransferWatch::Stage::EndedEarly:
+        finish(ExitCode::DeviceError, transfer.earlyEnd());
+        break;
     case TransferWatch::Stage::Running:
         progress.update(transfer.progress());
         break;
@@ -264,9 +311,13 @@ void RunController::watchTransfer() {
 void RunController::watchReply() {
     switch (options.operation) {
     case Operation::Version:
-    case Operation::Install:
         if (view.readyCount() > readySeen)
             finish(ExitCode::Success, withoutLineEnd(view.text8()));
+        break;
+    case Operation::Install:
+        if (const auto outcome = installOutcome(form.Replies.since(repliesAtClick), false,
+                                                withoutLineEnd(view.text8()), {}))
+            finish(outcome->code, outcome->message);
         break;
     case Operation::SetAddress:
         if (phase == Phase::AwaitingReply && view.text8Count() > text8AtClick) {
@@ -297,15 +348,22 @@ void RunController::stalled() {
         finish(ExitCode::Stall, silence + " after " + transfer.lastRecord());
     } else if (phase == Phase::ConfirmingNewAddress) {
         finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
-    } else if (options.operation == Operation::Install && view.text8Count() > text8AtClick) {
-        // The started application need not answer the version query; the reply to "BOOTg" came.
-        finish(ExitCode::Success, withoutLineEnd(view.text8()));
+    } else if (options.operation == Operation::Install) {
+        // The started application need not answer the version query: the board's "OK" decides.
+        const auto outcome =
+            installOutcome(form.Replies.since(repliesAtClick), true, withoutLineEnd(view.text8()), silence);
+        finish(outcome->code, outcome->message);
     } else {
         finish(ExitCode::Stall, silence);
     }
 }
 
 void RunController::interrupt(ExitCode code) {
+    if (modemLines.running() && phase == Phase::Finished) {
+        modemLines.cancel();
+        conclude(code, "interrupted during --after");
+        return;
+    }
     if (phase == Phase::Finished)
         return;
     std::string where;
@@ -331,6 +389,25 @@ void RunController::finish(ExitCode code, std::string message) {
     connectionPacer.stop();
     receiveTrigger.stop();
     stallWatch.stop();
+    portWait.stop();
+    modemLines.cancel();
+    const bool interrupted = code == ExitCode::Interrupted || code == ExitCode::Terminated;
+    if (options.afterSteps.empty() || interrupted || modemLinesFailed || form.LostPort == 1 ||
+        !activity.portOpen()) {
+        conclude(code, std::move(message));
+        return;
+    }
+    modemLines.run(options.afterSteps, "--after",
+                   [this, code, message](const std::optional<std::string>& failure) {
+                       // The operation's own failure says more than the sequence's.
+                       if (failure && code == ExitCode::Success)
+                           conclude(ExitCode::PortNotAvailable, *failure);
+                       else
+                           conclude(code, failure ? message + "; " + *failure : message);
+                   });
+}
+
+void RunController::conclude(ExitCode code, std::string message) {
     std::int16_t cancel = 0;
     try {
         form.Form_Unload(cancel);

@@ -13,6 +13,8 @@
 #include "console/ConnectionPacer.h"
 #include "console/ConsoleView.h"
 #include "console/LateReplyWatch.h"
+#include "console/ModemLineRunner.h"
+#include "console/PortWait.h"
 #include "console/ProgressReporter.h"
 #include "console/ReceiveTrigger.h"
 #include "console/RunResult.h"
@@ -55,6 +57,8 @@ class RunController {
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };
 
     void start();
+    void openPort();
+    void startConnectionWait();
     void scanRangeEnded();
     void connectionTimedOut();
     void spotLateReplies(const std::string& bytes);
@@ -69,6 +73,7 @@ class RunController {
     void stalled();
     void recordFoundDevice();
     void finish(ExitCode code, std::string message);
+    void conclude(ExitCode code, std::string message);
     int currentAddress() const;
 
     const CliOptions& options;
@@ -81,6 +86,9 @@ class RunController {
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
     StallWatch stallWatch; // the silence the window does not watch for
+    PortWait portWait;
+    ModemLineRunner modemLines;
+    bool modemLinesFailed = false;
 
     Phase phase = Phase::Connecting;
     RunResult result;
@@ -88,6 +96,7 @@ class RunController {
     std::size_t messagesSeen = 0;
     int readySeen = 0;
     int text8AtClick = 0;
+    ReplyTally repliesAtClick;
     bool reopened = false;
     TransferWatch transfer;
     LateReplyWatch lateReplies;

@@ -29,7 +29,9 @@ TransferWatch::Stage TransferWatch::observe() {
         ++passesDone;
         return Stage::Ended;
     }
-    return stage == "ERROR" ? Stage::Refused : Stage::Running;
+    if (stage != "ERROR")
+        return Stage::Running;
+    return form.PassEndedEarly == 1 ? Stage::EndedEarly : Stage::Refused;
 }
 
 int TransferWatch::lastRecordNumber() const {
@@ -43,6 +45,11 @@ std::string TransferWatch::position() const {
     if (!passName.empty())
         text += " (" + passName + " pass)";
     return text;
+}
+
+std::string TransferWatch::earlyEnd() const {
+    return "the device ended the " + passName + " pass after record " + std::to_string(lastRecordNumber()) +
+           " of " + std::to_string(form.RecordCount);
 }
 
 std::string TransferWatch::lastRecord() const {

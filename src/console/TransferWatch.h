@@ -11,7 +11,7 @@
 // ended, and where it stands, for progress lines and messages. It only reads.
 class TransferWatch {
   public:
-    enum class Stage { Running, Ended, Refused };
+    enum class Stage { Running, Ended, Refused, EndedEarly };
 
     // `verifyFollows`: a download, whose verify pass comes after the download pass.
     TransferWatch(const ConsoleView& view, const frmSerial& form, bool verifyFollows);
@@ -28,6 +28,8 @@ class TransferWatch {
     std::string position() const;
     // The position and the record itself, cut where it grows long.
     std::string lastRecord() const;
+    // "the device ended the download pass after record 1 of 324".
+    std::string earlyEnd() const;
     ProgressState progress() const;
 
   private:

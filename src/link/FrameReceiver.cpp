@@ -18,6 +18,7 @@ constexpr auto kPlainReplyQuiet = std::chrono::milliseconds(20);
 } // namespace
 
 void frmSerial::TMRComm_Timer() {
+    CheckTransferStall();
     RxString.clear();
     CRCCalc.clear();
     RxCRC.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,12 @@ class PortError : public std::runtime_error {
 class PortLostError : public PortError {
   public:
     using PortError::PortError;
+};
+
+// The modem control lines a reset or boot-select wiring hangs on; a line left empty keeps its level.
+struct ModemLineChange {
+    std::optional<bool> dtr;
+    std::optional<bool> rts;
 };
 
 // The serial port as the window's logic drives it: configure, open, poll, write, close.
@@ -43,4 +50,12 @@ class SerialPortService {
     // waiting for them to leave the wire. Throws PortError when the write fails, PortLostError
     // once the port has failed.
     virtual void output(const std::string& bytes) = 0;
+    // Sets DTR and RTS of the open port, both in one call where the line allows it, and returns
+    // once the line has taken them; a change that sets neither only checks that the line has them.
+    // Throws PortError for a line without modem lines (a pseudo-terminal, a raw TCP stream).
+    virtual void setModemLines(const ModemLineChange& change);
 };
+
+inline void SerialPortService::setModemLines(const ModemLineChange&) {
+    throw PortError("this line has no modem lines (DTR, RTS)");
+}

@@ -6,7 +6,7 @@ constexpr std::uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 
 constexpr std::uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPortOption = 44;
 constexpr std::uint8_t kCr = 13, kNul = 0;
 // COM port control commands from the client, and the server's answer to SET-BAUDRATE.
-constexpr std::uint8_t kSetBaudrate = 1, kSetDatasize = 2, kSetParity = 3, kSetStopsize = 4;
+constexpr std::uint8_t kSetBaudrate = 1, kSetDatasize = 2, kSetParity = 3, kSetStopsize = 4, kSetControl = 5;
 constexpr std::uint8_t kServerOffset = 100;
 // A subnegotiation longer than any we read is cut there; its end is still awaited.
 constexpr std::size_t kLongestSubnegotiation = 64;
@@ -184,6 +184,9 @@ void TelnetComPort::onVerb(std::uint8_t command, std::uint8_t option) {
 }
 
 void TelnetComPort::onSubnegotiation() {
+    if (sub.size() >= 3 && static_cast<std::uint8_t>(sub[0]) == kComPortOption &&
+        static_cast<std::uint8_t>(sub[1]) == kServerOffset + kSetControl)
+        controlAnswer = static_cast<std::uint8_t>(sub[2]);
     if (sub.size() < 6 || static_cast<std::uint8_t>(sub[0]) != kComPortOption ||
         static_cast<std::uint8_t>(sub[1]) != kServerOffset + kSetBaudrate)
         return;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "link/PortConfig.h"
 
@@ -28,6 +29,8 @@ class TelnetComPort {
     ComPortState comPortState() const { return comPort; }
     // The speed the server reported after setting it, once it has.
     std::optional<std::uint32_t> confirmedBaud() const { return baudReply; }
+    // The server's last answer to SET-CONTROL (a modem line's value), removed as it is taken.
+    std::optional<std::uint8_t> takeControlAnswer() { return std::exchange(controlAnswer, std::nullopt); }
 
   private:
     enum class Side { No, WantYes, Yes };
@@ -50,4 +53,5 @@ class TelnetComPort {
     Side himBinary = Side::No, himSga = Side::No, himOther = Side::No;
     ComPortState comPort = ComPortState::Asked;
     std::optional<std::uint32_t> baudReply;
+    std::optional<std::uint8_t> controlAnswer;
 };

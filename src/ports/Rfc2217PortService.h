@@ -14,11 +14,14 @@ class Rfc2217PortService final : public NetworkPortService {
     void setSettings(const std::string& settings) override;
     void setPortOpen(bool open) override;
     void output(const std::string& bytes) override;
+    // Each change goes out as SET-CONTROL, DTR before RTS, and waits for the server's answer.
+    void setModemLines(const ModemLineChange& change) override;
 
   private:
     // Keeps the line's data and answers the server's Telnet commands.
     void gather() override;
     void negotiate();
+    void setControl(std::uint8_t value);
 
     std::unique_ptr<TelnetComPort> telnet;
     LineSettings settings;

@@ -47,7 +47,18 @@ void SchemePortService::choose(PortKind wanted) {
     if (!settings.empty())
         current->setSettings(settings);
     handOnReadyRead();
+    handOnAdapterTuned();
     kind = wanted;
+}
+
+void SchemePortService::setOnAdapterTuned(std::function<void(const std::string&)> callback) {
+    onAdapterTuned = std::move(callback);
+    handOnAdapterTuned();
+}
+
+void SchemePortService::handOnAdapterTuned() {
+    if (auto* serial = dynamic_cast<QtSerialPortService*>(current.get()))
+        serial->setOnAdapterTuned(onAdapterTuned);
 }
 
 void SchemePortService::setOnReadyRead(std::function<void()> callback) {

@@ -22,20 +22,25 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     int inBufferCount() override { return current->inBufferCount(); }
     std::string input() override { return current->input(); }
     void output(const std::string& bytes) override { current->output(bytes); }
+    void setModemLines(const ModemLineChange& change) override { current->setModemLines(change); }
     // Handed on to every line chosen from now on.
     void setOnReadyRead(std::function<void()> onReadyRead) override;
     void pauseReadyRead() override;
     bool resumeReadyRead() override;
+    // Handed on to every serial port chosen from now on: what opening it set to cut its latency.
+    void setOnAdapterTuned(std::function<void(const std::string&)> callback);
 
   private:
     void choose(PortKind kind);
     void handOnReadyRead();
+    void handOnAdapterTuned();
     ReadyReadSource* currentSource() const;
 
     std::unique_ptr<SerialPortService> current;
     PortKind kind = PortKind::Number;
     std::string settings;
     std::function<void()> onReadyRead;
+    std::function<void(const std::string&)> onAdapterTuned;
 };
 
 // The line a port text names, ready for setSettings, setCommPath and opening.

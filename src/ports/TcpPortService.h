@@ -9,6 +9,9 @@ class TcpPortService final : public NetworkPortService {
     void setSettings(const std::string& settings) override;
     void setPortOpen(bool open) override;
     void output(const std::string& bytes) override { line.write(bytes); }
+    void setModemLines(const ModemLineChange&) override {
+        throw PortError(address + ": a raw TCP line has no modem lines (DTR, RTS); rfc2217:// has them");
+    }
 
   private:
     void gather() override { received += line.read(); }

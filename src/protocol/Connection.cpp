@@ -48,6 +48,8 @@ void frmSerial::BTNOpenCom_Click() {
         view.setTxtBackColor(0, colours::PureGreen);
         TransferRequested = 0;
         LostPort = 0;
+        PassEndedEarly = 0;
+        SetRecordAwaited(false);
         RxLine.clear(); // half a plain reply from before belongs to nobody's request
         ConnectCount = 1;
         if (view.text1Text() != "0")
@@ -91,6 +93,7 @@ void frmSerial::BTNCloseCom_Click() {
     view.setText8Text("");
     VerifyMode = 0;
     TransferActive = 0;
+    SetRecordAwaited(false);
     try {
         MSComm1.setPortOpen(false);
     } catch (const std::exception&) {

@@ -18,6 +18,10 @@ std::string lowestByteInHex(std::int64_t number) {
 } // namespace
 
 void frmSerial::Command1_Click() {
+    // Refused while a record is in flight, as are "Install " and "?": the device's answer would
+    // be taken for the record's.
+    if (RecordAwaited == 1)
+        return;
     if (ScanMode == 1) {
         // "Next": the connection wait goes on from its count, so the next probe goes past the found device.
         view.setTimer3Enabled(true);
@@ -34,10 +38,14 @@ void frmSerial::Command1_Click() {
     const std::string digits = lowestByteInHex(newAddress);
     if (digits == "00")
         return;
+    // Like "Install " and "?", it holds a transfer: the device's "OK" answers the command.
+    TransferActive = 0;
     WriteCOM32(vocabulary::setAddressCommand(digits));
 }
 
 void frmSerial::Command6_Click() {
+    if (RecordAwaited == 1)
+        return;
     TransferActive = 0;
     WriteCOM32(vocabulary::kInstall);
     view.pause(1000);
@@ -45,6 +53,8 @@ void frmSerial::Command6_Click() {
 }
 
 void frmSerial::Command4_Click() {
+    if (RecordAwaited == 1)
+        return;
     view.setText8Text("");
     TransferActive = 0;
     WriteCOM32(vocabulary::kProbe);

@@ -9,10 +9,8 @@
 void frmSerial::ClosePortLost(const std::string& reason) {
     std::string text = view.txtText(0) + " lost! The port failed or was removed";
     if (TransferRequested == 1 && TransferActive == 1) {
-        // The sender wraps its index to 0 after the last record of a pass.
-        const int record = RecordIndex == 0 ? RecordCount : RecordIndex;
-        text += std::string(" during ") + (VerifyMode == 1 ? "VERIFY" : "DOWNLOAD") + ", after record " +
-                std::to_string(record) + " of " + std::to_string(RecordCount) + ".";
+        text += std::string(" during ") + PassName() + ", after record " +
+                std::to_string(LastRecordNumber()) + " of " + std::to_string(RecordCount) + ".";
     } else {
         text += "; no transfer was running.";
     }

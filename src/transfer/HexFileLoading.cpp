@@ -17,10 +17,9 @@ void frmSerial::Command2_Click() {
 }
 
 void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
-    // Set before the dialog, so that they stay set when the user cancels.
-    VerifyMode = verifyMode;
-    TransferRequested = 1;
-
+    // No second chain beside a record in flight.
+    if (RecordAwaited == 1)
+        return;
     const auto showError = [this](int number, const std::string& description) {
         view.msgBox(description, FormView::Icon::Critical, "Error#" + std::to_string(number));
     };
@@ -31,6 +30,12 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
             view.msgBox("Cancel");
             return;
         }
+        // The dialog is modal but the poll runs on: a resumed chain may have sent meanwhile.
+        if (RecordAwaited == 1)
+            return;
+        // Only now, with a file chosen: a cancelled dialog leaves a running pass as it was.
+        TransferRequested = 1;
+        PassEndedEarly = 0;
         RecordIndex = 0;
         view.setBarText("NO FILE");
         // The whole file is checked before anything is sent: a bad record found by the device
@@ -59,12 +64,13 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
         RecordIndex = 0;
         view.enableCommand5();
         TransferActive = 1;
-        if (verifyMode == 1) {
+        VerifyMode = verifyMode;
+        if (verifyMode == 1)
             view.setBarText("VERIFY");
-            VerifyMode = 1;
-            RecordIndex = 0;
-        }
-        Command5_Click();
+        // During the connection wait the record would go to an address being probed: the
+        // transfer starts with the version reply of the board that answers.
+        if (!view.timer3Enabled())
+            Command5_Click();
     } catch (const LoadError& error) {
         showError(error.number(), error.what());
     } catch (const std::out_of_range&) {

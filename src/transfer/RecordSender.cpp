@@ -17,16 +17,20 @@ void frmSerial::Command5_Click() {
         ++RecordIndex;
     };
 
+    std::int16_t written = 0;
     if (VerifyMode == 1) {
         advance();
         std::string record = HexRecords[static_cast<std::size_t>(RecordIndex)];
         std::replace(record.begin(), record.end(), ':', '#');
-        WriteCOM32(vocabulary::recordCommand(record));
+        written = WriteCOM32(vocabulary::recordCommand(record));
     } else {
         view.setBarText("DOWNLOAD");
         advance();
-        WriteCOM32(vocabulary::recordCommand(HexRecords[static_cast<std::size_t>(RecordIndex)]));
+        written = WriteCOM32(vocabulary::recordCommand(HexRecords[static_cast<std::size_t>(RecordIndex)]));
     }
+    // Only a record on the wire waits for an answer: with the port closed nothing will come.
+    if (written > 0)
+        SetRecordAwaited(true);
     view.setBarValue(RecordIndex);
     if (RecordIndex == RecordCount)
         RecordIndex = 0;

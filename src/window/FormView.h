@@ -34,6 +34,7 @@ public:
     virtual bool option3Selected() const = 0;
     // Timer3, the connection wait (200 ms).
     virtual void setTimer3Enabled(bool enabled) = 0;
+    virtual bool timer3Enabled() const = 0;
     // TMRComm, the receive poll (20 ms). Disabling then enabling restarts its interval.
     virtual void setTMRCommEnabled(bool enabled) = 0;
     virtual bool tmrCommEnabled() const = 0;

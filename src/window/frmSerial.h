@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/SerialPortService.h"
+#include "protocol/ReplyKeyword.h"
 #include "window/FormView.h"
 
 struct ReplyScan;
@@ -20,6 +21,9 @@ class frmSerial {
   public:
     static constexpr int kHexRecordSlots = 9001; // slots 0..9000; slot k holds line k
     static constexpr int kMaxRecords = 9000;
+    // How long a transfer waits for the answer to a record before it stops: the flasher's
+    // default stall timeout.
+    static constexpr std::chrono::milliseconds kReplyStallLimit{5000};
 
     frmSerial(FormView& view, SerialPortService& port);
 
@@ -74,6 +78,18 @@ class frmSerial {
     std::int16_t VerifyMode = 0;
     // 1 once the open port failed and was closed for it; cleared by opening.
     std::int16_t LostPort = 0;
+    // 1 from the moment a record has gone out until the device answers it (or the transfer stalls
+    // or the port closes). Meanwhile no other command or transfer starts, so that one chain of
+    // records at most runs and no second record is ever in flight.
+    std::int16_t RecordAwaited = 0;
+    // When the wait for the answer to the record began; the device's "FORMAT" restarts it.
+    std::chrono::steady_clock::time_point RecordSentTime;
+    // Zero: the wait for an answer never ends (the flasher watches stalls itself).
+    std::chrono::milliseconds ReplyStallLimit = kReplyStallLimit;
+    // 1 when the device ended a pass before its last record was sent; cleared by a load and by opening.
+    std::int16_t PassEndedEarly = 0;
+    // Every reply handed to Com_Parser, by the keyword that decided it.
+    ReplyTally Replies;
 
   private:
     // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).
@@ -83,6 +99,18 @@ class frmSerial {
     void TakePlainReplies(const std::string& chunk);
     void TakeHeldFrame();
     void HandOverFrame(const ReplyScan& scan);
+    // Sets RecordAwaited and shows it: the buttons that would start a second chain are disabled
+    // while it is 1.
+    void SetRecordAwaited(bool awaited);
+    // Records flow only in a transfer and never while the connection wait still probes addresses.
+    bool RecordsMayFlow() const;
+    // The transfer is over for the device's reason: bar "ERROR" in red, nothing more is sent.
+    void StopTransfer();
+    // Ends a transfer whose record has had no answer for ReplyStallLimit, with one box.
+    void CheckTransferStall();
+    // The number of the record last sent (the sender wraps its index to 0 after the last one).
+    int LastRecordNumber() const { return RecordIndex == 0 ? RecordCount : RecordIndex; }
+    const char* PassName() const { return VerifyMode == 1 ? "VERIFY" : "DOWNLOAD"; }
 
     FormView& view;
     SerialPortService& MSComm1;

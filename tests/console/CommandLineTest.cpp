@@ -113,6 +113,11 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {"check", "fw.bin", "--flash-range", "0x1000-"},
         {"version", "--base", "0"},
         {"scan", "--flash-range", "0-1"},
+        {"version", "--reset", "D1|Q"},
+        {"version", "--after", ""},
+        {"version", "--wait-port", "0"},
+        {"check", "fw.hex", "--reset", "dtr-reset"},
+        {"ports", "--wait-port", "5"},
     };
     // Each refusal is one line of its own.
     for (const auto& words : refused) {
@@ -146,6 +151,10 @@ TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
                              "--probe-ms",
                              "--connect-timeout",
                              "--stall-timeout",
+                             "--reset <SEQ>",
+                             "rts-reset-dtr-boot",
+                             "--after <SEQ>",
+                             "--wait-port <S>",
                              "--trace",
                              "--json",
                              "-q, --quiet",

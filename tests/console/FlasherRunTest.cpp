@@ -193,7 +193,30 @@ TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
     EXPECT_EQ(moved.exitCode, 0) << moved.err;
     EXPECT_EQ(field(parseJsonObject(moved.out), "address"), "12");
     EXPECT_EQ(flash({"version", "--port", port, "--address", "12"}).out, "VER=2.62\n");
-    EXPECT_EQ(flash({"install", "--port", port, "--address", "12"}).exitCode, 0);
+    const ProgramRun install = flash({"install", "--port", port, "--address", "12", "--trace"});
+    EXPECT_EQ(install.exitCode, 0) << install.err;
+    EXPECT_EQ(install.out, "VER=2.62\n");
+    // The board's "OK" to "BOOTg" brings no record: not even the empty one ("BOOT" CR LF).
+    EXPECT_EQ(install.err.find("42 4F 4F 54 0D 0A"), std::string::npos) << install.err;
+}
+
+// Install succeeds only on the board's "OK"; a pass the board ends before its last record is a
+// device error that names the record, with `records` counting what was sent.
+TEST_F(FlasherRun, InstallWithoutOkAndAPassEndedEarlyAreDeviceErrors) {
+    // Replies: the probe's, then the "OK" to "BOOTg", which is dropped, then the version.
+    std::string port = startEmulator({"--address", "1", "--drop-every", "2"});
+    expectFields(expectEnd({"install", "--port", port, "--address", "1", "--json"}, 6,
+                           "did not confirm the install command with \"OK\" (last answer: VER=1.0)"),
+                 {"outcome=device-error"});
+
+    const std::string file = writeImage(makeHexImage(20, kFlashStart, kFlashSize), "firmware.hex");
+    for (const char* operation : {"download", "verify"}) {
+        port = startEmulator({"--address", "1", "--end-pass-after", "1"});
+        const QJsonObject json =
+            expectEnd({operation, file, "--port", port, "--address", "1", "--json"}, 6,
+                      std::string("the device ended the ") + operation + " pass after record 1 of ");
+        expectFields(json, {"outcome=device-error", "records=1", "passes=0"});
+    }
 }
 
 TEST_F(FlasherRun, SilentAddressIsNoDevice) {

@@ -7,13 +7,13 @@ namespace {
 
 PortEntry usbAdapter() {
     return {"/dev/ttyUSB0", "/dev/serial/by-id/usb-Maker_RS485_A1B2-if00-port0", 0x0403, 0x6001, "A1B2",
-            "RS485 cable"};
+            "RS485 cable", 16};
 }
 PortEntry onboardPort() {
-    return {"/dev/ttyS0", "", std::nullopt, std::nullopt, "", ""};
+    return {"/dev/ttyS0", "", std::nullopt, std::nullopt, "", "", std::nullopt};
 }
 PortEntry secondAdapter() {
-    return {"/dev/ttyACM0", "", 0x2e8a, 0x000a, "", "Board CDC"};
+    return {"/dev/ttyACM0", "", 0x2e8a, 0x000a, "", "Board CDC", std::nullopt};
 }
 
 } // namespace
@@ -21,8 +21,8 @@ PortEntry secondAdapter() {
 TEST(PortListing, TextHasOneTabSeparatedLinePerPort) {
     EXPECT_EQ(
         portsText({usbAdapter(), onboardPort()}),
-        "/dev/ttyUSB0\t/dev/serial/by-id/usb-Maker_RS485_A1B2-if00-port0\t0403:6001\tA1B2\tRS485 cable\n"
-        "/dev/ttyS0\t-\t-\t-\t-\n");
+        "/dev/ttyUSB0\t/dev/serial/by-id/usb-Maker_RS485_A1B2-if00-port0\t0403:6001\tA1B2\tRS485 cable\t16 ms\n"
+        "/dev/ttyS0\t-\t-\t-\t-\t-\n");
     EXPECT_EQ(portsText({}), "");
 }
 
@@ -31,9 +31,10 @@ TEST(PortListing, JsonIsAListWithNullsForWhatIsUnknown) {
     ASSERT_EQ(list.size(), 2);
     expectFields(list[0].toObject(),
                  {"path=/dev/ttyUSB0", "by_id=/dev/serial/by-id/usb-Maker_RS485_A1B2-if00-port0",
-                  "vendor_id=1027", "product_id=24577", "serial_number=A1B2", "description=RS485 cable"});
+                  "vendor_id=1027", "product_id=24577", "serial_number=A1B2", "description=RS485 cable",
+                  "latency_timer_ms=16"});
     expectFields(list[1].toObject(), {"path=/dev/ttyS0", "by_id=null", "vendor_id=null", "product_id=null",
-                                      "serial_number=null", "description=null"});
+                                      "serial_number=null", "description=null", "latency_timer_ms=null"});
     EXPECT_EQ(parseJsonArray(portsJson({})).size(), 0);
 }
 

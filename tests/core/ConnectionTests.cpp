@@ -178,3 +178,22 @@ TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     form.Timer3_Timer();
     EXPECT_EQ(view.boxes, (Boxes{{"COM3 Not connect !"}}));
 }
+
+// A transfer asked for during the address scan waits for a board's version reply and starts at
+// that board's address; nothing goes to an address being probed.
+TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
+    form.BTNOpenCom_Click();
+    probe(1);
+    probe(2);
+    chooseFile("end.hex", ":00000001FF\n");
+    form.Command3_Click();
+    EXPECT_EQ(view.barText, "READY");
+    port.arrive(reply(2, "OK"));
+    form.TMRComm_Timer();
+    probe(3);
+    port.expectWrite(request(3, "BOOT:00000001FF\r\n"));
+    port.arrive(reply(3, "VER=1.0"));
+    form.TMRComm_Timer();
+    EXPECT_EQ(view.barText, "DOWNLOAD");
+    EXPECT_FALSE(view.timer3);
+}

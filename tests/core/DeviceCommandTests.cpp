@@ -1,6 +1,7 @@
 #include <string>
 
 #include "WindowTestSupport.h"
+#include "protocol/InstallVerdict.h"
 
 using DeviceCommands = DeviceOneTest;
 
@@ -23,12 +24,14 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
 }
 
 TEST_F(DeviceCommands, SetAddrTenToDeviceOne) {
+    form.TransferActive = 1;         // the device's "OK" answers the command, not a record
     port.expectWrite(bytes({0x01}) + // address
                      "BOOT$0A\r\n" + // command text
                      bytes({0x55}) + // CRC low
                      bytes({0x85})); // CRC high
     form.Command1_Click();
     EXPECT_EQ(view.text1, "1");
+    deviceSays("OK");
 }
 
 TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
@@ -41,4 +44,31 @@ TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     EXPECT_EQ(view.pauses, std::vector<int>{1000});
     EXPECT_EQ(writtenDuringPause, 1u);
     EXPECT_EQ(form.TransferActive, 0);
+    deviceSays("OK"); // the board starts its application: no record follows
+    EXPECT_EQ(view.barText, "NO FILE");
+}
+
+// Only the board's "OK" to the start command says that its application starts.
+TEST(InstallVerdicts, OnlyTheBoardsOkIsSuccess) {
+    const struct {
+        const char* name;
+        std::vector<std::string> replies;
+        bool waitOver;
+        InstallVerdict verdict;
+    } rows[] = {
+        {"OK, then the version", {"OK", "VER=1.0"}, false, InstallVerdict::Started},
+        {"OK, the application silent", {"OK"}, true, InstallVerdict::Started},
+        {"OK so far", {"OK"}, false, InstallVerdict::Pending},
+        {"ERROR", {"ERROR"}, false, InstallVerdict::Refused},
+        {"OK, then ERROR", {"OK", "ERROR 5"}, true, InstallVerdict::Refused},
+        {"the version alone", {"VER=1.0"}, false, InstallVerdict::Unconfirmed},
+        {"texts without a keyword", {"ok", "hello"}, true, InstallVerdict::Unconfirmed},
+        {"nothing", {}, true, InstallVerdict::Silent},
+    };
+    for (const auto& row : rows) {
+        ReplyTally tally;
+        for (const std::string& reply : row.replies)
+            tally.add(decidingKeyword(reply));
+        EXPECT_EQ(judgeInstall(tally, row.waitOver), row.verdict) << row.name;
+    }
 }

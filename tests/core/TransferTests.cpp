@@ -77,6 +77,9 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
         {"OK", record(verifyForm(L2)), "VERIFY", 2, 2},
         {"OK", record(verifyForm(L3)), "VERIFY", 3, 0},
         {"DOWNLOAD", "", "END", 3, 0},
+        // The transfer is over: neither an "OK" nor a pass end sends anything now.
+        {"OK", "", "END", 3, 0},
+        {"DOWNLOAD", "", "END", 3, 0},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.reply ? step.reply : "start");
@@ -120,10 +123,11 @@ TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
 // A refused or cancelled choice sends nothing and keeps the file loaded before; a shorter file
 // then sends only its own lines, here in a verify alone.
 TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
-    form.Command2_Click(); // the mode and the request are set before the dialog and stay
+    form.Command2_Click(); // a cancelled dialog changes nothing
     EXPECT_EQ(view.boxes, (Boxes{{"Cancel"}}));
-    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(1, 1, 0));
+    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(0, 0, 0));
     startThreeLines();
+    deviceSays("ERROR"); // no record in flight: a new load may start
     const struct {
         std::string file;
         FakeFormView::MessageBox box;
@@ -176,8 +180,8 @@ TEST_F(Transfer, VerifyRecordMarksEveryColon) {
     EXPECT_EQ(form.HexRecords[1], "a:b:c");
 }
 
-// "ERROR" holds the flow until the next "OK"; a version reply resumes a running transfer but not
-// one that "?" has held.
+// "ERROR" holds the flow until the next "OK" or version reply; a version reply never sends beside
+// a record in flight, and after "?" the transfer is over.
 TEST_F(Transfer, ErrorHoldsUntilOkAndVersionReplyResumesOnlyARunningTransfer) {
     startThreeLines();
     deviceSays("ERROR 3");
@@ -188,17 +192,108 @@ TEST_F(Transfer, ErrorHoldsUntilOkAndVersionReplyResumesOnlyARunningTransfer) {
     deviceSays("OK");
     EXPECT_EQ(view.barText, "DOWNLOAD");
     EXPECT_EQ(view.barColor, colours::Red);
+    deviceSays("VER=1.0"); // record 2 still waits for its answer
 
+    deviceSays("ERROR");
     port.expectWrite(record(L3));
     deviceSays("VER=1.0");
+    deviceSays("ERROR");
     port.expectWrite(request(1, "BOOTi\r\n"));
     form.Command4_Click();
     EXPECT_EQ(view.text8, "");
     EXPECT_EQ(form.TransferActive, 0);
     deviceSays("VER=1.0"); // held: nothing sent
     EXPECT_EQ(view.label2, "READY");
-    port.expectWrite(record(L1)); // after the last record, the first again
     deviceSays("OK");
+}
+
+// While a record waits for its answer, every other way to send is refused and shown disabled;
+// the device's answer then brings exactly one record.
+TEST_F(Transfer, OneChainOfRecordsAtMost) {
+    startThreeLines();
+    chooseFile("other.hex", L2 + "\n" + L3 + "\n");
+    const struct {
+        const char* caption;
+        Control button;
+        void (frmSerial::*click)();
+    } clicks[] = {
+        {"Open File and  Download", Control::Command3, &frmSerial::Command3_Click},
+        {"Verify", Control::Command2, &frmSerial::Command2_Click},
+        {"Install ", Control::Command6, &frmSerial::Command6_Click},
+        {"?", Control::Command4, &frmSerial::Command4_Click},
+        {"Set Addr", Control::Command1, &frmSerial::Command1_Click},
+    };
+    view.dialogFilter.clear();
+    for (const auto& row : clicks) {
+        SCOPED_TRACE(row.caption);
+        EXPECT_FALSE(view.isEnabled(row.button));
+        EXPECT_EQ(view.dialogFilter, ""); // no dialog opened
+        (form.*row.click)();              // the port script expects nothing
+        EXPECT_TRUE(view.boxes.empty());
+        EXPECT_TRUE(view.pauses.empty());
+        EXPECT_EQ(std::tie(form.RecordIndex, form.VerifyMode, form.TransferActive), std::tuple(1, 0, 1));
+    }
+    port.expectWrite(record(L2));
+    deviceSays("OK");
+    deviceSays("ERROR");
+    for (const auto& row : clicks)
+        EXPECT_TRUE(view.isEnabled(row.button)) << row.caption;
+
+    // An "OK" while the dialog is open resumes the held chain: the file chosen then is not loaded.
+    view.whileDialogOpen = [this] {
+        port.expectWrite(record(L3));
+        deviceSays("OK");
+    };
+    form.Command3_Click();
+    EXPECT_EQ(form.RecordCount, 3);
+}
+
+// "DOWNLOAD" before a pass's last record went out ends the transfer as a device error.
+TEST_F(Transfer, PassEndedBeforeItsLastRecordIsADeviceError) {
+    const struct {
+        const char* pass;
+        std::vector<std::pair<const char*, std::string>> before; // replies, and the record each brings
+    } rows[] = {
+        {"download after record 1", {}},
+        {"verify after record 1",
+         {{"OK", record(L2)}, {"OK", record(L3)}, {"DOWNLOAD", record(verifyForm(L1))}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pass);
+        startThreeLines();
+        for (const auto& [reply, sent] : row.before) {
+            port.expectWrite(sent);
+            deviceSays(reply);
+        }
+        deviceSays("DOWNLOAD");
+        EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
+        EXPECT_EQ(std::tie(form.PassEndedEarly, form.TransferActive, form.RecordAwaited),
+                  std::tuple(1, 0, 0));
+        deviceSays("OK"); // over: nothing more is sent
+    }
+}
+
+// A record without an answer for the stall limit ends the transfer once, with a box naming it.
+TEST_F(Transfer, StalledRecordEndsTheTransferWithOneBox) {
+    startThreeLines();
+    port.expectWrite(record(L2));
+    deviceSays("OK");
+    const auto almost = frmSerial::kReplyStallLimit - std::chrono::milliseconds(100);
+    form.RecordSentTime -= almost;
+    deviceSays("FORMAT"); // erasing: the wait starts again
+    form.RecordSentTime -= almost;
+    form.TMRComm_Timer();
+    EXPECT_TRUE(view.boxes.empty());
+
+    form.RecordSentTime -= frmSerial::kReplyStallLimit;
+    form.TMRComm_Timer();
+    form.TMRComm_Timer();
+    EXPECT_EQ(view.boxes,
+              (Boxes{{"No answer to record 2 of 3 during DOWNLOAD for 5 s: the transfer was stopped.",
+                      Icon::Critical}}));
+    EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
+    deviceSays("OK");  // too late: nothing is sent
+    startThreeLines(); // the user can start again
 }
 
 // Bar text and value, the connection wait and the verify mode after each reply, from "start", 5,
@@ -212,6 +307,9 @@ TEST_F(Transfer, FirstKeywordInOrderDecides) {
         {"DOWNLOAD ERROR", {"ERROR", 5, true, 0}},
         {"FORMAT OK", {"", 0, true, 1}},
         {"ok", {"start", 5, true, 1}}, // case-sensitive
+        // No transfer runs: an "OK" or a pass end answers no record and sends none.
+        {"OK", {"start", 5, true, 1}},
+        {"DOWNLOAD", {"start", 5, true, 1}},
     };
     for (const auto& row : table) {
         view.barText = "start";
@@ -227,6 +325,7 @@ TEST_F(Transfer, FirstKeywordInOrderDecides) {
 }
 
 TEST_F(Transfer, ReplyPastTheTableSendsNothingAndTheReceiverGoesOn) {
+    form.TransferActive = 1;
     form.RecordIndex = 9000; // each "OK" would read past the last slot
     deviceSays("OK");
     deviceSays("OK");

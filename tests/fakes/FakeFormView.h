@@ -55,6 +55,8 @@ class FakeFormView : public FormView {
     std::function<void()> duringPause = [] {};
     // Called inside msgBox(), while the modal box is open.
     std::function<void()> whileBoxOpen = [] {};
+    // Called inside showOpenDialog(), while the modal dialog is open.
+    std::function<void()> whileDialogOpen = [] {};
 
     void setLabel2Caption(const std::string& caption) override { label2 = caption; }
     void setCommand1Caption(const std::string& caption) override { command1Caption = caption; }
@@ -73,6 +75,7 @@ class FakeFormView : public FormView {
     bool option2Selected() const override { return option2; }
     bool option3Selected() const override { return option3; }
     void setTimer3Enabled(bool enabled) override { timer3 = enabled; }
+    bool timer3Enabled() const override { return timer3; }
     void setTMRCommEnabled(bool enabled) override {
         if (enabled && pendingRestart)
             ++tmrCommRestarts;
@@ -89,7 +92,7 @@ class FakeFormView : public FormView {
     void setBarValue(int value) override { barValue = value; }
     void setBarMax(int maximum) override { barMax = maximum; }
     void setDialogFilter(const std::string& filter) override { dialogFilter = filter; }
-    void showOpenDialog() override {}
+    void showOpenDialog() override { whileDialogOpen(); }
     std::string dialogFileName() const override { return dialogFile; }
     bool dialogCancelError() const override { return cancelError; }
     std::string tag(Control control) const override { return tags.contains(control) ? tags.at(control) : ""; }

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,6 +16,7 @@ struct ShownBox {
     std::string text;
     std::string detail;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool textFits = true; // the box is narrow enough and its label shows the whole text
 };
 
 // Runs `click` with the window's own modal boxes; each box that appears is read and closed.
@@ -26,8 +28,14 @@ std::vector<ShownBox> boxesShownBy(const std::function<void()>& click) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        shown.push_back({box->windowTitle().toStdString(), box->text().toStdString(),
-                         box->informativeText().toStdString(), box->icon()});
+        // Long runs carry invisible break chances; what the user reads is the text without them.
+        const auto readable = [](QString text) { return text.remove(QChar(0x200B)).toStdString(); };
+        const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1 << 20),
+                                                               Qt::TextWordWrap, label->text());
+        shown.push_back({box->windowTitle().toStdString(), readable(box->text()),
+                         readable(box->informativeText()), box->icon(),
+                         box->width() < 640 && needed.width() <= label->width()});
         box->accept();
     });
     reader.start();
@@ -60,6 +68,11 @@ TEST(MessageBoxes, EachBoxShowsExactlyItsOwnTitleAndText) {
          "",
          {caption, "/dev/no-such-port-here" + notAvailable, "", QMessageBox::NoIcon},
          true},
+        {"a port name of 3000 characters",
+         "/dev/" + std::string(3000, 'x'),
+         "",
+         {caption, "/dev/" + std::string(3000, 'x') + notAvailable, "", QMessageBox::NoIcon},
+         true},
         {"a cancelled file dialog", "", "", {caption, "Cancel", "", QMessageBox::NoIcon}, false},
         {"a file that does not exist",
          "",
@@ -84,6 +97,7 @@ TEST(MessageBoxes, EachBoxShowsExactlyItsOwnTitleAndText) {
         EXPECT_EQ(shown[0].title, c.expected.title);
         EXPECT_EQ(shown[0].text, c.expected.text);
         EXPECT_EQ(shown[0].icon, c.expected.icon);
+        EXPECT_TRUE(shown[0].textFits);
         // The port's own reason goes below the fixed text, never into it.
         EXPECT_EQ(!shown[0].detail.empty(), c.hasDetail) << shown[0].detail;
     }

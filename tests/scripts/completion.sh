@@ -46,7 +46,7 @@ expect() {
 # an operation or an option.
 while read -r option; do
     case $option in
-        -p | --port | -b | --baud | --log) ;;
+        -p | --port | -b | --baud | --log | --reset | --after) ;;
         *) expect "" bootflash "$option" "" ;;
     esac
 done < <(bootflash --help | sed -nE 's/^  (-[a-zA-Z], )?(--[a-z-]+) <.*/\1\2/p' | tr -d , | tr ' ' '\n')
@@ -55,6 +55,7 @@ expect "/dev/ttyUSB7" bootflash download fw.hex --port /dev/tty
 expect "/dev/ttyUSB7" bootflash download fw.hex -p /dev/
 expect "tcp:// nospace" bootflash --port tc
 expect "19200" bootflash --baud 19
+expect "dtr-reset dtr-reset-rts-boot" bootflash --after dtr
 expect "--scan-range" bootflash --scan
 expect "--flash-range" bootflash --flash
 expect "download" bootflash --address 3 dow

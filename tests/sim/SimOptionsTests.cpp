@@ -22,6 +22,12 @@ TEST(SimOptions, ReadsAddressListsSizesTimesAndFaults) {
     EXPECT_TRUE(parseSimOptions({"--version"}).showVersion);
     EXPECT_TRUE(parseSimOptions({"-V"}).showVersion);
     EXPECT_EQ(parseSimOptions({}).deviceVersion, "1.0");
+    const SimOptions bench =
+        parseSimOptions({"--listen", "rfc2217://:0", "--enter-on", "rts", "--echo", "--latency-ms", "16"});
+    EXPECT_TRUE(bench.listen && bench.listen->rfc2217 && bench.listen->host == "127.0.0.1");
+    EXPECT_EQ(bench.enterOn, BootGate::Line::Rts);
+    EXPECT_TRUE(bench.echo);
+    EXPECT_EQ(bench.latency, std::chrono::milliseconds(16));
 }
 
 TEST(SimOptions, RefusesWhatCannotWork) {
@@ -40,6 +46,15 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--drop-every"}, // value missing
         {"--drop-every", "-1"},
         {"--frobnicate"},
+        {"--listen", "udp://127.0.0.1:5000"},
+        {"--listen", "tcp://127.0.0.1"},          // no port
+        {"--listen", "tcp://example.org:5000"},   // a name, not an address
+        {"--listen", "tcp://:70000"},
+        {"--listen", "tcp://:0", "--link", "x"},  // one line at a time
+        {"--enter-on", "dtr"},                    // a pseudo-terminal has no modem lines
+        {"--listen", "tcp://:0", "--enter-on", "rts"},
+        {"--listen", "rfc2217://:0", "--enter-on", "cts"},
+        {"--latency-ms", "1001"},
     };
     for (const Arguments& arguments : refused)
         EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();

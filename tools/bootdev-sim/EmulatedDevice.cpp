@@ -27,7 +27,7 @@ bool holdsReplyKeyword(std::string_view text) {
 
 EmulatedDevice::EmulatedDevice(const DeviceSettings& settings)
     : address_(settings.address), version_(settings.version), flash_(settings.flashStart, settings.flashSize),
-      eraseTime_(settings.eraseTime) {}
+      eraseTime_(settings.eraseTime), endPassAfter_(settings.endPassAfter) {}
 
 std::vector<DeviceReply> EmulatedDevice::handle(std::string_view command) {
     if (command == "BOOTi" || command == "VER")
@@ -55,6 +55,10 @@ std::vector<DeviceReply> EmulatedDevice::handleAddressChange(std::string_view di
 }
 
 std::vector<DeviceReply> EmulatedDevice::handleRecord(std::string_view digits, bool verifying) {
+    if (++recordsThisPass_ == endPassAfter_) {
+        endPass();
+        return single(kDownload);
+    }
     HexRecord record;
     try {
         record = parseHexRecord(digits);
@@ -110,6 +114,7 @@ std::vector<DeviceReply> EmulatedDevice::refuseRecord(std::string reason) {
 }
 
 void EmulatedDevice::endPass() {
+    recordsThisPass_ = 0;
     addressBase_ = 0;
     erasedThisPass_ = false;
 }

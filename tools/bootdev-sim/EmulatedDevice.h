@@ -22,6 +22,8 @@ struct DeviceSettings {
     std::uint32_t flashStart = 0x0800'0000;
     std::uint32_t flashSize = 256 * 1024;
     std::chrono::milliseconds eraseTime{30};
+    // A fault: the N-th record of every pass is answered "DOWNLOAD", ending the pass early; 0: off.
+    unsigned endPassAfter = 0;
 };
 
 // The bootloader of one board: answers command texts (CR LF already stripped) and keeps its flash.
@@ -51,6 +53,8 @@ class EmulatedDevice {
     std::chrono::milliseconds eraseTime_;
     std::uint32_t addressBase_ = 0;
     bool erasedThisPass_ = false;
+    unsigned endPassAfter_;
+    unsigned recordsThisPass_ = 0;
     std::string lastError_;
 };
 

@@ -53,6 +53,10 @@ unsigned parseCount(const std::string& option, const std::string& text) {
 }
 
 void checkConsistency(const SimOptions& options) {
+    if (options.listen && (options.linkPath || options.devicePath))
+        throw OptionError("--listen serves the network instead of a pseudo-terminal or --device: give only one");
+    if (options.enterOn != BootGate::Line::None && !(options.listen && options.listen->rfc2217))
+        throw OptionError("--enter-on needs modem lines: --listen rfc2217://HOST:PORT");
     if (options.linkPath && options.devicePath)
         throw OptionError("--link makes a pseudo-terminal, --device uses a real one: give only one");
     if (!options.modbusFraming && options.addresses.size() > 1)
@@ -105,12 +109,34 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
          [&](const std::string& v) { options.faults.strayEvery = parseCount("--stray-every", v); }},
         {"--stray-bytes",
          [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
+        {"--end-pass-after",
+         [&](const std::string& v) { options.endPassAfter = parseCount("--end-pass-after", v); }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
+        {"--listen",
+         [&](const std::string& v) {
+             try {
+                 options.listen = parseListenAddress(v);
+             } catch (const std::invalid_argument& error) {
+                 throw OptionError(error.what());
+             }
+         }},
+        {"--enter-on",
+         [&](const std::string& v) {
+             if (v != "dtr" && v != "rts")
+                 throw OptionError("--enter-on: dtr or rts, not " + v);
+             options.enterOn = v == "dtr" ? BootGate::Line::Dtr : BootGate::Line::Rts;
+         }},
+        {"--latency-ms",
+         [&](const std::string& v) {
+             options.latency = std::chrono::milliseconds(parseNumber("--latency-ms", v, 1000));
+         }},
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--plain") {
             options.modbusFraming = false;
+        } else if (argument == "--echo") {
+            options.echo = true;
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -131,8 +157,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
 
 std::string simUsage() {
     return R"(Usage: bootdev-sim [options]
-Emulates serial bootloader devices on a pseudo-terminal (or a real serial device) and prints the
-path that a host program opens, on one line of standard output.
+Emulates serial bootloader devices on a pseudo-terminal (or a real serial device, or a network
+line) and prints the path that a host program opens, on one line of standard output.
 
 Line:
   --link PATH          also make PATH a symbolic link to the pseudo-terminal (removed on exit)
@@ -140,6 +166,16 @@ Line:
   --baud N             speed of --device (default 115200)
   --plain              no Modbus RTU framing: bare command and reply texts (one device only)
   --line-rate BAUD     pace both directions as a line at BAUD, 10 bits a byte (default: unpaced)
+  --listen URL         serve tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (Telnet with COM port
+                       control: speed, framing, DTR and RTS) instead of a pseudo-terminal, one host
+                       at a time; HOST defaults to 127.0.0.1, PORT 0 takes a free one; the address
+                       is printed instead of the path
+
+Bench:
+  --enter-on dtr|rts   the bootloader answers only after a reset pulse on that line (asserted, then
+                       released; needs --listen rfc2217://), for 3 s and 3 s more after each request
+  --echo               echo every host byte back, as a two-wire RS-485 adapter does
+  --latency-ms N       hold bytes for the host until the adapter's latency timer fires, every N ms
 
 Devices:
   --address LIST       bus address, or a comma list such as 3,5,9 for one device each (default 1)
@@ -158,6 +194,7 @@ Faults (replies are counted from 1; every N-th reply is hit):
                        (alone after 250 ms if none follows)
   --stray-every N      send stray zero bytes in front of the reply
   --stray-bytes K      how many stray bytes (default 3)
+  --end-pass-after N   answer the N-th record of every pass with "DOWNLOAD", ending the pass early
 
   --verbose            log requests, replies and faults on standard error, and every change of
                        the speed the host sets on the pseudo-terminal

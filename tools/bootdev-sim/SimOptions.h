@@ -1,6 +1,8 @@
 #pragma once
 
+#include "BootGate.h"
 #include "LineSession.h"
+#include "NetworkEndpoint.h"
 #include "ReplyFaults.h"
 
 #include <chrono>
@@ -20,9 +22,15 @@ struct SimOptions {
     std::uint32_t flashStart = 0x0800'0000;
     std::uint32_t flashSize = 256 * 1024;
     std::chrono::milliseconds eraseTime{30};
+    unsigned endPassAfter = 0;
     LineTiming timing;
     FaultSettings faults;
     std::optional<std::string> dumpPath;
+    // The production bench: a network line, a board entered by a reset pulse, an adapter's ways.
+    std::optional<ListenAddress> listen;
+    BootGate::Line enterOn = BootGate::Line::None;
+    bool echo = false;
+    std::chrono::milliseconds latency{0};
     bool verbose = false;
     bool help = false;
     bool showVersion = false; // the emulator's own version

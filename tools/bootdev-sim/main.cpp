@@ -1,12 +1,11 @@
 #include "DeviceBus.h"
 #include "LineEndpoint.h"
-#include "LineSession.h"
+#include "LineLoop.h"
 #include "SimOptions.h"
 
 #include <cerrno>
 #include <csignal>
 #include <iostream>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <system_error>
@@ -52,7 +51,7 @@ std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
     for (std::uint8_t address : options.addresses)
         devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart,
-                                            options.flashSize, options.eraseTime});
+                                            options.flashSize, options.eraseTime, options.endPassAfter});
     return devices;
 }
 
@@ -73,76 +72,30 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
     }
 }
 
-void writeAll(int fd, const std::string& bytes, const Trace& trace) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            // Nobody is reading and the line's buffer is full: as on a real line, the bytes are lost.
-            trace.line("line full, lost " + std::to_string(bytes.size() - done) + " reply bytes");
-            return;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-}
-
-void serveLine(const LineEndpoint& line, const SignalInbox& signals, LineSession& session,
-               const DeviceBus& bus, const SimOptions& options, const Trace& trace) {
-    bool stop = false;
-    std::optional<unsigned> speedSeen = line.hostSpeed();
-    while (!stop) {
-        // Paced replies are due at exact instants: the wait is kept to the nanosecond, since a
-        // wait rounded to whole milliseconds makes every reply late by up to one.
-        timespec timeout{};
-        timespec* timeoutOrForever = nullptr;
-        if (const auto wake = session.nextWake()) {
-            const auto wait = std::max(*wake - SimClock::now(), SimClock::duration::zero());
-            const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-            timeout.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
-            timeout.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-            timeoutOrForever = &timeout;
-        }
-        pollfd watched[2]{{line.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
-        if (ppoll(watched, 2, timeoutOrForever, nullptr) < 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "ppoll");
-        if (watched[0].revents & POLLIN) {
-            char buffer[4096];
-            const ssize_t count = read(line.fd(), buffer, sizeof buffer);
-            if (count > 0)
-                session.receive(std::string_view(buffer, static_cast<std::size_t>(count)), SimClock::now());
-            else if (count == 0 || (errno != EAGAIN && errno != EINTR))
-                throw std::system_error(count == 0 ? EIO : errno, std::generic_category(),
-                                        "reading the line");
-        } else if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            throw std::system_error(EIO, std::generic_category(), "the line was closed");
-        }
-        // A host sets the speed before it sends at that speed, so a change shows by its first byte.
-        if (trace.enabled() && line.hostSpeed() != speedSeen) {
-            speedSeen = line.hostSpeed();
-            trace.line("line speed " + std::to_string(speedSeen.value_or(0)) + " baud");
-        }
-        for (const std::string& bytes : session.service(SimClock::now()))
-            writeAll(line.fd(), bytes, trace);
-        bool dump = false;
-        signals.collect(stop, dump);
-        if (dump)
-            dumpFlashes(bus, options);
-    }
-}
-
 int run(const SimOptions& options) {
     const Trace trace(options.verbose ? &std::cerr : nullptr);
     DeviceBus bus(makeDevices(options), options.modbusFraming, trace);
-    LineSession session(bus, options.timing, options.faults, trace);
     const SignalInbox signals;
-    LineEndpoint line = options.devicePath ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
-                                           : LineEndpoint::openPseudoTerminal(options.linkPath);
-    std::cout << line.hostPath() << std::endl;
-
+    const SignalHook hook{signals.fd(), [&] {
+                              bool stop = false;
+                              bool dump = false;
+                              signals.collect(stop, dump);
+                              if (dump)
+                                  dumpFlashes(bus, options);
+                              return stop;
+                          }};
     try {
-        serveLine(line, signals, session, bus, options, trace);
+        if (options.listen) {
+            NetworkEndpoint endpoint(*options.listen);
+            std::cout << endpoint.address() << std::endl;
+            serveNetwork(endpoint, bus, options, trace, hook);
+        } else {
+            LineEndpoint line = options.devicePath
+                                    ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
+                                    : LineEndpoint::openPseudoTerminal(options.linkPath);
+            std::cout << line.hostPath() << std::endl;
+            serveLine(line, bus, options, trace, hook);
+        }
     } catch (...) {
         // A line that fails (a serial adapter pulled out) must not cost the flash image of the run.
         dumpFlashes(bus, options);

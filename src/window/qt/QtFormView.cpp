@@ -89,6 +89,9 @@ void QtFormView::setTimer3Enabled(bool enabled) {
 void QtFormView::setTMRCommEnabled(bool enabled) {
     controls.setEnabled(Control::TMRComm, enabled);
 }
+bool QtFormView::timer3Enabled() const {
+    return controls.isEnabled(Control::Timer3);
+}
 bool QtFormView::tmrCommEnabled() const {
     return controls.isEnabled(Control::TMRComm);
 }

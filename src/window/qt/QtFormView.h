@@ -26,6 +26,7 @@ class QtFormView : public FormView {
     bool option2Selected() const override;
     bool option3Selected() const override;
     void setTimer3Enabled(bool enabled) override;
+    bool timer3Enabled() const override;
     void setTMRCommEnabled(bool enabled) override;
     bool tmrCommEnabled() const override;
     void setPicVisible(bool visible) override;

@@ -6,6 +6,9 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 
+#include "window/qt/AdapterLatency.h"
+#include "window/qt/ModemLineControl.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -169,6 +172,35 @@ void QtSerialPortService::openPort() {
     // A freshly opened port starts empty, as a real line does: bytes left in the driver from
     // before the open (a pseudo-terminal keeps them) belong to nobody's request.
     port.clear(QSerialPort::AllDirections);
+    tuneAdapter();
+}
+
+// A USB adapter that holds received bytes for its latency timer delays every reply by it; a port
+// without the setting (a pseudo-terminal, a built-in UART) is left as it is, silently.
+void QtSerialPortService::tuneAdapter() {
+#ifdef Q_OS_UNIX
+    std::string done = requestLowLatencyMode(static_cast<int>(port.handle()));
+    const std::string timer = lowerAdapterLatencyTimer("/sys", portName);
+    if (!timer.empty())
+        done += (done.empty() ? "" : ", ") + timer;
+    if (!done.empty() && onAdapterTuned)
+        onAdapterTuned(portName + ": " + done);
+#endif
+}
+
+void QtSerialPortService::setModemLines(const ModemLineChange& change) {
+    throwIfBroken();
+    try {
+#ifdef Q_OS_UNIX
+        setModemLinesOf(static_cast<int>(port.handle()), change);
+#else
+        if ((change.dtr && !port.setDataTerminalReady(*change.dtr)) ||
+            (change.rts && !port.setRequestToSend(*change.rts)))
+            throw PortError(reason(port));
+#endif
+    } catch (const PortError& error) {
+        throw PortError(portName + ": " + error.what());
+    }
 }
 
 bool QtSerialPortService::portOpen() const {

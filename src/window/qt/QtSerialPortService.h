@@ -28,6 +28,12 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     int inBufferCount() override;
     std::string input() override;
     void output(const std::string& bytes) override;
+    void setModemLines(const ModemLineChange& change) override;
+
+    // Told, after each open of a USB adapter, what was set to cut its latency (for --verbose).
+    void setOnAdapterTuned(std::function<void(const std::string&)> callback) {
+        onAdapterTuned = std::move(callback);
+    }
 
     void setOnReadyRead(std::function<void()> onReadyRead) override;
     void pauseReadyRead() override;
@@ -41,6 +47,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void onError(QSerialPort::SerialPortError error);
     void throwIfBroken();
     void applyReadPause();
+    void tuneAdapter();
     std::size_t writeToDriver(const std::string& bytes);
 
     QSerialPort port;
@@ -48,6 +55,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     LineSettings settings;
     std::string portName = portNameForNumber(1);
     std::function<void()> onReadyRead;
+    std::function<void(const std::string&)> onAdapterTuned;
     std::optional<std::string> lostReason;
     bool readPaused = false;
 };
