@@ -27,6 +27,7 @@
 #include "console/run/FirmwareInput.h"
 #include "console/run/RunController.h"
 #include "console/run/SignalWatch.h"
+#include "link/VisibleText.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 
@@ -60,7 +61,7 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
         result.exitCode = ExitCode::FileError;
         result.message = *input.failure;
         result.fileFault = input.file.fault;
-        standardError.write(std::string(kProgramName) + ": " + *input.failure + "\n");
+        standardError.write(std::string(kProgramName) + ": " + visibleText(*input.failure) + "\n");
     } else if (options.operation == Operation::Check) {
         result.firmware = summarise(input.file);
         result.records = result.firmware->records;
@@ -84,7 +85,7 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
 
 // A run that ends before any port is opened still owes a script its JSON object.
 int endEarly(const CliOptions& options, ExitCode code, const std::string& message) {
-    standardError.write(std::string(kProgramName) + ": " + message + "\n");
+    standardError.write(std::string(kProgramName) + ": " + visibleText(message) + "\n");
     if (options.json) {
         RunResult result;
         result.operation = operationName(options.operation);
@@ -103,17 +104,15 @@ int listPorts(const CliOptions& options) {
     return toInt(ExitCode::Success);
 }
 
-// Takes BOOTFLASH_PORT or the only USB serial port when the command line named no port; returns
-// the exit code when there is no single port to take.
+// Takes the only USB serial port when neither the command line nor BOOTFLASH_PORT named a port;
+// returns the exit code when there is no single port to take.
 std::optional<int> settlePort(CliOptions& options) {
     try {
-        const char* environment = std::getenv("BOOTFLASH_PORT");
-        const bool needList = options.port.empty() && !(environment && *environment);
         const PortChoice choice =
-            choosePort(options.port, environment, needList ? availablePorts() : std::vector<PortEntry>());
+            choosePort(options.port, options.port.empty() ? availablePorts() : std::vector<PortEntry>());
         options.port = choice.port;
         if (choice.guessed)
-            standardError.write(std::string(kProgramName) + ": using " + choice.port +
+            standardError.write(std::string(kProgramName) + ": using " + visibleText(choice.port) +
                                 ", the only USB serial port\n");
         return std::nullopt;
     } catch (const PortChoiceError& error) {
@@ -206,10 +205,10 @@ int runCommandLine(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CliOptions options;
     try {
-        options = parseCommandLine(arguments);
+        options = parseCommandLine(arguments, std::getenv("BOOTFLASH_PORT"));
     } catch (const UsageError& error) {
-        standardError.write(std::string(kProgramName) + ": " + error.what() + "\nTry '" + kProgramName +
-                            " --help'.\n");
+        standardError.write(std::string(kProgramName) + ": " + visibleText(error.what()) + "\nTry '" +
+                            kProgramName + " --help'.\n");
         // A script that asked for JSON gets its object even when the command line was wrong.
         if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
             RunResult result;
@@ -230,7 +229,8 @@ int runCommandLine(int argc, char** argv) {
     try {
         return runOperation(options, argc, argv);
     } catch (const std::exception& error) {
-        standardError.write(std::string(kProgramName) + ": unexpected failure: " + error.what() + "\n");
+        standardError.write(std::string(kProgramName) + ": unexpected failure: " + visibleText(error.what()) +
+                            "\n");
         return toInt(ExitCode::InternalError);
     }
 }

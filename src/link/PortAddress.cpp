@@ -1,24 +1,41 @@
 #include "link/PortAddress.h"
 
+#include <cctype>
 #include <charconv>
 
+#include "link/NumberRule.h"
 #include "link/SerialPortService.h"
 
 namespace {
 
-constexpr const char* kRawTcpScheme = "tcp://";
-constexpr const char* kRfc2217Scheme = "rfc2217://";
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 } // namespace
 
+std::string schemeOf(const std::string& portText) {
+    const std::size_t end = portText.find("://");
+    return end == std::string::npos ? std::string() : lowerCase(portText.substr(0, end));
+}
+
 PortKind portKindOf(const std::string& portText) {
-    if (portText.starts_with(kRawTcpScheme))
+    const std::string scheme = schemeOf(portText);
+    // socket:// is how Python's serial library names a raw TCP line.
+    if (scheme == "tcp" || scheme == "socket")
         return PortKind::RawTcp;
-    if (portText.starts_with(kRfc2217Scheme))
+    if (scheme == "rfc2217")
         return PortKind::Rfc2217;
     if (portText.starts_with("/"))
         return PortKind::DevicePath;
     return PortKind::Number;
+}
+
+std::int16_t portNumberOf(const std::string& portText) {
+    const std::string number = portText.size() > 3 ? portText.substr(3) : std::string();
+    return static_cast<std::int16_t>(StrictWholeNumber(number, INT16_MIN, INT16_MAX));
 }
 
 NetworkAddress parseNetworkAddress(const std::string& portText) {

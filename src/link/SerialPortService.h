@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,16 @@ class SerialPortService {
     // The port the next open uses, by device path (a USB adapter, a by-id link, a pseudo-terminal)
     // or by the network address of a serial device server (tcp://HOST:PORT, rfc2217://HOST:PORT).
     virtual void setCommPath(const std::string& path) = 0;
+    // Starts reaching the line `portText` names with `settings` (a connection over the network and
+    // its set-up take time) without waiting, and calls `reached` from the event loop once it
+    // stands or has failed; the next open of that line with those settings takes it, or throws
+    // the failure. A line that needs no time to reach calls `reached` at once.
+    virtual void reach(const std::string& portText, const std::string& settings,
+                       std::function<void()> reached) {
+        (void)portText;
+        (void)settings;
+        reached();
+    }
     // Opens (true) or closes (false). Opening throws PortError with the reason when it cannot.
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;

@@ -147,7 +147,7 @@ void TelnetComPort::onVerb(std::uint8_t command, std::uint8_t option) {
         Side& side = usFor(option);
         const Side before = side;
         if (command == kDo && !ours) {
-            sendCommand(kWont, option);
+            refuseOnce(refusedToUs, kWont, option);
             return;
         }
         if (command == kDo) {
@@ -169,7 +169,7 @@ void TelnetComPort::onVerb(std::uint8_t command, std::uint8_t option) {
     Side& side = himFor(option);
     const Side before = side;
     if (command == kWill && !his) {
-        sendCommand(kDont, option);
+        refuseOnce(refusedToHim, kDont, option);
         return;
     }
     if (command == kWill) {
@@ -194,6 +194,15 @@ void TelnetComPort::onSubnegotiation() {
     for (int i = 2; i < 6; ++i)
         baud = (baud << 8) | static_cast<std::uint8_t>(sub[static_cast<std::size_t>(i)]);
     baudReply = baud;
+}
+
+// A server that asks for an option again after our refusal gets no second answer: its requests
+// cannot make us owe it more than one answer per option.
+void TelnetComPort::refuseOnce(std::bitset<256>& refused, std::uint8_t command, std::uint8_t option) {
+    if (refused.test(option))
+        return;
+    refused.set(option);
+    sendCommand(command, option);
 }
 
 void TelnetComPort::sendCommand(std::uint8_t command, std::uint8_t option) {

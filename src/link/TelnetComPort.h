@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,7 +12,7 @@
 // option (RFC 2217): it offers binary transmission and COM port control, sets the remote line's
 // speed, data bits, parity and stop bits once the server agrees, and separates the line's data
 // from Telnet commands. Bytes in, bytes out, no I/O: a command split across reads is completed
-// by the next call, and any option it does not know is refused.
+// by the next call, and any option it does not know is refused, once, however often it is asked.
 class TelnetComPort {
   public:
     enum class ComPortState { Asked, Agreed, Refused };
@@ -39,6 +40,7 @@ class TelnetComPort {
     void onVerb(std::uint8_t verb, std::uint8_t option);
     void onSubnegotiation();
     void sendCommand(std::uint8_t verb, std::uint8_t option);
+    void refuseOnce(std::bitset<256>& refused, std::uint8_t verb, std::uint8_t option);
     void sendSettings();
     Side& usFor(std::uint8_t option);
     Side& himFor(std::uint8_t option);
@@ -53,5 +55,6 @@ class TelnetComPort {
     Side himBinary = Side::No, himSga = Side::No, himOther = Side::No;
     ComPortState comPort = ComPortState::Asked;
     std::optional<std::uint32_t> baudReply;
+    std::bitset<256> refusedToUs, refusedToHim;
     std::optional<std::uint8_t> controlAnswer;
 };

@@ -1,5 +1,8 @@
 #include <chrono>
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include "link/ComPortControl.h"
 #include "ports/Rfc2217PortService.h"
 
@@ -7,11 +10,12 @@ namespace {
 
 // How long a server may take to answer a SET-CONTROL.
 constexpr auto kAnswerTime = std::chrono::milliseconds(3000);
+constexpr auto kLookEvery = std::chrono::milliseconds(5);
 
 } // namespace
 
 void Rfc2217PortService::setModemLines(const ModemLineChange& change) {
-    if (!line.isOpen())
+    if (!portOpen())
         throw PortError("Port is closed");
     // RFC 2217 switches one line a command: DTR first, as a wiring with both expects.
     if (change.dtr)
@@ -32,9 +36,11 @@ void Rfc2217PortService::setControl(std::uint8_t value) {
                 throw PortError(what + ": the server answered " + comportcontrol::controlName(*answer));
             return;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !line.waitForBytes(static_cast<int>(left.count())))
+        if (std::chrono::steady_clock::now() >= deadline)
             throw PortError(what + ": the server did not confirm it");
+        // The answer is looked for between turns of the event loop, so other ports go on meanwhile.
+        QEventLoop pause;
+        QTimer::singleShot(kLookEvery, &pause, &QEventLoop::quit);
+        pause.exec();
     }
 }

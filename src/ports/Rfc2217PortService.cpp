@@ -1,55 +1,54 @@
 #include "ports/Rfc2217PortService.h"
 
-#include <chrono>
-
 namespace {
 
 // How long a server may take to agree to COM port control and confirm the speed.
-constexpr auto kNegotiationTime = std::chrono::milliseconds(3000);
+constexpr int kSetUpTimeMs = 3000;
 
 } // namespace
 
-void Rfc2217PortService::setSettings(const std::string& text) {
-    settings = parseLineSettings(text);
+Rfc2217PortService::Rfc2217PortService() {
+    setUpDeadline.setSingleShot(true);
+    QObject::connect(&setUpDeadline, &QTimer::timeout, [this] {
+        if (settingUp())
+            settle(line.error("the server did not confirm the line settings"));
+    });
 }
 
-void Rfc2217PortService::setPortOpen(bool open) {
-    received.clear();
-    if (!open) {
-        line.close();
+void Rfc2217PortService::startSetUp() {
+    telnet = std::make_unique<TelnetComPort>();
+    setUpDeadline.start(kSetUpTimeMs);
+    try {
+        line.write(telnet->start(lineSettings));
+    } catch (const PortError& error) {
+        settle(error);
+    }
+}
+
+void Rfc2217PortService::setUpArrival() {
+    try {
+        gather();
+    } catch (const PortError& error) {
+        settle(error);
         return;
     }
-    line.open(address);
-    try {
-        negotiate();
-    } catch (const PortError&) {
-        line.close();
-        throw;
+    if (telnet->comPortState() == TelnetComPort::ComPortState::Refused) {
+        settle(line.error("the server refuses COM port control (RFC 2217)"));
+        return;
     }
-}
-
-void Rfc2217PortService::negotiate() {
-    telnet = std::make_unique<TelnetComPort>();
-    line.write(telnet->start(settings));
-    const auto deadline = std::chrono::steady_clock::now() + kNegotiationTime;
-    while (!telnet->confirmedBaud()) {
-        if (telnet->comPortState() == TelnetComPort::ComPortState::Refused)
-            throw PortError(line.portText() + ": the server refuses COM port control (RFC 2217)");
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !line.waitForBytes(static_cast<int>(left.count())))
-            throw PortError(line.portText() + ": the server did not confirm the line settings");
-        gather();
-    }
+    const std::optional<std::uint32_t> baud = telnet->confirmedBaud();
+    if (!baud)
+        return;
     // A server that cannot run the line at the speed says which one it took instead.
-    if (*telnet->confirmedBaud() != static_cast<std::uint32_t>(settings.baud))
-        throw PortError(line.portText() + ": the server set the line to " +
-                        std::to_string(*telnet->confirmedBaud()) + " baud instead of " +
-                        std::to_string(settings.baud));
+    if (*baud != static_cast<std::uint32_t>(lineSettings.baud))
+        settle(line.error("the server set the line to " + std::to_string(*baud) + " baud instead of " +
+                          std::to_string(lineSettings.baud)));
+    else
+        settle(std::nullopt);
 }
 
 void Rfc2217PortService::gather() {
-    received += telnet->receive(line.read());
+    hold(telnet->receive(line.read()));
     const std::string replies = telnet->takeReplies();
     if (!replies.empty())
         line.write(replies);

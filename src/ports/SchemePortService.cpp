@@ -96,6 +96,17 @@ void SchemePortService::setCommPath(const std::string& path) {
     current->setCommPath(path);
 }
 
+void SchemePortService::reach(const std::string& portText, const std::string& lineSettings,
+                              std::function<void()> reached) {
+    try {
+        choose(portKindOf(portText));
+    } catch (const PortError&) {
+        reached(); // an open line stays: the next open says so
+        return;
+    }
+    current->reach(portText, lineSettings, std::move(reached));
+}
+
 void SchemePortService::setPortOpen(bool open) {
     current->setPortOpen(open);
 }

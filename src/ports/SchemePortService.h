@@ -17,6 +17,8 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     void setSettings(const std::string& settings) override;
     void setCommPort(std::int16_t number) override;
     void setCommPath(const std::string& path) override;
+    void reach(const std::string& portText, const std::string& settings,
+               std::function<void()> reached) override;
     void setPortOpen(bool open) override;
     bool portOpen() const override { return current->portOpen(); }
     int inBufferCount() override { return current->inBufferCount(); }

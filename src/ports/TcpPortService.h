@@ -6,13 +6,11 @@
 // line's speed, so the settings are kept but not sent.
 class TcpPortService final : public NetworkPortService {
   public:
-    void setSettings(const std::string& settings) override;
-    void setPortOpen(bool open) override;
     void output(const std::string& bytes) override { line.write(bytes); }
     void setModemLines(const ModemLineChange&) override {
-        throw PortError(address + ": a raw TCP line has no modem lines (DTR, RTS); rfc2217:// has them");
+        throw PortError(line.portText() + ": a raw TCP line has no modem lines (DTR, RTS); rfc2217:// has them");
     }
 
   private:
-    void gather() override { received += line.read(); }
+    void gather() override { hold(line.read()); }
 };

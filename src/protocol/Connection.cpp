@@ -1,7 +1,6 @@
 #include <exception>
 #include <string>
 
-#include "link/NumberRule.h"
 #include "link/PortAddress.h"
 #include "protocol/Vocabulary.h"
 #include "window/frmSerial.h"
@@ -9,12 +8,6 @@
 namespace {
 
 constexpr std::int16_t kGiveUpCount = 128;
-
-// The port number is the port text from its 4th character on; the first three are not looked at.
-std::int16_t portNumberOf(const std::string& portText) {
-    const std::string number = portText.size() > 3 ? portText.substr(3) : std::string();
-    return static_cast<std::int16_t>(StrictWholeNumber(number, INT16_MIN, INT16_MAX));
-}
 
 } // namespace
 

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "console/batch/BatchReport.h"
@@ -68,6 +70,48 @@ TEST(BatchOptions, RefusesWhatABatchCannotMean) {
             ADD_FAILURE() << "accepted " << ::testing::PrintToString(arguments);
         } catch (const UsageError& error) {
             EXPECT_NE(std::string(error.what()).find(says), std::string::npos) << error.what();
+        }
+    }
+}
+
+// Port names as the flasher takes them, from --port or, without it, from BOOTFLASH_PORT.
+TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
+    const std::string here = std::filesystem::current_path().native();
+    const std::string parent = std::filesystem::current_path().parent_path().native();
+    const struct {
+        std::vector<std::string> ports; // each given with -p
+        const char* environment;
+        std::string taken; // the ports, comma-joined; or the start of the refusal
+    } table[] = {
+        {{" /dev/a , /dev/b,"}, nullptr, "/dev/a,/dev/b"},
+        {{"COM3"}, nullptr, "COM3"},
+        {{"TCP://gw:1", "socket://gw:2", "RFC2217://gw:3"}, nullptr, "tcp://gw:1,tcp://gw:2,rfc2217://gw:3"},
+        {{"./link", "dir/x", "../x"}, nullptr, here + "/link," + here + "/dir/x," + parent + "/x"},
+        {{"null"}, nullptr, "/dev/null"}, // a name under /dev
+        {{}, "tcp://gw:1,/dev/b", "tcp://gw:1,/dev/b"},
+        {{"/dev/a"}, "/dev/b", "/dev/a"},
+        {{""}, nullptr, "--port needs a port name, not \"\""},
+        {{" "}, nullptr, "--port needs a port name, not \" \""},
+        {{",,"}, nullptr, "--port needs a port name, not \",,\""},
+        {{"COM"}, nullptr, "--port: \"COM\" names no port; COM needs its number"},
+        {{"comX"}, nullptr, "--port: \"comX\" names no port"},
+        {{"ftp://gw:1"}, nullptr, "--port: \"ftp://gw:1\" has an unknown scheme"},
+        {{"Tcp://gw"}, nullptr, "--port: tcp://gw: expected HOST:PORT"},
+        {{"tcp://" + std::string(254, 'h') + ":1"}, nullptr, "--port: the host name is longer than 253"},
+        {{std::string(5000, 'x')}, nullptr, "--port: the name is longer than the system allows"},
+        {{"/dev/" + std::string(256, 'x')}, nullptr, "--port: a part of the path is longer"},
+        {{}, ",", "BOOTFLASH_PORT needs a port name"},
+    };
+    for (const auto& row : table) {
+        std::vector<std::string> arguments{"download", "f.hex"};
+        for (const std::string& port : row.ports)
+            arguments.insert(arguments.end(), {"-p", port});
+        SCOPED_TRACE(::testing::PrintToString(arguments) +
+                     " BOOTFLASH_PORT=" + (row.environment ? row.environment : "(unset)"));
+        try {
+            EXPECT_EQ(joined(parseCommandLine(arguments, row.environment).ports), row.taken);
+        } catch (const UsageError& error) {
+            EXPECT_TRUE(std::string(error.what()).starts_with(row.taken)) << error.what();
         }
     }
 }

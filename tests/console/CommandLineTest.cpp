@@ -173,13 +173,18 @@ TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
     scan.operation = "scan";
     scan.port = "/dev/tty\xC3\xA9\"1\"";
     scan.address = 5;
-    scan.message = std::string("VER=1.0\r\n\x01\t\xE9", 12);
+    // A byte that is not UTF-8 beside valid UTF-8, DEL and the C1 control CSI.
+    scan.message = std::string("VER=1.0\r\n\x01\t\xE9\xC3\xA9\x7F\xC2\x9B", 17);
     scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
     const std::string text = jsonResult(scan);
-    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20; })) << text;
+    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
+        << text;
+    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
     const QJsonObject json = parseJsonObject(text);
     expectFields(json, {"operation=scan", "port=/dev/tty\xC3\xA9\"1\"", "address=5", "outcome=success",
-                        "exit_code=0", "message=VER=1.0\r\n\x01\t\xC3\xA9"});
+                        "exit_code=0"});
+    EXPECT_EQ(json.value("message").toString(), QString::fromUtf8("VER=1.0\r\n\x01\t") + QChar(0xDCE9) +
+                                                    QString::fromUtf8("\xC3\xA9\x7F\xC2\x9B"));
     const QJsonArray devices = json.value("devices").toArray();
     ASSERT_EQ(devices.size(), 2);
     expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});

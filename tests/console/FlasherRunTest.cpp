@@ -137,6 +137,9 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
             ": No such file or directory); 'bootflash ports' lists the serial ports of this machine");
     expectFields(unavailable, {"outcome=port-not-available", "port=" + missing});
     expectEnd({"download"}, 2, "Try 'bootflash --help'.");
+    EXPECT_EQ(
+        field(expectEnd({"version", "--port", ",", "--json"}, 2, "--port needs a port name"), "outcome"),
+        "bad-usage");
     expectEnd({"version", "--baud", "57600"}, 2, "");
     expectEnd({"download", "", "--port", port, "--address", "1"}, 2, "not an empty name");
     EXPECT_EQ(field(expectEnd({"erase", "--json"}, 2, ""), "outcome"), "bad-usage");
@@ -217,6 +220,22 @@ TEST_F(FlasherRun, InstallWithoutOkAndAPassEndedEarlyAreDeviceErrors) {
                       std::string("the device ended the ") + operation + " pass after record 1 of ");
         expectFields(json, {"outcome=device-error", "records=1", "passes=0"});
     }
+}
+
+// A version text that would retitle and clear a terminal, with a C1 control beside a valid
+// character: printed as escapes, kept whole in JSON.
+TEST_F(FlasherRun, DeviceTextIsShownNeverObeyed) {
+    const std::string version = "\x1b]0;owned\x07\x1b[2J\xc2\x9b\xc3\xb6";
+    const std::string shown = "VER=\\x1b]0;owned\\x07\\x1b[2J\\xc2\\x9b\xc3\xb6";
+    const std::string port = startEmulator({"--address", "1", "--device-version", version});
+
+    EXPECT_EQ(flash({"version", "--port", port, "--address", "1"}).out, shown + "\n");
+    EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "1-1"}).out, "1\t" + shown + "\n");
+    const ProgramRun json = flash({"version", "--port", port, "--address", "1", "--json"});
+    EXPECT_EQ(json.out.find_first_of(std::string("\x1b\x07\x7f\r", 4)), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.find("\xc2\x9b"), std::string::npos) << json.out;
+    const QString message = parseJsonObject(json.out).value("message").toString();
+    EXPECT_EQ(message, QString::fromUtf8("VER=" + version));
 }
 
 TEST_F(FlasherRun, SilentAddressIsNoDevice) {

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -127,18 +128,50 @@ TEST_F(NetworkLine, AnUnreachableServerIsThePortExitCodeWithItsReason) {
     const struct {
         std::string port;
         std::string says;
+        int exitCode;
     } cases[] = {
-        {closed, "refused"},
-        {"rfc2217://no-such-host.invalid:2217", "not found"},
-        {"tcp://127.0.0.1", "expected HOST:PORT"},
+        {closed, "refused", 3},
+        {"rfc2217://no-such-host.invalid:2217", "not found", 3},
+        {"tcp://127.0.0.1", "expected HOST:PORT", 2}, // names no line: bad usage
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.port);
         const ProgramRun run = runProgram(BOOTFLASH_PATH, {"version", "--port", c.port, "--address", "1"});
-        EXPECT_EQ(run.exitCode, 3) << run.err;
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_NE(run.err.find(c.port + ": "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     }
+}
+
+// A server that accepts the connection and then says nothing: the set-up of an rfc2217:// line
+// waits for it without holding the event loop. A board on another port of the batch goes on and
+// ends first, and a signal ends the wait at once.
+TEST_F(NetworkLine, ASilentServerHoldsNoOtherPortAndASignalEndsItsSetUp) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(silent.serverPort());
+    writeLines(path("firmware.hex"), makeHexImage(20, kFlashStart, kFlashSize).lines);
+    BackgroundProgram emulator(BOOTDEV_SIM_PATH, {"--flash-size", "16K"});
+
+    const ProgramRun batch = runProgram(BOOTFLASH_PATH, {"download", path("firmware.hex"), "-p",
+                                                         emulator.firstLine() + "," + address, "-a", "1"});
+    EXPECT_EQ(batch.exitCode, 3) << batch.err;
+    const std::size_t done = batch.err.find(emulator.firstLine() + " #1 success");
+    const std::size_t failed = batch.err.find(address + " #1 port-not-available");
+    EXPECT_LT(done, failed) << batch.err;
+    EXPECT_NE(batch.err.find("the server did not confirm the line settings"), std::string::npos) << batch.err;
+
+    // A server of its own: the batch's connection still waits in the first one's queue.
+    QTcpServer alsoSilent;
+    ASSERT_TRUE(alsoSilent.listen(QHostAddress::LocalHost, 0));
+    WatchedProgram flasher(BOOTFLASH_PATH,
+                           {"version", "-p", "rfc2217://127.0.0.1:" + std::to_string(alsoSilent.serverPort()),
+                            "-a", "1", "--json"});
+    ASSERT_TRUE(alsoSilent.waitForNewConnection(10000));
+    flasher.signal(SIGTERM);
+    const ProgramRun ended = flasher.finish();
+    EXPECT_EQ(ended.exitCode, 143) << ended.err;
+    expectFields(parseJsonObject(ended.out), {"outcome=interrupted", "message=interrupted while connecting"});
 }
 
 } // namespace

@@ -38,37 +38,33 @@ TEST(PortListing, JsonIsAListWithNullsForWhatIsUnknown) {
     EXPECT_EQ(parseJsonArray(portsJson({})).size(), 0);
 }
 
-TEST(PortChoice, GivenThenEnvironmentThenTheOnlyUsbPort) {
+TEST(PortChoice, GivenThenTheOnlyUsbPort) {
     const struct {
         const char* name;
         std::string given;
-        const char* environment;
         std::vector<PortEntry> ports;
         std::string chosen; // empty: refused
         bool guessed;
     } table[] = {
-        {"given wins", "/dev/ttyS3", "/dev/ttyUSB9", {usbAdapter()}, "/dev/ttyS3", false},
-        {"environment next", "", "tcp://gw:4001", {usbAdapter()}, "tcp://gw:4001", false},
-        {"empty environment is none",
-         "",
+        {"given wins", "/dev/ttyS3", {usbAdapter()}, "/dev/ttyS3", false},
+        {"only USB port, by its stable name",
          "",
          {usbAdapter(), onboardPort()},
          "/dev/serial/by-id/usb-Maker_RS485_A1B2-if00-port0",
          true},
         {"only USB port, by path when it has no stable name",
          "",
-         nullptr,
          {onboardPort(), secondAdapter()},
          "/dev/ttyACM0",
          true},
-        {"no USB port", "", nullptr, {onboardPort()}, "", false},
-        {"two USB ports", "", nullptr, {usbAdapter(), secondAdapter()}, "", false},
+        {"no USB port", "", {onboardPort()}, "", false},
+        {"two USB ports", "", {usbAdapter(), secondAdapter()}, "", false},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         if (row.chosen.empty()) {
             try {
-                choosePort(row.given, row.environment, row.ports);
+                choosePort(row.given, row.ports);
                 ADD_FAILURE() << "no refusal";
             } catch (const PortChoiceError& error) {
                 // The refusal lists what there is, so the user can pick one.
@@ -79,7 +75,7 @@ TEST(PortChoice, GivenThenEnvironmentThenTheOnlyUsbPort) {
             }
             continue;
         }
-        const PortChoice choice = choosePort(row.given, row.environment, row.ports);
+        const PortChoice choice = choosePort(row.given, row.ports);
         EXPECT_EQ(choice.port, row.chosen);
         EXPECT_EQ(choice.guessed, row.guessed);
     }

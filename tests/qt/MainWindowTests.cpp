@@ -67,14 +67,12 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
               std::tuple(false, 20, Qt::PreciseTimer));
 
     // Only the port box and Open are usable before a port is open; SwitchTags flips them by tag.
-    EXPECT_EQ(ui.tag(Control::txt0), "NO");
-    EXPECT_EQ(ui.tag(Control::BTNOpenCom), "NO");
-    EXPECT_EQ(ui.tag(Control::BTNCloseCom), "NC");
-    EXPECT_TRUE(ui.txt0->isEnabled());
-    EXPECT_TRUE(ui.BTNOpenCom->isEnabled());
-    EXPECT_FALSE(ui.BTNCloseCom->isEnabled());
     // Send waits for the first successful load.
-    EXPECT_FALSE(ui.Command5->isEnabled());
+    EXPECT_EQ((std::array{ui.tag(Control::txt0), ui.tag(Control::BTNOpenCom), ui.tag(Control::BTNCloseCom)}),
+              (std::array<std::string, 3>{"NO", "NO", "NC"}));
+    EXPECT_EQ((std::array{ui.txt0->isEnabled(), ui.BTNOpenCom->isEnabled(), ui.BTNCloseCom->isEnabled(),
+                          ui.Command5->isEnabled()}),
+              (std::array{true, true, false, false}));
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
     EXPECT_EQ(QApplication::focusWidget(), ui.txt0);
@@ -82,6 +80,9 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     const QIcon shownIcon = t.window.windowHandle()->icon();
     ASSERT_FALSE(shownIcon.isNull());
     EXPECT_EQ(shownIcon.pixmap(24, 24).toImage(), paintedWindowIcon().pixmap(24, 24).toImage());
+    // The file dialog asks for HEX files.
+    ui.Command3->click();
+    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
 }
 
 TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
@@ -282,10 +283,4 @@ TEST(WindowView, BarTextStandsOutFromEveryBarColour) {
                 best = std::max(best, contrastRatio(picture.pixelColor(x, y), barColour));
         EXPECT_GE(best, kReadableContrast);
     }
-}
-
-TEST(WindowEvents, TheFileDialogAsksForHexFiles) {
-    WindowUnderTest t;
-    t.ui.Command3->click();
-    EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
 }

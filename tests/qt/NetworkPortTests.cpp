@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "ports/NetworkPortService.h"
 #include "ports/SchemePortService.h"
 
 // The network lines against a server on the loopback address whose every byte the test writes.
@@ -128,6 +129,37 @@ TEST(NetworkPort, RawTcpCarriesEveryByteBothWaysAndReportsTheServerClosing) {
     EXPECT_EQ(why, server.address("tcp") + ": the server closed the connection");
     port.setPortOpen(false);
     EXPECT_FALSE(port.portOpen());
+}
+
+// A server flooding the line holds no more of its bytes than the bound, on either kind of line.
+TEST(NetworkPort, AFloodIsHeldToTheBound) {
+    for (const char* scheme : {"tcp", "rfc2217"}) {
+        SCOPED_TRACE(scheme);
+        ScriptedServer server([scheme](ServerSide& side) {
+            if (std::string(scheme) == "rfc2217") {
+                side.receive(12);
+                side.send({IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 1, '\xC2', 0, IAC, SE});
+            }
+            side.send(std::string(1 << 20, 'x'));
+            side.close();
+        });
+        SchemePortService port;
+        port.setSettings("115200,n,8,1");
+        port.setCommPath(server.address(scheme));
+        port.setPortOpen(true);
+        int mostHeld = 0;
+        (void)QTest::qWaitFor(
+            [&] {
+                try {
+                    mostHeld = std::max(mostHeld, port.inBufferCount());
+                    return false;
+                } catch (const PortLostError&) {
+                    return true;
+                }
+            },
+            10000);
+        EXPECT_EQ(mostHeld, static_cast<int>(NetworkPortService::kHeldBytes));
+    }
 }
 
 TEST(NetworkPort, Rfc2217OpenFailsWithTheReasonWhenTheServerWillNotSetTheLine) {

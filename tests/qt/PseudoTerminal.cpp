@@ -1,6 +1,5 @@
 #include "PseudoTerminal.h"
 
-#include <poll.h>
 #include <pty.h>
 #include <stdexcept>
 #include <termios.h>
@@ -38,15 +37,6 @@ void PseudoTerminal::writeToPort(const std::string& bytes) {
             throw std::runtime_error("write to the pseudo-terminal failed");
         done += static_cast<std::size_t>(n);
     }
-}
-
-std::string PseudoTerminal::readFromPort() {
-    std::string bytes;
-    char chunk[512];
-    pollfd readable{master, POLLIN, 0};
-    for (ssize_t n = 0; poll(&readable, 1, 0) > 0 && (n = read(master, chunk, sizeof chunk)) > 0;)
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    return bytes;
 }
 
 termios PseudoTerminal::lineSettings() const {

@@ -13,11 +13,8 @@ class PseudoTerminal {
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     const std::string& slavePath() const { return path; }
-    int masterFd() const { return master; }
 
     void writeToPort(const std::string& bytes);
-    // Whatever the port has sent so far; never blocks.
-    std::string readFromPort();
     // Closes the far end, as a pulled adapter takes the line away: the port's reads then fail.
     void hangUp();
     // The line settings the port under test gave the terminal: speed, parity, data and stop bits.

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include "console/output/JsonResultWriter.h"
+#include "link/VisibleText.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ QJsonObject stampFields(const FirmwareStamp& firmware, const char* type) {
 }
 
 std::string line(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
+    return compactJson(QJsonDocument(object)) + "\n";
 }
 
 } // namespace
@@ -106,9 +107,9 @@ std::string summaryTable(const std::vector<BoardRecord>& boards) {
     const std::vector<std::string> heading{"PORT", "ADDRESS", "VERSION", "OUTCOME", "ATTEMPTS", "SECONDS"};
     std::vector<std::vector<std::string>> rows{heading};
     for (const BoardRecord& board : boards)
-        rows.push_back({board.port, addressText(board), board.reply.empty() ? "-" : board.reply,
-                        outcomeName(board.outcome()), std::to_string(board.attempts.size()),
-                        secondsText(board.seconds)});
+        rows.push_back({visibleText(board.port), addressText(board),
+                        board.reply.empty() ? "-" : visibleText(board.reply), outcomeName(board.outcome()),
+                        std::to_string(board.attempts.size()), secondsText(board.seconds)});
     std::vector<std::size_t> widths(heading.size(), 0);
     for (const auto& row : rows)
         for (std::size_t column = 0; column < row.size(); ++column)
@@ -128,11 +129,12 @@ std::string summaryTable(const std::vector<BoardRecord>& boards) {
 
 std::string boardLine(const BoardRecord& board) {
     const std::size_t tries = board.attempts.size();
-    std::string text = board.port + " #" + addressText(board) + " " + outcomeName(board.outcome());
+    std::string text =
+        visibleText(board.port) + " #" + addressText(board) + " " + outcomeName(board.outcome());
     if (tries > 1)
         text += " after " + std::to_string(tries) + " attempts";
     text += ", " + secondsText(board.seconds) + " s";
     if (board.outcome() != ExitCode::Success && !board.message.empty())
-        text += ": " + board.message;
+        text += ": " + visibleText(board.message);
     return text + "\n";
 }

@@ -6,6 +6,7 @@
 #include "console/ports/ActivityWatchingPort.h"
 #include "console/ports/TracingPort.h"
 #include "console/run/ConsoleView.h"
+#include "link/VisibleText.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
 
@@ -62,7 +63,8 @@ void BusRun::start() {
     scan.operation = Operation::Scan;
     scan.address.reset();
     scan.afterSteps.clear(); // each board found runs it after its own operation
-    launch(scan, "[" + options.port + " scan] ", [this](const RunResult& result) { scanEnded(result); });
+    launch(scan, "[" + visibleText(options.port) + " scan] ",
+           [this](const RunResult& result) { scanEnded(result); });
 }
 
 void BusRun::interrupt(ExitCode code) {
@@ -151,7 +153,8 @@ void BusRun::attemptEnded(const RunResult& attempt) {
 void BusRun::launchAttempt() {
     CliOptions one = options;
     one.address = current.address;
-    std::string label = "[" + options.port + (current.address ? " #" + std::to_string(*current.address) : "");
+    std::string label =
+        "[" + visibleText(options.port) + (current.address ? " #" + std::to_string(*current.address) : "");
     if (!current.attempts.empty())
         label += " attempt " + std::to_string(current.attempts.size() + 1);
     launch(std::move(one), label + "] ", [this](const RunResult& result) { attemptEnded(result); });

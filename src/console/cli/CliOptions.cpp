@@ -1,6 +1,7 @@
 #include "console/cli/CliOptions.h"
 #include "console/cli/OptionTable.h"
 #include "console/cli/OptionValues.h"
+#include "console/cli/PortNames.h"
 
 #include <algorithm>
 
@@ -102,7 +103,7 @@ const char* operationName(Operation operation) {
     return "unknown";
 }
 
-CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
+CliOptions parseCommandLine(const std::vector<std::string>& arguments, const char* environmentPort) {
     ParserSetup setup;
     QStringList words{"bootflash"};
     for (const auto& argument : arguments)
@@ -123,9 +124,11 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         return options;
     // Unlike the other options, every --port counts: each is one more line to flash on.
     for (const QString& value : setup.parser.values("port"))
-        for (const QString& name : value.split(',', Qt::SkipEmptyParts))
-            if (!std::ranges::count(options.ports, name.toStdString()))
-                options.ports.push_back(name.toStdString());
+        for (const std::string& name : portList(value.toStdString(), "--port"))
+            if (!std::ranges::count(options.ports, name))
+                options.ports.push_back(name);
+    if (options.ports.empty() && environmentPort && *environmentPort)
+        options.ports = portList(environmentPort, "BOOTFLASH_PORT");
     if (!options.ports.empty())
         options.port = options.ports.front();
 

@@ -67,8 +67,9 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// `arguments` without the program name. Throws UsageError.
-CliOptions parseCommandLine(const std::vector<std::string>& arguments);
+// `arguments` without the program name; `environmentPort`, BOOTFLASH_PORT, names the ports when
+// no --port does. Throws UsageError.
+CliOptions parseCommandLine(const std::vector<std::string>& arguments, const char* environmentPort = nullptr);
 
 std::string helpText(const std::string& programName);
 // "bootflash 1.6.0": the program's name and the project's version.

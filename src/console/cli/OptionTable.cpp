@@ -22,15 +22,12 @@ const std::string kResetHelp =
 const std::vector<OptionRow>& optionTable() {
     static const std::vector<OptionRow> rows = {
         {{"p", "port"},
-         "COM name (COM3), device path (/dev/ttyUSB0), tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT "
-         "(Telnet with COM port control). Default: $BOOTFLASH_PORT, else the only USB serial port. "
+         "COM name (COM3), device path (/dev/ttyUSB0, ./link) or name under /dev (ttyUSB0), tcp://HOST:PORT "
+         "or socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet with COM port control). "
+         "Default: $BOOTFLASH_PORT, else the only USB serial port. "
          "Given more than once or as a list (a,b), download and verify drive the ports at the same time.",
          "NAME",
-         [](CliOptions& o, const std::string& v) {
-             if (v.empty())
-                 throw UsageError("--port needs a port name or a device path");
-             o.port = v;
-         }},
+         [](CliOptions&, const std::string&) {}}, // every --port counts: read after the table
         {{"b", "baud"},
          "9600, 19200 or 115200; default 115200.",
          "RATE",

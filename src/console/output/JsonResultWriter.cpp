@@ -3,7 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringDecoder>
+
+#include "link/VisibleText.h"
 
 namespace {
 
@@ -53,11 +54,50 @@ const char* outcomeName(ExitCode code) {
 }
 
 QString jsonText(const std::string& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString text;
+    std::size_t validFrom = 0;
+    const auto takeValid = [&](std::size_t end) {
+        text += QString::fromUtf8(bytes.data() + validFrom, static_cast<qsizetype>(end - validFrom));
+    };
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = utf8SequenceLength(bytes, at);
+        if (length > 0) {
+            at += length;
+            continue;
+        }
+        takeValid(at);
+        // The low surrogate U+DC80 to U+DCFF stands for the byte 80 to FF: no valid UTF-8 text
+        // holds one, so the byte is known again on reading.
+        text += QChar(static_cast<char16_t>(0xDC00 + static_cast<std::uint8_t>(bytes[at])));
+        validFrom = ++at;
+    }
+    takeValid(bytes.size());
     return text;
+}
+
+std::string compactJson(const QJsonDocument& document) {
+    const QByteArray written = document.toJson(QJsonDocument::Compact);
+    std::string json;
+    json.reserve(static_cast<std::size_t>(written.size()));
+    // DEL and the C1 controls may stand raw in JSON text, but a terminal showing the line would
+    // obey them: written as escapes they read back as the same characters. Outside strings JSON
+    // holds neither.
+    for (qsizetype at = 0; at < written.size(); ++at) {
+        const auto b = static_cast<std::uint8_t>(written[at]);
+        const auto next = at + 1 < written.size() ? static_cast<std::uint8_t>(written[at + 1]) : 0;
+        if (b == 0x7F) {
+            json += "\\u007f";
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            constexpr char kDigits[] = "0123456789abcdef";
+            json += "\\u00";
+            json += kDigits[next >> 4];
+            json += kDigits[next & 0x0F];
+            ++at;
+        } else {
+            json += static_cast<char>(b);
+        }
+    }
+    return json;
 }
 
 std::string jsonResult(const RunResult& result) {
@@ -95,5 +135,5 @@ std::string jsonResult(const RunResult& result) {
             late.append(address);
         object.insert("late_replies", late);
     }
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    return compactJson(QJsonDocument(object));
 }

@@ -1,6 +1,7 @@
 #include "console/output/LineTexts.h"
 
 #include "link/PortAddress.h"
+#include "link/VisibleText.h"
 
 namespace {
 
@@ -19,8 +20,9 @@ std::string runDescription(const CliOptions& options, const std::string& program
         portKindOf(options.port) == PortKind::RawTcp
             ? " (the server sets the line's speed)"
             : " at " + std::to_string(options.baud) + " baud, 8 data bits, no parity, 1 stop bit";
-    return programName + ": " + operationName(options.operation) + " on " + options.port + settings + ", " +
-           (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target + "\n";
+    return programName + ": " + operationName(options.operation) + " on " + visibleText(options.port) +
+           settings + ", " + (options.modbusRtu ? "Modbus RTU frames" : "bare commands") + ", " + target +
+           "\n";
 }
 
 std::string openFailureText(const std::string& port, const std::string& reason,

@@ -10,6 +10,10 @@ class PortDecorator : public SerialPortService {
     void setSettings(const std::string& settings) override { inner.setSettings(settings); }
     void setCommPort(std::int16_t number) override { inner.setCommPort(number); }
     void setCommPath(const std::string& path) override { inner.setCommPath(path); }
+    void reach(const std::string& portText, const std::string& settings,
+               std::function<void()> reached) override {
+        inner.reach(portText, settings, std::move(reached));
+    }
     void setPortOpen(bool open) override { inner.setPortOpen(open); }
     bool portOpen() const override { return inner.portOpen(); }
     int inBufferCount() override { return inner.inBufferCount(); }

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QSerialPortInfo>
 
+#include "console/output/JsonResultWriter.h"
+#include "link/VisibleText.h"
 #include "window/qt/AdapterLatency.h"
 
 namespace {
@@ -30,8 +32,9 @@ std::string usbIds(const PortEntry& port) {
     return text;
 }
 
+// A USB adapter names itself: its description and serial number are device text.
 std::string orDash(const std::string& text) {
-    return text.empty() ? "-" : text;
+    return text.empty() ? "-" : visibleText(text);
 }
 
 QJsonValue orNull(const std::string& text) {
@@ -70,8 +73,8 @@ std::vector<PortEntry> availablePorts() {
 std::string portsText(const std::vector<PortEntry>& ports) {
     std::string text;
     for (const auto& port : ports)
-        text += port.devicePath + "\t" + orDash(port.stableName) + "\t" + orDash(usbIds(port)) + "\t" +
-                orDash(port.serialNumber) + "\t" + orDash(port.description) + "\t" +
+        text += visibleText(port.devicePath) + "\t" + orDash(port.stableName) + "\t" + orDash(usbIds(port)) +
+                "\t" + orDash(port.serialNumber) + "\t" + orDash(port.description) + "\t" +
                 (port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) + " ms" : "-") + "\n";
     return text;
 }
@@ -89,15 +92,12 @@ std::string portsJson(const std::vector<PortEntry>& ports) {
         entry["latency_timer_ms"] = port.latencyTimerMs ? QJsonValue(*port.latencyTimerMs) : QJsonValue();
         list.append(entry);
     }
-    return QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString();
+    return compactJson(QJsonDocument(list));
 }
 
-PortChoice choosePort(const std::string& given, const char* environment,
-                      const std::vector<PortEntry>& ports) {
+PortChoice choosePort(const std::string& given, const std::vector<PortEntry>& ports) {
     if (!given.empty())
         return {given, false};
-    if (environment && *environment)
-        return {environment, false};
     std::vector<PortEntry> usb;
     for (const auto& port : ports)
         if (port.onUsb())

@@ -26,7 +26,8 @@ std::string portsText(const std::vector<PortEntry>& ports);
 // A JSON list of objects with the same fields (null where empty).
 std::string portsJson(const std::vector<PortEntry>& ports);
 
-// The port a run uses: the one given, else the environment's, else the only USB serial port.
+// The port a run uses: the one given (on the command line or in BOOTFLASH_PORT), else the only USB
+// serial port.
 // Throws PortChoiceError listing the ports found when there is no single choice.
 struct PortChoice {
     std::string port;
@@ -40,4 +41,4 @@ class PortChoiceError : public std::runtime_error {
     bool ambiguous; // several ports could be meant, rather than none
 };
 
-PortChoice choosePort(const std::string& given, const char* environment, const std::vector<PortEntry>& ports);
+PortChoice choosePort(const std::string& given, const std::vector<PortEntry>& ports);

@@ -61,7 +61,20 @@ void RunController::start() {
 }
 
 void RunController::openPort() {
-    call(Source::Open, &frmSerial::BTNOpenCom_Click);
+    clickOpen([this] { afterOpen(); });
+}
+
+void RunController::clickOpen(std::function<void()> then) {
+    const std::string settings = std::to_string(options.baud) + ",n,8,1";
+    activity.reach(options.port, settings, [this, then = std::move(then)] {
+        if (phase == Phase::Finished)
+            return;
+        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        then();
+    });
+}
+
+void RunController::afterOpen() {
     if (phase != Phase::Connecting || !activity.portOpen())
         return;
     if (options.resetSteps.empty() && options.afterSteps.empty()) {
@@ -160,7 +173,7 @@ void RunController::onConnected() {
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
         reopened = true;
         call(Source::Close, &frmSerial::BTNCloseCom_Click);
-        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        clickOpen([] {});
         return;
     }
     clickOperation();

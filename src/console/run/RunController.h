@@ -46,6 +46,10 @@ class RunController {
     void interrupt(ExitCode code);
 
   private:
+    // Reaches the line first, so a network connection and its set-up hold no other port of a
+    // batch, then clicks "Open" and goes on with `then`.
+    void clickOpen(std::function<void()> then);
+    void afterOpen();
     enum class Phase { Connecting, Transferring, AwaitingReply, ConfirmingNewAddress, Finished };
     // Which handler ran, so a message box can be told apart by its source.
     enum class Source { Open, ConnectionTick, PollTick, Load, Click, Close };

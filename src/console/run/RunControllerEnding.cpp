@@ -3,6 +3,7 @@
 #include "console/output/LineTexts.h"
 #include "console/run/InstallOutcome.h"
 #include "console/run/RunTexts.h"
+#include "link/VisibleText.h"
 
 // How a run ends: a message box, a transfer's or reply's end, a stall or a signal, mapped to an exit
 // code and message; then the --after sequence, the port closed and the result given.
@@ -189,11 +190,12 @@ void RunController::conclude(ExitCode code, std::string message) {
     const bool replyIsResult = code == ExitCode::Success && (options.operation == Operation::Version ||
                                                              options.operation == Operation::Install ||
                                                              options.operation == Operation::SetAddress);
+    // The message may carry a reply, a port or a file name: shown, never obeyed, on one line.
     if (replyIsResult) {
         if (!options.json)
-            output.out(message + "\n");
+            output.out(visibleText(message) + "\n");
     } else if (!message.empty()) {
-        output.err(output.programName + ": " + message + "\n");
+        output.err(output.programName + ": " + visibleText(message) + "\n");
     }
     if (onFinished) {
         // Later, from the loop: whoever is told may destroy this controller.

@@ -1,6 +1,7 @@
 #include "console/run/RunController.h"
 
 #include "console/run/RunTexts.h"
+#include "link/VisibleText.h"
 
 // What a scan keeps: the devices found, the replies that came too late, and the end of its range.
 
@@ -36,5 +37,5 @@ void RunController::recordFoundDevice() {
     result.devices.push_back(device);
     progress.clear();
     if (!options.json)
-        output.out(std::to_string(device.address) + "\t" + device.reply + "\n");
+        output.out(std::to_string(device.address) + "\t" + visibleText(device.reply) + "\n");
 }
