@@ -137,6 +137,18 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
     const std::vector<QJsonObject> summary = jsonLines(none.out);
     ASSERT_EQ(summary.size(), 1u) << none.out;
     expectFields(summary[0], {"type=summary", "boards=0", "failed=0", "outcome=no-device", "exit_code=4"});
+
+    // With --stop-on-failure a failed board ends the batch: the board after it is not touched, while
+    // one that succeeded goes on to the next.
+    const ProgramRun stopped = flash(
+        {"--port", port, "--address", "5,4,9", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
+    EXPECT_EQ(stopped.exitCode, 4) << stopped.err;
+    const std::vector<QJsonObject> stoppedLines = jsonLines(stopped.out);
+    EXPECT_EQ(outcomes(stoppedLines),
+              (std::map<std::string, std::string>{{port + " #5", "success success"},
+                                                  {port + " #4", "no-device no-device"}}));
+    ASSERT_FALSE(stoppedLines.empty());
+    expectFields(stoppedLines.back(), {"type=summary", "boards=2", "failed=1", "exit_code=4"});
     expectFlashed({"bus.bin.3", "bus.bin.5", "bus.bin.9"});
 }
 
@@ -221,20 +233,6 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     }
     EXPECT_EQ(outcomes(logLines), outcomes(lines));
     expectFlashed({"retry.bin.3", "retry.bin.5"});
-}
-
-// With --stop-on-failure a failed board ends the batch: the board after it is not touched, while
-// one that succeeded goes on to the next.
-TEST_F(BatchFlash, StopOnFailureLeavesTheBoardsAfterAFailureAlone) {
-    const std::string port = startEmulator("stop.bin", {"--address", "5,6"});
-    const ProgramRun run = flash(
-        {"--port", port, "--address", "5,4,6", "--stop-on-failure", "--connect-timeout", "0.5", "--json"});
-    EXPECT_EQ(run.exitCode, 4) << run.err;
-    const std::vector<QJsonObject> lines = jsonLines(run.out);
-    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #5", "success success"},
-                                                                   {port + " #4", "no-device no-device"}}));
-    ASSERT_FALSE(lines.empty());
-    expectFields(lines.back(), {"type=summary", "boards=2", "failed=1", "exit_code=4"});
 }
 
 // SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch

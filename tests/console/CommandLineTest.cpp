@@ -131,41 +131,6 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
     }
 }
 
-TEST(CommandLine, HelpListsOperationsOptionsAndExitCodes) {
-    const std::string help = helpText("bootflash");
-    for (const char* word : {"download FILE",
-                             "verify FILE",
-                             "check FILE",
-                             "--base",
-                             "--flash-range",
-                             "version",
-                             "set-address NEW",
-                             "install",
-                             "scan",
-                             "--port",
-                             "--baud",
-                             "--plain",
-                             "--address",
-                             "--poll-ms",
-                             "--scan-range",
-                             "--probe-ms",
-                             "--connect-timeout",
-                             "--stall-timeout",
-                             "--reset <SEQ>",
-                             "rts-reset-dtr-boot",
-                             "--after <SEQ>",
-                             "--wait-port <S>",
-                             "--trace",
-                             "--json",
-                             "-q, --quiet",
-                             "-v, --verbose",
-                             "-V, --version",
-                             "3  port not available",
-                             "7  stall",
-                             "8  output lost"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-}
-
 // Names typed by the user come back as typed; reply bytes that are no UTF-8 come back one
 // character each; control bytes travel escaped.
 TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
