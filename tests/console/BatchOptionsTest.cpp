@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "console/BatchReport.h"
-#include "console/CliOptions.h"
+#include "console/batch/BatchReport.h"
+#include "console/cli/CliOptions.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "JsonFields.h"
-#include "console/CliOptions.h"
-#include "console/JsonResultWriter.h"
-#include "console/LineTexts.h"
-#include "console/ProgressOrder.h"
-#include "console/ProgressReporter.h"
+#include "console/cli/CliOptions.h"
+#include "console/output/JsonResultWriter.h"
+#include "console/output/LineTexts.h"
+#include "console/output/ProgressOrder.h"
+#include "console/output/ProgressReporter.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/LateReplyWatch.h"
+#include "console/run/LateReplyWatch.h"
 #include "link/Crc16.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "JsonFields.h"
-#include "console/PortListing.h"
+#include "console/ports/PortListing.h"
 
 namespace {
 

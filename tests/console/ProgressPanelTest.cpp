@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/ProgressPanel.h"
+#include "console/output/ProgressPanel.h"
 
 namespace {
 

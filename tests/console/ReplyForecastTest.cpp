@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/ReplyForecast.h"
+#include "console/run/ReplyForecast.h"
 #include "protocol/ProbeWait.h"
 
 // When the flasher looks at the line again after sending a request, as learnt from the replies

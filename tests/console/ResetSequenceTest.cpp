@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "console/CliOptions.h"
-#include "console/ResetSequence.h"
+#include "console/cli/CliOptions.h"
+#include "console/cli/ResetSequence.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "console/CliOptions.h"
+#include "console/cli/CliOptions.h"
 #include "fuzz/FuzzRequire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

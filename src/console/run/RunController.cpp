@@ -1,0 +1,221 @@
+#include "console/run/RunController.h"
+
+#include "console/run/RunTexts.h"
+#include "link/NumberRule.h"
+
+RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
+                             ActivityWatchingPort& activity, ConsoleOutput output)
+    : options(options), view(view), form(form), activity(activity), output(std::move(output)),
+      connectionPacer(options, form,
+                      {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
+                       [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
+      receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
+                     [this] { return this->form.HeldFrameDue(); }),
+      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
+      portWait(options.waitPortSeconds), modemLines(activity),
+      transfer(view, form, options.operation == Operation::Download),
+      lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
+      progress(this->output.errIsTerminal && !options.trace,
+               options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
+                             : this->output.err) {
+    // The run's own stall watch, with --stall-timeout and the retries, stands in for the window's.
+    form.ReplyStallLimit = std::chrono::milliseconds::zero();
+    view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
+    view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
+    form.HeldFrameWait = receiveTrigger.heldReplyWait();
+    activity.setOnReceived([this](const std::string& bytes) {
+        receiveTrigger.bytesRead();
+        spotLateReplies(bytes);
+    });
+    activity.setOnSent([this](std::size_t bytes) { receiveTrigger.requestSent(bytes); });
+
+    result.operation = operationName(options.operation);
+    result.port = options.port;
+    result.address = options.address;
+}
+
+RunResult RunController::run() {
+    started = std::chrono::steady_clock::now();
+    QTimer::singleShot(0, [this] { start(); });
+    loop.exec();
+    return result;
+}
+
+void RunController::begin(std::function<void(const RunResult&)> finished) {
+    onFinished = std::move(finished);
+    started = std::chrono::steady_clock::now();
+    QTimer::singleShot(0, [this] { start(); });
+}
+
+void RunController::start() {
+    view.setPortText(options.port);
+    view.selectSpeed(options.baud);
+    view.setModbusRtu(options.modbusRtu);
+    view.setText1Text(options.address ? std::to_string(*options.address) : std::string());
+    if (!options.newAddress.empty())
+        view.setText2Text(options.newAddress);
+    view.setChosenFile(options.file);
+    stallWatch.start();
+    portWait.start();
+    openPort();
+}
+
+void RunController::openPort() {
+    clickOpen([this] { afterOpen(); });
+}
+
+void RunController::clickOpen(std::function<void()> then) {
+    const std::string settings = std::to_string(options.baud) + ",n,8,1";
+    activity.reach(options.port, settings, [this, then = std::move(then)] {
+        if (phase == Phase::Finished)
+            return;
+        call(Source::Open, &frmSerial::BTNOpenCom_Click);
+        then();
+    });
+}
+
+void RunController::afterOpen() {
+    if (phase != Phase::Connecting || !activity.portOpen())
+        return;
+    if (options.resetSteps.empty() && options.afterSteps.empty()) {
+        startConnectionWait();
+        return;
+    }
+    // Refused before anything is sent: a sequence that cannot run must not half run.
+    if (const auto missing = modemLines.missingLines()) {
+        modemLinesFailed = true;
+        finish(ExitCode::PortNotAvailable, *missing);
+        return;
+    }
+    // The board listens only once the sequence has reset it: no probe goes out before.
+    connectionPacer.stop();
+    modemLines.run(options.resetSteps, "--reset", [this](const std::optional<std::string>& failure) {
+        if (failure) {
+            modemLinesFailed = true;
+            finish(ExitCode::PortNotAvailable, *failure);
+            return;
+        }
+        if (view.timer3Enabled())
+            connectionPacer.switched(true);
+        startConnectionWait();
+    });
+}
+
+void RunController::startConnectionWait() {
+    if (phase == Phase::Connecting && form.ScanMode == 1)
+        form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
+    if (phase == Phase::Connecting && options.operation != Operation::Scan)
+        connectionPacer.startDeadline();
+    // Address "0" opens without a connection wait: nothing will answer before a command does.
+    if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
+        onConnected();
+}
+
+void RunController::connectionTimedOut() {
+    if (phase != Phase::Connecting)
+        return;
+    const std::string where = form.ScanMode == 1 ? "" : " at address " + view.text1();
+    finish(ExitCode::NoDevice,
+           "no device answered" + where + " within " + secondsText(*options.connectTimeoutSeconds) + " s");
+}
+
+void RunController::call(Source source, void (frmSerial::*handler)()) {
+    if (phase == Phase::Finished)
+        return;
+    try {
+        (form.*handler)();
+    } catch (const std::exception& error) {
+        finish(ExitCode::InternalError, std::string("unexpected failure: ") + error.what());
+        return;
+    }
+    afterEvent(source);
+}
+
+void RunController::afterEvent(Source source) {
+    if (form.Replies.understood() != repliesSeen) {
+        repliesSeen = form.Replies.understood();
+        stallWatch.restartClock();
+    }
+    if (phase == Phase::Finished || handleMessages(source))
+        return;
+    switch (phase) {
+    case Phase::Connecting:
+        if (view.readyCount() > readySeen) {
+            readySeen = view.readyCount();
+            onConnected();
+        } else if (source == Source::ConnectionTick) {
+            progress.status(view.label2());
+        }
+        break;
+    case Phase::Transferring:
+        watchTransfer();
+        break;
+    case Phase::AwaitingReply:
+    case Phase::ConfirmingNewAddress:
+        watchReply();
+        break;
+    case Phase::Finished:
+        break;
+    }
+}
+
+void RunController::onConnected() {
+    if (options.operation == Operation::Scan) {
+        // A scan has no one address: each device found is listed with its own.
+        recordFoundDevice();
+        call(Source::Click, &frmSerial::Command1_Click);
+        return;
+    }
+    result.address = currentAddress();
+    result.reply = withoutLineEnd(view.text8());
+    // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
+    // found address in the box is used as a plain address.
+    if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
+        reopened = true;
+        call(Source::Close, &frmSerial::BTNCloseCom_Click);
+        clickOpen([] {});
+        return;
+    }
+    clickOperation();
+}
+
+void RunController::clickOperation() {
+    readySeen = view.readyCount();
+    text8AtClick = view.text8Count();
+    repliesAtClick = form.Replies;
+    stallWatch.restartClock();
+    switch (options.operation) {
+    case Operation::Download:
+    case Operation::Verify:
+        phase = Phase::Transferring;
+        transfer.begin();
+        progress.clear();
+        call(Source::Load, options.operation == Operation::Download ? &frmSerial::Command3_Click
+                                                                    : &frmSerial::Command2_Click);
+        break;
+    case Operation::Version:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command4_Click);
+        break;
+    case Operation::Install:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command6_Click);
+        break;
+    case Operation::SetAddress:
+        phase = Phase::AwaitingReply;
+        call(Source::Click, &frmSerial::Command1_Click);
+        break;
+    case Operation::Scan:
+    case Operation::Check: // ends before the port is opened
+    case Operation::Ports: // listed without opening a port: never run here
+        break;
+    }
+}
+
+int RunController::currentAddress() const {
+    try {
+        return static_cast<int>(WholeNumber(view.text1(), 0, 255));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
