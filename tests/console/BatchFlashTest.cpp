@@ -1,17 +1,13 @@
 #include <csignal>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HexImage.h"
-#include "JsonFields.h"
+#include "EmulatorTest.h"
 
 // The real flasher flashing several emulated boards: on one bus, and on several lines at once.
 namespace {
@@ -45,57 +41,32 @@ std::map<std::string, std::string> outcomes(const std::vector<QJsonObject>& line
     return found;
 }
 
-// The end table's rows as cells by heading, each cut where its heading's column begins, so that
-// names of any length (/dev/pts/9 beside /dev/pts/10) read the same.
+// The end table's rows as cells by heading. No cell here holds a space, so each row is read word by
+// word: names of any length (/dev/pts/9 beside /dev/pts/10) read the same.
 std::vector<std::map<std::string, std::string>> tableRows(const std::string& text) {
-    std::vector<std::string> lines;
+    std::vector<std::vector<std::string>> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    if (lines.empty())
-        return {};
-    std::vector<std::pair<std::string, std::size_t>> columns; // heading, where it begins
-    const std::string& heading = lines.front();
-    for (std::size_t at = heading.find_first_not_of(' '); at != std::string::npos;) {
-        const std::size_t end = std::min(heading.find(' ', at), heading.size());
-        columns.emplace_back(heading.substr(at, end - at), at);
-        at = heading.find_first_not_of(' ', end);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        lines.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
     }
     std::vector<std::map<std::string, std::string>> rows;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::map<std::string, std::string>& row = rows.emplace_back();
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            const std::size_t from = columns[c].second;
-            const std::size_t to = c + 1 < columns.size() ? columns[c + 1].second : std::string::npos;
-            std::string cell = from < lines[i].size() ? lines[i].substr(from, to - from) : std::string();
-            cell.erase(cell.find_last_not_of(' ') + 1);
-            row[columns[c].first] = cell;
-        }
+        for (std::size_t c = 0; c < lines[0].size() && c < lines[i].size(); ++c)
+            row[lines[0][c]] = lines[i][c];
     }
     return rows;
 }
 
-class BatchFlash : public ::testing::Test {
+// Emulators at 0x08000000 with 16 KiB of flash at 115200 baud, and the image they are to hold.
+class BatchFlash : public EmulatorTest {
   protected:
+    BatchFlash()
+        : EmulatorTest({"--flash-start", "0x08000000", "--flash-size", "16K", "--line-rate", "115200"}) {}
     void SetUp() override {
-        ASSERT_TRUE(directory.isValid());
-        image = makeHexImage(24, kFlashStart, kFlashSize);
-        writeLines(path("firmware.hex"), image.lines);
-    }
-
-    std::string path(const std::string& name) const {
-        return directory.filePath(QString::fromStdString(name)).toStdString();
-    }
-
-    // An emulator with its flash dumped on exit to `dump`, or to `dump`.<address> when it emulates a
-    // bus of several; returns its pseudo-terminal.
-    std::string startEmulator(const std::string& dump, std::vector<std::string> options) {
-        options.insert(options.end(), {"--flash-start", "0x08000000", "--erase-ms", "5", "--line-rate",
-                                       "115200", "--dump", path(dump)});
-        if (std::ranges::find(options, "--flash-size") == options.end())
-            options.insert(options.end(), {"--flash-size", "16K"});
-        emulators.push_back(std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, options));
-        return emulators.back()->firstLine();
+        EmulatorTest::SetUp();
+        writeImage(image);
     }
 
     ProgramRun flash(std::vector<std::string> arguments) {
@@ -105,19 +76,15 @@ class BatchFlash : public ::testing::Test {
 
     // Stops the emulators, which leaves their dumps, and compares each named one with the image.
     void expectFlashed(const std::vector<std::string>& dumps) {
-        for (const auto& emulator : emulators)
-            EXPECT_EQ(emulator->stop(), 0);
         for (const std::string& dump : dumps)
-            EXPECT_TRUE(readBinary(path(dump)) == image.flash) << dump << " differs from the image";
+            EXPECT_TRUE(flashAtStop(dump) == image.flash) << dump << " differs from the image";
     }
 
-    QTemporaryDir directory;
-    HexImage image;
-    std::vector<std::unique_ptr<BackgroundProgram>> emulators;
+    const HexImage image = makeHexImage(24, kFlashStart, kFlashSize);
 };
 
 TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
-    const std::string port = startEmulator("bus.bin", {"--address", "3,5,9", "--device-version", "BOOT 2.0"});
+    const std::string port = addEmulator("bus.bin", {"--address", "3,5,9", "--device-version", "BOOT 2.0"});
     const ProgramRun run =
         flash({"--port", port, "--all", "--scan-range", "1-12", "--probe-ms", "250", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -152,37 +119,17 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
     expectFlashed({"bus.bin.3", "bus.bin.5", "bus.bin.9"});
 }
 
-TEST_F(BatchFlash, ThreePortsAreFlashedAtOnceWithATableAtTheEnd) {
-    const std::string first = startEmulator("one.bin", {"--address", "1"});
-    const std::string second = startEmulator("two.bin", {"--address", "1"});
-    const std::string third = startEmulator("three.bin", {"--address", "1"});
-    const ProgramRun run = flash({"--port", first + "," + second, "--port", third, "--address", "1"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-
-    // A heading and one row a board, in the order they ended.
-    std::set<std::string> ports;
-    for (auto row : tableRows(run.out)) {
-        ports.insert(row["PORT"]);
-        EXPECT_EQ(row["ADDRESS"] + " " + row["VERSION"] + " " + row["OUTCOME"] + " " + row["ATTEMPTS"],
-                  "1 VER=1.0 success 1")
-            << run.out;
-    }
-    EXPECT_EQ(ports, (std::set<std::string>{first, second, third})) << run.out;
-    // Progress lines are named by their port and board.
-    EXPECT_NE(run.err.find("[" + third + " #1] END "), std::string::npos) << run.err;
-    expectFlashed({"one.bin", "two.bin", "three.bin"}); // one board each: no address suffix
-}
-
 // A board whose flash is too small for the image answers "ERROR"; the others are flashed all the
-// same, and the exit code is the failed board's.
+// same, and the exit code is the failed board's. The boards' lines go to the log; the end table
+// has a heading and one row a board, in the order they ended.
 TEST_F(BatchFlash, ABoardThatRefusesARecordIsNamedWhileTheOthersSucceed) {
-    const std::string good = startEmulator("good.bin", {"--address", "2,4"});
-    const std::string small = startEmulator("small.bin", {"--address", "7", "--flash-size", "128"});
-    const ProgramRun run = flash({"--port", good, "--port", small, "--address", "2,4,7", "--json",
-                                  "--stall-timeout", "1", "--connect-timeout", "1"});
+    const std::string good = addEmulator("good.bin", {"--address", "2,4"});
+    const std::string small = addEmulator("small.bin", {"--address", "7", "--flash-size", "128"});
+    const ProgramRun run = flash({"--port", good + "," + small, "--address", "2,4,7", "--log",
+                                  path("station.log"), "--stall-timeout", "1", "--connect-timeout", "1"});
     EXPECT_EQ(run.exitCode, 6) << run.err;
 
-    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    const std::vector<QJsonObject> lines = jsonLines(fileText(path("station.log")));
     // The bus on `small` has only board 7; 2 and 4 are missing there.
     EXPECT_EQ(outcomes(lines),
               (std::map<std::string, std::string>{{good + " #2", "success success"},
@@ -194,6 +141,16 @@ TEST_F(BatchFlash, ABoardThatRefusesARecordIsNamedWhileTheOthersSucceed) {
     ASSERT_FALSE(lines.empty());
     expectFields(lines.back(), {"type=summary", "boards=6", "succeeded=2", "failed=4", "outcome=device-error",
                                 "exit_code=6"});
+    std::set<std::string> rows;
+    for (auto row : tableRows(run.out))
+        rows.insert(row["PORT"] + " #" + row["ADDRESS"] + " " + row["VERSION"] + " " + row["OUTCOME"] + " " +
+                    row["ATTEMPTS"]);
+    EXPECT_EQ(rows, (std::set<std::string>{good + " #2 VER=1.0 success 1", good + " #4 VER=1.0 success 1",
+                                           good + " #7 - no-device 1", small + " #2 - no-device 1",
+                                           small + " #4 - no-device 1", small + " #7 VER=1.0 device-error 1"}))
+        << run.out;
+    // Progress lines are named by their port and board.
+    EXPECT_NE(run.err.find("[" + small + " #7] DOWNLOAD "), std::string::npos) << run.err;
     expectFlashed({"good.bin.2", "good.bin.4"});
 }
 
@@ -201,13 +158,9 @@ TEST_F(BatchFlash, ABoardThatRefusesARecordIsNamedWhileTheOthersSucceed) {
 // so the drop falls in the middle of board 5's first attempt and its second attempt ends before
 // the next one. The log, read back, holds the same lines with the file's name and SHA-256.
 TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth) {
-    const std::string port = startEmulator("retry.bin", {"--address", "3,5", "--drop-every", "70"});
+    const std::string port = addEmulator("retry.bin", {"--address", "3,5", "--drop-every", "70"});
     const std::string log = path("station.log");
-    {
-        QFile earlier(QString::fromStdString(log));
-        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-        earlier.write("an earlier line\n");
-    }
+    writeLines(log, {"an earlier line"});
     const ProgramRun run = flash({"--port", port, "--address", "3,5", "--retries", "1", "--stall-timeout",
                                   "0.5", "--json", "--log", log});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -215,15 +168,13 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
                                                                    {port + " #5", "success stall,success"}}));
 
-    QFile file(QString::fromStdString(path("firmware.hex")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const std::string sha256 =
-        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
-    QFile logFile(QString::fromStdString(log));
-    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
-    const std::string logged = logFile.readAll().toStdString();
-    ASSERT_TRUE(logged.starts_with("an earlier line\n")) << logged;
-    const std::vector<QJsonObject> logLines = jsonLines(logged.substr(16));
+    const std::string sha256 = QCryptographicHash::hash(QByteArray::fromStdString(fileText(path("firmware.hex"))),
+                                                        QCryptographicHash::Sha256)
+                                   .toHex()
+                                   .toStdString();
+    const std::string logged = fileText(log);
+    ASSERT_TRUE(logged.starts_with("an earlier line\r\n")) << logged;
+    const std::vector<QJsonObject> logLines = jsonLines(logged.substr(17));
     ASSERT_EQ(logLines.size(), 3u) << logged;
     for (const QJsonObject& line : logLines) {
         expectFields(line, {"file=" + path("firmware.hex"), "sha256=" + sha256, "operation=download"});
@@ -238,9 +189,9 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
 // SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch
 // still reports them, the boards it did not start, and its summary counting them all.
 TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
-    writeLines(path("long.hex"), makeHexImage(600, kFlashStart, kFlashSize).lines);
-    const std::string first = startEmulator("first.bin", {"--address", "1,2"});
-    const std::string second = startEmulator("second.bin", {"--address", "1,2"});
+    writeImage(makeHexImage(600, kFlashStart, kFlashSize), "long.hex");
+    const std::string first = addEmulator("first.bin", {"--address", "1,2"});
+    const std::string second = addEmulator("second.bin", {"--address", "1,2"});
     WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("long.hex"), "--port", first, "--port", second,
                                             "--address", "1,2", "--retries", "2", "--json"});
     ASSERT_TRUE(flasher.waitForError(first + " #1] DOWNLOAD "));

@@ -28,11 +28,7 @@ int exitCodeWithin(QProcess& process, int limitMs) {
 } // namespace
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    QProcess process;
-    start(process, program, arguments);
-    const int exitCode = exitCodeWithin(process, 120000);
-    return {exitCode, process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
+    return WatchedProgram(program, arguments).finish();
 }
 
 BackgroundProgram::BackgroundProgram(const std::string& program, const std::vector<std::string>& arguments,

@@ -21,7 +21,7 @@ TEST_F(EmulatorProgram, NamesItsLinkDumpsItsFlashOnSignalAndAtExitAndRemovesTheL
     EXPECT_EQ(printed, std::filesystem::read_symlink(link).string());
     const std::vector<std::uint8_t> erased(1024, 0xFF);
 
-    emulator->signal(SIGUSR1);
+    emulators.back()->signal(SIGUSR1);
     const QDeadlineTimer bound(10000);
     while (readBinary(path("flash.bin")).size() < erased.size() && !bound.hasExpired())
         QThread::msleep(10);

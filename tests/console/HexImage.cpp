@@ -37,7 +37,12 @@ void writeLines(const std::string& path, const std::vector<std::string>& lines, 
     }
 }
 
-std::vector<std::uint8_t> readBinary(const std::string& path) {
+std::string fileText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> readBinary(const std::string& path) {
+    const std::string bytes = fileText(path);
+    return {bytes.begin(), bytes.end()};
 }

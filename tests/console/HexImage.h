@@ -21,3 +21,5 @@ HexImage makeHexImage(int dataRecords, std::uint32_t flashStart, std::size_t fla
 void writeLines(const std::string& path, const std::vector<std::string>& lines, bool lastLineEnded = true);
 
 std::vector<std::uint8_t> readBinary(const std::string& path);
+// The whole file as it is; empty when it cannot be read.
+std::string fileText(const std::string& path);

@@ -55,7 +55,7 @@ TEST_F(LineFault, APortLostEndsTheRunAsAPortFailure) {
         const std::string port = startEmulator({});
         WatchedProgram flasher(BOOTFLASH_PATH, with(c.arguments, with({"--port", port, "--json"}, kPatient)));
         ASSERT_TRUE(flasher.waitForError(c.seenBeforeLoss, 2));
-        emulator->kill();
+        emulators.back()->kill();
 
         const ProgramRun run = flasher.finish();
         EXPECT_EQ(run.exitCode, 3) << run.err;
@@ -190,9 +190,8 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
         const std::vector<std::uint8_t> erased(small.flash.size(), 0xFF);
         EXPECT_TRUE(flashAtStop() == (c.flashed ? small.flash : erased)) << "flash";
     }
-    EXPECT_EQ(readBinary(file), readBinary(path("firmware-link.hex")));
-    const std::vector<std::uint8_t> bytes = readBinary(log);
-    const std::string logged(bytes.begin(), bytes.end());
+    EXPECT_EQ(fileText(file), fileText(path("firmware-link.hex")));
+    const std::string logged = fileText(log);
     EXPECT_NE(logged.find(R"("outcome":"success")"), std::string::npos) << logged;
     EXPECT_NE(logged.find(R"("type":"summary")"), std::string::npos) << logged;
 }

@@ -1,23 +1,13 @@
-#include <fstream>
-#include <sstream>
-
 #include "EmulatorTest.h"
 
 // The flasher on a production bench, against the emulator playing the bench's hardware: a board
-// that enters its bootloader only after a reset pulse, a port that appears late, an echoing
-// RS-485 adapter.
+// that enters its bootloader only after a reset pulse, a line without modem lines, a port that
+// appears late.
 namespace {
 
 class ProductionBench : public EmulatorTest {
   protected:
     ProductionBench() : EmulatorTest({"--flash-size", "16K"}) {}
-
-    std::string readText(const std::string& name) const {
-        std::ifstream in(path(name));
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
 };
 
 TEST_F(ProductionBench, AResetPulseOnTheWiredLineReachesABoardThatNeedsIt) {
@@ -46,7 +36,7 @@ TEST_F(ProductionBench, ALineWithoutModemLinesIsRefusedBeforeAnythingIsSent) {
         EXPECT_EQ(run.exitCode, 3) << run.err;
         EXPECT_NE(run.err.find("no modem lines"), std::string::npos) << run.err;
         board.stop();
-        EXPECT_EQ(readText("emulator.log").find("BOOT"), std::string::npos) << readText("emulator.log");
+        EXPECT_EQ(fileText(log).find("BOOT"), std::string::npos) << fileText(log);
     }
 }
 
@@ -63,16 +53,6 @@ TEST_F(ProductionBench, WaitPortTakesAPortThatAppearsLateAndGivesUpOnOneThatDoes
         runProgram(BOOTFLASH_PATH, {"version", "--port", path("never"), "--wait-port", "0.3"});
     EXPECT_EQ(never.exitCode, 3) << never.err;
     EXPECT_NE(never.err.find("cannot open " + path("never")), std::string::npos) << never.err;
-}
-
-// A two-wire RS-485 adapter hands every request back before the reply: an echo is no reply.
-TEST_F(ProductionBench, AnEchoingAdapterCarriesADownloadAndVerify) {
-    const HexImage image = makeHexImage(200, 0x08000000, 0x4000);
-    const std::string port = startEmulator({"--echo", "--line-rate", "115200"});
-    const ProgramRun run =
-        runProgram(BOOTFLASH_PATH, {"download", writeImage(image), "--port", port, "--address", "1"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
 }
 
 } // namespace
