@@ -120,34 +120,22 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
 }
 
 // A board whose flash is too small for the image answers "ERROR"; the others are flashed all the
-// same, and the exit code is the failed board's. The boards' lines go to the log; the end table
-// has a heading and one row a board, in the order they ended.
+// same, and the exit code is the failed board's. The table at the end has a heading and one row a
+// board, in the order they ended; the bus on `small` has only board 7, 2 and 4 are missing there.
 TEST_F(BatchFlash, ABoardThatRefusesARecordIsNamedWhileTheOthersSucceed) {
     const std::string good = addEmulator("good.bin", {"--address", "2,4"});
     const std::string small = addEmulator("small.bin", {"--address", "7", "--flash-size", "128"});
-    const ProgramRun run = flash({"--port", good + "," + small, "--address", "2,4,7", "--log",
-                                  path("station.log"), "--stall-timeout", "1", "--connect-timeout", "1"});
+    const ProgramRun run = flash({"--port", good + "," + small, "--address", "2,4,7", "--stall-timeout", "1",
+                                  "--connect-timeout", "1"});
     EXPECT_EQ(run.exitCode, 6) << run.err;
-
-    const std::vector<QJsonObject> lines = jsonLines(fileText(path("station.log")));
-    // The bus on `small` has only board 7; 2 and 4 are missing there.
-    EXPECT_EQ(outcomes(lines),
-              (std::map<std::string, std::string>{{good + " #2", "success success"},
-                                                  {good + " #4", "success success"},
-                                                  {good + " #7", "no-device no-device"},
-                                                  {small + " #2", "no-device no-device"},
-                                                  {small + " #4", "no-device no-device"},
-                                                  {small + " #7", "device-error device-error"}}));
-    ASSERT_FALSE(lines.empty());
-    expectFields(lines.back(), {"type=summary", "boards=6", "succeeded=2", "failed=4", "outcome=device-error",
-                                "exit_code=6"});
     std::set<std::string> rows;
     for (auto row : tableRows(run.out))
         rows.insert(row["PORT"] + " #" + row["ADDRESS"] + " " + row["VERSION"] + " " + row["OUTCOME"] + " " +
                     row["ATTEMPTS"]);
-    EXPECT_EQ(rows, (std::set<std::string>{good + " #2 VER=1.0 success 1", good + " #4 VER=1.0 success 1",
-                                           good + " #7 - no-device 1", small + " #2 - no-device 1",
-                                           small + " #4 - no-device 1", small + " #7 VER=1.0 device-error 1"}))
+    EXPECT_EQ(rows,
+              (std::set<std::string>{good + " #2 VER=1.0 success 1", good + " #4 VER=1.0 success 1",
+                                     good + " #7 - no-device 1", small + " #2 - no-device 1",
+                                     small + " #4 - no-device 1", small + " #7 VER=1.0 device-error 1"}))
         << run.out;
     // Progress lines are named by their port and board.
     EXPECT_NE(run.err.find("[" + small + " #7] DOWNLOAD "), std::string::npos) << run.err;
@@ -168,10 +156,9 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
                                                                    {port + " #5", "success stall,success"}}));
 
-    const std::string sha256 = QCryptographicHash::hash(QByteArray::fromStdString(fileText(path("firmware.hex"))),
-                                                        QCryptographicHash::Sha256)
-                                   .toHex()
-                                   .toStdString();
+    const QByteArray firmware = QByteArray::fromStdString(fileText(path("firmware.hex")));
+    const std::string sha256 =
+        QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex().toStdString();
     const std::string logged = fileText(log);
     ASSERT_TRUE(logged.starts_with("an earlier line\r\n")) << logged;
     const std::vector<QJsonObject> logLines = jsonLines(logged.substr(17));

@@ -37,7 +37,8 @@ class EmulatorTest : public ::testing::Test {
         std::vector<std::string> words = layout;
         words.insert(words.end(), {"--erase-ms", "5", "--dump", path(dump)});
         words.insert(words.end(), options.begin(), options.end());
-        return emulators.emplace_back(std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, words))->firstLine();
+        return emulators.emplace_back(std::make_unique<BackgroundProgram>(BOOTDEV_SIM_PATH, words))
+            ->firstLine();
     }
 
     std::string writeImage(const HexImage& image, const std::string& name = "firmware.hex",
@@ -56,5 +57,6 @@ class EmulatorTest : public ::testing::Test {
 
     QTemporaryDir directory;
     std::vector<std::string> layout;
-    std::vector<std::unique_ptr<BackgroundProgram>> emulators; // stopped first: they leave their dumps in the directory
+    std::vector<std::unique_ptr<BackgroundProgram>>
+        emulators; // stopped first: they leave their dumps in the directory
 };

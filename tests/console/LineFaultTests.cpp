@@ -30,82 +30,66 @@ class LineFault : public EmulatorTest {
                         "--flash-size", "32K"}) {}
 
     const HexImage image = makeHexImage(200, kFlashStart, kFlashSize);
+    const HexImage small = makeHexImage(30, kFlashStart, kFlashSize);
 };
 
-// The emulator killed, as when an adapter is pulled: the flasher ends for the lost port, naming
-// the record reached, and waits out neither a stall nor the connection wait.
-TEST_F(LineFault, APortLostEndsTheRunAsAPortFailure) {
-    const struct {
-        const char* name;
-        std::vector<std::string> arguments;
-        std::string seenBeforeLoss;
-        std::vector<std::string> says;
-    } cases[] = {
-        {"while connecting to a silent address",
-         {"version", "--address", "7", "--trace"},
-         "TX ",
-         {"port lost ("}},
-        {"mid-download",
-         {"download", writeImage(image), "--address", "1"},
-         "DOWNLOAD ",
-         {"port lost after record ", "(download pass): :10"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string port = startEmulator({});
-        WatchedProgram flasher(BOOTFLASH_PATH, with(c.arguments, with({"--port", port, "--json"}, kPatient)));
-        ASSERT_TRUE(flasher.waitForError(c.seenBeforeLoss, 2));
-        emulators.back()->kill();
-
-        const ProgramRun run = flasher.finish();
-        EXPECT_EQ(run.exitCode, 3) << run.err;
-        for (const std::string& says : c.says)
-            EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
-        expectFields(parseJsonObject(run.out), {"outcome=port-not-available", "exit_code=3"});
-    }
-}
-
-// SIGINT and SIGTERM end the run as any failure does: the port closed, the position on standard
-// error, the JSON object, and the exit code shells give a program ended by that signal.
-TEST_F(LineFault, ASignalEndsTheRunWithItsExitCodeAndTheRecordReached) {
+// The run ended from outside: the emulator killed, as when an adapter is pulled, or SIGINT and
+// SIGTERM from the user. The flasher ends as for any failure, naming the record reached, and waits
+// out neither a stall nor the connection wait; a signal gives the exit code shells give a program
+// ended by that signal.
+TEST_F(LineFault, APortLostOrASignalEndsTheRunNamingTheRecordReached) {
     const std::string file = writeImage(image);
-    const std::string port = startEmulator({});
-    for (const auto& [signal, exitCode] : {std::pair{SIGINT, 130}, {SIGTERM, 143}}) {
-        SCOPED_TRACE(signal);
-        WatchedProgram flasher(
-            BOOTFLASH_PATH, with({"download", file, "--port", port, "--address", "1", "--json"}, kPatient));
-        ASSERT_TRUE(flasher.waitForError("DOWNLOAD "));
-        flasher.signal(signal);
+    const std::vector<std::string> download = {"download", file, "--address", "1"};
+    const struct {
+        std::vector<std::string> arguments;
+        int signal; // 0: the port is lost instead
+        int exitCode;
+        std::string outcome;
+        std::string says, thenSays;
+    } cases[] = {
+        {{"version", "--address", "7", "--trace"}, 0, 3, "port-not-available", "port lost (", ""},
+        {download, 0, 3, "port-not-available", "port lost after record ", " of 202 (download pass): :10"},
+        {download, SIGINT, 130, "interrupted", "interrupted at record ", " of 202 (download pass)"},
+        {download, SIGTERM, 143, "interrupted", "interrupted at record ", " of 202 (download pass)"},
+    };
+    std::string port;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says + " / exit code " + std::to_string(c.exitCode));
+        if (emulators.empty())
+            port = startEmulator({});
+        WatchedProgram flasher(BOOTFLASH_PATH, with(c.arguments, with({"--port", port, "--json"}, kPatient)));
+        // The connection wait's probe goes out on the silent address; the download reaches its records.
+        ASSERT_TRUE(flasher.waitForError(c.arguments[0] == "version" ? "TX " : "DOWNLOAD ", 2));
+        if (c.signal != 0) {
+            flasher.signal(c.signal);
+        } else {
+            emulators.back()->kill();
+            emulators.clear();
+        }
         const ProgramRun run = flasher.finish();
-        EXPECT_EQ(run.exitCode, exitCode) << run.err;
-        EXPECT_NE(run.err.find("interrupted at record "), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find(" of 202 (download pass)"), std::string::npos) << run.err;
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        const std::size_t said = run.err.find(c.says);
+        EXPECT_NE(said, std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.thenSays, said), std::string::npos) << run.err;
         expectFields(parseJsonObject(run.out),
-                     {"outcome=interrupted", "exit_code=" + std::to_string(exitCode)});
+                     {"outcome=" + c.outcome, "exit_code=" + std::to_string(c.exitCode)});
     }
-    // The port was let go: the next run has it.
+    // The port was let go after each signal: the next run has it.
     EXPECT_EQ(runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1"}).out, "VER=1.0\n");
 }
 
 // Plain replies are cut at their line ends: read a few bytes at a time at the shortest poll, two
 // glued into one write, or several gathered by the longest poll the flasher allows.
 TEST_F(LineFault, PlainRepliesInPiecesOrGluedTogetherCarryADownload) {
-    const HexImage small = makeHexImage(30, kFlashStart, kFlashSize);
     const std::string file = writeImage(small);
-    const struct {
-        const char* name;
-        std::vector<std::string> emulatorOptions;
-        std::string pollMs;
-    } cases[] = {
-        {"in pieces", {}, "1"},
-        {"glued", {"--glue-every", "2"}, "20"},
-        {"longest poll", {}, "100"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string port = startEmulator(with({"--plain"}, c.emulatorOptions));
+    // The emulator's options beside --plain, and the flasher's poll.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "1"}, {{"--glue-every", "2"}, "20"}, {{}, "100"}};
+    for (const auto& [emulatorOptions, pollMs] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(emulatorOptions) + " poll " + pollMs);
+        const std::string port = startEmulator(with({"--plain"}, emulatorOptions));
         const ProgramRun run = runProgram(BOOTFLASH_PATH, with({"download", file, "--plain", "--port", port,
-                                                                "--address", "1", "--poll-ms", c.pollMs},
+                                                                "--address", "1", "--poll-ms", pollMs},
                                                                kPatient));
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(flashAtStop() == small.flash) << "flash differs from the image";
@@ -155,7 +139,6 @@ TEST_F(LineFault, ABabblingBoardStallsAtItsLastRecordAndIsRetried) {
 // gets exit code 8 and one line, and the board's outcome stays where it could be written. A log
 // that is the firmware file itself is refused before anything is sent.
 TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
-    const HexImage small = makeHexImage(30, kFlashStart, kFlashSize);
     const std::string file = writeImage(small);
     const std::string log = path("station.log");
     ASSERT_EQ(link(file.c_str(), path("firmware-link.hex").c_str()), 0);

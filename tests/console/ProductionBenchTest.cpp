@@ -13,8 +13,8 @@ class ProductionBench : public EmulatorTest {
 TEST_F(ProductionBench, AResetPulseOnTheWiredLineReachesABoardThatNeedsIt) {
     const std::string port = startEmulator({"--listen", "rfc2217://127.0.0.1:0", "--enter-on", "rts"});
 
-    ProgramRun run = runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1",
-                                                 "--connect-timeout", "1"});
+    ProgramRun run =
+        runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1", "--connect-timeout", "1"});
     EXPECT_EQ(run.exitCode, 4) << "the application ignores probes: " << run.err;
     // The pulse on the other line leaves the board in its application.
     run = runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1", "--connect-timeout", "1",
@@ -42,7 +42,8 @@ TEST_F(ProductionBench, ALineWithoutModemLinesIsRefusedBeforeAnythingIsSent) {
 
 TEST_F(ProductionBench, WaitPortTakesAPortThatAppearsLateAndGivesUpOnOneThatDoesNot) {
     const std::string link = path("board");
-    WatchedProgram flasher(BOOTFLASH_PATH, {"version", "--port", link, "--address", "1", "--wait-port", "30"});
+    WatchedProgram flasher(BOOTFLASH_PATH,
+                           {"version", "--port", link, "--address", "1", "--wait-port", "30"});
     ASSERT_TRUE(flasher.waitForError("waiting up to 30 s for " + link));
     startEmulator({"--link", link});
     const ProgramRun run = flasher.finish();
