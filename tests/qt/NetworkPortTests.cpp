@@ -26,9 +26,9 @@ constexpr std::size_t kOfferBytes = 12;
 class ScriptedServer {
   public:
     ScriptedServer(std::size_t awaited, std::string reply, bool closing) {
-        server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, [=, this] {
-            QTcpSocket* socket = server.nextPendingConnection();
+        listener.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&listener, &QTcpServer::newConnection, [=, this] {
+            QTcpSocket* socket = listener.nextPendingConnection();
             const auto answer = [=, this] {
                 received += socket->readAll().toStdString();
                 if (received.size() < awaited || std::exchange(answered, true))
@@ -42,10 +42,10 @@ class ScriptedServer {
         });
     }
     std::string address(const std::string& scheme) const {
-        return scheme + "://127.0.0.1:" + std::to_string(server.serverPort());
+        return scheme + "://127.0.0.1:" + std::to_string(listener.serverPort());
     }
 
-    QTcpServer server;
+    QTcpServer listener;
     std::string received;
     bool answered = false;
 };
@@ -125,7 +125,7 @@ TEST(NetworkPort, OpenFailsWithTheAddressAndTheReason) {
         ScriptedServer server(kOfferBytes, c.answer.value_or(""), false);
         const std::string address = server.address(c.scheme);
         if (!c.answer)
-            server.server.close();
+            server.listener.close();
         SchemePortService port;
         try {
             open(port, address);
