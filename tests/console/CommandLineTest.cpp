@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,13 @@
 #include "console/output/ProgressReporter.h"
 
 namespace {
+
+template <typename T> std::string joined(const std::vector<T>& items) {
+    std::ostringstream text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text << (i ? "," : "") << items[i];
+    return text.str();
+}
 
 // Every option in one line, so a table row shows all a command line sets.
 std::string summary(const CliOptions& o) {
@@ -33,6 +41,10 @@ std::string summary(const CliOptions& o) {
         out << " base=" << *o.base;
     if (o.flashRange)
         out << " flash=" << o.flashRange->first << "-" << o.flashRange->last;
+    if (isBatch(o))
+        out << " batch ports=" << joined(o.ports) << " addresses=" << joined(o.addresses)
+            << (o.allOnBus ? " all" : "") << " retries=" << o.retries << (o.stopOnFailure ? " stop" : "")
+            << " log=" << o.logFile;
     return out.str();
 }
 
@@ -64,69 +76,140 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "flash=134217728-134479871"},
         {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
          "download [fw.elf] port= baud=115200 rtu address=scan poll=arrival stall=5 flash=0-4294967295"},
+        // Lists of ports or addresses make a batch; repeated and listed ports add up, in order, each once.
+        {{"download", "f.hex", "-p", "/dev/a", "--address", "3,5,9"},
+         "download [f.hex] port=/dev/a baud=115200 rtu address=scan poll=arrival stall=5 batch ports=/dev/a "
+         "addresses=3,5,9 retries=0 log="},
+        {{"download", "f.hex", "-p", "/dev/a,/dev/b", "--port", "/dev/c", "-p", "/dev/a"},
+         "download [f.hex] port=/dev/a baud=115200 rtu address=scan poll=arrival stall=5 batch "
+         "ports=/dev/a,/dev/b,/dev/c addresses= retries=0 log="},
+        {{"verify", "f.hex", "-p", "/dev/a", "--all", "--retries", "2", "--stop-on-failure", "--log",
+          "l.txt"},
+         "verify [f.hex] port=/dev/a baud=115200 rtu address=scan poll=arrival stall=5 batch ports=/dev/a "
+         "addresses= all retries=2 stop log=l.txt"},
+        // Retries or a log alone already want the board records.
+        {{"download", "f.hex", "-a", "4", "--retries", "1"},
+         "download [f.hex] port= baud=115200 rtu address=4 poll=arrival stall=5 batch ports= addresses=4 "
+         "retries=1 log="},
+        {{"download", "f.hex", "--log", "x"},
+         "download [f.hex] port= baud=115200 rtu address=scan poll=arrival stall=5 batch ports= addresses= "
+         "retries=0 log=x"},
     };
     for (const auto& [words, expected] : cases)
         EXPECT_EQ(summary(parseCommandLine(words)), expected) << ::testing::PrintToString(words);
 }
 
+// Each refusal is one line of its own; some must say why.
 TEST(CommandLine, RefusesWhatCannotBeRun) {
-    const std::vector<std::vector<std::string>> refused = {
-        {},
-        {"flash", "fw.hex"},
-        {"download"},
-        {"verify", "a.hex", "b.hex"},
-        {"version", "--baud", "57600"},
-        {"version", "--baud"},
-        {"version", "--address", "256"},
-        {"version", "--address", "-1"},
-        {"version", "--address", "1x"},
-        {"version", "--poll-ms", "0"},
-        {"version", "--poll-ms", "101"}, // a probe would restart it before it ever looked
-        {"version", "--stall-timeout", "0"},
-        {"version", "--stall-timeout", "abc"},
-        {"version", "--trace=yes"},
-        {"version", "--port", ""},
-        {"version", "--frobnicate"},
-        {"set-address", "0"},
-        {"set-address", "256"},
-        {"set-address", "&H1F"},
-        {"scan", "--address", "3"},
-        {"scan", "--scan-range", "0-10"},
-        {"scan", "--scan-range", "1-128"},
-        {"scan", "--scan-range", "9-3"},
-        {"scan", "--scan-range", "7"},
-        {"scan", "--scan-range", "1-"},
-        {"scan", "--probe-ms", "-1"},
-        {"scan", "--probe-ms", "1001"},
-        {"scan", "--connect-timeout", "1"},
-        {"version", "--connect-timeout", "0"},
-        {"version", "--connect-timeout", "26"},
-        {"download", ""},
-        {"verify", "", "--port", "/dev/ttyUSB0"},
-        {"version", "-x"},
-        {"check"},
-        {"check", "fw.bin", "--base", "0x100000000"},
-        {"check", "fw.bin", "--base", "0x"},
-        {"check", "fw.bin", "--base", "-1"},
-        {"check", "fw.bin", "--flash-range", "0x08000000"},
-        {"check", "fw.bin", "--flash-range", "0x2000-0x1000"},
-        {"check", "fw.bin", "--flash-range", "0x1000-"},
-        {"version", "--base", "0"},
-        {"scan", "--flash-range", "0-1"},
-        {"version", "--reset", "D1|Q"},
-        {"version", "--after", ""},
-        {"version", "--wait-port", "0"},
-        {"check", "fw.hex", "--reset", "dtr-reset"},
-        {"ports", "--wait-port", "5"},
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{}, ""},
+        {{"flash", "fw.hex"}, ""},
+        {{"download"}, ""},
+        {{"verify", "a.hex", "b.hex"}, ""},
+        {{"version", "--baud", "57600"}, ""},
+        {{"version", "--baud"}, ""},
+        {{"version", "--address", "256"}, ""},
+        {{"version", "--address", "-1"}, ""},
+        {{"version", "--address", "1x"}, ""},
+        {{"version", "--poll-ms", "0"}, ""},
+        {{"version", "--poll-ms", "101"}, ""}, // a probe would restart it before it ever looked
+        {{"version", "--stall-timeout", "0"}, ""},
+        {{"version", "--stall-timeout", "abc"}, ""},
+        {{"version", "--trace=yes"}, ""},
+        {{"version", "--port", ""}, ""},
+        {{"version", "--frobnicate"}, ""},
+        {{"set-address", "0"}, ""},
+        {{"set-address", "256"}, ""},
+        {{"set-address", "&H1F"}, ""},
+        {{"scan", "--address", "3"}, ""},
+        {{"scan", "--scan-range", "0-10"}, ""},
+        {{"scan", "--scan-range", "1-128"}, ""},
+        {{"scan", "--scan-range", "9-3"}, ""},
+        {{"scan", "--scan-range", "7"}, ""},
+        {{"scan", "--scan-range", "1-"}, ""},
+        {{"scan", "--probe-ms", "-1"}, ""},
+        {{"scan", "--probe-ms", "1001"}, ""},
+        {{"scan", "--connect-timeout", "1"}, ""},
+        {{"version", "--connect-timeout", "0"}, ""},
+        {{"version", "--connect-timeout", "26"}, ""},
+        {{"download", ""}, ""},
+        {{"verify", "", "--port", "/dev/ttyUSB0"}, ""},
+        {{"version", "-x"}, ""},
+        {{"check"}, ""},
+        {{"check", "fw.bin", "--base", "0x100000000"}, ""},
+        {{"check", "fw.bin", "--base", "0x"}, ""},
+        {{"check", "fw.bin", "--base", "-1"}, ""},
+        {{"check", "fw.bin", "--flash-range", "0x08000000"}, ""},
+        {{"check", "fw.bin", "--flash-range", "0x2000-0x1000"}, ""},
+        {{"check", "fw.bin", "--flash-range", "0x1000-"}, ""},
+        {{"version", "--base", "0"}, ""},
+        {{"scan", "--flash-range", "0-1"}, ""},
+        {{"version", "--reset", "D1|Q"}, ""},
+        {{"version", "--after", ""}, ""},
+        {{"version", "--wait-port", "0"}, ""},
+        {{"check", "fw.hex", "--reset", "dtr-reset"}, ""},
+        {{"ports", "--wait-port", "5"}, ""},
+
+        {{"download", "f.hex", "-a", "3,3"}, "--address: 3 given twice"},
+        {{"download", "f.hex", "-a", "0,3"}, "0 reaches every board at once"},
+        {{"download", "f.hex", "-a", "3,"}, "--address must be a whole number"},
+        {{"download", "f.hex", "-a", "3,256"}, "--address must be a whole number from 0 to 255"},
+        {{"download", "f.hex", "--all", "-a", "3"}, "--all finds the addresses itself"},
+        {{"version", "-a", "3,5"}, "not with version"},
+        {{"scan", "-p", "a,b"}, "not with scan"},
+        {{"download", "f.hex", "--retries", "11"}, "--retries must be a whole number from 0 to 10"},
+        {{"download", "f.hex", "--log", ""}, "--log needs a file name"},
     };
-    // Each refusal is one line of its own.
-    for (const auto& words : refused) {
+    for (const auto& [words, says] : refused) {
         try {
             parseCommandLine(words);
             ADD_FAILURE() << "accepted " << ::testing::PrintToString(words);
         } catch (const UsageError& error) {
             const std::string text = error.what();
             EXPECT_TRUE(!text.empty() && text.find('\n') == std::string::npos) << text;
+            EXPECT_NE(text.find(says), std::string::npos) << text;
+        }
+    }
+}
+
+// Port names as the flasher takes them, from --port or, without it, from BOOTFLASH_PORT.
+TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
+    const std::string here = std::filesystem::current_path().native();
+    const std::string parent = std::filesystem::current_path().parent_path().native();
+    const struct {
+        std::vector<std::string> ports; // each given with -p
+        const char* environment;
+        std::string taken; // the ports, comma-joined; or the start of the refusal
+    } table[] = {
+        {{" /dev/a , /dev/b,"}, nullptr, "/dev/a,/dev/b"},
+        {{"COM3"}, nullptr, "COM3"},
+        {{"TCP://gw:1", "socket://gw:2", "RFC2217://gw:3"}, nullptr, "tcp://gw:1,tcp://gw:2,rfc2217://gw:3"},
+        {{"./link", "dir/x", "../x"}, nullptr, here + "/link," + here + "/dir/x," + parent + "/x"},
+        {{"null"}, nullptr, "/dev/null"}, // a name under /dev
+        {{}, "tcp://gw:1,/dev/b", "tcp://gw:1,/dev/b"},
+        {{"/dev/a"}, "/dev/b", "/dev/a"},
+        {{""}, nullptr, "--port needs a port name, not \"\""},
+        {{" "}, nullptr, "--port needs a port name, not \" \""},
+        {{",,"}, nullptr, "--port needs a port name, not \",,\""},
+        {{"COM"}, nullptr, "--port: \"COM\" names no port; COM needs its number"},
+        {{"comX"}, nullptr, "--port: \"comX\" names no port"},
+        {{"ftp://gw:1"}, nullptr, "--port: \"ftp://gw:1\" has an unknown scheme"},
+        {{"Tcp://gw"}, nullptr, "--port: tcp://gw: expected HOST:PORT"},
+        {{"tcp://" + std::string(254, 'h') + ":1"}, nullptr, "--port: the host name is longer than 253"},
+        {{std::string(5000, 'x')}, nullptr, "--port: the name is longer than the system allows"},
+        {{"/dev/" + std::string(256, 'x')}, nullptr, "--port: a part of the path is longer"},
+        {{}, ",", "BOOTFLASH_PORT needs a port name"},
+    };
+    for (const auto& row : table) {
+        std::vector<std::string> arguments{"download", "f.hex"};
+        for (const std::string& port : row.ports)
+            arguments.insert(arguments.end(), {"-p", port});
+        SCOPED_TRACE(::testing::PrintToString(arguments) +
+                     " BOOTFLASH_PORT=" + (row.environment ? row.environment : "(unset)"));
+        try {
+            EXPECT_EQ(joined(parseCommandLine(arguments, row.environment).ports), row.taken);
+        } catch (const UsageError& error) {
+            EXPECT_TRUE(std::string(error.what()).starts_with(row.taken)) << error.what();
         }
     }
 }

@@ -1,8 +1,7 @@
 #include <csignal>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -18,21 +17,15 @@ constexpr std::size_t kFlashSize = 0x4000;
 
 std::string readText(const std::string& path) {
     std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Waits up to ten seconds for `holds`, looking every 20 ms.
+// Waits up to about ten seconds for `holds`, looking every 20 ms.
 bool waitFor(const std::function<bool()>& holds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!holds()) {
-        if (clock.elapsed() > 10000)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
+    for (int look = 0; look < 500; ++look, QThread::msleep(20))
+        if (holds())
+            return true;
+    return false;
 }
 
 std::uint16_t freeLoopbackPort() {
@@ -90,13 +83,12 @@ TEST_F(NetworkLine, DownloadAndVerifyThroughTheServerInBothModes) {
     const struct {
         const char* scheme;
         const char* accepter;
-        int serverBaud; // the speed ser2net opens the line at
-        const char* speedSeen;
+        int serverBaud; // the speed ser2net opens the line at; the emulator must see 19200
     } modes[] = {
         // Raw TCP: the server's configuration alone sets the speed.
-        {"tcp", "tcp", 19200, "line speed 19200 baud"},
+        {"tcp", "tcp", 19200},
         // RFC 2217: the flasher's --baud is set on the line through the Telnet option.
-        {"rfc2217", "telnet(rfc2217),tcp", 9600, "line speed 19200 baud"},
+        {"rfc2217", "telnet(rfc2217),tcp", 9600},
     };
     const HexImage image = makeHexImage(200, kFlashStart, kFlashSize);
     writeLines(path("firmware.hex"), image.lines);
@@ -117,28 +109,9 @@ TEST_F(NetworkLine, DownloadAndVerifyThroughTheServerInBothModes) {
                                                 "records=" + std::to_string(2 * image.lines.size())});
         EXPECT_EQ(emulator.stop(), 0);
         EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
-        EXPECT_NE(readText(path("emulator.log")).find(mode.speedSeen), std::string::npos)
+        EXPECT_NE(readText(path("emulator.log")).find("line speed 19200 baud"), std::string::npos)
             << readText(path("emulator.log"));
         stopServer();
-    }
-}
-
-TEST_F(NetworkLine, AnUnreachableServerIsThePortExitCodeWithItsReason) {
-    const std::string closed = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
-    const struct {
-        std::string port;
-        std::string says;
-        int exitCode;
-    } cases[] = {
-        {closed, "refused", 3},
-        {"rfc2217://no-such-host.invalid:2217", "not found", 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.port);
-        const ProgramRun run = runProgram(BOOTFLASH_PATH, {"version", "--port", c.port, "--address", "1"});
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        EXPECT_NE(run.err.find(c.port + ": "), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     }
 }
 

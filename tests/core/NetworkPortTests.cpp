@@ -33,13 +33,11 @@ TEST(PortText, ThePrefixChoosesTheLine) {
         PortKind kind;
     } table[] = {
         {"COM3", PortKind::Number},
-        {"COM12", PortKind::Number},
         {"/dev/ttyUSB0", PortKind::DevicePath},
         {"tcp://gw:4001", PortKind::RawTcp},
         {"rfc2217://10.0.0.5:2217", PortKind::Rfc2217},
         {"TCP://gw:1", PortKind::RawTcp}, // schemes in any case
         {"socket://gw:1", PortKind::RawTcp},
-        {"Rfc2217://gw:1", PortKind::Rfc2217},
         {"ftp://gw:1", PortKind::Number}, // no port of the window's: refused when opened
         {"", PortKind::Number},
     };

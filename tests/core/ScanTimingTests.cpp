@@ -4,6 +4,7 @@
 
 #include "WindowTestSupport.h"
 #include "link/ReplyFrameSpotter.h"
+#include "link/ReplyFrames.h"
 #include "protocol/ProbeWait.h"
 
 namespace {
@@ -31,6 +32,7 @@ TEST(ReplyFrameSpotter, NamesTheAddressOfEveryGoodFrameOnce) {
         {"a frame seen is not named again", {fromNine, bytes({0x55})}, {{9}, {}}},
         {"function byte not \"B\"", {request(3, "COK")}, {{}}},
         {"one-byte payload is no frame", {reply(3, "X")}, {{}}},
+        {"the longest frame", {reply(7, std::string(kMaxReplyLength - 4, 'x'))}, {{7}}},
         {"a frame after much noise", {std::string(5000, '\x55'), reply(127, "VER=2.1\r\n")}, {{}, {127}}},
     };
     for (const auto& row : table) {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,13 +12,6 @@
 #include "fakes/FakeSerialPort.h"
 #include "link/Crc16.h"
 #include "window/frmSerial.h"
-
-inline std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
 
 // A request as the device receives it in Modbus RTU mode: address, command text, CRC low, CRC high.
 inline std::string request(int address, const std::string& text) {

@@ -9,19 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "link/SerialPortService.h"
-
-// Bytes as hexadecimal pairs ("01 42 4F"), for failure messages.
-inline std::string hexBytes(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-        if (!out.empty())
-            out += ' ';
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
-    }
-    return out;
-}
+#include "support/Bytes.h"
 
 // A scripted serial port: it expects the writes given, in order, and fails on a write that differs
 // (both sides in hex) or comes unexpected, and on expected writes still missing when it is destroyed.

@@ -1,11 +1,9 @@
 #include <QApplication>
 #include <QTest>
-#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,7 +11,6 @@
 #include "window/qt/MainWindow.h"
 #include "window/qt/QtColour.h"
 #include "window/qt/QtFormView.h"
-#include "window/qt/WindowIcon.h"
 
 namespace {
 
@@ -33,13 +30,6 @@ std::string shownText(const QWidget* widget) {
     if (const auto* bar = dynamic_cast<const TextProgressBar*>(widget))
         return bar->text().toStdString();
     return widget->property(widget->inherits("QGroupBox") ? "title" : "text").toString().toStdString();
-}
-
-std::map<Control, bool> enabledStates(const WindowControls& ui) {
-    std::map<Control, bool> states;
-    for (Control control : kControlOrder)
-        states[control] = ui.isEnabled(control);
-    return states;
 }
 
 } // namespace
@@ -76,26 +66,9 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
     EXPECT_EQ(QApplication::focusWidget(), ui.txt0);
-    // The shown window carries the painted icon.
-    const QIcon shownIcon = t.window.windowHandle()->icon();
-    ASSERT_FALSE(shownIcon.isNull());
-    EXPECT_EQ(shownIcon.pixmap(24, 24).toImage(), paintedWindowIcon().pixmap(24, 24).toImage());
     // The file dialog asks for HEX files.
     ui.Command3->click();
     EXPECT_EQ(t.filters, std::vector<std::string>{"HEX files (*.hex)"});
-}
-
-TEST(SwitchTags, FlipsOnlyTheTaggedControlsAndTwiceRestoresEveryControl) {
-    WindowUnderTest t;
-    const auto before = enabledStates(t.ui);
-
-    t.window.logic().SwitchTags();
-    auto once = enabledStates(t.ui);
-    for (Control control : kControlOrder)
-        EXPECT_EQ(once[control], t.ui.tag(control).empty() ? before.at(control) : !before.at(control));
-
-    t.window.logic().SwitchTags();
-    EXPECT_EQ(enabledStates(t.ui), before);
 }
 
 TEST(MainWindowLayout, EveryControlShowsItsDesignTextAtItsDesignPlace) {

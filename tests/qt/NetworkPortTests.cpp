@@ -1,193 +1,137 @@
+#include <algorithm>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <utility>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <functional>
-#include <future>
 #include <gtest/gtest.h>
-#include <memory>
-#include <string>
-#include <thread>
 
 #include "ports/NetworkPortService.h"
 #include "ports/SchemePortService.h"
 
 // The network lines against a server on the loopback address whose every byte the test writes.
-// The server runs on a thread of its own: opening an rfc2217:// line waits for its answers.
+// The server answers from the test's own event loop, which opening a line turns while it waits.
 namespace {
 
 constexpr char IAC = '\xFF', DONT = '\xFE', DO = '\xFD', SB = '\xFA', SE = '\xF0';
 constexpr char COM_PORT = 44;
+// What the client offers first on an rfc2217:// line: WILL COM-PORT, WILL/DO BINARY, DO SGA.
+constexpr std::size_t kOfferBytes = 12;
 
-// One accepted connection, read and written with blocking calls on the server's thread.
-class ServerSide {
-  public:
-    explicit ServerSide(QTcpSocket& socket) : socket(socket) {}
-    std::string receive(std::size_t count) {
-        while (buffer.size() < count && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(5000)))
-            buffer += socket.readAll().toStdString();
-        std::string taken = buffer.substr(0, std::min(count, buffer.size()));
-        buffer.erase(0, taken.size());
-        return taken;
-    }
-    void send(const std::string& bytes) {
-        socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
-        socket.waitForBytesWritten(5000);
-    }
-    void close() {
-        socket.disconnectFromHost();
-        if (socket.state() != QAbstractSocket::UnconnectedState)
-            socket.waitForDisconnected(5000);
-    }
-    // Waits until the port under test has closed its end.
-    void awaitClose() {
-        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
-            socket.readAll();
-    }
-
-  private:
-    QTcpSocket& socket;
-    std::string buffer;
-};
-
+// Once `awaited` bytes have come on a connection, sends `reply`, then closes if `closing`.
 class ScriptedServer {
   public:
-    explicit ScriptedServer(std::function<void(ServerSide&)> script) {
-        std::promise<quint16> listening;
-        port = listening.get_future();
-        thread = std::thread([script = std::move(script), &listening] {
-            QTcpServer server;
-            server.listen(QHostAddress::LocalHost, 0);
-            listening.set_value(server.serverPort());
-            if (!server.waitForNewConnection(10000)) {
-                ADD_FAILURE() << "no connection came";
-                return;
-            }
-            std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
-            ServerSide side(*socket);
-            script(side);
+    ScriptedServer(std::size_t awaited, std::string reply, bool closing) {
+        listener.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&listener, &QTcpServer::newConnection, [=, this] {
+            QTcpSocket* socket = listener.nextPendingConnection();
+            const auto answer = [=, this] {
+                received += socket->readAll().toStdString();
+                if (received.size() < awaited || std::exchange(answered, true))
+                    return;
+                socket->write(reply.data(), static_cast<qint64>(reply.size()));
+                if (closing)
+                    socket->disconnectFromHost(); // after what is still to be written
+            };
+            QObject::connect(socket, &QTcpSocket::readyRead, answer);
+            answer();
         });
-        portNumber = port.get();
     }
-    ~ScriptedServer() { thread.join(); }
-
     std::string address(const std::string& scheme) const {
-        return scheme + "://127.0.0.1:" + std::to_string(portNumber);
+        return scheme + "://127.0.0.1:" + std::to_string(listener.serverPort());
     }
 
-  private:
-    std::future<quint16> port;
-    quint16 portNumber = 0;
-    std::thread thread;
+    QTcpServer listener;
+    std::string received;
+    bool answered = false;
 };
 
-std::string collect(SerialPortService& port, std::size_t count) {
-    std::string got;
+// Looks at the line until it reports the server's closing; returns why.
+std::string lookUntilLost(const std::function<void()>& look) {
+    std::string lost;
     (void)QTest::qWaitFor(
         [&] {
-            if (port.inBufferCount() > 0)
-                got += port.input();
-            return got.size() >= count;
+            try {
+                look();
+            } catch (const PortLostError& error) {
+                lost = error.what();
+            }
+            return !lost.empty();
         },
-        5000);
-    return got;
+        10000);
+    return lost;
 }
 
 std::string everyByte() {
-    std::string bytes;
-    for (int value = 0; value < 256; ++value)
-        bytes += static_cast<char>(value);
+    std::string bytes(256, '\0');
+    std::iota(bytes.begin(), bytes.end(), '\0');
     return bytes;
+}
+
+void open(SchemePortService& port, const std::string& address) {
+    port.setSettings("115200,n,8,1");
+    port.setCommPath(address);
+    port.setPortOpen(true);
 }
 
 } // namespace
 
 TEST(NetworkPort, RawTcpCarriesEveryByteBothWaysAndReportsTheServerClosing) {
-    ScriptedServer server([](ServerSide& side) {
-        EXPECT_EQ(side.receive(256), everyByte());
-        side.send(everyByte());
-        side.close();
-    });
+    ScriptedServer server(256, everyByte(), true);
     SchemePortService port;
-    port.setSettings("115200,n,8,1");
-    port.setCommPath(server.address("tcp"));
-    port.setPortOpen(true);
-    ASSERT_TRUE(port.portOpen());
-
+    open(port, server.address("tcp"));
     port.output(everyByte());
-    EXPECT_EQ(collect(port, 256), everyByte());
-    std::string why;
-    (void)QTest::qWaitFor(
-        [&] {
-            try {
-                port.inBufferCount();
-            } catch (const PortLostError& error) {
-                why = error.what();
-            }
-            return !why.empty();
-        },
-        5000);
-    EXPECT_EQ(why, server.address("tcp") + ": the server closed the connection");
+    std::string got;
+    const std::string lost = lookUntilLost([&] { got += port.input(); });
+    EXPECT_EQ(server.received, everyByte());
+    EXPECT_EQ(got, everyByte());
+    EXPECT_EQ(lost, server.address("tcp") + ": the server closed the connection");
     port.setPortOpen(false);
     EXPECT_FALSE(port.portOpen());
 }
 
 // A server flooding the line holds no more of its bytes than the bound, on either kind of line.
 TEST(NetworkPort, AFloodIsHeldToTheBound) {
-    for (const char* scheme : {"tcp", "rfc2217"}) {
-        SCOPED_TRACE(scheme);
-        ScriptedServer server([scheme](ServerSide& side) {
-            if (std::string(scheme) == "rfc2217") {
-                side.receive(12);
-                side.send({IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 1, '\xC2', 0, IAC, SE});
-            }
-            side.send(std::string(1 << 20, 'x'));
-            side.close();
-        });
+    const std::string flood(1 << 20, 'x');
+    const std::string settingsConfirmed{IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 1, '\xC2', 0, IAC, SE};
+    for (const bool telnet : {false, true}) {
+        SCOPED_TRACE(telnet ? "rfc2217" : "tcp");
+        ScriptedServer server(telnet ? kOfferBytes : 0, telnet ? settingsConfirmed + flood : flood, true);
         SchemePortService port;
-        port.setSettings("115200,n,8,1");
-        port.setCommPath(server.address(scheme));
-        port.setPortOpen(true);
+        open(port, server.address(telnet ? "rfc2217" : "tcp"));
         int mostHeld = 0;
-        (void)QTest::qWaitFor(
-            [&] {
-                try {
-                    mostHeld = std::max(mostHeld, port.inBufferCount());
-                    return false;
-                } catch (const PortLostError&) {
-                    return true;
-                }
-            },
-            10000);
+        lookUntilLost([&] { mostHeld = std::max(mostHeld, port.inBufferCount()); });
         EXPECT_EQ(mostHeld, static_cast<int>(NetworkPortService::kHeldBytes));
     }
 }
 
-TEST(NetworkPort, Rfc2217OpenFailsWithTheReasonWhenTheServerWillNotSetTheLine) {
+TEST(NetworkPort, OpenFailsWithTheAddressAndTheReason) {
     const struct {
-        const char* name;
-        std::string answer;
+        const char* scheme;
+        std::optional<std::string> answer; // none: nothing listens
         const char* reason;
     } cases[] = {
-        {"refused", {IAC, DONT, COM_PORT}, "the server refuses COM port control (RFC 2217)"},
-        {"another speed",
-         {IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 0, 0x25, '\x80', IAC, SE},
+        {"tcp", std::nullopt, "Connection refused"},
+        {"rfc2217", std::string{IAC, DONT, COM_PORT}, "the server refuses COM port control (RFC 2217)"},
+        {"rfc2217", std::string{IAC, DO, COM_PORT, IAC, SB, COM_PORT, 101, 0, 0, 0x25, '\x80', IAC, SE},
          "the server set the line to 9600 baud instead of 115200"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedServer server([&](ServerSide& side) {
-            side.receive(12);
-            side.send(c.answer);
-            side.awaitClose();
-        });
+        SCOPED_TRACE(c.reason);
+        ScriptedServer server(kOfferBytes, c.answer.value_or(""), false);
+        const std::string address = server.address(c.scheme);
+        if (!c.answer)
+            server.listener.close();
         SchemePortService port;
-        port.setSettings("115200,n,8,1");
-        port.setCommPath(server.address("rfc2217"));
         try {
-            port.setPortOpen(true);
+            open(port, address);
             ADD_FAILURE() << "opened";
         } catch (const PortError& error) {
-            EXPECT_EQ(std::string(error.what()), server.address("rfc2217") + ": " + c.reason);
+            EXPECT_EQ(std::string(error.what()), address + ": " + c.reason);
         }
         EXPECT_FALSE(port.portOpen());
     }

@@ -18,21 +18,21 @@ TEST(TelnetServer, AnswersAsASerialDeviceServerDoes) {
         bool dtr, rts;
     } table[] = {
         {"the client's offers agreed once",
-         bytesOf({0xFF, 0xFB, 44, 0xFF, 0xFB, 0, 0xFF, 0xFD, 0, 0xFF, 0xFB, 44}),
-         bytesOf({0xFF, 0xFD, 44, 0xFF, 0xFD, 0, 0xFF, 0xFB, 0}), "", true, true},
-        {"an unknown option refused", bytesOf({0xFF, 0xFD, 24, 0xFF, 0xFB, 31}),
-         bytesOf({0xFF, 0xFC, 24, 0xFF, 0xFE, 31}), "", true, true},
+         bytes({0xFF, 0xFB, 44, 0xFF, 0xFB, 0, 0xFF, 0xFD, 0, 0xFF, 0xFB, 44}),
+         bytes({0xFF, 0xFD, 44, 0xFF, 0xFD, 0, 0xFF, 0xFB, 0}), "", true, true},
+        {"an unknown option refused", bytes({0xFF, 0xFD, 24, 0xFF, 0xFB, 31}),
+         bytes({0xFF, 0xFC, 24, 0xFF, 0xFE, 31}), "", true, true},
         {"speed set and confirmed",
-         bytesOf({0xFF, 0xFA, 44, 1, 0x00, 0x00, 0x25, 0x80, 0xFF, 0xF0}),
-         bytesOf({0xFF, 0xFA, 44, 101, 0x00, 0x00, 0x25, 0x80, 0xFF, 0xF0}), "", true, true},
+         bytes({0xFF, 0xFA, 44, 1, 0x00, 0x00, 0x25, 0x80, 0xFF, 0xF0}),
+         bytes({0xFF, 0xFA, 44, 101, 0x00, 0x00, 0x25, 0x80, 0xFF, 0xF0}), "", true, true},
         {"DTR off, then RTS off",
-         bytesOf({0xFF, 0xFA, 44, 5, 9, 0xFF, 0xF0, 0xFF, 0xFA, 44, 5, 12, 0xFF, 0xF0}),
-         bytesOf({0xFF, 0xFA, 44, 105, 9, 0xFF, 0xF0, 0xFF, 0xFA, 44, 105, 12, 0xFF, 0xF0}), "", false,
+         bytes({0xFF, 0xFA, 44, 5, 9, 0xFF, 0xF0, 0xFF, 0xFA, 44, 5, 12, 0xFF, 0xF0}),
+         bytes({0xFF, 0xFA, 44, 105, 9, 0xFF, 0xF0, 0xFF, 0xFA, 44, 105, 12, 0xFF, 0xF0}), "", false,
          false},
-        {"DTR asked for", bytesOf({0xFF, 0xFA, 44, 5, 7, 0xFF, 0xF0}),
-         bytesOf({0xFF, 0xFA, 44, 105, 8, 0xFF, 0xF0}), "", true, true},
-        {"data between commands, 0xFF doubled", bytesOf({'A', 0xFF, 0xFF, 0xFF, 0xF1, 'B'}), "",
-         bytesOf({'A', 0xFF, 'B'}), true, true},
+        {"DTR asked for", bytes({0xFF, 0xFA, 44, 5, 7, 0xFF, 0xF0}),
+         bytes({0xFF, 0xFA, 44, 105, 8, 0xFF, 0xF0}), "", true, true},
+        {"data between commands, 0xFF doubled", bytes({'A', 0xFF, 0xFF, 0xFF, 0xF1, 'B'}), "",
+         bytes({'A', 0xFF, 'B'}), true, true},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
@@ -41,12 +41,12 @@ TEST(TelnetServer, AnswersAsASerialDeviceServerDoes) {
         std::string data;
         for (const char byte : row.fromClient)
             data += server.receive(std::string(1, byte));
-        EXPECT_EQ(hexOf(server.takeReplies()), hexOf(row.answers));
-        EXPECT_EQ(hexOf(data), hexOf(row.data));
+        EXPECT_EQ(hexBytes(server.takeReplies()), hexBytes(row.answers));
+        EXPECT_EQ(hexBytes(data), hexBytes(row.data));
         EXPECT_EQ(server.dtr(), row.dtr);
         EXPECT_EQ(server.rts(), row.rts);
     }
-    EXPECT_EQ(hexOf(TelnetServer::encode(bytesOf({1, 0xFF, 2}))), "01 FF FF 02 ");
+    EXPECT_EQ(hexBytes(TelnetServer::encode(bytes({1, 0xFF, 2}))), "01 FF FF 02");
 }
 
 TEST(BootGate, TheBootloaderListensFromTheEndOfAPulseForAWhileKeptByRequests) {

@@ -6,7 +6,7 @@
 
 namespace {
 
-const std::string kProbeToAddress1 = bytesOf({
+const std::string kProbeToAddress1 = bytes({
     0x01,                                     // address
     0x42, 0x4F, 0x4F, 0x54, 0x69, 0x0D, 0x0A, // "BOOTi" CR LF
     0xFC,                                     // CRC low
@@ -40,7 +40,7 @@ TEST(RequestDecoder, RecoversAfterABadCrcNoiseHalfAFrameOrAFloodOfNoise) {
     EXPECT_EQ(requests[0].text, "BOOTi");
     EXPECT_EQ(decoder.discardedBytes(), badCrc.size());
 
-    requests = decoder.feed(bytesOf({0x00, 0xFF, 0x0D, 0x0A, 0x55}) + kProbeToAddress1.substr(0, 4) +
+    requests = decoder.feed(bytes({0x00, 0xFF, 0x0D, 0x0A, 0x55}) + kProbeToAddress1.substr(0, 4) +
                             request(1, "BOOTg"));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].text, "BOOTg");

@@ -9,7 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 using Writes = std::vector<std::string>;
 
-const std::string kOkFrom5 = bytesOf({0x05, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9A, 0x14});
+const std::string kOkFrom5 = bytes({0x05, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9A, 0x14});
 
 // One line with a test clock: each step moves time on by hand.
 struct Line {
@@ -98,16 +98,16 @@ TEST(ReplyFaultsOnTheLine, DropCorruptAndStrayHitEverySecondReplyOnly) {
     const std::pair<FaultSettings, Writes> cases[] = {
         {{.dropEvery = 2}, {}},
         {{.corruptEvery = 2},
-         {bytesOf({
+         {bytes({
              0x01,                   // address
              0x42,                   // "B"
              0x6F, 0x4B, 0x0D, 0x0A, // "oK" CR LF: the first letter's case turned
              0x9B, 0x90,             // the CRC of "OK", which no longer fits
          })}},
-        {{.strayEvery = 2, .strayBytes = 3}, {bytesOf({0, 0, 0}) + kOkFrom1}},
+        {{.strayEvery = 2, .strayBytes = 3}, {bytes({0, 0, 0}) + kOkFrom1}},
     };
     for (const auto& [faults, second] : cases) {
-        SCOPED_TRACE(hexOf(second.empty() ? "" : second[0]));
+        SCOPED_TRACE(hexBytes(second.empty() ? "" : second[0]));
         Line line({1}, {}, faults);
         EXPECT_EQ(line.ask(request(1, "BOOTg")), Writes{kOkFrom1});
         EXPECT_EQ(line.ask(request(1, "BOOTg")), second);

@@ -1,26 +1,10 @@
 #pragma once
 
 #include "link/Crc16.h"
+#include "support/Bytes.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <string_view>
-
-// Byte strings for expected frames, spelled out one field per line at the call site.
-inline std::string bytesOf(std::initializer_list<int> values) {
-    std::string bytes;
-    for (int value : values)
-        bytes.push_back(static_cast<char>(value));
-    return bytes;
-}
-
-inline std::string hexOf(std::string_view bytes) {
-    std::string text;
-    for (unsigned char byte : bytes)
-        text += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 0xF], ' '};
-    return text;
-}
 
 // A host's request in Modbus RTU framing.
 inline std::string request(std::uint8_t address, const std::string& text) {
@@ -30,7 +14,7 @@ inline std::string request(std::uint8_t address, const std::string& text) {
 }
 
 // Replies of the device at address 1.
-inline const std::string kVersionFrom1 = bytesOf({
+inline const std::string kVersionFrom1 = bytes({
     0x01,                                     // address
     0x42,                                     // "B"
     0x56, 0x45, 0x52, 0x3D, 0x31, 0x2E, 0x30, // "VER=1.0"
@@ -38,7 +22,7 @@ inline const std::string kVersionFrom1 = bytesOf({
     0x35,                                     // CRC low
     0xF6,                                     // CRC high
 });
-inline const std::string kOkFrom1 = bytesOf({
+inline const std::string kOkFrom1 = bytes({
     0x01,                   // address
     0x42,                   // "B"
     0x4F, 0x4B, 0x0D, 0x0A, // "OK" CR LF
@@ -46,4 +30,4 @@ inline const std::string kOkFrom1 = bytesOf({
     0x90,                   // CRC high
 });
 inline const std::string kFormatFrom1 =
-    bytesOf({0x01, 0x42, 0x46, 0x4F, 0x52, 0x4D, 0x41, 0x54, 0x0D, 0x0A, 0xC3, 0x78});
+    bytes({0x01, 0x42, 0x46, 0x4F, 0x52, 0x4D, 0x41, 0x54, 0x0D, 0x0A, 0xC3, 0x78});
