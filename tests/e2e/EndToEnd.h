@@ -1,24 +1,21 @@
 #pragma once
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <stdexcept>
 
-#include "console/HexImage.h"
+#include "console/EmulatorTest.h"
 #include "window/qt/MainWindow.h"
 
 // The real main window, with its real timers and Qt serial port, against the device emulator at
 // address 5 on a pseudo-terminal of its own, its flash starting just below a 64 KiB boundary. The
 // window's dialogs never block: message boxes are collected, and the file chooser answers with the
 // test's HEX file.
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public EmulatorTest {
   protected:
+    EndToEnd() : EmulatorTest({"--address", "5", "--flash-start", "0x0800FF00", "--flash-size", "64K"}) {}
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
+        EmulatorTest::SetUp();
         // CR LF between the lines and none after the last, as an editor may leave it.
-        writeLines(hexPath.toStdString(), image.lines, false);
+        writeImage(image, "firmware.hex", false);
         window.show();
     }
 
@@ -27,21 +24,9 @@ class EndToEnd : public ::testing::Test {
         return QTest::qWaitFor(condition, 90000);
     }
 
-    // The emulator's first line of output is the path of the terminal the window opens.
-    void startDevice(const QStringList& options) {
-        device.start(BOOTDEV_SIM_PATH, QStringList{"--address", "5", "--dump", dumpPath, "--flash-start",
-                                                   "0x0800FF00", "--flash-size", "64K"} +
-                                           options);
-        while (!device.canReadLine() && device.waitForReadyRead(kBoundMs)) {
-        }
-        if (!device.canReadLine())
-            throw std::runtime_error("the emulator named no terminal: " +
-                                     device.readAllStandardError().toStdString());
-        portPath = QString::fromLocal8Bit(device.readLine()).trimmed();
-    }
     // Puts the port and the device address into their boxes and presses "Open".
     void open(const QString& address) {
-        ui.txt0->setText(portPath);
+        ui.txt0->setText(QString::fromStdString(portPath));
         ui.Text1->setText(address);
         ui.BTNOpenCom->click();
     }
@@ -54,8 +39,8 @@ class EndToEnd : public ::testing::Test {
     }
     // Opening at address 0 starts no connection wait; a single "?" then brings exactly one reply
     // before a transfer, where a wait could send a second probe on a slow machine.
-    testing::AssertionResult connect(const QStringList& options = {}) {
-        startDevice(options);
+    testing::AssertionResult connect(const std::vector<std::string>& options) {
+        portPath = startEmulator(options);
         open("0");
         ui.Text1->setText("5");
         ui.Command4->click();
@@ -68,27 +53,14 @@ class EndToEnd : public ::testing::Test {
             return testing::AssertionSuccess();
         return testing::AssertionFailure() << "bar " << bar.text().toStdString() << " at " << bar.value();
     }
-    // Ends the emulator with SIGTERM, on which it writes its flash to the dump.
-    std::vector<std::uint8_t> flashAtExit() {
-        device.terminate();
-        const bool clean = device.waitForFinished(kBoundMs) && device.exitStatus() == QProcess::NormalExit &&
-                           device.exitCode() == 0;
-        return clean ? readBinary(dumpPath.toStdString()) : std::vector<std::uint8_t>();
-    }
-
-    QTemporaryDir dir;
-    const QString hexPath = dir.filePath("firmware.hex");
-    const QString dumpPath = dir.filePath("flash.bin");
     // 16 records below the boundary, an address record and 8 above it.
     const HexImage image = makeHexImage(24, 0x0800FF00, 0x10000);
-    static constexpr int kBoundMs = 30000;
-    QProcess device;
-    QString portPath;
+    std::string portPath; // the emulator's pseudo-terminal
     // The texts of the message boxes shown so far.
     std::string messages;
     MainWindow window{DialogHooks{
         [this](const MessageBoxRequest& box) { messages += "[" + box.text + " " + box.detail + "] "; },
-        [this](const std::string&) { return hexPath.toStdString(); }}};
+        [this](const std::string&) { return path("firmware.hex"); }}};
     WindowControls& ui = window.controls();
     TextProgressBar& bar = *ui.vbalProgressBar1;
 };

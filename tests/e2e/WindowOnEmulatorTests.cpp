@@ -19,7 +19,7 @@ TEST_F(EndToEnd, APaced9600BaudDownloadAndVerifyEndGreenWithTheFlashHoldingExact
     EXPECT_EQ(bar.text(), "END");
     EXPECT_EQ(bar.barColour(), 65280u);
     EXPECT_EQ(bar.value(), static_cast<int>(image.lines.size()));
-    EXPECT_TRUE(flashAtExit() == image.flash);
+    EXPECT_TRUE(flashAtStop() == image.flash);
 }
 
 // A lost "OK" leaves record 5 without an answer: the transfer stops after the stall limit with one
@@ -41,11 +41,11 @@ TEST_F(EndToEnd, ADownloadThroughAnEchoingAdapterEndsGreenWithTheImageInFlash) {
     ASSERT_TRUE(download());
     EXPECT_EQ(bar.text(), "END");
     EXPECT_EQ(messages, "");
-    EXPECT_TRUE(flashAtExit() == image.flash);
+    EXPECT_TRUE(flashAtStop() == image.flash);
 }
 
 TEST_F(EndToEnd, AScanFromAnEmptyAddressBoxStopsAtTheDevice) {
-    startDevice({"--device-version", "2.7"});
+    portPath = startEmulator({"--device-version", "2.7"});
     open("");
     ASSERT_TRUE(ready());
     EXPECT_EQ(ui.Text1->text(), "5");
