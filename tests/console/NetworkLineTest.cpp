@@ -1,6 +1,5 @@
 #include <csignal>
 #include <fstream>
-#include <iterator>
 
 #include <QTcpServer>
 #include <QThread>
@@ -14,11 +13,6 @@ namespace {
 
 constexpr std::uint32_t kFlashStart = 0x08000000;
 constexpr std::size_t kFlashSize = 0x4000;
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Waits up to about ten seconds for `holds`, looking every 20 ms.
 bool waitFor(const std::function<bool()>& holds) {
@@ -72,7 +66,7 @@ class NetworkLine : public EmulatorTest {
         server.start("ser2net", {"-n", "-u", "-P", QString::fromStdString(path("ser2net.pid")), "-c",
                                  QString::fromStdString(path("ser2net.yaml"))});
         EXPECT_TRUE(server.waitForStarted());
-        EXPECT_TRUE(waitFor([&] { return listening(port); })) << readText(path("ser2net.log"));
+        EXPECT_TRUE(waitFor([&] { return listening(port); })) << fileText(path("ser2net.log"));
         return port;
     }
 
@@ -104,13 +98,13 @@ TEST_F(NetworkLine, DownloadAndVerifyThroughTheServerInBothModes) {
         const ProgramRun run =
             runProgram(BOOTFLASH_PATH, {"download", path("firmware.hex"), "-p", address, "-a", "1", "-b",
                                         "19200", "--poll-ms", "2", "--json"});
-        ASSERT_EQ(run.exitCode, 0) << run.err << readText(path("ser2net.log"));
+        ASSERT_EQ(run.exitCode, 0) << run.err << fileText(path("ser2net.log"));
         expectFields(parseJsonObject(run.out), {"port=" + address, "outcome=success",
                                                 "records=" + std::to_string(2 * image.lines.size())});
         EXPECT_EQ(emulator.stop(), 0);
         EXPECT_TRUE(readBinary(path("flash.bin")) == image.flash) << "flash differs from the image";
-        EXPECT_NE(readText(path("emulator.log")).find("line speed 19200 baud"), std::string::npos)
-            << readText(path("emulator.log"));
+        EXPECT_NE(fileText(path("emulator.log")).find("line speed 19200 baud"), std::string::npos)
+            << fileText(path("emulator.log"));
         stopServer();
     }
 }
