@@ -82,8 +82,8 @@ TEST_F(Connection, PortFromTheTextAndSpeedFromTheOption) {
 }
 
 TEST_F(Connection, FailureToOpenShowsTheOneMessage) {
-    // A port text without a number fails before the port is touched.
-    for (const char* text : {"COM", "COMx", "CO", "COM3x", "COM40000"}) {
+    // A port text without a number, or with a scheme of no line, fails before the port is touched.
+    for (const char* text : {"COM", "COMx", "CO", "COM3x", "COM40000", "ftp://gw:1"}) {
         view.txt0 = text;
         form.BTNOpenCom_Click();
         ASSERT_FALSE(view.boxes.empty());

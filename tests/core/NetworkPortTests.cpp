@@ -27,24 +27,6 @@ LineSettings settings19200() {
 
 } // namespace
 
-TEST(PortText, ThePrefixChoosesTheLine) {
-    const struct {
-        const char* text;
-        PortKind kind;
-    } table[] = {
-        {"COM3", PortKind::Number},
-        {"/dev/ttyUSB0", PortKind::DevicePath},
-        {"tcp://gw:4001", PortKind::RawTcp},
-        {"rfc2217://10.0.0.5:2217", PortKind::Rfc2217},
-        {"TCP://gw:1", PortKind::RawTcp}, // schemes in any case
-        {"socket://gw:1", PortKind::RawTcp},
-        {"ftp://gw:1", PortKind::Number}, // no port of the window's: refused when opened
-        {"", PortKind::Number},
-    };
-    for (const auto& row : table)
-        EXPECT_EQ(portKindOf(row.text), row.kind) << row.text;
-}
-
 TEST(PortText, ReadsHostAndPortOrSaysWhatIsWrong) {
     const struct {
         const char* text;
