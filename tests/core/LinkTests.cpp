@@ -48,10 +48,7 @@ TEST(NumberRule, ReadsTheLeadingNumber) {
 // WriteCOM32 on an open port: the frame, the indicator turned green and the running poll timer
 // restarted, so that the first look for the reply comes one full interval after the send.
 TEST(Transmitter, FrameIndicatorAndPollRestart) {
-    const std::string probeToDeviceOne = bytes({0x01}) + // address
-                                         "BOOTi\r\n" +   // command text
-                                         bytes({0xFC}) + // CRC low
-                                         bytes({0x89});  // CRC high
+    const std::string probeToDeviceOne = request(1, "BOOTi\r\n"); // its bytes are a CRC vector above
     const struct {
         const char* name = "";
         bool open = true;
