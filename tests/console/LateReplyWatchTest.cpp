@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "console/run/LateReplyWatch.h"
-#include "link/Crc16.h"
+#include "support/Frames.h"
 
 namespace {
-
-std::string reply(std::uint8_t address, const std::string& text) {
-    const std::string front = std::string(1, static_cast<char>(address)) + "B" + text;
-    return front + CRC16(front);
-}
 
 // A scan from address 3 on, with a 19 ms wait: which replies are named late, while which address
 // is probed.

@@ -10,19 +10,8 @@
 
 #include "fakes/FakeFormView.h"
 #include "fakes/FakeSerialPort.h"
-#include "link/Crc16.h"
+#include "support/Frames.h"
 #include "window/frmSerial.h"
-
-// A request as the device receives it in Modbus RTU mode: address, command text, CRC low, CRC high.
-inline std::string request(int address, const std::string& text) {
-    const std::string body = bytes({address}) + text;
-    return body + CRC16(body);
-}
-
-// A reply as the device sends it: address, "B", payload, CRC low, CRC high.
-inline std::string reply(int address, const std::string& payload) {
-    return request(address, "B" + payload);
-}
 
 using Boxes = std::vector<FakeFormView::MessageBox>;
 using Icon = FormView::Icon;

@@ -45,7 +45,6 @@ TEST(MainWindowAtStart, ShowsTheDesignValuesWithThePortBoxFocused) {
               (std::array{false, false, true}));
     EXPECT_TRUE(ui.Check1->isChecked());
 
-    EXPECT_EQ(ui.vbalProgressBar1->text(), "NO FILE");
     EXPECT_EQ(ui.vbalProgressBar1->barColour(), colours::Blue);
     EXPECT_EQ(ui.vbalProgressBar1->textColour(), colours::Black);
     EXPECT_EQ(ui.Pic->fillColour(), colours::Yellow);

@@ -9,7 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 using Writes = std::vector<std::string>;
 
-const std::string kOkFrom5 = bytes({0x05, 0x42, 0x4F, 0x4B, 0x0D, 0x0A, 0x9A, 0x14});
+const std::string kOkFrom5 = request(5, "BOK");
 
 // One line with a test clock: each step moves time on by hand.
 struct Line {
