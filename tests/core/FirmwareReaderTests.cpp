@@ -16,13 +16,6 @@ namespace {
 const std::string kData = ":10000000000102030405060708090A0B0C0D0E0F78";
 const std::string kEnd = ":00000001FF";
 
-std::string joined(const std::vector<std::string>& lines, const char* end = "\r\n") {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + end;
-    return text;
-}
-
 std::string faultOf(const std::optional<FileFault>& fault) {
     return fault ? fault->text() : "(good)";
 }
@@ -41,14 +34,6 @@ IntelHexFile hexOf(std::string_view text) {
     return readIntelHexFile(TextLines(text));
 }
 
-// `count` good data records of one byte each, without the end-of-file record.
-std::vector<std::string> dataRecords(std::size_t count) {
-    std::vector<std::string> lines;
-    for (std::size_t k = 0; k < count; ++k)
-        lines.push_back(intelHexRecord(0, static_cast<std::uint16_t>(k), {static_cast<std::uint8_t>(k)}));
-    return lines;
-}
-
 } // namespace
 
 // Each damage is named with its line and what was found against what was expected.
@@ -57,41 +42,41 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
         std::string text;
         const char* fault;
     } table[] = {
-        {joined({kData, ":10001000000102030405060708090A0B0C0D0E0F69", kEnd}),
+        {textOf({kData, ":10001000000102030405060708090A0B0C0D0E0F69", kEnd}),
          "line 2: checksum 69, expected 68"},
-        {joined({kData, "10001000000102030405060708090A0B0C0D0E0F68", kEnd}),
+        {textOf({kData, "10001000000102030405060708090A0B0C0D0E0F68", kEnd}),
          "line 2: starts with '1', not ':'"},
-        {joined({kData, ":10001000000102030405060708090A0B0C0D0E0F6", kEnd}),
+        {textOf({kData, ":10001000000102030405060708090A0B0C0D0E0F6", kEnd}),
          "line 2: byte count 10 needs 42 hex digits, the record has 41"},
-        {joined({kData, ":1000100000010203040506070809", kEnd}),
+        {textOf({kData, ":1000100000010203040506070809", kEnd}),
          "line 2: byte count 10 needs 42 hex digits, the record has 28"},
-        {joined({kData, ":0F001000000102030405060708090A0B0C0D0E0F68", kEnd}),
+        {textOf({kData, ":0F001000000102030405060708090A0B0C0D0E0F68", kEnd}),
          "line 2: byte count 0F needs 40 hex digits, the record has 42"},
-        {joined({kData, ":1000100000010203040506070809G A0B0C0D0E0F68", kEnd}),
+        {textOf({kData, ":1000100000010203040506070809G A0B0C0D0E0F68", kEnd}),
          "line 2: 'G' at column 30 is not a hex digit"},
-        {joined({std::string("\x7F\x01", 2) + kData}), "line 1: starts with byte 0x7F, not ':'"},
-        {joined({":0000", kEnd}), "line 1: too short for a record: 4 hex digits, at least 10"},
-        {joined({kData, ":00000006FA", kEnd}), "line 2: record type 06 unknown (00 to 05)"},
-        {joined({kData, ":01000001AA54"}), "line 2: end-of-file record with 1 data bytes, expected 0"},
-        {joined({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
-        {joined({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
+        {textOf({std::string("\x7F\x01", 2) + kData}), "line 1: starts with byte 0x7F, not ':'"},
+        {textOf({":0000", kEnd}), "line 1: too short for a record: 4 hex digits, at least 10"},
+        {textOf({kData, ":00000006FA", kEnd}), "line 2: record type 06 unknown (00 to 05)"},
+        {textOf({kData, ":01000001AA54"}), "line 2: end-of-file record with 1 data bytes, expected 0"},
+        {textOf({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
+        {textOf({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
         {"\r\n\r\n \t\n", "the file holds no records"},
-        {joined({kData, ":0100000408F3", kEnd}),
+        {textOf({kData, ":0100000408F3", kEnd}),
          "line 2: extended linear address record with 1 data bytes, expected 2"},
-        {joined({kData, ":03000004080100F0", kEnd}),
+        {textOf({kData, ":03000004080100F0", kEnd}),
          "line 2: extended linear address record with 3 data bytes, expected 2"},
         // A Ctrl-Z ends the text: before the end-of-file record it cannot hide a cut file.
         {kData + "\r\n\x1A" + kEnd + "\r\n",
          "line 1: the file ends without an end-of-file record (:00000001FF)"},
         {":" + std::string(2000, '0'), "line 1: more than 1024 characters, longer than any record"},
-        {joined(dataRecords(9001)), "line 9001: more than 9000 records"},
+        {textOf(oneByteRecords(0, 9001)), "line 9001: more than 9000 records"},
         // Read in chunks of 64 KiB: this CR LF is split between two of them.
         {std::string(65492, '\n') + kData + "\r\njunk", "line 65494: starts with 'j', not ':'"},
         {std::string(65536, '\r') + "\n" + kData + "\rjunk", "line 65538: starts with 'j', not ':'"},
         // One address, two values: both lines are named, in file order.
-        {joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}), kEnd}),
+        {textOf({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {9}), kEnd}),
          "line 2: gives 0x00000011 the value 09, line 1 gave it 02"},
-        {joined({intelHexRecord(0, 0x11, {9}), intelHexRecord(0, 0x10, {1, 2, 3, 4}), kEnd}),
+        {textOf({intelHexRecord(0, 0x11, {9}), intelHexRecord(0, 0x10, {1, 2, 3, 4}), kEnd}),
          "line 2: gives 0x00000011 the value 02, line 1 gave it 09"},
     };
     for (const auto& row : table) {
@@ -126,7 +111,7 @@ TEST(IntelHexFile, TakesEveryLineEndAndKeepsTheLinesAsWritten) {
 // Segment (02) and linear (04) bases place the data; the start record is kept.
 TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     const IntelHexFile file =
-        hexOf(joined({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
+        hexOf(textOf({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
                       intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4}),
                       intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 0, {5}),
                       intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x23}), kEnd}));
@@ -135,13 +120,13 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     EXPECT_EQ(segmentsOf(file.image), (Segments{{0x10010, {1, 2}}, {0x0800FFFE, {3, 4, 5}}}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
     // A segment start (03) is CS:IP, as a real-mode processor forms the address.
-    EXPECT_EQ(hexOf(joined({intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
+    EXPECT_EQ(hexOf(textOf({intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
               0x10123u);
 
     // A byte given twice with one value is taken once; a longer record at the same start keeps
     // the bytes past the shorter one.
     const IntelHexFile twice =
-        hexOf(joined({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {2}),
+        hexOf(textOf({intelHexRecord(0, 0x10, {1, 2, 3, 4}), intelHexRecord(0, 0x11, {2}),
                       intelHexRecord(0, 0x0E, {7, 8, 1}), intelHexRecord(0, 0x13, {4, 5}),
                       intelHexRecord(0, 0x10, {1, 2, 3, 4, 5, 6}), kEnd}));
     ASSERT_FALSE(twice.fault) << twice.fault->text();
@@ -153,13 +138,13 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
     const std::string s1 = "S1060010010203E3";
     const std::string s5 = "S5030001FB";
     const std::string s9 = "S9030010EC";
-    const SRecordFile good = readSRecordFile(TextLines(joined({"S00600004844521B", s1, s5, s9}, "\n")));
+    const SRecordFile good = readSRecordFile(TextLines(textOf({"S00600004844521B", s1, s5, s9}, "\n")));
     ASSERT_FALSE(good.fault) << good.fault->text();
     EXPECT_EQ(segmentsOf(good.image), (Segments{{0x10, {1, 2, 3}}}));
     EXPECT_EQ(good.image.startAddress, 0x10u);
 
     // S3 at 0x08000000 with AA BB, S7 start 0x08000000.
-    const SRecordFile wide = readSRecordFile(TextLines(joined({"S30708000000AABB8B", "S70508000000F2"})));
+    const SRecordFile wide = readSRecordFile(TextLines(textOf({"S30708000000AABB8B", "S70508000000F2"})));
     ASSERT_FALSE(wide.fault) << wide.fault->text();
     EXPECT_EQ(segmentsOf(wide.image), (Segments{{0x08000000, {0xAA, 0xBB}}}));
 
@@ -188,8 +173,8 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
         {{s1, s5, s1}, "line 3: " + kCutShort},
     };
     for (const auto& row : table)
-        EXPECT_EQ(faultOf(readSRecordFile(TextLines(joined(row.lines))).fault), row.fault)
-            << joined(row.lines);
+        EXPECT_EQ(faultOf(readSRecordFile(TextLines(textOf(row.lines))).fault), row.fault)
+            << textOf(row.lines);
 }
 
 // Records of 16 bytes from each segment's start, split at 64 KiB boundaries, with the upper
@@ -209,7 +194,7 @@ TEST(IntelHexWriter, WritesWhatAConverterWrites) {
     };
     EXPECT_EQ(intelHexLines(image), expected);
     // Read back, the lines give the same image.
-    const IntelHexFile back = hexOf(joined(expected));
+    const IntelHexFile back = hexOf(textOf(expected));
     ASSERT_FALSE(back.fault);
     EXPECT_EQ(segmentsOf(back.image), segmentsOf(image));
     EXPECT_EQ(intelHexLines(FirmwareImage{{{0x100, {9}}}, std::nullopt}),
@@ -239,7 +224,7 @@ TEST(FirmwareFile, DetectsTheFormatFromTheContent) {
 // The request's base, flash range and the record limit apply to what the file holds.
 TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
     const std::string hex =
-        joined({intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}), kEnd});
+        textOf({intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}), kEnd});
     const std::string binary(40, '\x00');
     const FlashRange flash{0x08000000, 0x0800FFF2};
     const struct {

@@ -23,20 +23,6 @@ std::string verifyForm(std::string line) {
 std::string record(const std::string& line) {
     return request(1, "BOOT" + line + "\r\n");
 }
-// A good HEX file of `count` lines: data records of one byte each, then the end-of-file record.
-std::vector<std::string> numberedLines(int count) {
-    std::vector<std::string> lines;
-    for (int k = 1; k < count; ++k)
-        lines.push_back(intelHexRecord(0, static_cast<std::uint16_t>(k), {static_cast<std::uint8_t>(k)}));
-    lines.push_back(L3);
-    return lines;
-}
-std::string fileOf(const std::vector<std::string>& lines) {
-    std::string content;
-    for (const std::string& line : lines)
-        content += line + "\n";
-    return content;
-}
 } // namespace
 
 class Transfer : public DeviceOneTest {
@@ -106,8 +92,9 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
 }
 
 TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
-    const std::vector<std::string> lines = numberedLines(9000);
-    chooseFile("full.hex", fileOf(lines));
+    std::vector<std::string> lines = oneByteRecords(1, 8999);
+    lines.push_back(L3);
+    chooseFile("full.hex", textOf(lines));
     view.check1 = false; // plain mode keeps the transcript short
     for (const std::string& line : lines)
         port.expectWrite("BOOT" + line + "\r\n");
@@ -133,7 +120,7 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         FakeFormView::MessageBox box;
         bool cancelled = false;
     } table[] = {
-        {chooseFile("over.hex", fileOf(numberedLines(9001))),
+        {chooseFile("over.hex", textOf(oneByteRecords(1, 9000)) + L3),
          {"Subscript out of range: line 9001: more than 9000 records", Icon::Critical, "Error#9"}},
         {sparse("huge.hex", 8ull << 30),
          {"the file holds 8589934592 bytes, more than the 64 MiB any firmware file needs", Icon::Critical,
