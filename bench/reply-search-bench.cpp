@@ -50,6 +50,6 @@ int main() {
         const double us =
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() /
             kTicks;
-        std::printf("%-24s %14.1f %16zu\n", noise.name, us, form.RxBuffer.size());
+        std::printf("%-24s %14.1f %16zu\n", noise.name, us, form.Receiver.frameBytes().size());
     }
 }

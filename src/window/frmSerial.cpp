@@ -1,9 +1,66 @@
 #include "window/frmSerial.h"
 
-frmSerial::frmSerial(FormView& view, SerialPortService& port) : view(view), MSComm1(port) {}
+#include "protocol/FailureText.h"
+#include "protocol/TransitionTable.h"
+
+namespace {
+
+// The buttons whose commands would send beside a frame in flight: both transfers, the
+// single-shot commands, and "Next", which moves the address being talked to.
+constexpr Control kStartingButtons[] = {Control::Command3, Control::Command2, Control::Command6,
+                                        Control::Command4, Control::Command1};
+
+} // namespace
+
+frmSerial::frmSerial(FormView& view, SerialPortService& port)
+    : view(view), MSComm1(port), machine(*this, kWindowLimits) {
+    machine.onStep([this](const ProtocolMachine::Step& step) {
+        ShowWhetherBusy();
+        if (OnMachineStep)
+            OnMachineStep(step);
+    });
+}
 
 void frmSerial::SwitchTags() {
     for (Control control : kControlOrder)
         if (!view.tag(control).empty())
             view.setEnabled(control, !view.isEnabled(control));
+}
+
+void frmSerial::ShowWhetherBusy() {
+    // Whatever the table refuses to start is shown disabled: a click could not act.
+    const Transition* load = decide(machine.state(), Event::LoadClicked, {});
+    const bool busy = load != nullptr && load->action == Action::Refuse;
+    if (busy == Busy)
+        return;
+    Busy = busy;
+    for (Control button : kStartingButtons)
+        view.setEnabled(button, !busy);
+}
+
+void frmSerial::showBar(BarMark mark) {
+    switch (mark) {
+    case BarMark::Verify:
+        view.setBarText("VERIFY");
+        break;
+    case BarMark::End:
+        view.setBarText("END");
+        view.setBarColor(colours::PureGreen);
+        break;
+    case BarMark::Error:
+        view.setBarText("ERROR");
+        view.setBarColor(colours::Red);
+        break;
+    case BarMark::Erase:
+        view.setBarText("");
+        view.setBarValue(0);
+        break;
+    case BarMark::NoFile:
+        view.setBarText("NO FILE");
+        break;
+    }
+}
+
+void frmSerial::showFailure(const Failure& failure) {
+    view.msgBox(failureText(failure), FormView::Icon::Critical);
 }

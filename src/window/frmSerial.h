@@ -2,28 +2,29 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "link/ReplyReceiver.h"
 #include "link/SerialPortService.h"
-#include "protocol/ReplyKeyword.h"
+#include "protocol/ProtocolMachine.h"
+#include "transfer/IntelHexReader.h"
 #include "window/FormView.h"
 
-struct ReplyScan;
-
-// The main window's logic: every member variable and every handler of the window. It reaches
-// the controls through FormView and the port (MSComm1) through SerialPortService, so it runs
-// without any toolkit. Handlers are defined beside the subsystem they belong to:
-// link/ (WriteCOM32, TMRComm_Timer), protocol/ (connection, Com_Parser, device commands),
-// transfer/ (loading, Command5_Click), window/ (SwitchTags).
-class frmSerial {
+// The main window's logic: its members and its handlers. It reaches the controls through FormView
+// and the port (MSComm1) through SerialPortService, so it runs without any toolkit. The connection
+// and the transfer are the ProtocolMachine's: each handler hands its event to the machine, which
+// decides, and acts through this window (the MachineHost side below).
+class frmSerial : private MachineHost {
   public:
+    using Clock = std::chrono::steady_clock;
+
     static constexpr int kHexRecordSlots = 9001; // slots 0..9000; slot k holds line k
     static constexpr int kMaxRecords = 9000;
-    // How long a transfer waits for the answer to a record before it stops: the flasher's
-    // default stall timeout.
-    static constexpr std::chrono::milliseconds kReplyStallLimit{5000};
+    // The window waits 5 s for the answer to a record or command, and 60 s for an erase to end.
+    static constexpr ProtocolMachine::Limits kWindowLimits{std::chrono::seconds(5), std::chrono::seconds(60)};
 
     frmSerial(FormView& view, SerialPortService& port);
 
@@ -47,71 +48,87 @@ class frmSerial {
     // The port failed while open: closed as "Close" does, then one box says where the run stood.
     void ClosePortLost(const std::string& reason);
     // When a held frame is due to be handed over if no byte comes first; empty when none is held.
-    std::optional<std::chrono::steady_clock::time_point> HeldFrameDue() const;
+    std::optional<Clock::time_point> HeldFrameDue() const { return Receiver.heldFrameDue(); }
+
+    // The connection and the transfer. The flasher sets its own limits and follows every step.
+    const ProtocolMachine& Machine() const { return machine; }
+    void SetLimits(ProtocolMachine::Limits limits) { machine.setLimits(limits); }
+    std::function<void(const ProtocolMachine::Step&)> OnMachineStep;
+    // Reads the file the dialog chose; empty: the named file is opened and read. The flasher hands
+    // back the image it has read and checked once.
+    std::function<IntelHexFile(const std::string& fileName)> ReadFirmware;
+    // The clock of every deadline and quiet wait.
+    std::function<Clock::time_point()> Now = [] { return Clock::now(); };
 
     // The window's state. Public so that the tests and the headless binding can read it;
-    // only the handlers above change it.
+    // only the handlers change it.
     std::int16_t PortNumber = 0;
     std::int16_t ConnectCount = 0;
     std::int16_t ScanMode = 0;
-    std::int16_t TransferRequested = 0;
-    std::int16_t TransferActive = 0;
-    std::string RxString;
-    std::string RxBuffer;
-    // Plain mode: the bytes of a reply whose line end has not come yet.
-    std::string RxLine;
-    // When bytes last arrived, in either mode.
-    std::chrono::steady_clock::time_point RxTime;
-    // Modbus RTU mode: the frame at the front of RxBuffer is held back until the line has been
-    // quiet for HeldFrameWait, as its end is not yet certain. With a wait of zero (the window's:
-    // its poll already gathers a reply between ticks) only a frame with bytes behind it is held,
-    // until a tick finds no more.
-    std::int16_t RxFrameHeld = 0;
-    std::chrono::steady_clock::duration HeldFrameWait{};
+    std::string RxString; // the reply handed to Com_Parser
     std::string RxCRC;
     std::string CRCCalc;
     std::int16_t BlinkCount = 0;
     std::vector<std::string> HexRecords = std::vector<std::string>(kHexRecordSlots);
     std::string HexLine;
     std::int16_t RecordCount = 0;
-    std::int16_t RecordIndex = 0;
-    std::int16_t VerifyMode = 0;
-    // 1 once the open port failed and was closed for it; cleared by opening.
-    std::int16_t LostPort = 0;
-    // 1 from the moment a record has gone out until the device answers it (or the transfer stalls
-    // or the port closes). Meanwhile no other command or transfer starts, so that one chain of
-    // records at most runs and no second record is ever in flight.
-    std::int16_t RecordAwaited = 0;
-    // When the wait for the answer to the record began; the device's "FORMAT" restarts it.
-    std::chrono::steady_clock::time_point RecordSentTime;
-    // Zero: the wait for an answer never ends (the flasher watches stalls itself).
-    std::chrono::milliseconds ReplyStallLimit = kReplyStallLimit;
-    // 1 when the device ended a pass before its last record was sent; cleared by a load and by opening.
-    std::int16_t PassEndedEarly = 0;
-    // Every reply handed to Com_Parser, by the keyword that decided it.
-    ReplyTally Replies;
+    // RxBuffer (Modbus RTU mode) and the line being gathered (plain mode).
+    ReplyReceiver Receiver;
 
   private:
-    // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).
-    void LoadHexFileAndSend(std::int16_t verifyMode);
-    // The receive tick's two ways of cutting the received bytes into replies.
-    void TakeModbusReplies(const std::string& chunk);
-    void TakePlainReplies(const std::string& chunk);
-    void TakeHeldFrame();
-    void HandOverFrame(const ReplyScan& scan);
-    // Sets RecordAwaited and shows it: the buttons that would start a second chain are disabled
-    // while it is 1.
-    void SetRecordAwaited(bool awaited);
-    // Records flow only in a transfer and never while the connection wait still probes addresses.
-    bool RecordsMayFlow() const;
-    // The transfer is over for the device's reason: bar "ERROR" in red, nothing more is sent.
-    void StopTransfer();
-    // Ends a transfer whose record has had no answer for ReplyStallLimit, with one box.
-    void CheckTransferStall();
-    // The number of the record last sent (the sender wraps its index to 0 after the last one).
-    int LastRecordNumber() const { return RecordIndex == 0 ? RecordCount : RecordIndex; }
-    const char* PassName() const { return VerifyMode == 1 ? "VERIFY" : "DOWNLOAD"; }
+    // MachineHost: what the machine asks of the window.
+    Clock::time_point now() const override { return Now(); }
+    bool scanMode() const override { return ScanMode == 1; }
+    bool sendRecord(Pass pass, int record) override;
+    bool sendIdentify() override;
+    bool sendInstall() override;
+    bool sendAddressChange() override;
+    void probe() override;
+    void giveUp() override;
+    void setWaiting(bool on) override { view.setTimer3Enabled(on); }
+    void showReady() override { view.setLabel2Caption("READY"); }
+    void clearAnswer() override { view.setText8Text(""); }
+    void showBar(BarMark mark) override;
+    void takeChosenFile(Pass pass) override;
+    void showCancelled() override { view.msgBox("Cancel"); }
+    void showFailure(const Failure& failure) override;
+
+    // Command3_Click and Command2_Click: one operation in two modes.
+    void LoadHexFileAndSend(Pass pass);
+    // The port-closed look, after "Close" or a lost port.
+    void ClosePort();
+    // The buttons that would send beside a frame awaiting its answer are disabled meanwhile.
+    void ShowWhetherBusy();
+    void TakeReceived(const Received& received);
+    void NoteFramingSwitch();
+    // A frame the machine sent went out, or the port was lost under it (which the end of the event
+    // tells); only a refused write is no send at all.
+    bool Sent(std::int16_t written) const { return written > 0 || LostOnWrite.has_value(); }
+    void CloseIfLostOnWrite();
+    // The device address in the address box; empty when it names no byte.
+    std::optional<std::uint8_t> DeviceAddress() const;
+    Origin CurrentOrigin() const;
 
     FormView& view;
     SerialPortService& MSComm1;
+    ProtocolMachine machine;
+    // Frames written so far: the stamp of each read, so that a reply tells whether it began
+    // before the last frame went out.
+    std::uint64_t FramesSent = 0;
+    // Bytes read just before a frame went out, with their stamp, for the next tick.
+    struct StampedRead {
+        std::string bytes;
+        std::uint64_t stamp;
+    };
+    std::vector<StampedRead> EarlyBytes;
+    // Where the reply in RxString came from.
+    bool RxFramed = true;
+    std::uint64_t RxStamp = 0;
+    // The framing of the last tick: a switch is an event of the machine.
+    bool Framed = true;
+    bool Busy = false;
+    // A write found the port gone: it is closed as lost when the event that wrote has ended.
+    std::optional<std::string> LostOnWrite;
+    std::vector<std::string> ChosenLines; // the file read, until the machine takes it
+    std::string AddressDigits;            // the new address of "Set Addr"
 };

@@ -29,8 +29,6 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     view.text1 = "1";
     view.barValue = 7;
     view.command1Caption = "Next";
-    form.TransferRequested = 1;
-    form.TransferActive = 1;
     view.picVisible = false;
 
     form.BTNOpenCom_Click();
@@ -41,9 +39,9 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     EXPECT_TRUE(port.isOpen);
     EXPECT_TRUE(view.picVisible);
     expectPortLook(true);
-    // transfer flags cleared, the wait's count at 1, no scan
-    EXPECT_EQ(std::tie(form.TransferRequested, form.TransferActive, form.ConnectCount, form.ScanMode),
-              std::tuple(0, 0, 1, 0));
+    // the wait's count at 1, no scan
+    EXPECT_EQ(std::tie(form.ConnectCount, form.ScanMode), std::tuple(1, 0));
+    EXPECT_EQ(form.Machine().state(), State::Probing);
     EXPECT_TRUE(view.timer3);
     EXPECT_EQ(view.command1Caption, "Set Addr");
     EXPECT_EQ(view.label2, "Ready");
@@ -55,6 +53,7 @@ TEST_F(Connection, OpeningTakesEveryStep) {
     view.text1 = "0"; // a device at 0 is talked to without a wait
     form.BTNOpenCom_Click();
     EXPECT_FALSE(view.timer3);
+    EXPECT_EQ(form.Machine().state(), State::Idle);
 }
 
 TEST_F(Connection, PortFromTheTextAndSpeedFromTheOption) {
@@ -145,10 +144,6 @@ TEST_F(Connection, ScanProbesOneAddressPerTickAndNextGoesOnUntilTheWaitGivesUpAt
 TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     form.BTNOpenCom_Click();
     probe(1);
-    view.timer3 = true;
-    form.TransferRequested = 1;
-    form.TransferActive = 1;
-    form.VerifyMode = 1;
     view.text8 = "VER=1.2";
 
     form.BTNCloseCom_Click();
@@ -156,7 +151,7 @@ TEST_F(Connection, ClosingResetsTheWindowAndReopeningProbesTheFoundAddress) {
     EXPECT_EQ(view.barText, "NO FILE");
     EXPECT_EQ(view.label2, "Closed");
     EXPECT_EQ(view.text8, "");
-    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferActive, form.TransferRequested), std::tuple(0, 0, 1));
+    EXPECT_EQ(form.Machine().state(), State::Closed);
     EXPECT_FALSE(view.picVisible);
     expectPortLook(false);
 

@@ -36,7 +36,10 @@ TEST_F(PortLoss, ALostPortIsClosedWithOneBoxNamingTheStageAndRecord) {
         FakeWindow w;
         w.view.text1 = "1";
         w.form.BTNOpenCom_Click();
-        w.view.timer3 = false;
+        w.port.expectWrite(request(1, "BOOTi\r\n"));
+        w.form.Timer3_Timer();
+        w.port.arrive(reply(1, "VER=1.0"));
+        w.form.TMRComm_Timer();
         if (c.repliesBeforeLoss >= 0) {
             const auto path = folder / "two.hex";
             std::ofstream(path) << kLine1 << "\n" << kLine2 << "\n";
@@ -68,12 +71,11 @@ TEST_F(PortLoss, ALostPortIsClosedWithOneBoxNamingTheStageAndRecord) {
         EXPECT_FALSE(w.view.timer3);
         EXPECT_EQ(w.view.label2, "Closed");
         EXPECT_EQ(w.view.barText, "NO FILE");
-        EXPECT_EQ(w.form.LostPort, 1);
-        EXPECT_EQ(w.form.TransferActive, 0);
+        EXPECT_EQ(w.form.Machine().state(), State::Closed);
 
         // Opening again starts afresh.
         w.port = FakeSerialPort();
         w.form.BTNOpenCom_Click();
-        EXPECT_EQ(w.form.LostPort, 0);
+        EXPECT_EQ(w.form.Machine().state(), State::Probing);
     }
 }

@@ -59,7 +59,7 @@ TEST_F(Receiver, FramingErrorsAndRecovery) {
             w.port.arrive(t.chunk);
             w.form.TMRComm_Timer();
             EXPECT_EQ(hexBytes(w.view.text8), hexBytes(t.shown));
-            EXPECT_EQ(hexBytes(w.form.RxBuffer), hexBytes(t.kept));
+            EXPECT_EQ(hexBytes(w.form.Receiver.frameBytes()), hexBytes(t.kept));
         }
     }
 }
@@ -77,7 +77,7 @@ std::vector<std::string> receive(FakeWindow& w, int address, const std::vector<s
         w.form.TMRComm_Timer();
     }
     const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (w.form.RxFrameHeld == 1 && std::chrono::steady_clock::now() < bound)
+    while (w.form.Receiver.holdingFrame() && std::chrono::steady_clock::now() < bound)
         w.form.TMRComm_Timer();
     w.view.onText8 = nullptr;
     return shown;
@@ -119,23 +119,23 @@ TEST(ReplyFrameEnds, EveryReplyComesWholeFromEveryAddress) {
             ASSERT_EQ(receive(w, address, {frame + next}), (std::vector{texts[i], texts[i + 1]}));
             ASSERT_EQ(receive(w, address, {frame + next.substr(0, 2)}), std::vector{texts[i]});
             ASSERT_EQ(receive(w, address, {next.substr(2)}), std::vector{texts[i + 1]});
-            ASSERT_EQ(w.form.RxBuffer, "");
+            ASSERT_EQ(w.form.Receiver.frameBytes(), "");
             if (i % 2 == 0) {
                 ASSERT_EQ(receive(w, address, {frame + "\x07"}), std::vector{texts[i]});
-                ASSERT_EQ(w.form.RxBuffer, "\x07");
-                w.form.RxBuffer.clear();
+                ASSERT_EQ(w.form.Receiver.frameBytes(), "\x07");
+                w.form.Receiver.clear();
             }
             const std::string chunk = frame + reply(address % 255 + 1, texts[i + 1]);
             ASSERT_EQ(receive(w, address, {chunk}),
                       (std::vector<std::string>{texts[i], "Error ADDR  >> " + chunk}));
-            w.form.RxBuffer.clear(); // what the other board's frame leaves behind is not at issue here
+            w.form.Receiver.clear(); // what the other board's frame leaves behind is not at issue here
         }
         const std::string frame = reply(address, texts[1]);
         for (const bool holds : {false, true}) {
             if (holds && address % 16 != 1)
                 continue; // the flasher's hold waits a millisecond each time: a sample will do
             FakeWindow split;
-            split.form.HeldFrameWait = std::chrono::milliseconds(holds ? 1 : 0);
+            split.form.Receiver.heldFrameWait = std::chrono::milliseconds(holds ? 1 : 0);
             for (std::size_t at = 1; at < frame.size(); ++at) {
                 if (!holds && crc16Update(kCrc16Init, frame.substr(0, at)) == 0)
                     continue;
@@ -149,11 +149,11 @@ TEST(ReplyFrameEnds, EveryReplyComesWholeFromEveryAddress) {
 
 // A line that never goes quiet: a held reply is taken once no later byte can belong to it.
 TEST_F(Receiver, AHeldReplyIsTakenOnceNoByteCanLengthenIt) {
-    form.HeldFrameWait = std::chrono::hours(1);
+    form.Receiver.heldFrameWait = std::chrono::hours(1);
     std::vector<std::string> shown;
     view.onText8 = [&shown](const std::string& text) { shown.push_back(text); };
     tick(reply(1, "READY"));
-    EXPECT_EQ(form.RxFrameHeld, 1);
+    EXPECT_TRUE(form.Receiver.holdingFrame());
     const std::string noise(kMaxReplyLength, '\x07');
     tick(noise);
     EXPECT_EQ(shown, (std::vector<std::string>{"READY", "Error ADDR  >> " + noise}));
@@ -164,7 +164,7 @@ TEST_F(Receiver, NoiseIsBoundedAndForgotten) {
     tick(bytes({0x01, 0x42}));
     for (int i = 0; i < 60; ++i) {
         tick(std::string(100, 'x'));
-        ASSERT_LT(form.RxBuffer.size(), kMaxReplyLength);
+        ASSERT_LT(form.Receiver.frameBytes().size(), kMaxReplyLength);
     }
     tick(reply(1, "READY"));
     EXPECT_EQ(view.text8, "READY");
@@ -231,7 +231,8 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
         SCOPED_TRACE(c.name);
         FakeWindow w;
         w.view.check1 = false;
-        w.form.RxBuffer = "stale"; // a frame begun before the switch is dropped
+        // A frame begun before the switch is dropped.
+        w.form.Receiver.take("stale", true, 1, 0, std::chrono::steady_clock::now());
         std::vector<std::string> shown;
         w.view.onText8 = [&](const std::string& text) { shown.push_back(text); };
         for (const std::string& chunk : c.chunks) {
@@ -241,12 +242,12 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
                 continue;
             }
             const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!w.form.RxLine.empty() && std::chrono::steady_clock::now() < bound)
+            while (!w.form.Receiver.lineBytes().empty() && std::chrono::steady_clock::now() < bound)
                 w.form.TMRComm_Timer();
         }
         EXPECT_EQ(shown, c.handedOver);
-        EXPECT_EQ(w.form.RxLine, c.waiting);
-        EXPECT_EQ(w.form.RxBuffer, "");
+        EXPECT_EQ(w.form.Receiver.lineBytes(), c.waiting);
+        EXPECT_EQ(w.form.Receiver.frameBytes(), "");
     }
 }
 
@@ -254,6 +255,7 @@ TEST_F(Receiver, PlainModeGathersRepliesAtLineEnds) {
 // the reply must not be cut there.
 TEST_F(Receiver, PlainModeWaitsThroughATickBetweenTwoBytes) {
     view.check1 = false;
+    form.TMRComm_Timer();
     tick("V");
     form.TMRComm_Timer();
     EXPECT_EQ(view.text8, "");
@@ -262,14 +264,18 @@ TEST_F(Receiver, PlainModeWaitsThroughATickBetweenTwoBytes) {
 }
 
 // Every tenth tick turns the indicator white, or grey when it is white; a receipt turns it red.
-TEST_F(Receiver, IdleIndicatorBlinksEveryTenTicks) {
+TEST(ReceiverIndicator, IdleIndicatorBlinksEveryTenTicks) {
+    FakeWindow w;
+    FakeFormView& view = w.view;
+    frmSerial& form = w.form;
     for (const auto& [ticks, colour] :
          {std::pair{9, colours::Yellow}, {1, colours::White}, {10, colours::Grey}}) {
         for (int i = 0; i < ticks; ++i)
             form.TMRComm_Timer();
         EXPECT_EQ(view.picColor, colour) << ticks;
     }
-    tick(bytes({0x01}));
+    w.port.arrive(bytes({0x01}));
+    form.TMRComm_Timer();
     EXPECT_EQ(view.picColor, colours::Red);
     for (int i = 0; i < 9; ++i)
         form.TMRComm_Timer();

@@ -1,51 +1,14 @@
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include <sys/stat.h>
-
-#include "WindowTestSupport.h"
+#include "TransferSupport.h"
 #include "support/IntelHexRecord.h"
 
 namespace {
-const std::string L1 = ":10000000000102030405060708090A0B0C0D0E0F78";
-const std::string L2 = ":0400100010111213A6";
-const std::string L3 = ":00000001FF";
-const std::string kThreeLines = L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n";
 const std::string kNoRecords = "Input past end of file: the file holds no records";
 const std::string kNotRegular = "Path/File access error: not a regular file";
-
-std::string verifyForm(std::string line) {
-    std::replace(line.begin(), line.end(), ':', '#');
-    return line;
-}
-std::string record(const std::string& line) {
-    return request(1, "BOOT" + line + "\r\n");
-}
 } // namespace
-
-class Transfer : public DeviceOneTest {
-  protected:
-    // A named pipe with no writer: opening it for reading would block for ever.
-    std::string fifo(const std::string& name) {
-        const auto path = folder / name;
-        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-        return path.string();
-    }
-    // A file of `size` bytes that takes no room on the disk.
-    std::string sparse(const std::string& name, std::uint64_t size) {
-        const auto path = folder / name;
-        std::filesystem::resize_file(chooseFile(name, ""), size);
-        return path.string();
-    }
-    // Starts downloading the three-line file: its first record goes out.
-    void startThreeLines() {
-        chooseFile("three.hex", kThreeLines);
-        port.expectWrite(record(L1));
-        form.Command3_Click();
-    }
-};
 
 TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
     chooseFile("three.hex", kThreeLines);
@@ -54,18 +17,18 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
         std::string sent;  // empty: nothing
         const char* barText;
         int barValue;
-        int recordIndex;
+        State after;
     } steps[] = {
-        {nullptr, record(L1), "DOWNLOAD", 1, 1},
-        {"OK", record(L2), "DOWNLOAD", 2, 2},
-        {"OK", record(L3), "DOWNLOAD", 3, 0},
-        {"DOWNLOAD", record(verifyForm(L1)), "VERIFY", 1, 1},
-        {"OK", record(verifyForm(L2)), "VERIFY", 2, 2},
-        {"OK", record(verifyForm(L3)), "VERIFY", 3, 0},
-        {"DOWNLOAD", "", "END", 3, 0},
+        {nullptr, record(L1), "DOWNLOAD", 1, State::RecordAwaited},
+        {"OK", record(L2), "DOWNLOAD", 2, State::RecordAwaited},
+        {"OK", record(L3), "DOWNLOAD", 3, State::RecordAwaited},
+        {"DOWNLOAD", record(verifyForm(L1)), "VERIFY", 1, State::RecordAwaited},
+        {"OK", record(verifyForm(L2)), "VERIFY", 2, State::RecordAwaited},
+        {"OK", record(verifyForm(L3)), "VERIFY", 3, State::RecordAwaited},
+        {"DOWNLOAD", "", "END", 3, State::Ended},
         // The transfer is over: neither an "OK" nor a pass end sends anything now.
-        {"OK", "", "END", 3, 0},
-        {"DOWNLOAD", "", "END", 3, 0},
+        {"OK", "", "END", 3, State::Ended},
+        {"DOWNLOAD", "", "END", 3, State::Ended},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.reply ? step.reply : "start");
@@ -77,34 +40,36 @@ TEST_F(Transfer, ThreeLineFileIsDownloadedThenVerified) {
             form.Command3_Click();
         EXPECT_EQ(view.barText, step.barText);
         EXPECT_EQ(view.barValue, step.barValue);
-        EXPECT_EQ(form.RecordIndex, step.recordIndex);
-        // A silent device gets no time-out and no retry: the device paces every record.
-        for (int tick = 0; tick < 500; ++tick)
-            form.TMRComm_Timer();
+        EXPECT_EQ(state(), step.after);
+        // A board that answers within its time is waited for; nothing is sent meanwhile.
+        wait(std::chrono::milliseconds(4900));
     }
     EXPECT_EQ(view.dialogFilter, "HEX files (*.hex)|*.hex");
     EXPECT_EQ(view.barMax, 3);
     EXPECT_TRUE(view.command5Enabled);
     EXPECT_EQ(form.RecordCount, 3);
     EXPECT_EQ(view.barColor, colours::PureGreen);
-    // transfer requested, no longer active, verify mode ended
-    EXPECT_EQ(std::tie(form.TransferRequested, form.TransferActive, form.VerifyMode), std::tuple(1, 0, 0));
+    EXPECT_TRUE(view.boxes.empty());
 }
 
-TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
+// The last of 9000 records goes out, and its "OK" sends nothing more: only the pass end moves on.
+TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndNotAgain) {
     std::vector<std::string> lines = oneByteRecords(1, 8999);
     lines.push_back(L3);
     chooseFile("full.hex", textOf(lines));
     view.check1 = false; // plain mode keeps the transcript short
     for (const std::string& line : lines)
         port.expectWrite("BOOT" + line + "\r\n");
-    port.expectWrite("BOOT" + lines[0] + "\r\n");
     form.Command3_Click();
-    for (int k = 2; k <= 9000; ++k)
-        form.RxString = "OK", form.Com_Parser();
+    for (int k = 1; k <= 9000; ++k) {
+        port.arrive("OK\r\n");
+        form.TMRComm_Timer();
+    }
     EXPECT_EQ(view.barValue, 9000);
-    form.RxString = "OK"; // wraps to the first line
-    form.Com_Parser();
+    EXPECT_EQ(state(), State::PassEndAwaited);
+    port.expectWrite("BOOT" + verifyForm(lines[0]) + "\r\n");
+    port.arrive("DOWNLOAD\r\n");
+    form.TMRComm_Timer();
 }
 
 // A refused or cancelled choice sends nothing and keeps the file loaded before; a shorter file
@@ -112,7 +77,7 @@ TEST_F(Transfer, FileOf9000LinesIsSentToItsEndAndWraps) {
 TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
     form.Command2_Click(); // a cancelled dialog changes nothing
     EXPECT_EQ(view.boxes, (Boxes{{"Cancel"}}));
-    EXPECT_EQ(std::tie(form.VerifyMode, form.TransferRequested, form.TransferActive), std::tuple(0, 0, 0));
+    EXPECT_EQ(state(), State::Idle);
     startThreeLines();
     deviceSays("ERROR"); // no record in flight: a new load may start
     const struct {
@@ -144,7 +109,7 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         EXPECT_EQ(view.boxes, Boxes{row.box});
         EXPECT_EQ(form.RecordCount, 3);
     }
-    EXPECT_EQ(port.written.size(), 1u);
+    EXPECT_EQ(port.written.size(), 2u); // the probe and record 1
 
     view.cancelError = false; // the last choice, taken this time to verify alone
     port.expectWrite(record(verifyForm(L2)));
@@ -152,50 +117,25 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
     EXPECT_EQ(view.barText, "VERIFY");
     port.expectWrite(record(verifyForm(L3)));
     deviceSays("OK");
-    port.expectWrite(record(verifyForm(L2))); // after its own two lines, the first again
-    deviceSays("OK");
+    deviceSays("OK"); // after its own two lines nothing more: the table's third line is never sent
     EXPECT_EQ(form.HexRecords[2], L3); // the table keeps the colon; only the sent copy is marked
 }
 
 // The sender marks every colon of the line it sends; the table keeps the line as it was.
 TEST_F(Transfer, VerifyRecordMarksEveryColon) {
-    form.HexRecords[1] = "a:b:c";
-    form.RecordCount = 1;
-    form.VerifyMode = 1;
+    form.ReadFirmware = [](const std::string&) {
+        IntelHexFile file;
+        file.lines = {"a:b:c"};
+        return file;
+    };
+    view.dialogFile = "any.hex";
     port.expectWrite(record("a#b#c"));
-    form.Command5_Click();
+    form.Command2_Click();
     EXPECT_EQ(form.HexRecords[1], "a:b:c");
 }
 
-// "ERROR" holds the flow until the next "OK" or version reply; a version reply never sends beside
-// a record in flight, and after "?" the transfer is over.
-TEST_F(Transfer, ErrorHoldsUntilOkAndVersionReplyResumesOnlyARunningTransfer) {
-    startThreeLines();
-    deviceSays("ERROR 3");
-    EXPECT_EQ(view.barText, "ERROR");
-    EXPECT_EQ(view.barColor, colours::Red);
-    EXPECT_EQ(form.TransferActive, 1);
-    port.expectWrite(record(L2));
-    deviceSays("OK");
-    EXPECT_EQ(view.barText, "DOWNLOAD");
-    EXPECT_EQ(view.barColor, colours::Red);
-    deviceSays("VER=1.0"); // record 2 still waits for its answer
-
-    deviceSays("ERROR");
-    port.expectWrite(record(L3));
-    deviceSays("VER=1.0");
-    deviceSays("ERROR");
-    port.expectWrite(request(1, "BOOTi\r\n"));
-    form.Command4_Click();
-    EXPECT_EQ(view.text8, "");
-    EXPECT_EQ(form.TransferActive, 0);
-    deviceSays("VER=1.0"); // held: nothing sent
-    EXPECT_EQ(view.label2, "READY");
-    deviceSays("OK");
-}
-
-// While a record waits for its answer, every other way to send is refused and shown disabled;
-// the device's answer then brings exactly one record.
+// While a record or a command waits for its answer, every other way to send is refused and shown
+// disabled; the board's answer then brings exactly one record.
 TEST_F(Transfer, OneChainOfRecordsAtMost) {
     startThreeLines();
     chooseFile("other.hex", L2 + "\n" + L3 + "\n");
@@ -209,16 +149,18 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
         {"Install ", Control::Command6, &frmSerial::Command6_Click},
         {"?", Control::Command4, &frmSerial::Command4_Click},
         {"Set Addr", Control::Command1, &frmSerial::Command1_Click},
+        {"Send", Control::Command5, &frmSerial::Command5_Click},
     };
     view.dialogFilter.clear();
     for (const auto& row : clicks) {
         SCOPED_TRACE(row.caption);
-        EXPECT_FALSE(view.isEnabled(row.button));
+        EXPECT_EQ(view.isEnabled(row.button), row.button == Control::Command5);
         EXPECT_EQ(view.dialogFilter, ""); // no dialog opened
         (form.*row.click)();              // the port script expects nothing
         EXPECT_TRUE(view.boxes.empty());
         EXPECT_TRUE(view.pauses.empty());
-        EXPECT_EQ(std::tie(form.RecordIndex, form.VerifyMode, form.TransferActive), std::tuple(1, 0, 1));
+        EXPECT_EQ(state(), State::RecordAwaited);
+        EXPECT_EQ(form.Machine().transfer().record, 1);
     }
     port.expectWrite(record(L2));
     deviceSays("OK");
@@ -226,97 +168,38 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
     for (const auto& row : clicks)
         EXPECT_TRUE(view.isEnabled(row.button)) << row.caption;
 
-    // An "OK" while the dialog is open resumes the held chain: the file chosen then is not loaded.
+    // An "OK" while the dialog is open takes up the refused record again: the file chosen then is
+    // not loaded.
     view.whileDialogOpen = [this] {
-        port.expectWrite(record(L3));
+        port.expectWrite(record(L2));
         deviceSays("OK");
     };
     form.Command3_Click();
     EXPECT_EQ(form.RecordCount, 3);
+    EXPECT_EQ(state(), State::RecordAwaited);
 }
 
-// "DOWNLOAD" before a pass's last record went out ends the transfer as a device error.
-TEST_F(Transfer, PassEndedBeforeItsLastRecordIsADeviceError) {
-    const struct {
-        const char* pass;
-        std::vector<std::pair<const char*, std::string>> before; // replies, and the record each brings
-    } rows[] = {
-        {"download after record 1", {}},
-        {"verify after record 1",
-         {{"OK", record(L2)}, {"OK", record(L3)}, {"DOWNLOAD", record(verifyForm(L1))}}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.pass);
-        startThreeLines();
-        for (const auto& [reply, sent] : row.before) {
-            port.expectWrite(sent);
-            deviceSays(reply);
-        }
-        deviceSays("DOWNLOAD");
-        EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
-        EXPECT_EQ(std::tie(form.PassEndedEarly, form.TransferActive, form.RecordAwaited),
-                  std::tuple(1, 0, 0));
-        deviceSays("OK"); // over: nothing more is sent
-    }
-}
-
-// A record without an answer for the stall limit ends the transfer once, with a box naming it.
-TEST_F(Transfer, StalledRecordEndsTheTransferWithOneBox) {
-    startThreeLines();
-    port.expectWrite(record(L2));
-    deviceSays("OK");
-    const auto almost = frmSerial::kReplyStallLimit - std::chrono::milliseconds(100);
-    form.RecordSentTime -= almost;
-    deviceSays("FORMAT"); // erasing: the wait starts again
-    form.RecordSentTime -= almost;
-    form.TMRComm_Timer();
-    EXPECT_TRUE(view.boxes.empty());
-
-    form.RecordSentTime -= frmSerial::kReplyStallLimit;
-    form.TMRComm_Timer();
-    form.TMRComm_Timer();
-    EXPECT_EQ(view.boxes,
-              (Boxes{{"No answer to record 2 of 3 during DOWNLOAD for 5 s: the transfer was stopped.",
-                      Icon::Critical}}));
-    EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
-    deviceSays("OK");  // too late: nothing is sent
-    startThreeLines(); // the user can start again
-}
-
-// Bar text and value, the connection wait and the verify mode after each reply, from "start", 5,
-// waiting, verifying.
+// The first keyword in the order "VER=", "ERROR", "DOWNLOAD", "FORMAT", "OK" decides, wherever it
+// stands; case counts. Here while the connection wait runs.
 TEST_F(Transfer, FirstKeywordInOrderDecides) {
     const struct {
         const char* payload;
-        std::tuple<std::string, int, bool, int> after;
+        std::tuple<std::string, int, bool> after; // bar text and value, connection wait
     } table[] = {
-        {"VER=1 OK", {"start", 5, false, 1}}, // stops the wait only
-        {"DOWNLOAD ERROR", {"ERROR", 5, true, 0}},
-        {"FORMAT OK", {"", 0, true, 1}},
-        {"ok", {"start", 5, true, 1}}, // case-sensitive
+        {"VER=1 OK", {"start", 5, false}}, // stops the wait only
+        {"DOWNLOAD ERROR", {"ERROR", 5, true}},
+        {"FORMAT OK", {"", 0, true}},
+        {"ok", {"start", 5, true}},
     };
     for (const auto& row : table) {
         view.barText = "start";
         view.barValue = 5;
-        view.timer3 = true;
-        form.VerifyMode = 1;
+        form.BTNCloseCom_Click();
+        form.BTNOpenCom_Click();
+        view.barText = "start";
+        view.barValue = 5;
         deviceSays(row.payload);
         EXPECT_EQ(view.text8, row.payload);
-        EXPECT_EQ(std::tie(view.barText, view.barValue, view.timer3, form.VerifyMode), row.after)
-            << row.payload;
+        EXPECT_EQ(std::tie(view.barText, view.barValue, view.timer3), row.after) << row.payload;
     }
-    EXPECT_TRUE(port.written.empty());
-}
-
-TEST_F(Transfer, ReplyPastTheTableSendsNothingAndTheReceiverGoesOn) {
-    form.TransferActive = 1;
-    form.RecordIndex = 9000; // each "OK" would read past the last slot
-    deviceSays("OK");
-    deviceSays("OK");
-    EXPECT_EQ(form.RecordIndex, 9001); // never climbing towards a wrap
-    EXPECT_EQ(form.RxBuffer, "");
-    view.timer3 = true;
-    deviceSays("VER=2.0");
-    EXPECT_EQ(view.label2, "READY");
-    EXPECT_FALSE(view.timer3);
 }

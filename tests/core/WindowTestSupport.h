@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -23,12 +25,25 @@ struct FakeWindow {
     frmSerial form{view, port};
 };
 
-// A fresh window for each test; files written by a test live in a folder of its own.
+// A fresh window for each test, on a clock of its own; files written by a test live in a folder
+// of its own.
 class WindowTest : public ::testing::Test, protected FakeWindow {
   protected:
     std::filesystem::path folder;
+    frmSerial::Clock::time_point clock{};
+
+    // Time passes, with the 20 ms poll running through it.
+    void wait(frmSerial::Clock::duration span) {
+        const frmSerial::Clock::duration poll = std::chrono::milliseconds(20);
+        for (auto left = span; left > frmSerial::Clock::duration::zero(); left -= poll) {
+            clock += std::min(left, poll);
+            if (view.tmrComm)
+                form.TMRComm_Timer();
+        }
+    }
 
     void SetUp() override {
+        form.Now = [this] { return clock; };
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
                  ("bootcore-" + std::string(info->test_suite_name()) + "-" + info->name());
@@ -57,8 +72,8 @@ class WindowTest : public ::testing::Test, protected FakeWindow {
     }
 };
 
-// The window with the port open for the device at address 1 in Modbus RTU mode; the connection
-// wait is stopped so that only the test's ticks run.
+// The window with the port open and connected to the device at address 1 in Modbus RTU mode: it
+// has answered the first probe.
 class DeviceOneTest : public WindowTest {
   protected:
     void SetUp() override {
@@ -66,7 +81,11 @@ class DeviceOneTest : public WindowTest {
         view.text1 = "1";
         form.BTNOpenCom_Click();
         ASSERT_TRUE(port.isOpen);
-        view.timer3 = false;
+        port.expectWrite(request(1, "BOOTi\r\n"));
+        form.Timer3_Timer();
+        deviceSays("VER=1.0");
+        ASSERT_EQ(form.Machine().state(), State::Idle);
+        view.text8.clear();
     }
     // The device answers `payload`; its reply is polled in like any other.
     void deviceSays(const std::string& payload) {

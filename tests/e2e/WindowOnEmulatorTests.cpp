@@ -25,7 +25,7 @@ TEST_F(EndToEnd, APaced9600BaudDownloadAndVerifyEndGreenWithTheFlashHoldingExact
 // A lost "OK" leaves record 5 without an answer: the transfer stops after the stall limit with one
 // box naming it, nothing more is sent, and the buttons come back.
 TEST_F(EndToEnd, ALostReplyEndsTheTransferInRedWithOneBox) {
-    window.logic().ReplyStallLimit = std::chrono::seconds(2);
+    window.logic().SetLimits({std::chrono::seconds(2), std::chrono::seconds(60)});
     ASSERT_TRUE(connect({"--drop-every", "7"}));
     ASSERT_TRUE(download());
     EXPECT_EQ(bar.text(), "ERROR");

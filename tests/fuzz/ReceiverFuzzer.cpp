@@ -43,7 +43,7 @@ void receive(const std::uint8_t* data, std::size_t size, std::chrono::nanosecond
     FakeFormView view;
     ChunkPort port;
     frmSerial form(view, port);
-    form.HeldFrameWait = heldFrameWait;
+    form.Receiver.heldFrameWait = heldFrameWait;
     const auto address = input.ConsumeIntegral<std::uint8_t>();
     view.text1 = std::to_string(address);
     form.BTNOpenCom_Click();
@@ -77,11 +77,12 @@ void receive(const std::uint8_t* data, std::size_t size, std::chrono::nanosecond
         form.TMRComm_Timer();
 
         // A reply whose handling fails ends the tick, so what is left waits for the next one.
-        require(form.RxBuffer.size() <= kReplyBufferLimit);
-        require(form.RxLine.size() <= kReplyBufferLimit);
-        // Bytes are handed over at most once: never more than came in.
+        require(form.Receiver.frameBytes().size() <= kReplyBufferLimit);
+        require(form.Receiver.lineBytes().size() <= kReplyBufferLimit);
+        // Bytes are handed over at most once, and only in the framing they came in: never more
+        // than came in under it.
         require(frameBytesHandedOver <= frameBytesReceived);
-        require(lineBytesHandedOver + form.RxLine.size() <= lineBytesReceived);
+        require(lineBytesHandedOver + form.Receiver.lineBytes().size() <= lineBytesReceived);
     }
 }
 

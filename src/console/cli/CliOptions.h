@@ -33,6 +33,7 @@ struct CliOptions {
     int probeMarginMs = 10; // added to the line time of a probe and its reply: the scan's wait
     std::optional<double> connectTimeoutSeconds; // empty: the window's 127 probes
     double stallTimeoutSeconds = 5.0;
+    double eraseTimeoutSeconds = 60.0;
     bool trace = false;
     bool json = false;
     bool quiet = false;   // no progress on standard error

@@ -112,6 +112,11 @@ const std::vector<OptionRow>& optionTable() {
          "Give up when the device gives no reply for S seconds (noise does not count); default 5.",
          "S",
          [](CliOptions& o, const std::string& v) { o.stallTimeoutSeconds = seconds(v, "--stall-timeout"); }},
+        {{"erase-timeout"},
+         "Give up when the device has said \"FORMAT\" and not answered the record within S seconds; "
+         "default 60.",
+         "S",
+         [](CliOptions& o, const std::string& v) { o.eraseTimeoutSeconds = seconds(v, "--erase-timeout"); }},
         {{"trace"},
          "Print every frame sent and received on standard error.",
          "",

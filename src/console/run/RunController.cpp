@@ -1,7 +1,19 @@
 #include "console/run/RunController.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "console/run/RunTexts.h"
 #include "link/NumberRule.h"
+
+namespace {
+
+// A limit given in seconds, to the millisecond, at least one.
+std::chrono::milliseconds limitOf(double seconds) {
+    return std::max(std::chrono::milliseconds(1), std::chrono::milliseconds(std::llround(seconds * 1000)));
+}
+
+} // namespace
 
 RunController::RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
                              ActivityWatchingPort& activity, ConsoleOutput output)
@@ -11,18 +23,21 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
                      [this] { return this->form.HeldFrameDue(); }),
-      stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
+      deadlineTimer([this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
       portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
                              : this->output.err) {
-    // The run's own stall watch, with --stall-timeout and the retries, stands in for the window's.
-    form.ReplyStallLimit = std::chrono::milliseconds::zero();
+    form.SetLimits({limitOf(options.stallTimeoutSeconds), limitOf(options.eraseTimeoutSeconds)});
+    form.OnMachineStep = [this](const ProtocolMachine::Step& step) {
+        steps.push_back(step);
+        portLost = portLost || step.event == Event::PortLost;
+    };
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
-    form.HeldFrameWait = receiveTrigger.heldReplyWait();
+    form.Receiver.heldFrameWait = receiveTrigger.heldReplyWait();
     activity.setOnReceived([this](const std::string& bytes) {
         receiveTrigger.bytesRead();
         spotLateReplies(bytes);
@@ -55,7 +70,6 @@ void RunController::start() {
     if (!options.newAddress.empty())
         view.setText2Text(options.newAddress);
     view.setChosenFile(options.file);
-    stallWatch.start();
     portWait.start();
     openPort();
 }
@@ -132,12 +146,16 @@ void RunController::call(Source source, void (frmSerial::*handler)()) {
 }
 
 void RunController::afterEvent(Source source) {
-    if (form.Replies.understood() != repliesSeen) {
-        repliesSeen = form.Replies.understood();
-        stallWatch.restartClock();
-    }
+    struct StepsRead {
+        std::vector<ProtocolMachine::Step>& steps;
+        ~StepsRead() { steps.clear(); }
+    } stepsRead{steps};
     if (phase == Phase::Finished || handleMessages(source))
         return;
+    if (const auto deadline = form.Machine().deadline())
+        deadlineTimer.startAt(*deadline);
+    else
+        deadlineTimer.stop();
     switch (phase) {
     case Phase::Connecting:
         if (view.readyCount() > readySeen) {
@@ -181,9 +199,7 @@ void RunController::onConnected() {
 
 void RunController::clickOperation() {
     readySeen = view.readyCount();
-    text8AtClick = view.text8Count();
-    repliesAtClick = form.Replies;
-    stallWatch.restartClock();
+    repliesAtClick = form.Machine().replies();
     switch (options.operation) {
     case Operation::Download:
     case Operation::Verify:

@@ -18,8 +18,8 @@
 #include "console/run/LateReplyWatch.h"
 #include "console/run/ModemLineRunner.h"
 #include "console/run/PortWait.h"
+#include "console/run/PreciseTimer.h"
 #include "console/run/ReceiveTrigger.h"
-#include "console/run/StallWatch.h"
 #include "console/run/TransferWatch.h"
 #include "window/frmSerial.h"
 #include "window/qt/ReadyReadSource.h"
@@ -27,8 +27,8 @@
 // Drives one operation through the window's handlers, as a user clicking the window would:
 // it types the options into the controls, clicks "Open", feeds the two timers, clicks the
 // operation's button once the device answered, and watches the controls to tell how it ended.
-// It makes no protocol decision of its own; it only adds the stall watch the window lacks, which
-// counts the replies the window understood.
+// It makes no protocol decision of its own: the window's protocol machine decides, with the
+// flasher's limits, and the run reads how it ended from the machine's state and steps.
 class RunController {
   public:
     RunController(const CliOptions& options, ConsoleView& view, frmSerial& form,
@@ -74,7 +74,9 @@ class RunController {
     bool handleMessages(Source source);
     void watchTransfer();
     void watchReply();
-    void stalled();
+    void finishFailed(const Failure& failure);
+    // How the machine left `awaited` during the last event, if it did.
+    std::optional<ProtocolMachine::Step> left(State awaited) const;
     void finish(ExitCode code, std::string message);
     void conclude(ExitCode code, std::string message);
 
@@ -87,18 +89,18 @@ class RunController {
     QEventLoop loop;
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
     ReceiveTrigger receiveTrigger;
-    StallWatch stallWatch; // the silence the window does not watch for
+    PreciseTimer deadlineTimer; // wakes the window's logic when the machine's deadline is due
     PortWait portWait;
     ModemLineRunner modemLines;
     bool modemLinesFailed = false;
-    int repliesSeen = 0;
+    bool portLost = false;
+    std::vector<ProtocolMachine::Step> steps; // the machine's steps during the event being handled
 
     Phase phase = Phase::Connecting;
     RunResult result;
     std::chrono::steady_clock::time_point started;
     std::size_t messagesSeen = 0;
     int readySeen = 0;
-    int text8AtClick = 0;
     ReplyTally repliesAtClick;
     bool reopened = false;
     TransferWatch transfer;

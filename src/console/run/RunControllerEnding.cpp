@@ -4,6 +4,7 @@
 #include "console/run/InstallOutcome.h"
 #include "console/run/RunTexts.h"
 #include "link/VisibleText.h"
+#include "protocol/FailureText.h"
 
 // How a run ends: a message box, a transfer's or reply's end, a stall or a signal, mapped to an exit
 // code and message; then the --after sequence, the port closed and the result given.
@@ -17,12 +18,15 @@ bool RunController::handleMessages(Source source) {
     messagesSeen = messages.size();
     const std::string line = view.messageLine(message);
 
-    if (form.LostPort == 1) {
+    if (portLost) {
         finish(ExitCode::PortNotAvailable,
                "port lost" + (transfer.started() ? " after " + transfer.lastRecord() : std::string()) + " (" +
                    message.detail + ")");
         return true;
     }
+    // The machine's own box ends a transfer as its state tells (watchTransfer).
+    if (form.Machine().state() == State::Failed && phase == Phase::Transferring)
+        return false;
     switch (source) {
     case Source::Open:
         if (portWait.retry([this] { openPort(); })) {
@@ -65,8 +69,8 @@ void RunController::watchTransfer() {
     case TransferWatch::Stage::Refused:
         finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + transfer.lastRecord());
         break;
-    case TransferWatch::Stage::EndedEarly:
-        finish(ExitCode::DeviceError, transfer.earlyEnd());
+    case TransferWatch::Stage::Failed:
+        finishFailed(*form.Machine().failure());
         break;
     case TransferWatch::Stage::Running:
         progress.update(transfer.progress());
@@ -74,53 +78,91 @@ void RunController::watchTransfer() {
     }
 }
 
-void RunController::watchReply() {
-    switch (options.operation) {
-    case Operation::Version:
-        if (view.readyCount() > readySeen)
-            finish(ExitCode::Success, withoutLineEnd(view.text8()));
+void RunController::finishFailed(const Failure& failure) {
+    switch (failure.reason) {
+    case FailureReason::Stalled:
+        finish(ExitCode::Stall, "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) +
+                                    " s after " + transfer.lastRecord() +
+                                    (failure.instead.empty() ? "" : "; instead came " + failure.instead));
         break;
-    case Operation::Install:
-        if (const auto outcome = installOutcome(form.Replies.since(repliesAtClick), false,
-                                                withoutLineEnd(view.text8()), {}))
-            finish(outcome->code, outcome->message);
+    case FailureReason::EraseStalled:
+        finish(ExitCode::Stall, "stall: " + failureText(failure));
         break;
-    case Operation::SetAddress:
-        if (phase == Phase::AwaitingReply && view.text8Count() > text8AtClick) {
-            // Check that the device now answers at its new address: type it into the address box
-            // and ask with "?".
-            phase = Phase::ConfirmingNewAddress;
-            view.setText1Text(options.newAddress);
-            readySeen = view.readyCount();
-            stallWatch.restartClock();
-            call(Source::Click, &frmSerial::Command4_Click);
-        } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
-            result.address = currentAddress();
-            finish(ExitCode::Success, "the device answers at address " + options.newAddress + ": " +
-                                          withoutLineEnd(view.text8()));
-        }
+    case FailureReason::EndedEarly:
+        finish(ExitCode::DeviceError, transfer.earlyEnd());
         break;
-    default:
+    case FailureReason::Restarted:
+    case FailureReason::RefusedTwice:
+    case FailureReason::NotRetaken:
+        finish(ExitCode::DeviceError, failureText(failure));
+        break;
+    case FailureReason::NotSent:
+        finish(ExitCode::PortNotAvailable, failureText(failure));
+        break;
+    case FailureReason::FramingSwitched:
+        finish(ExitCode::InternalError, failureText(failure));
         break;
     }
 }
 
-void RunController::stalled() {
-    if (phase != Phase::Transferring && phase != Phase::AwaitingReply && phase != Phase::ConfirmingNewAddress)
-        return;
+std::optional<ProtocolMachine::Step> RunController::left(State awaited) const {
+    for (const ProtocolMachine::Step& step : steps)
+        if (step.from == awaited && step.to != awaited)
+            return step;
+    return std::nullopt;
+}
+
+void RunController::watchReply() {
     const std::string silence =
         "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
-    if (phase == Phase::Transferring) {
-        finish(ExitCode::Stall, silence + " after " + transfer.lastRecord());
-    } else if (phase == Phase::ConfirmingNewAddress) {
-        finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
-    } else if (options.operation == Operation::Install) {
-        // The started application need not answer the version query: the board's "OK" decides.
-        const auto outcome =
-            installOutcome(form.Replies.since(repliesAtClick), true, withoutLineEnd(view.text8()), silence);
-        finish(outcome->code, outcome->message);
-    } else {
-        finish(ExitCode::Stall, silence);
+    const std::string answer = withoutLineEnd(view.text8());
+    const auto ended = [&](const ProtocolMachine::Step& step, const std::string& refusal) {
+        if (step.event == Event::NotSent)
+            finish(ExitCode::PortNotAvailable, "the command could not be sent");
+        else if (step.action == Action::MarkError)
+            finish(ExitCode::DeviceError, refusal);
+        else
+            finish(ExitCode::Stall, silence);
+    };
+    switch (options.operation) {
+    case Operation::Version:
+        if (const auto step = left(State::IdentifyAwaited))
+            step->action == Action::Ready ? finish(ExitCode::Success, answer)
+                                          : ended(*step, "the device answered \"ERROR\" to the version query");
+        break;
+    case Operation::Install:
+        if (left(State::InstallAwaited)) {
+            // The started application need not answer the version query: the board's "OK" decides.
+            const auto outcome =
+                installOutcome(form.Machine().replies().since(repliesAtClick), true, answer, silence);
+            finish(outcome->code, outcome->message);
+        }
+        break;
+    case Operation::SetAddress:
+        if (phase == Phase::AwaitingReply) {
+            const auto step = left(State::AddressChangeAwaited);
+            if (!step)
+                break;
+            if (step->action != Action::CommandAnswered && step->action != Action::Ready) {
+                ended(*step, "the device answered \"ERROR\" to the new address");
+                break;
+            }
+            // Check that the device now answers at its new address: type it into the address box
+            // and ask with "?".
+            phase = Phase::ConfirmingNewAddress;
+            view.setText1Text(options.newAddress);
+            call(Source::Click, &frmSerial::Command4_Click);
+        } else if (const auto step = left(State::IdentifyAwaited)) {
+            if (step->action == Action::Ready) {
+                result.address = currentAddress();
+                finish(ExitCode::Success, "the device answers at address " + options.newAddress + ": " + answer);
+            } else {
+                finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
+            }
+        }
+        break;
+    default:
+        break;
     }
 }
 
@@ -146,11 +188,11 @@ void RunController::finish(ExitCode code, std::string message) {
     phase = Phase::Finished;
     connectionPacer.stop();
     receiveTrigger.stop();
-    stallWatch.stop();
+    deadlineTimer.stop();
     portWait.stop();
     modemLines.cancel();
     const bool interrupted = code == ExitCode::Interrupted || code == ExitCode::Terminated;
-    if (options.afterSteps.empty() || interrupted || modemLinesFailed || form.LostPort == 1 ||
+    if (options.afterSteps.empty() || interrupted || modemLinesFailed || portLost ||
         !activity.portOpen()) {
         conclude(code, std::move(message));
         return;
@@ -174,7 +216,7 @@ void RunController::conclude(ExitCode code, std::string message) {
     }
     if (transfer.started()) {
         // A lost port was closed as "Close" closes it, which resets the bar: the last line drawn stands.
-        if (form.LostPort != 1)
+        if (!portLost)
             progress.update(transfer.progress());
         progress.finish();
     } else {

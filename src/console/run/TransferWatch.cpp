@@ -25,35 +25,35 @@ TransferWatch::Stage TransferWatch::observe() {
         passName = "verify";
     }
     sent = view.barAdvances() - barAdvancesAtStart;
-    if (stage == "END") {
+    switch (form.Machine().state()) {
+    case State::Ended:
         ++passesDone;
         return Stage::Ended;
-    }
-    if (stage != "ERROR")
+    case State::Held:
+        return Stage::Refused;
+    case State::Failed:
+        return Stage::Failed;
+    default:
         return Stage::Running;
-    return form.PassEndedEarly == 1 ? Stage::EndedEarly : Stage::Refused;
-}
-
-int TransferWatch::lastRecordNumber() const {
-    // The sender wraps its index to 0 after the last record of a pass.
-    return form.RecordIndex == 0 ? form.RecordCount : form.RecordIndex;
+    }
 }
 
 std::string TransferWatch::position() const {
-    std::string text =
-        "record " + std::to_string(lastRecordNumber()) + " of " + std::to_string(form.RecordCount);
+    const TransferPosition& at = form.Machine().transfer();
+    std::string text = "record " + std::to_string(at.record) + " of " + std::to_string(at.count);
     if (!passName.empty())
         text += " (" + passName + " pass)";
     return text;
 }
 
 std::string TransferWatch::earlyEnd() const {
-    return "the device ended the " + passName + " pass after record " + std::to_string(lastRecordNumber()) +
-           " of " + std::to_string(form.RecordCount);
+    const TransferPosition& at = form.Machine().transfer();
+    return "the device ended the " + passName + " pass after record " + std::to_string(at.record) + " of " +
+           std::to_string(at.count);
 }
 
 std::string TransferWatch::lastRecord() const {
-    const int record = lastRecordNumber();
+    const int record = form.Machine().transfer().record;
     std::string text = position();
     if (record >= 1 && record <= frmSerial::kMaxRecords) {
         const std::string& line = form.HexRecords[static_cast<std::size_t>(record)];

@@ -6,12 +6,17 @@
 #include "console/run/ConsoleView.h"
 #include "window/frmSerial.h"
 
-// Follows a download or verify the way a user reads the window: from the progress bar and the
-// record table. It tells which pass the records belong to, how many went out, how the transfer
-// ended, and where it stands, for progress lines and messages. It only reads.
+// Follows a download or verify: from the progress bar, as a user reads the window, how many
+// records went out and which pass they belong to; from the protocol machine, how the transfer
+// ended and where it stands, for progress lines and messages. It only reads.
 class TransferWatch {
   public:
-    enum class Stage { Running, Ended, Refused, EndedEarly };
+    enum class Stage {
+        Running,
+        Ended,   // END
+        Refused, // the board refused a record ("ERROR")
+        Failed,  // the machine's failure says why
+    };
 
     // `verifyFollows`: a download, whose verify pass comes after the download pass.
     TransferWatch(const ConsoleView& view, const frmSerial& form, bool verifyFollows);
@@ -33,8 +38,6 @@ class TransferWatch {
     ProgressState progress() const;
 
   private:
-    int lastRecordNumber() const;
-
     const ConsoleView& view;
     const frmSerial& form;
     bool verifyFollows;

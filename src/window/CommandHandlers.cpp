@@ -18,14 +18,11 @@ std::string lowestByteInHex(std::int64_t number) {
 } // namespace
 
 void frmSerial::Command1_Click() {
-    // Refused while a record is in flight, as are "Install " and "?": the device's answer would
-    // be taken for the record's.
-    if (RecordAwaited == 1)
-        return;
+    NoteFramingSwitch();
     if (ScanMode == 1) {
         // "Next": the connection wait goes on from its count, so the next probe goes past the found device.
-        view.setTimer3Enabled(true);
-        view.setText8Text("");
+        machine.handle(Event::NextClicked);
+        CloseIfLostOnWrite();
         return;
     }
     std::int64_t newAddress = 0;
@@ -38,24 +35,39 @@ void frmSerial::Command1_Click() {
     const std::string digits = lowestByteInHex(newAddress);
     if (digits == "00")
         return;
-    // Like "Install " and "?", it holds a transfer: the device's "OK" answers the command.
-    TransferActive = 0;
-    WriteCOM32(vocabulary::setAddressCommand(digits));
+    AddressDigits = digits;
+    machine.handle(Event::SetAddressClicked);
+    CloseIfLostOnWrite();
 }
 
 void frmSerial::Command6_Click() {
-    if (RecordAwaited == 1)
-        return;
-    TransferActive = 0;
-    WriteCOM32(vocabulary::kInstall);
-    view.pause(1000);
-    WriteCOM32(vocabulary::kVersionQuery);
+    NoteFramingSwitch();
+    machine.handle(Event::InstallClicked);
+    CloseIfLostOnWrite();
 }
 
 void frmSerial::Command4_Click() {
-    if (RecordAwaited == 1)
-        return;
-    view.setText8Text("");
-    TransferActive = 0;
-    WriteCOM32(vocabulary::kProbe);
+    NoteFramingSwitch();
+    machine.handle(Event::IdentifyClicked);
+    CloseIfLostOnWrite();
+}
+
+// The hidden "Send" button: the machine sends a record only as the board answers the one before.
+void frmSerial::Command5_Click() {
+    machine.handle(Event::SendClicked);
+}
+
+bool frmSerial::sendAddressChange() {
+    return Sent(WriteCOM32(vocabulary::setAddressCommand(AddressDigits)));
+}
+
+bool frmSerial::sendIdentify() {
+    return Sent(WriteCOM32(vocabulary::kProbe));
+}
+
+bool frmSerial::sendInstall() {
+    const bool started = Sent(WriteCOM32(vocabulary::kInstall));
+    view.pause(1000);
+    WriteCOM32(vocabulary::kVersionQuery);
+    return started;
 }

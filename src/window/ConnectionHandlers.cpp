@@ -2,6 +2,7 @@
 #include <string>
 
 #include "link/PortAddress.h"
+#include "protocol/FailureText.h"
 #include "protocol/Vocabulary.h"
 #include "window/frmSerial.h"
 
@@ -39,16 +40,17 @@ void frmSerial::BTNOpenCom_Click() {
 
         view.setPicVisible(true);
         view.setTxtBackColor(0, colours::PureGreen);
-        TransferRequested = 0;
-        LostPort = 0;
-        PassEndedEarly = 0;
-        SetRecordAwaited(false);
-        RxLine.clear(); // half a plain reply from before belongs to nobody's request
+        // Bytes from before belong to nobody's request.
+        Receiver.clear();
+        EarlyBytes.clear();
+        LostOnWrite.reset();
+        Framed = view.check1Checked();
         ConnectCount = 1;
-        if (view.text1Text() != "0")
-            view.setTimer3Enabled(true);
+        if (view.text1Text() == "0")
+            machine.handle(Event::OpenNoWait);
+        else
+            machine.handle(ScanMode == 1 ? Event::OpenScan : Event::OpenProbe);
         view.setCommand1Caption(ScanMode == 1 ? "Next" : "Set Addr");
-        TransferActive = 0;
         view.setLabel2Caption("Ready");
         view.setBarValue(0);
         view.setBarColor(colours::Navy);
@@ -63,30 +65,39 @@ void frmSerial::BTNOpenCom_Click() {
 }
 
 void frmSerial::Timer3_Timer() {
+    NoteFramingSwitch();
+    machine.handle(ConnectCount >= kGiveUpCount ? Event::GiveUpTick : Event::ProbeTick);
+    CloseIfLostOnWrite();
+}
+
+void frmSerial::probe() {
     view.setLabel2Caption("WAIT Connect: " + std::string(" ") + std::to_string(ConnectCount));
-    if (ConnectCount == kGiveUpCount) {
-        // Off before the modal box, so that no second give-up starts while it is open.
-        view.setTimer3Enabled(false);
-        view.msgBox(view.txtText(0) + " Not connect !");
-        view.setLabel2Caption("Not present board");
-        ConnectCount = 1;
-        return;
-    }
     if (ScanMode == 1)
         view.setText1Text(std::to_string(ConnectCount));
     WriteCOM32(vocabulary::kProbe);
     ++ConnectCount;
 }
 
-void frmSerial::BTNCloseCom_Click() {
+void frmSerial::giveUp() {
+    view.setLabel2Caption("WAIT Connect: " + std::string(" ") + std::to_string(ConnectCount));
+    // Off before the modal box, so that no second give-up starts while it is open.
     view.setTimer3Enabled(false);
+    view.msgBox(view.txtText(0) + " Not connect !");
+    view.setLabel2Caption("Not present board");
+    ConnectCount = 1;
+}
+
+void frmSerial::BTNCloseCom_Click() {
+    machine.handle(Event::Close);
+    ClosePort();
+}
+
+// The machine has switched the connection wait off.
+void frmSerial::ClosePort() {
     view.setTMRCommEnabled(false);
     view.setBarText("NO FILE");
     view.setLabel2Caption("Closed");
     view.setText8Text("");
-    VerifyMode = 0;
-    TransferActive = 0;
-    SetRecordAwaited(false);
     try {
         MSComm1.setPortOpen(false);
     } catch (const std::exception&) {
@@ -106,4 +117,31 @@ void frmSerial::Form_Unload(std::int16_t& Cancel) {
     } catch (const std::exception&) {
         // The program ends with the window either way; there is nobody left to tell.
     }
+}
+
+// A port that fails while open (an unplugged adapter, a read or write error) will not come back by
+// itself: polling on would only burn time and leave the user with a frozen bar. So it is closed as
+// "Close" closes it, and one box says where the run stood, as the machine had it before closing.
+void frmSerial::CloseIfLostOnWrite() {
+    if (!LostOnWrite)
+        return;
+    const std::string reason = *LostOnWrite;
+    ClosePortLost(reason);
+}
+
+void frmSerial::ClosePortLost(const std::string& reason) {
+    LostOnWrite.reset();
+    std::string text = view.txtText(0) + " lost! The port failed or was removed";
+    const State state = machine.state();
+    const TransferPosition& at = machine.transfer();
+    if (state == State::RecordAwaited || state == State::Erasing || state == State::PassEndAwaited ||
+        state == State::Held) {
+        text += std::string(" during ") + passCaption(at.pass) + ", after record " + std::to_string(at.record) +
+                " of " + std::to_string(at.count) + ".";
+    } else {
+        text += "; no transfer was running.";
+    }
+    machine.handle(Event::PortLost);
+    ClosePort();
+    view.msgBox(text, FormView::Icon::Critical, {}, reason);
 }

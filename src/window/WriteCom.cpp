@@ -17,8 +17,17 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
         std::string frame = COMString;
         if (view.check1Checked())
             frame = modbusRequestFrame(static_cast<std::uint8_t>(WholeNumber(view.text1Text(), 0, 255)), COMString);
+        // Bytes that came before this frame cannot answer it: taken in now, they keep the stamp of
+        // the frames before, and the next tick hands them over first.
+        if (MSComm1.inBufferCount() > 0)
+            EarlyBytes.push_back({MSComm1.input(), FramesSent});
         MSComm1.output(frame);
+        ++FramesSent;
         return static_cast<std::int16_t>(frame.size());
+    } catch (const PortLostError& lost) {
+        // Closed with its one box once the event that wrote has run to its end.
+        LostOnWrite = lost.what();
+        return 0;
     } catch (const std::exception&) {
         return 0;
     }

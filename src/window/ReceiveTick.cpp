@@ -1,0 +1,107 @@
+#include <chrono>
+#include <exception>
+
+#include "window/frmSerial.h"
+
+namespace {
+constexpr std::int16_t kTicksPerBlink = 10;
+} // namespace
+
+void frmSerial::TMRComm_Timer() {
+    RxString.clear();
+    CRCCalc.clear();
+    RxCRC.clear();
+
+    if (++BlinkCount >= kTicksPerBlink) {
+        BlinkCount = 0;
+        view.setPicFillColor(view.picFillColor() == colours::White ? colours::Grey : colours::White);
+    }
+
+    NoteFramingSwitch();
+    const bool framed = Framed;
+
+    // A failing read, or a reply whose handling fails, ends this tick only: the poll must go on,
+    // and nobody waits for a message from it. A port that has failed for good is another matter:
+    // it is closed, and the user is told.
+    try {
+        std::vector<StampedRead> reads;
+        reads.swap(EarlyBytes);
+        if (MSComm1.inBufferCount() > 0)
+            reads.push_back({MSComm1.input(), FramesSent});
+        if (reads.empty()) {
+            for (const Received& each : Receiver.quiet(framed, DeviceAddress(), Now()))
+                TakeReceived(each);
+        }
+        for (const StampedRead& read : reads) {
+            RxString = read.bytes;
+            view.setPicFillColor(colours::Red);
+            for (const Received& each : Receiver.take(read.bytes, framed, DeviceAddress(), read.stamp, Now()))
+                TakeReceived(each);
+        }
+        if (LostOnWrite)
+            throw PortLostError(*LostOnWrite);
+    } catch (const PortLostError& lost) {
+        ClosePortLost(lost.what());
+        return;
+    } catch (const std::exception&) {
+        // Ends this tick's reading only (see above); the deadline is still looked at.
+    }
+    // After the replies: an answer that came in time is taken before its deadline is looked at.
+    machine.checkDeadline(Now());
+}
+
+// The framing switch has no event of its own: every handler looks for it first, before it sends
+// or receives in the framing of the moment. Bytes gathered under one framing are never taken under
+// the other.
+void frmSerial::NoteFramingSwitch() {
+    if (view.check1Checked() == Framed)
+        return;
+    Framed = view.check1Checked();
+    Receiver.clear();
+    EarlyBytes.clear();
+    // What waits unread in the port came before the switch as well.
+    try {
+        if (MSComm1.portOpen() && MSComm1.inBufferCount() > 0)
+            MSComm1.input();
+    } catch (const std::exception&) {
+        // A port that fails is found by the next read, which reports it.
+    }
+    machine.handle(Event::FramingSwitched);
+}
+
+void frmSerial::TakeReceived(const Received& received) {
+    switch (received.kind) {
+    case Received::Kind::Reply:
+        RxString = received.text;
+        RxCRC = received.crc;
+        CRCCalc = received.crcCalc;
+        RxFramed = received.framed;
+        RxStamp = received.stamp;
+        Com_Parser();
+        return;
+    case Received::Kind::AddressError:
+        view.setText8Text("Error ADDR  >> " + received.text);
+        break;
+    case Received::Kind::FunctionError:
+        view.setText8Text("Error CMD  >> " + received.text);
+        break;
+    }
+    switch (received.stray) {
+    case Received::Stray::OtherAddress:
+        machine.stray(Event::ForeignReply, "a reply from address " + std::to_string(received.strayAddress));
+        break;
+    case Received::Stray::Unframed:
+        machine.stray(Event::ForeignReply, "a reply without the Modbus RTU frame");
+        break;
+    case Received::Stray::Noise:
+        machine.stray(Event::Noise, "bytes that formed no reply");
+        break;
+    }
+}
+
+// The device paces everything: each reply is one event of the machine.
+void frmSerial::Com_Parser() {
+    view.setText8Text(RxString);
+    const Origin origin{RxFramed, RxFramed ? DeviceAddress().value_or(0) : std::uint8_t{0}};
+    machine.reply({RxString, origin, RxStamp < FramesSent});
+}

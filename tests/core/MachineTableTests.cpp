@@ -1,0 +1,326 @@
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "protocol/ProtocolMachine.h"
+
+namespace {
+
+using Clock = MachineHost::Clock;
+
+// Writes down every request of the machine, in order.
+class RecordingHost final : public MachineHost {
+  public:
+    std::vector<std::string> calls;
+    bool scan = false;
+    bool sendsReach = true;
+    Clock::time_point clock{};
+
+    Clock::time_point now() const override { return clock; }
+    bool scanMode() const override { return scan; }
+    bool sendRecord(Pass pass, int record) override {
+        calls.push_back("record " + passName(pass) + " " + std::to_string(record));
+        return sendsReach;
+    }
+    bool sendIdentify() override { return note("identify"); }
+    bool sendInstall() override { return note("install"); }
+    bool sendAddressChange() override { return note("address change"); }
+    void probe() override { note("probe"); }
+    void giveUp() override { note("give up"); }
+    void setWaiting(bool on) override { note(on ? "wait on" : "wait off"); }
+    void showReady() override { note("READY"); }
+    void clearAnswer() override { note("clear answer"); }
+    void showBar(BarMark mark) override { note("bar " + std::to_string(static_cast<int>(mark))); }
+    void takeChosenFile(Pass pass) override { note("take file " + passName(pass)); }
+    void showCancelled() override { note("Cancel"); }
+    void showFailure(const Failure& failure) override {
+        note("box " + std::to_string(static_cast<int>(failure.reason)));
+    }
+
+    static std::string passName(Pass pass) { return pass == Pass::Verify ? "verify" : "download"; }
+
+  private:
+    bool note(const std::string& call) {
+        calls.push_back(call);
+        return sendsReach;
+    }
+};
+
+std::string bar(BarMark mark) {
+    return "bar " + std::to_string(static_cast<int>(mark));
+}
+std::string box(FailureReason reason) {
+    return "box " + std::to_string(static_cast<int>(reason));
+}
+
+// What each action asks of its host, given where the transfer stood before it.
+std::vector<std::string> expectedCalls(Action action, const TransferPosition& before, Pass chosen) {
+    const std::string pass = RecordingHost::passName(before.pass);
+    const std::string same = "record " + pass + " " + std::to_string(before.record);
+    switch (action) {
+    case Action::Ignore:
+    case Action::ShowOnly:
+    case Action::NoteInstead:
+    case Action::Refuse:
+    case Action::AllowDialog:
+    case Action::OpenNoWait:
+    case Action::CommandAnswered:
+    case Action::CommandUnanswered:
+    case Action::AwaitPassEnd:
+    case Action::GiveUpHeld:
+        return {};
+    case Action::OpenProbe:
+    case Action::OpenScan:
+        return {"wait on"};
+    case Action::Close:
+    case Action::LosePort:
+        return {"wait off"};
+    case Action::Probe:
+        return {"probe"};
+    case Action::GiveUp:
+        return {"give up"};
+    case Action::ResumeScan:
+        return {"wait on", "clear answer"};
+    case Action::SendAddressChange:
+        return {"address change"};
+    case Action::SendIdentify:
+        return {"clear answer", "identify"};
+    case Action::SendInstall:
+        return {"install"};
+    case Action::StopWaitAndSendAddressChange:
+        return {"wait off", "address change"};
+    case Action::StopWaitAndSendInstall:
+        return {"wait off", "install"};
+    case Action::LoadWithoutSending:
+    case Action::AwaitVersionToStart:
+        return {"take file " + RecordingHost::passName(chosen)};
+    case Action::StartTransfer:
+        return {"take file " + RecordingHost::passName(chosen), "record " + RecordingHost::passName(chosen) + " 1"};
+    case Action::StartOnVersion:
+        return {"wait off", "READY", "record " + RecordingHost::passName(chosen) + " 1"};
+    case Action::Cancelled:
+        return {"Cancel"};
+    case Action::ShowNoFile:
+        return {bar(BarMark::NoFile)};
+    case Action::Ready:
+        return {"wait off", "READY"};
+    case Action::MarkError:
+    case Action::Hold:
+    case Action::FailEndedEarly:
+    case Action::FailRefused:
+        return {bar(BarMark::Error)};
+    case Action::ShowErase:
+    case Action::StartErase:
+        return {bar(BarMark::Erase)};
+    case Action::SendNextRecord:
+        return {"record " + pass + " " + std::to_string(before.record + 1)};
+    case Action::StartVerifyPass:
+        return {bar(BarMark::Verify), "record verify 1"};
+    case Action::EndVerified:
+        return {bar(BarMark::End)};
+    case Action::Resume:
+        return {same};
+    case Action::ResumeOnVersion:
+        return {"wait off", "READY", same};
+    case Action::FailRestarted:
+        return {"READY", bar(BarMark::Error), box(FailureReason::Restarted)};
+    case Action::FailStalled:
+        return {bar(BarMark::Error), box(FailureReason::Stalled)};
+    case Action::FailEraseStalled:
+        return {bar(BarMark::Error), box(FailureReason::EraseStalled)};
+    case Action::FailFraming:
+        return {bar(BarMark::Error), box(FailureReason::FramingSwitched)};
+    case Action::FailNotSent:
+        return {bar(BarMark::Error), box(FailureReason::NotSent)};
+    }
+    return {"?"};
+}
+
+const Origin kBoard{true, 1};
+
+// A way into a state, with the data its guards look at.
+struct Recipe {
+    const char* name;
+    State state;
+    bool scan = false;
+    std::function<void(ProtocolMachine&)> steps;
+    Pass chosen = Pass::Download; // the pass of the file chosen during the wait
+};
+
+void reply(ProtocolMachine& machine, const char* text) {
+    machine.reply({text, kBoard, false});
+}
+
+std::vector<Recipe> recipes() {
+    const auto open = [](ProtocolMachine& m) { m.handle(Event::OpenNoWait); };
+    const auto sending = [open](int count, Pass pass) {
+        return [open, count, pass](ProtocolMachine& m) {
+            open(m);
+            m.fileChosen(pass, count, kBoard);
+        };
+    };
+    const auto then = [](std::function<void(ProtocolMachine&)> first, std::function<void(ProtocolMachine&)> more) {
+        return [first, more](ProtocolMachine& m) {
+            first(m);
+            more(m);
+        };
+    };
+    const auto say = [](const char* text) { return [text](ProtocolMachine& m) { reply(m, text); }; };
+    return {
+        {"closed", State::Closed, false, [](ProtocolMachine&) {}},
+        {"idle", State::Idle, false, open},
+        {"probing", State::Probing, false, [](ProtocolMachine& m) { m.handle(Event::OpenProbe); }},
+        {"scanning", State::Scanning, true, [](ProtocolMachine& m) { m.handle(Event::OpenScan); }},
+        {"version awaited, fixed", State::VersionAwaited, false,
+         [](ProtocolMachine& m) {
+             m.handle(Event::OpenProbe);
+             m.fileChosen(Pass::Download, 3, kBoard);
+         }},
+        {"version awaited, scan", State::VersionAwaited, true,
+         [](ProtocolMachine& m) {
+             m.handle(Event::OpenScan);
+             m.fileChosen(Pass::Verify, 3, kBoard);
+         },
+         Pass::Verify},
+        {"identify", State::IdentifyAwaited, false, then(open, [](ProtocolMachine& m) { m.handle(Event::IdentifyClicked); })},
+        {"install", State::InstallAwaited, false, then(open, [](ProtocolMachine& m) { m.handle(Event::InstallClicked); })},
+        {"address change", State::AddressChangeAwaited, false,
+         then(open, [](ProtocolMachine& m) { m.handle(Event::SetAddressClicked); })},
+        {"record 1 of 3", State::RecordAwaited, false, sending(3, Pass::Download)},
+        {"last record of download", State::RecordAwaited, false, sending(1, Pass::Download)},
+        {"last record of verify", State::RecordAwaited, false, sending(1, Pass::Verify)},
+        {"record 1 again", State::RecordAwaited, false, then(sending(3, Pass::Download), [](ProtocolMachine& m) {
+             reply(m, "ERROR");
+             reply(m, "OK");
+         })},
+        {"erasing record 1 of 3", State::Erasing, false, then(sending(3, Pass::Download), say("FORMAT"))},
+        {"erasing the last record", State::Erasing, false, then(sending(1, Pass::Verify), say("FORMAT"))},
+        {"pass end of download", State::PassEndAwaited, false, then(sending(1, Pass::Download), say("OK"))},
+        {"pass end of verify", State::PassEndAwaited, false, then(sending(1, Pass::Verify), say("OK"))},
+        {"held", State::Held, false, then(sending(3, Pass::Verify), say("ERROR"))},
+        {"ended", State::Ended, false, then(sending(1, Pass::Verify), say("DOWNLOAD"))},
+        {"failed", State::Failed, false, then(sending(3, Pass::Download), say("VER=1.0"))},
+    };
+}
+
+// Runs `event` on a machine whose recipe has brought it to its state.
+void runEvent(ProtocolMachine& machine, Event event) {
+    switch (event) {
+    case Event::FileChosen:
+        machine.fileChosen(Pass::Verify, 2, kBoard);
+        return;
+    case Event::Version:
+        reply(machine, "VER=2.0");
+        return;
+    case Event::Accepted:
+        reply(machine, "OK");
+        return;
+    case Event::Refused:
+        reply(machine, "ERROR");
+        return;
+    case Event::PassEnd:
+        reply(machine, "DOWNLOAD");
+        return;
+    case Event::Erase:
+        reply(machine, "FORMAT");
+        return;
+    case Event::Unknown:
+        reply(machine, "hello");
+        return;
+    case Event::SecondAnswer:
+        machine.reply({"OK", kBoard, true});
+        return;
+    case Event::ForeignReply:
+        machine.stray(Event::ForeignReply, "a reply from address 2");
+        return;
+    default:
+        machine.handle(event);
+    }
+}
+
+} // namespace
+
+// For every state, every event and every combination of the data the guards look at, exactly one
+// row decides.
+TEST(MachineTable, EveryStateAndEventIsDecidedByExactlyOneRow) {
+    for (std::size_t s = 0; s < kStateCount; ++s) {
+        for (std::size_t e = 0; e < kEventCount; ++e) {
+            for (int facts = 0; facts < 16; ++facts) {
+                const GuardFacts given{(facts & 1) != 0, (facts & 2) != 0, (facts & 4) != 0, (facts & 8) != 0};
+                int deciding = 0;
+                for (const Transition& row : transitionTable())
+                    if (row.event == static_cast<Event>(e) && (row.from & bit(static_cast<State>(s))) != 0 &&
+                        holds(row.guard, given))
+                        ++deciding;
+                EXPECT_EQ(deciding, 1) << nameOf(static_cast<State>(s)) << " x " << nameOf(static_cast<Event>(e))
+                                       << ", facts " << facts;
+            }
+        }
+    }
+}
+
+// Every cell of the table, reached through the machine's own events: the row's action asks its host
+// for exactly what that action means, and the machine lands where the row says, with a deadline in
+// every state that waits for the board. Every row is walked; a state without a way in fails.
+TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
+    std::set<const Transition*> walked;
+    std::set<State> reached;
+    for (const Recipe& recipe : recipes()) {
+        for (std::size_t e = 0; e < kEventCount; ++e) {
+            const auto event = static_cast<Event>(e);
+            SCOPED_TRACE(std::string(recipe.name) + " x " + nameOf(event));
+            RecordingHost host;
+            host.scan = recipe.scan;
+            ProtocolMachine machine(host);
+            recipe.steps(machine);
+            ASSERT_EQ(machine.state(), recipe.state);
+            reached.insert(recipe.state);
+            const TransferPosition before = machine.transfer();
+            const Transition* row =
+                decide(machine.state(), event,
+                       {before.record >= before.count, before.pass == Pass::Verify, before.refused, recipe.scan});
+            ASSERT_NE(row, nullptr);
+            walked.insert(row);
+            host.calls.clear();
+            host.clock += std::chrono::hours(1); // past any deadline
+            const State from = machine.state();
+            runEvent(machine, event);
+            const Pass chosen = event == Event::FileChosen ? Pass::Verify : recipe.chosen;
+            EXPECT_EQ(host.calls, expectedCalls(row->action, before, chosen)) << nameOf(row->action);
+            EXPECT_EQ(machine.state(), row->to.value_or(from));
+            const State to = machine.state();
+            const bool waitsForTheBoard = to == State::IdentifyAwaited || to == State::InstallAwaited ||
+                                          to == State::AddressChangeAwaited || to == State::RecordAwaited ||
+                                          to == State::Erasing || to == State::PassEndAwaited || to == State::Held;
+            EXPECT_EQ(machine.deadline().has_value(), waitsForTheBoard);
+            if (to == State::Failed && from != State::Failed)
+                EXPECT_TRUE(machine.failure().has_value());
+        }
+    }
+    EXPECT_EQ(reached.size(), kStateCount) << "a state has no recipe";
+    for (const Transition& row : transitionTable())
+        EXPECT_TRUE(walked.contains(&row)) << nameOf(row.event) << " " << nameOf(row.action) << " never walked";
+}
+
+// A frame that does not reach the wire is awaited by nothing; a record that does not is a failure.
+TEST(MachineTable, AFrameThatDoesNotReachTheWireIsNotAwaited) {
+    for (const Event click : {Event::IdentifyClicked, Event::InstallClicked, Event::SetAddressClicked}) {
+        RecordingHost host;
+        host.sendsReach = false;
+        ProtocolMachine machine(host);
+        machine.handle(Event::OpenNoWait);
+        machine.handle(click);
+        EXPECT_EQ(machine.state(), State::Idle) << nameOf(click);
+        EXPECT_FALSE(machine.deadline().has_value());
+    }
+    RecordingHost host;
+    host.sendsReach = false;
+    ProtocolMachine machine(host);
+    machine.handle(Event::OpenNoWait);
+    machine.fileChosen(Pass::Download, 3, kBoard);
+    EXPECT_EQ(machine.state(), State::Failed);
+    EXPECT_EQ(machine.failure()->reason, FailureReason::NotSent);
+}
