@@ -128,6 +128,41 @@ TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
     EXPECT_EQ(field(json, "outcome"), "stall");
 }
 
+// Boards that misbehave end each run as they should: a reply sent twice takes one record, an erase
+// has an allowance of its own, and an erase that never ends and a restart are named.
+TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
+    const HexImage image = makeHexImage(30, kFlashStart, kFlashSize);
+    const std::string file = writeImage(image);
+    const std::string records = std::to_string(image.lines.size());
+    const struct {
+        std::vector<std::string> board;
+        std::vector<std::string> options;
+        int exitCode;
+        std::string says;
+    } rows[] = {
+        {{"--twice-every", "4"}, {}, 0, "END: " + records + " records downloaded and verified"},
+        {{"--erase-ms", "1500"}, {"--stall-timeout", "0.5"}, 0, "END"},
+        {{"--erase-ms", "100000", "--format-every-ms", "100"},
+         {"--stall-timeout", "0.5", "--erase-timeout", "1"},
+         7,
+         "stall: the device began to erase at record 2 of " + records + " (download pass)"},
+        {{"--restart-at", "6"}, {}, 6, "The device restarted during record 6 of " + records + " (VER=1.0)"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> board = {"--address", "1"};
+        board.insert(board.end(), row.board.begin(), row.board.end());
+        const std::string port = startEmulator(board);
+        std::vector<std::string> arguments = {"download", file, "--port", port, "--address", "1", "--json"};
+        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+        const QJsonObject json = expectEnd(arguments, row.exitCode, row.says);
+        if (row.exitCode == 0) {
+            // Each record went out once in each pass: none for a second answer.
+            expectFields(json, {"records=" + std::to_string(2 * image.lines.size())});
+            EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
+        }
+    }
+}
+
 // The version reply of address 1 holds a shorter part whose CRC matches ("VER=2." and "62"), and
 // the line, paced at 9600 baud, hands it over in pieces: it still comes over whole.
 TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {

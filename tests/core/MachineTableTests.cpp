@@ -1,3 +1,5 @@
+#include <cctype>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -323,4 +325,91 @@ TEST(MachineTable, AFrameThatDoesNotReachTheWireIsNotAwaited) {
     machine.fileChosen(Pass::Download, 3, kBoard);
     EXPECT_EQ(machine.state(), State::Failed);
     EXPECT_EQ(machine.failure()->reason, FailureReason::NotSent);
+}
+
+namespace {
+
+// The table as docs/PROTOCOL.md shows it: states as rows, events as columns, in four groups.
+const std::vector<std::vector<Event>> kEventGroups = {
+    {Event::OpenProbe, Event::OpenScan, Event::OpenNoWait, Event::Close, Event::PortLost, Event::ProbeTick,
+     Event::GiveUpTick, Event::NextClicked},
+    {Event::SetAddressClicked, Event::IdentifyClicked, Event::InstallClicked, Event::SendClicked,
+     Event::LoadClicked, Event::FileChosen, Event::FileCancelled, Event::FileRefused},
+    {Event::Version, Event::Accepted, Event::Refused, Event::PassEnd, Event::Erase, Event::Unknown},
+    {Event::SecondAnswer, Event::ForeignReply, Event::Noise, Event::FramingSwitched, Event::NotSent,
+     Event::Deadline},
+};
+
+std::string cellOf(State state, Event event) {
+    std::string cell;
+    for (const Transition& row : transitionTable()) {
+        if (row.event != event || (row.from & bit(state)) == 0)
+            continue;
+        if (!cell.empty())
+            cell += "<br>";
+        if (row.guard != Guard::Always)
+            cell += std::string(nameOf(row.guard)) + ": ";
+        cell += nameOf(row.action);
+        if (row.to)
+            cell += std::string(" → ") + nameOf(*row.to);
+    }
+    return cell;
+}
+
+std::string renderedTables() {
+    std::string text;
+    for (const auto& group : kEventGroups) {
+        text += "| state |";
+        for (const Event event : group)
+            text += std::string(" ") + nameOf(event) + " |";
+        text += "\n|---|";
+        for (std::size_t i = 0; i < group.size(); ++i)
+            text += "---|";
+        text += "\n";
+        for (std::size_t s = 0; s < kStateCount; ++s) {
+            const auto state = static_cast<State>(s);
+            text += std::string("| ") + nameOf(state) + " |";
+            for (const Event event : group)
+                text += " " + cellOf(state, event) + " |";
+            text += "\n";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// The tables of the page's section "The table", without the marks (" †1") that point to its notes.
+std::string documentedTables() {
+    std::ifstream page(std::string(BOOT_SOURCE_DIR) + "/docs/PROTOCOL.md");
+    std::string text;
+    bool inSection = false;
+    bool inTable = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.starts_with("## "))
+            inSection = line == "## The table";
+        if (!inSection)
+            continue;
+        if (!line.starts_with('|')) {
+            if (inTable)
+                text += "\n";
+            inTable = false;
+            continue;
+        }
+        inTable = true;
+        for (std::size_t mark; (mark = line.find(" †")) != std::string::npos;) {
+            std::size_t end = mark + std::string(" †").size();
+            while (end < line.size() && std::isdigit(static_cast<unsigned char>(line[end])))
+                ++end;
+            line.erase(mark, end - mark);
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+// The page for people shows the table the code runs: cell by cell, marks aside.
+TEST(MachineTable, TheProtocolPageShowsTheTableTheCodeRuns) {
+    EXPECT_EQ(documentedTables(), renderedTables()) << "docs/PROTOCOL.md should hold:\n" << renderedTables();
 }

@@ -27,7 +27,8 @@ bool holdsReplyKeyword(std::string_view text) {
 
 EmulatedDevice::EmulatedDevice(const DeviceSettings& settings)
     : address_(settings.address), version_(settings.version), flash_(settings.flashStart, settings.flashSize),
-      eraseTime_(settings.eraseTime), endPassAfter_(settings.endPassAfter) {}
+      eraseTime_(settings.eraseTime), endPassAfter_(settings.endPassAfter), restartAt_(settings.restartAt),
+      restartOnError_(settings.restartOnError), formatEvery_(settings.formatEvery) {}
 
 std::vector<DeviceReply> EmulatedDevice::handle(std::string_view command) {
     if (command == "BOOTi" || command == "VER")
@@ -55,6 +56,12 @@ std::vector<DeviceReply> EmulatedDevice::handleAddressChange(std::string_view di
 }
 
 std::vector<DeviceReply> EmulatedDevice::handleRecord(std::string_view digits, bool verifying) {
+    if (++recordsSeen_ == restartAt_) {
+        // Restarted instead of taking the record: the bootloader announces itself afresh.
+        lastError_ = "restarted at record " + std::to_string(recordsSeen_);
+        endPass();
+        return single(std::string(kVersion) + version_);
+    }
     if (++recordsThisPass_ == endPassAfter_) {
         endPass();
         return single(kDownload);
@@ -98,7 +105,18 @@ std::vector<DeviceReply> EmulatedDevice::handleData(const HexRecord& record, boo
     flash_.erase();
     erasedThisPass_ = true;
     flash_.write(address, record.data);
-    return {DeviceReply{std::string(kFormat)}, DeviceReply{std::string(kOk), eraseTime_}};
+    return erase();
+}
+
+std::vector<DeviceReply> EmulatedDevice::erase() {
+    std::vector<DeviceReply> replies{DeviceReply{std::string(kFormat)}};
+    auto left = eraseTime_;
+    if (formatEvery_.count() > 0) {
+        for (; left > formatEvery_; left -= formatEvery_)
+            replies.push_back(DeviceReply{std::string(kFormat), formatEvery_});
+    }
+    replies.push_back(DeviceReply{std::string(kOk), left});
+    return replies;
 }
 
 std::vector<DeviceReply> EmulatedDevice::refuse(std::string reason) {
@@ -110,7 +128,10 @@ std::vector<DeviceReply> EmulatedDevice::refuseRecord(std::string reason) {
     // A failed record ends the pass: the host starts again from record 1, and that new pass must
     // erase the flash again instead of writing over what the failed pass left behind.
     endPass();
-    return refuse(std::move(reason));
+    std::vector<DeviceReply> replies = refuse(std::move(reason));
+    if (restartOnError_)
+        replies.push_back(DeviceReply{std::string(kVersion) + version_, std::chrono::milliseconds(5)});
+    return replies;
 }
 
 void EmulatedDevice::endPass() {

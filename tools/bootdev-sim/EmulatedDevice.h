@@ -24,6 +24,11 @@ struct DeviceSettings {
     std::chrono::milliseconds eraseTime{30};
     // A fault: the N-th record of every pass is answered "DOWNLOAD", ending the pass early; 0: off.
     unsigned endPassAfter = 0;
+    // Faults of a board that restarts: at its N-th record (0: never), and after each refused record.
+    unsigned restartAt = 0;
+    bool restartOnError = false;
+    // While erasing, "FORMAT" again every so often (0: once).
+    std::chrono::milliseconds formatEvery{0};
 };
 
 // The bootloader of one board: answers command texts (CR LF already stripped) and keeps its flash.
@@ -45,6 +50,7 @@ class EmulatedDevice {
     std::vector<DeviceReply> handleData(const HexRecord& record, bool verifying);
     std::vector<DeviceReply> refuse(std::string reason);
     std::vector<DeviceReply> refuseRecord(std::string reason);
+    std::vector<DeviceReply> erase();
     void endPass();
 
     std::uint8_t address_;
@@ -55,6 +61,10 @@ class EmulatedDevice {
     bool erasedThisPass_ = false;
     unsigned endPassAfter_;
     unsigned recordsThisPass_ = 0;
+    unsigned restartAt_;
+    bool restartOnError_;
+    std::chrono::milliseconds formatEvery_;
+    unsigned recordsSeen_ = 0;
     std::string lastError_;
 };
 

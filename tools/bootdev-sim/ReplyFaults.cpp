@@ -11,5 +11,7 @@ std::optional<FaultedReply> ReplyFaults::apply(std::string frame) {
     // Line noise as an RS-485 transceiver makes it when it switches direction: zero bytes.
     if (hits(settings_.strayEvery, replyNumber_))
         frame.insert(0, settings_.strayBytes, '\0');
+    if (hits(settings_.twiceEvery, replyNumber_))
+        frame += std::string(frame);
     return FaultedReply{std::move(frame), hits(settings_.glueEvery, replyNumber_)};
 }

@@ -12,6 +12,7 @@ struct FaultSettings {
     unsigned dropEvery = 0;
     unsigned corruptEvery = 0;
     unsigned glueEvery = 0;
+    unsigned twiceEvery = 0; // the reply goes out twice, back to back
     unsigned strayEvery = 0;
     unsigned strayBytes = 3;
     // After this many replies the device answers no more and babbles instead (0: never).

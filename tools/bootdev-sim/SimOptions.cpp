@@ -111,6 +111,13 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
          [&](const std::string& v) { options.faults.strayBytes = parseCount("--stray-bytes", v); }},
         {"--end-pass-after",
          [&](const std::string& v) { options.endPassAfter = parseCount("--end-pass-after", v); }},
+        {"--twice-every",
+         [&](const std::string& v) { options.faults.twiceEvery = parseCount("--twice-every", v); }},
+        {"--restart-at", [&](const std::string& v) { options.restartAt = parseCount("--restart-at", v); }},
+        {"--format-every-ms",
+         [&](const std::string& v) {
+             options.formatEvery = std::chrono::milliseconds(parseCount("--format-every-ms", v));
+         }},
         {"--babble-after",
          [&](const std::string& v) { options.faults.babbleAfter = parseCount("--babble-after", v); }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
@@ -137,6 +144,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
         const std::string& argument = arguments[i];
         if (argument == "--plain") {
             options.modbusFraming = false;
+        } else if (argument == "--restart-on-error") {
+            options.restartOnError = true;
         } else if (argument == "--echo") {
             options.echo = true;
         } else if (argument == "--verbose") {
@@ -185,6 +194,7 @@ Devices:
   --flash-start ADDR   first flash address (default 0x08000000)
   --flash-size SIZE    flash size, e.g. 262144, 0x40000 or 256K (default 256K)
   --erase-ms MS        erase time between "FORMAT" and its "OK" (default 30)
+  --format-every-ms MS while erasing, say "FORMAT" again every MS
   --dump PATH          write the flash as a binary file on exit and on SIGUSR1 (unwritten bytes
                        0xFF); with several devices one file each, PATH.<address>
 
@@ -196,7 +206,11 @@ Faults (replies are counted from 1; every N-th reply is hit):
                        (alone after 250 ms if none follows)
   --stray-every N      send stray zero bytes in front of the reply
   --stray-bytes K      how many stray bytes (default 3)
+  --twice-every N      send the reply twice, back to back in one write
   --end-pass-after N   answer the N-th record of every pass with "DOWNLOAD", ending the pass early
+  --restart-at N       restart at the N-th record (counted over all passes): answer it with the
+                       version reply and forget the pass
+  --restart-on-error   restart after every refused record: the version reply follows "ERROR"
   --babble-after N     answer nothing after the N-th reply, and send 8 bytes of junk every
                        200 ms instead, as a babbling device or a chattering bus does
 

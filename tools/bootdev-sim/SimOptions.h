@@ -23,6 +23,9 @@ struct SimOptions {
     std::uint32_t flashSize = 256 * 1024;
     std::chrono::milliseconds eraseTime{30};
     unsigned endPassAfter = 0;
+    unsigned restartAt = 0;
+    bool restartOnError = false;
+    std::chrono::milliseconds formatEvery{0};
     LineTiming timing;
     FaultSettings faults;
     std::optional<std::string> dumpPath;

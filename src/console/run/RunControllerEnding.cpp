@@ -86,7 +86,8 @@ void RunController::finishFailed(const Failure& failure) {
                                     (failure.instead.empty() ? "" : "; instead came " + failure.instead));
         break;
     case FailureReason::EraseStalled:
-        finish(ExitCode::Stall, "stall: " + failureText(failure));
+        finish(ExitCode::Stall, "stall: the device began to erase at " + transfer.lastRecord() +
+                                    " and did not answer within " + secondsText(options.eraseTimeoutSeconds) + " s");
         break;
     case FailureReason::EndedEarly:
         finish(ExitCode::DeviceError, transfer.earlyEnd());
