@@ -53,6 +53,8 @@ class MachineHost {
     virtual ~MachineHost() = default;
 
     virtual Clock::time_point now() const = 0;
+    // Frames written to the line so far, of every kind.
+    virtual std::uint64_t framesSent() const = 0;
     // The wait walks the addresses (the address box was empty when the port opened).
     virtual bool scanMode() const = 0;
 

@@ -68,7 +68,8 @@ Action ProtocolMachine::reply(const Reply& reply) {
     if (in(current, kTransferStates) && reply.origin != position.origin) {
         event = Event::ForeignReply;
         eventNote = otherOrigin(reply.origin, position.origin);
-    } else if (in(current, kAwaiting) && reply.stale) {
+    } else if (in(current, kAwaiting) && reply.framesBefore < waitFrom) {
+        // Its first byte came before the frame it would answer went out.
         event = Event::SecondAnswer;
         eventNote = "a second answer to the frame before";
     } else {
@@ -99,11 +100,12 @@ Action ProtocolMachine::run(Event event) {
     if (row == nullptr)
         return Action::Ignore; // a table that is not whole; its tests say so
     const State before = current;
+    const std::uint64_t sentBefore = host.framesSent();
     current = row->to.value_or(current);
     frameSent = false;
     frameLost = false;
     perform(row->action);
-    armDeadline(before);
+    armDeadline(before, sentBefore);
     if (observer_)
         observer_(Step{before, event, row->action, current});
     if (frameLost) {
@@ -114,7 +116,7 @@ Action ProtocolMachine::run(Event event) {
     return row->action;
 }
 
-void ProtocolMachine::armDeadline(State before) {
+void ProtocolMachine::armDeadline(State before, std::uint64_t sentBefore) {
     if (!in(current, kAwaiting)) {
         deadline_.reset();
         return;
@@ -122,6 +124,9 @@ void ProtocolMachine::armDeadline(State before) {
     if (current == before && !frameSent)
         return; // the wait goes on: its deadline stands
     instead.clear();
+    // A new wait for the frame just sent; a wait that moved on for the same frame keeps its start.
+    if (frameSent)
+        waitFrom = sentBefore + 1;
     if (current == State::Erasing)
         deadline_ = host.now() + limits_.erase;
     else

@@ -25,8 +25,9 @@ struct TransferPosition {
 struct Reply {
     std::string text;
     Origin origin;
-    // It began to arrive before the machine's last frame went out, so it cannot answer that frame.
-    bool stale = false;
+    // How many frames had gone out when its first byte was read: a reply that began before the
+    // frames the machine waits on went out cannot answer them.
+    std::uint64_t framesBefore = 0;
 };
 
 // How long the machine waits for an answer.
@@ -82,7 +83,7 @@ class ProtocolMachine {
     void fail(FailureReason reason, bool tell);
     bool send(bool reached);
     void startPass(Pass pass);
-    void armDeadline(State before);
+    void armDeadline(State before, std::uint64_t sentBefore);
     GuardFacts facts() const;
 
     MachineHost& host;
@@ -98,5 +99,7 @@ class ProtocolMachine {
     std::optional<Reply> eventReply;
     bool frameSent = false;
     bool frameLost = false;
+    // The count of frames sent once the first frame of the current wait was out.
+    std::uint64_t waitFrom = 0;
     std::function<void(const Step&)> observer_;
 };

@@ -103,5 +103,5 @@ void frmSerial::TakeReceived(const Received& received) {
 void frmSerial::Com_Parser() {
     view.setText8Text(RxString);
     const Origin origin{RxFramed, RxFramed ? DeviceAddress().value_or(0) : std::uint8_t{0}};
-    machine.reply({RxString, origin, RxStamp < FramesSent});
+    machine.reply({RxString, origin, RxStamp});
 }

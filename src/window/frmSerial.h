@@ -78,6 +78,7 @@ class frmSerial : private MachineHost {
   private:
     // MachineHost: what the machine asks of the window.
     Clock::time_point now() const override { return Now(); }
+    std::uint64_t framesSent() const override { return FramesSent; }
     bool scanMode() const override { return ScanMode == 1; }
     bool sendRecord(Pass pass, int record) override;
     bool sendIdentify() override;

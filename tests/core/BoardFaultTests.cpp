@@ -30,6 +30,15 @@ TEST_F(BoardFaults, ARecordTakesOneAnswerOnly) {
     EXPECT_EQ(view.barText, "VERIFY");
 }
 
+// A reply that came before record 1 went out, though read after it, is no answer to it.
+TEST_F(BoardFaults, AReplyThatCameFirstAnswersNoLaterRecord) {
+    port.arrive(reply(1, "OK"));
+    startThreeLines();
+    pollAll();
+    EXPECT_EQ(form.Machine().transfer().record, 1);
+    EXPECT_EQ(view.text8, "OK");
+}
+
 // A refused record is taken up again only by the board it went to, in the pass it belongs to, and
 // only once; then the transfer is over. A verify taken up again goes on verifying.
 TEST_F(BoardFaults, ARefusedRecordIsTakenUpOnceByItsOwnBoard) {

@@ -1,4 +1,5 @@
 #include <string>
+#include <tuple>
 
 #include "WindowTestSupport.h"
 #include "protocol/InstallVerdict.h"
@@ -26,16 +27,36 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
     }
 }
 
+// While the board's answer to "?" is awaited nothing else may go out: the buttons say so.
+TEST_F(DeviceCommands, ACommandAwaitingItsAnswerDisablesTheSendingButtons) {
+    port.expectWrite(request(1, "BOOTi\r\n"));
+    form.Command4_Click();
+    for (const Control button : {Control::Command1, Control::Command2, Control::Command3, Control::Command4,
+                                 Control::Command6})
+        EXPECT_FALSE(view.isEnabled(button));
+    deviceSays("VER=1.0");
+    EXPECT_TRUE(view.isEnabled(Control::Command3));
+}
+
+// The board's "OK" to "BOOTg" comes during the pause, before "VER" goes out: it still answers the
+// install, as the version reply after it does; no record follows either.
 TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     const std::size_t before = port.written.size();
+    const ReplyTally repliesBefore = form.Machine().replies();
     std::size_t writtenDuringPause = 0;
-    view.duringPause = [&] { writtenDuringPause = port.written.size() - before; };
+    view.duringPause = [&] {
+        writtenDuringPause = port.written.size() - before;
+        port.arrive(reply(1, "OK"));
+    };
     port.expectWrite(request(1, "BOOTg\r\n"));
     port.expectWrite(request(1, "VER\r\n"));
     form.Command6_Click();
     EXPECT_EQ(view.pauses, std::vector<int>{1000});
     EXPECT_EQ(writtenDuringPause, 1u);
-    deviceSays("OK"); // the board starts its application: no record follows
+    deviceSays("VER=1.0");
+    const ReplyTally answers = form.Machine().replies().since(repliesBefore);
+    EXPECT_EQ(std::tuple(answers.of(ReplyKeyword::Accepted), answers.of(ReplyKeyword::Version)), std::tuple(1, 1));
+    EXPECT_EQ(judgeInstall(answers, false), InstallVerdict::Started);
     EXPECT_EQ(view.barText, "NO FILE");
 }
 

@@ -22,15 +22,16 @@ class RecordingHost final : public MachineHost {
     Clock::time_point clock{};
 
     Clock::time_point now() const override { return clock; }
+    std::uint64_t framesSent() const override { return frames; }
     bool scanMode() const override { return scan; }
     bool sendRecord(Pass pass, int record) override {
         calls.push_back("record " + passName(pass) + " " + std::to_string(record));
-        return sendsReach;
+        return sent();
     }
-    bool sendIdentify() override { return note("identify"); }
-    bool sendInstall() override { return note("install"); }
-    bool sendAddressChange() override { return note("address change"); }
-    void probe() override { note("probe"); }
+    bool sendIdentify() override { return frame("identify"); }
+    bool sendInstall() override { return frame("install"); }
+    bool sendAddressChange() override { return frame("address change"); }
+    void probe() override { frame("probe"); }
     void giveUp() override { note("give up"); }
     void setWaiting(bool on) override { note(on ? "wait on" : "wait off"); }
     void showReady() override { note("READY"); }
@@ -45,10 +46,16 @@ class RecordingHost final : public MachineHost {
     static std::string passName(Pass pass) { return pass == Pass::Verify ? "verify" : "download"; }
 
   private:
-    bool note(const std::string& call) {
+    void note(const std::string& call) { calls.push_back(call); }
+    bool frame(const std::string& call) {
         calls.push_back(call);
+        return sent();
+    }
+    bool sent() {
+        frames += sendsReach ? 1 : 0;
         return sendsReach;
     }
+    std::uint64_t frames = 0;
 };
 
 std::string bar(BarMark mark) {
@@ -152,8 +159,9 @@ struct Recipe {
     Pass chosen = Pass::Download; // the pass of the file chosen during the wait
 };
 
+// A reply read after every frame sent so far.
 void reply(ProtocolMachine& machine, const char* text) {
-    machine.reply({text, kBoard, false});
+    machine.reply({text, kBoard, ~std::uint64_t{0}});
 }
 
 std::vector<Recipe> recipes() {
@@ -233,7 +241,7 @@ void runEvent(ProtocolMachine& machine, Event event) {
         reply(machine, "hello");
         return;
     case Event::SecondAnswer:
-        machine.reply({"OK", kBoard, true});
+        machine.reply({"OK", kBoard, 0}); // read before any frame went out
         return;
     case Event::ForeignReply:
         machine.stray(Event::ForeignReply, "a reply from address 2");
@@ -298,8 +306,9 @@ TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
                                           to == State::AddressChangeAwaited || to == State::RecordAwaited ||
                                           to == State::Erasing || to == State::PassEndAwaited || to == State::Held;
             EXPECT_EQ(machine.deadline().has_value(), waitsForTheBoard);
-            if (to == State::Failed && from != State::Failed)
+            if (to == State::Failed && from != State::Failed) {
                 EXPECT_TRUE(machine.failure().has_value());
+            }
         }
     }
     EXPECT_EQ(reached.size(), kStateCount) << "a state has no recipe";

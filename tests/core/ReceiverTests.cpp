@@ -5,6 +5,7 @@
 
 #include "WindowTestSupport.h"
 #include "link/ReplyFrames.h"
+#include "link/ReplyReceiver.h"
 
 using Receiver = DeviceOneTest;
 
@@ -294,4 +295,22 @@ TEST_F(Receiver, FailuresEndTheTickQuietly) {
     EXPECT_TRUE(port.isOpen);
     tick(reply(1, "READY"));
     EXPECT_EQ(view.text8, "READY");
+}
+
+// Bytes gathered in one framing are never taken in the other: a line begun in plain mode, and a
+// frame held back for the line's quiet in Modbus RTU mode, are dropped by the switch.
+TEST(ReceiverFraming, WhatOneFramingGatheredIsNeverTakenInTheOther) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto later = start + std::chrono::seconds(1);
+    ReplyReceiver line;
+    EXPECT_TRUE(line.take("READY", false, 1, 0, start).empty());
+    EXPECT_TRUE(line.quiet(true, 1, later).empty());
+    EXPECT_TRUE(line.quiet(false, 1, later).empty());
+
+    ReplyReceiver frame;
+    frame.heldFrameWait = std::chrono::milliseconds(1);
+    EXPECT_TRUE(frame.take(reply(1, "READY"), true, 1, 0, start).empty());
+    ASSERT_TRUE(frame.holdingFrame());
+    EXPECT_TRUE(frame.quiet(false, 1, later).empty());
+    EXPECT_TRUE(frame.quiet(true, 1, later).empty());
 }

@@ -65,8 +65,9 @@ class WindowTest : public ::testing::Test, protected FakeWindow {
         port.arrive(chunk);
         form.TMRComm_Timer();
     }
-    // Runs poll ticks until everything that arrived has been read.
+    // Runs poll ticks until everything that arrived has been read and taken.
     void pollAll() {
+        form.TMRComm_Timer(); // bytes read early, just before a frame went out, wait for a tick too
         for (int tick = 0; tick < 100000 && port.inBufferCount() > 0; ++tick)
             form.TMRComm_Timer();
     }

@@ -34,8 +34,9 @@ TEST_F(EndToEnd, MisbehavingBoardsEndAsTheyShould) {
         EXPECT_EQ(bar.text().toStdString(), row.bar);
         EXPECT_EQ(messages, row.messages);
         EXPECT_TRUE(ui.Command3->isEnabled());
-        if (row.messages.empty())
+        if (row.messages.empty()) {
             EXPECT_TRUE(flashAtStop() == image.flash) << "flash differs from the image";
+        }
     }
 }
 
