@@ -46,6 +46,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  7  stall: the device gave no reply for longer than the stall timeout\n"
                                "  8  output lost: the log, standard output or standard error could not be\n"
                                "     written; the board's own outcome is in the JSON and the message\n"
+                               "  9  address conflict: more than one board answers at one address;\n"
+                               "     set-address sent nothing, --all flashed no board there\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
@@ -170,6 +172,11 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments, const cha
                          chosen.word);
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
+    // Every operation on a port waits for the board's answer, and none comes to the broadcast
+    // address: the run would only wait out its stall timeout.
+    if (onPort && options.address == 0)
+        throw UsageError("--address 0 is the broadcast address, which no board answers: give the board's "
+                         "own address, 1-255");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)
         throw UsageError("a scan ends after its last address: leave out --connect-timeout");
     return options;

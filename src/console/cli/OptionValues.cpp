@@ -2,46 +2,84 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "console/cli/CliOptions.h"
+#include "console/cli/SecondsText.h"
 
 namespace optionvalues {
 
-int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end || value < lowest || value > highest)
-        throw UsageError(what + " must be a whole number from " + std::to_string(lowest) + " to " +
-                         std::to_string(highest) + ", not \"" + text + "\"");
+namespace {
+
+// Decimal digits, or hex digits after 0x; no sign, no blanks.
+std::optional<std::uint64_t> wholeValue(const std::string& text) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
+    std::uint64_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
+    // from_chars takes a leading minus sign for signed types only, never for this one.
+    if (digits.empty() || error != std::errc{} || stop != end)
+        return std::nullopt;
     return value;
 }
 
-double seconds(const std::string& text, const std::string& what) {
-    std::size_t used = 0;
-    double value = 0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (text.empty() || used != text.size() || !(value > 0) || value > 3600)
-        throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
-                         "\"");
-    return value;
+std::string wholeRule(const std::string& what, std::uint64_t lowest, std::uint64_t highest, bool hexBounds,
+                      const std::string& text) {
+    const auto bound = [hexBounds](std::uint64_t value) {
+        char written[24];
+        std::snprintf(written, sizeof written, hexBounds && value > 0 ? "0x%llX" : "%llu",
+                      static_cast<unsigned long long>(value));
+        return std::string(written);
+    };
+    return what + " must be a whole number from " + bound(lowest) + " to " + bound(highest) +
+           " (decimal or 0x-hex), not \"" + text + "\"";
+}
+
+} // namespace
+
+int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
+    const std::optional<std::uint64_t> value = wholeValue(text);
+    if (!value || *value < static_cast<std::uint64_t>(lowest) || *value > static_cast<std::uint64_t>(highest))
+        throw UsageError(wholeRule(what, static_cast<std::uint64_t>(lowest),
+                                   static_cast<std::uint64_t>(highest), false, text));
+    return static_cast<int>(*value);
+}
+
+std::optional<double> decimalSeconds(const std::string& text) {
+    const std::size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    const auto digitsOnly = [](const std::string& part) {
+        return part.find_first_not_of("0123456789") == std::string::npos;
+    };
+    // A millisecond is the finest step any wait here is timed in: a finer one would be shown as it
+    // was asked for but kept as another.
+    if (whole.empty() && fraction.empty())
+        return std::nullopt;
+    if (!digitsOnly(whole) || !digitsOnly(fraction) || fraction.size() > 3 || whole.size() > 9)
+        return std::nullopt;
+    return (whole.empty() ? 0.0 : std::stod(whole)) +
+           (fraction.empty() ? 0.0 : std::stod(fraction) / std::pow(10.0, fraction.size()));
+}
+
+double seconds(const std::string& text, double lowest, double highest, const std::string& what) {
+    const std::optional<double> value = decimalSeconds(text);
+    if (!value || *value < lowest || *value > highest)
+        throw UsageError(what + " must be a number of seconds from " + secondsText(lowest) + " to " +
+                         secondsText(highest) + ", in steps of 0.001 (such as 2.5), not \"" + text + "\"");
+    return *value;
 }
 
 // Decimal, or hexadecimal after 0x: a 32-bit address.
 std::uint32_t address(const std::string& text, const std::string& what) {
-    const bool hex = text.starts_with("0x") || text.starts_with("0X");
-    const std::string digits = hex ? text.substr(2) : text;
-    std::uint32_t value = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
-    if (digits.empty() || error != std::errc{} || stop != end)
-        throw UsageError(what + " needs an address from 0 to 0xFFFFFFFF, decimal or 0x-hex, not \"" + text +
-                         "\"");
-    return value;
+    const std::optional<std::uint64_t> value = wholeValue(text);
+    if (!value || *value > 0xFFFFFFFFu)
+        throw UsageError(wholeRule(what, 0, 0xFFFFFFFFu, true, text));
+    return static_cast<std::uint32_t>(*value);
 }
 
 // START-END, both addresses inside the flash.

@@ -18,6 +18,7 @@
 #include "console/run/LateReplyWatch.h"
 #include "console/run/ModemLineRunner.h"
 #include "console/run/PortWait.h"
+#include "console/run/ProbeAnswerWatch.h"
 #include "console/run/ReceiveTrigger.h"
 #include "console/run/StallWatch.h"
 #include "console/run/TransferWatch.h"
@@ -61,6 +62,7 @@ class RunController {
     void call(Source source, void (frmSerial::*handler)());
     void afterEvent(Source source);
     void onConnected();
+    void onAnswered(const std::string& reply, bool moreThanOneBoard);
     void clickOperation();
     int currentAddress() const;
 
@@ -68,7 +70,7 @@ class RunController {
     void scanRangeEnded();
     void spotLateReplies(const std::string& bytes);
     void scanEnded();
-    void recordFoundDevice();
+    void recordFoundDevice(const std::string& reply, bool moreThanOneBoard);
 
     // How the run ends (RunControllerEnding.cpp).
     bool handleMessages(Source source);
@@ -86,6 +88,7 @@ class RunController {
 
     QEventLoop loop;
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
+    ProbeAnswerWatch probeAnswers;   // whether one board or more answered a probe
     ReceiveTrigger receiveTrigger;
     StallWatch stallWatch; // the silence the window does not watch for
     PortWait portWait;
