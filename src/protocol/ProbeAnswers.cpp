@@ -10,8 +10,8 @@
 namespace {
 
 // A window holds a probe's answers, a few dozen bytes; more is a flood. Bytes past this many are
-// counted as damaged without being looked at, so that a window is judged in bounded time; the
-// answers, which come first, are kept.
+// counted as unreadable without being looked at, so that a window is judged in bounded time; the
+// answers, which come first, are kept, and a flood's first bytes are damage enough.
 constexpr std::size_t kWindowLimit = 2 * kReplyBufferLimit;
 
 bool isLineNoise(char byte) {
@@ -41,7 +41,6 @@ bool ProbeAnswers::moreThanOneBoard() const {
 ProbeAnswers::Judgement ProbeAnswers::judge() const {
     Judgement judged = modbusFraming ? judgeFrames() : judgeLines();
     judged.unreadable += overflow;
-    judged.damaged += overflow;
     return judged;
 }
 

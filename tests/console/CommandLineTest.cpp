@@ -173,6 +173,7 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {{"version", "--connect-timeout", "1e-9"},
          "--connect-timeout must be a number of seconds from 0.001 to 25.6"},
         {{"version", "--connect-timeout", "0.0005"}, "--connect-timeout must be a number of seconds"},
+        {{"version", "--stall-timeout", "2.0005"}, "--stall-timeout must be a number of seconds"},
         {{"version", "--wait-port", " 5"}, "--wait-port must be a number of seconds"},
         {{"version", "--wait-port", "inf"}, "--wait-port must be a number of seconds"},
         {{"version", "--poll-ms", "1.5"},
