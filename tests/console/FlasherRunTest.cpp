@@ -207,6 +207,12 @@ TEST_F(FlasherRun, TwoBoardsAtOneAddressAreNamedAndNeitherIsMoved) {
                      {"outcome=address-conflict"});
         EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "5-9"}).out, "5\tVER=1.0\n");
     }
+    // Boards slow to answer, each reply crossing the line in 13.5 ms: the second is waited for after
+    // the first, however late that came.
+    const std::string slow =
+        startEmulator({"--address", "5,5", "--reply-delay-ms", "100", "--line-rate", "9600"});
+    expectEnd({"set-address", "9", "--port", slow, "--address", "5", "--baud", "9600"}, 9,
+              "address 5: more than one board answers");
 }
 
 // At 9600 baud a scan waits 48 ms of line time, the margin and a wake allowance of 5 ms at each

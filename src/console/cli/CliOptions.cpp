@@ -62,6 +62,8 @@ struct ParserSetup {
             "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
             "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
             "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n\n"
+            "Numbers: whole numbers decimal or hexadecimal after 0x (-a 0x10); seconds decimal, at most\n"
+            "three places after the point (--stall-timeout 2.5).\n\n"
             "Operations (one per call):";
         for (const auto& entry : kOperations) {
             const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");

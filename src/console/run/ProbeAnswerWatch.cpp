@@ -1,7 +1,11 @@
 #include "console/run/ProbeAnswerWatch.h"
 
-ProbeAnswerWatch::ProbeAnswerWatch(std::chrono::milliseconds window, bool modbusFraming)
-    : answers(modbusFraming), window(window) {
+#include "protocol/ProbeWait.h"
+
+ProbeAnswerWatch::ProbeAnswerWatch(const CliOptions& options)
+    : answers(options.modbusRtu), window(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))),
+      afterAnswer(std::chrono::ceil<std::chrono::milliseconds>(lineTime(kLongestReplyFrame, options.baud)) +
+                  kWakeAllowance) {
     timer.setSingleShot(true);
     // A coarse timer may fire early, before a second board's answer is in.
     timer.setTimerType(Qt::PreciseTimer);
@@ -22,8 +26,10 @@ void ProbeAnswerWatch::judge(std::function<void(bool)> tell) {
     if (judging())
         return;
     judged = std::move(tell);
-    const auto left = sentAt + window - std::chrono::steady_clock::now();
-    timer.start(std::max(std::chrono::ceil<std::chrono::milliseconds>(left), std::chrono::milliseconds(0)));
+    // A board slow to answer is followed by the other at its address just as closely.
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::max<std::chrono::steady_clock::duration>(sentAt + window - now, afterAnswer);
+    timer.start(std::chrono::ceil<std::chrono::milliseconds>(left));
 }
 
 std::string ProbeAnswerWatch::unreadableNote(int baud) const {

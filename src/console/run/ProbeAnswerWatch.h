@@ -6,6 +6,7 @@
 
 #include <QTimer>
 
+#include "console/cli/CliOptions.h"
 #include "protocol/ProbeAnswers.h"
 
 // Watches the answers to the connection wait's probes (protocol/ProbeAnswers.h). A board that
@@ -13,8 +14,9 @@
 // address answers the same probe, and only then is it known whether one did.
 class ProbeAnswerWatch {
   public:
-    // `window`: how long after a probe its answers may come, as long as a scan waits at an address.
-    ProbeAnswerWatch(std::chrono::milliseconds window, bool modbusFraming);
+    // A probe's answers may come as long as a scan waits at an address (protocol/ProbeWait.h), and
+    // a second board's answer as long as a reply takes on the line after the first one.
+    explicit ProbeAnswerWatch(const CliOptions& options);
 
     // A probe went out to `address`.
     void probeSent(int address);
@@ -31,6 +33,7 @@ class ProbeAnswerWatch {
   private:
     ProbeAnswers answers;
     std::chrono::milliseconds window;
+    std::chrono::milliseconds afterAnswer;
     std::chrono::steady_clock::time_point sentAt;
     std::function<void(bool)> judged;
     QTimer timer;

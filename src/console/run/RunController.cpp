@@ -9,7 +9,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      probeAnswers(connectionPacer.scanProbeWait(), options.modbusRtu),
+      probeAnswers(options),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
                      [this] { return this->form.HeldFrameDue(); }),
       stallWatch(std::chrono::duration<double>(options.stallTimeoutSeconds), [this] { stalled(); }),
