@@ -174,11 +174,6 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments, const cha
                          chosen.word);
     if (options.operation == Operation::Scan && options.address)
         throw UsageError("scan probes every address itself: leave out --address");
-    // Every operation on a port waits for the board's answer, and none comes to the broadcast
-    // address: the run would only wait out its stall timeout.
-    if (onPort && options.address == 0)
-        throw UsageError("--address 0 is the broadcast address, which no board answers: give the board's "
-                         "own address, 1-255");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)
         throw UsageError("a scan ends after its last address: leave out --connect-timeout");
     return options;

@@ -95,25 +95,26 @@ FlashRange flashRange(const std::string& text) {
     return range;
 }
 
-// "3,5,9": bus addresses 1-255, none twice. One address alone may be 0.
+// "3,5,9": bus addresses 1-255, none twice.
 std::vector<int> addressList(const std::string& text) {
     std::vector<int> addresses;
     std::size_t from = 0;
     while (true) {
         const std::size_t comma = text.find(',', from);
-        addresses.push_back(wholeNumber(text.substr(from, comma - from), 0, 255, "--address"));
+        const std::string item = text.substr(from, comma - from);
+        // Every operation on a board waits for its answer, and no board answers the broadcast
+        // address: a run would only wait out its stall timeout.
+        if (wholeValue(item) == 0u)
+            throw UsageError("--address 0 is the broadcast address, which no board answers: give the "
+                             "board's own address, 1-255");
+        addresses.push_back(wholeNumber(item, 1, 255, "--address"));
         if (comma == std::string::npos)
             break;
         from = comma + 1;
     }
-    if (addresses.size() > 1)
-        for (std::size_t i = 0; i < addresses.size(); ++i) {
-            if (addresses[i] == 0)
-                throw UsageError("--address: 0 reaches every board at once, it cannot be one of a list");
-            if (std::count(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i),
-                           addresses[i]))
-                throw UsageError("--address: " + std::to_string(addresses[i]) + " given twice");
-        }
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+        if (std::count(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i), addresses[i]))
+            throw UsageError("--address: " + std::to_string(addresses[i]) + " given twice");
     return addresses;
 }
 

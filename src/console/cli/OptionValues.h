@@ -24,7 +24,7 @@ double seconds(const std::string& text, double lowest, double highest, const std
 std::uint32_t address(const std::string& text, const std::string& what);
 // START-END, both addresses inside the flash.
 FlashRange flashRange(const std::string& text);
-// "3,5,9": bus addresses 1-255, none twice. One address alone may be 0.
+// "3,5,9": bus addresses 1-255, none twice.
 std::vector<int> addressList(const std::string& text);
 // "FIRST-LAST", both addresses a scan can probe, FIRST not above LAST.
 std::pair<int, int> scanRange(const std::string& text);
