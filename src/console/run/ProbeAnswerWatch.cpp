@@ -3,7 +3,8 @@
 #include "protocol/ProbeWait.h"
 
 ProbeAnswerWatch::ProbeAnswerWatch(const CliOptions& options)
-    : answers(options.modbusRtu), window(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))),
+    : answers(options.modbusRtu),
+      window(probeWait(options.baud, std::chrono::milliseconds(options.probeMarginMs))),
       afterAnswer(std::chrono::ceil<std::chrono::milliseconds>(lineTime(kLongestReplyFrame, options.baud)) +
                   kWakeAllowance) {
     timer.setSingleShot(true);
