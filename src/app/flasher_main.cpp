@@ -166,9 +166,13 @@ int runOperation(CliOptions options, int argc, char** argv) {
             return *ended;
     if (const std::optional<int> ended = settlePort(options))
         return *ended;
+    const bool terminal = isatty(STDERR_FILENO) == 1;
     const ConsoleOutput output{[](const std::string& text) { standardOutput.write(text); },
                                [](const std::string& text) { standardError.write(text); },
-                               isatty(STDERR_FILENO) == 1, kProgramName};
+                               terminal,
+                               kProgramName,
+                               terminal && takesEscapeSequences(std::getenv("TERM")),
+                               [] { return terminalColumns(STDERR_FILENO); }};
     if (isBatch(options)) {
         if (options.ports.empty())
             options.ports = {options.port};

@@ -98,10 +98,14 @@ FirmwareFormat detectFormat(std::string_view bytes) {
     if (bytes.starts_with("\x7F"
                           "ELF"))
         return FirmwareFormat::Elf;
+    // A text file's, which its reader passes over as well.
+    const bool marked = bytes.starts_with(kUtf8ByteOrderMark);
+    if (marked)
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
     const std::size_t first = bytes.find_first_not_of(" \t\r\n");
     // Blank lines only: a text file with no record, which the HEX reader names as such.
     if (first == std::string_view::npos)
-        return bytes.empty() ? FirmwareFormat::Binary : FirmwareFormat::IntelHex;
+        return bytes.empty() && !marked ? FirmwareFormat::Binary : FirmwareFormat::IntelHex;
     if (!firstLineIsText(bytes.substr(first)))
         return FirmwareFormat::Binary;
     if (bytes[first] == ':')

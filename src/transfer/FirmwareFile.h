@@ -35,8 +35,8 @@ struct FirmwareFile {
     std::optional<FileFault> fault;
 };
 
-// ELF by its magic; Intel HEX or S-record when the first line is printable text starting with ":"
-// or with "S" and a digit; raw binary otherwise.
+// ELF by its magic; Intel HEX or S-record when the first line (after a UTF-8 byte-order mark, if
+// any) is printable text starting with ":" or with "S" and a digit; raw binary otherwise.
 FirmwareFormat detectFormat(std::string_view bytes);
 
 // Reads the open file `fd` in the format its first bytes show, converts it to HEX lines and checks

@@ -1,5 +1,6 @@
 #include "transfer/FirmwareFileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -14,6 +15,13 @@ namespace {
 
 [[noreturn]] void accessError() {
     throw LoadError(loaderrors::kPathFileAccess, "Path/File access error");
+}
+
+// `size`: as the file reports it, or as far as it was read, which stops one byte past the limit.
+std::string oversizeText(std::uint64_t size) {
+    const std::string held = size == kMaxFirmwareFileBytes + 1 ? "" : std::to_string(size) + " bytes, ";
+    return "the file holds " + held + "more than the " + std::to_string(kMaxFirmwareFileBytes >> 20) +
+           " MiB any firmware file needs";
 }
 
 } // namespace
@@ -45,19 +53,39 @@ std::uint64_t fileSize(int fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0)
         accessError();
-    return static_cast<std::uint64_t>(status.st_size);
+    if (status.st_size > 0)
+        return static_cast<std::uint64_t>(status.st_size);
+    // Files of /proc and sysfs report no size whatever they hold: counted as read, one byte past
+    // the limit at most, which is enough to refuse them.
+    std::uint64_t size = 0;
+    std::string chunk(64 * 1024, '\0');
+    while (size <= kMaxFirmwareFileBytes) {
+        const auto room = std::min<std::uint64_t>(chunk.size(), kMaxFirmwareFileBytes + 1 - size);
+        const ssize_t count =
+            ::pread(fd, chunk.data(), static_cast<std::size_t>(room), static_cast<off_t>(size));
+        if (count == 0)
+            break;
+        if (count < 0 && errno != EINTR)
+            accessError();
+        size += static_cast<std::uint64_t>(std::max<ssize_t>(count, 0));
+    }
+    return size;
 }
 
 std::optional<FileFault> oversize(int fd) {
     const std::uint64_t size = fileSize(fd);
     if (size <= kMaxFirmwareFileBytes)
         return std::nullopt;
-    return FileFault{0, "the file holds " + std::to_string(size) + " bytes, more than the " +
-                            std::to_string(kMaxFirmwareFileBytes >> 20) + " MiB any firmware file needs"};
+    return FileFault{0, oversizeText(size)};
 }
 
 ReadChunk chunksOf(int fd) {
     return [fd, offset = std::uint64_t{0}](char* into, std::size_t room) mutable {
+        // A file that grows while it is read, or reported a size it did not have, stays within the
+        // limit all the same.
+        if (offset > kMaxFirmwareFileBytes)
+            throw LoadError(loaderrors::kInvalidFileFormat, oversizeText(offset));
+        room = static_cast<std::size_t>(std::min<std::uint64_t>(room, kMaxFirmwareFileBytes + 1 - offset));
         for (;;) {
             const ssize_t count = ::pread(fd, into, room, static_cast<off_t>(offset));
             if (count >= 0) {

@@ -28,7 +28,9 @@ class FileDescriptor {
 // regular file.
 FileDescriptor openFirmwareFile(const std::string& path);
 
-// The size of an open file. Throws LoadError when it cannot be told.
+// The size of an open file; one that reports none (as the files of /proc and sysfs do) is read to
+// its end to count it, one byte past kMaxFirmwareFileBytes at most. Throws LoadError when it cannot
+// be told.
 std::uint64_t fileSize(int fd);
 
 // Why an open file is too large to be a firmware file (kMaxFirmwareFileBytes), before anything of
@@ -36,7 +38,7 @@ std::uint64_t fileSize(int fd);
 std::optional<FileFault> oversize(int fd);
 
 // Reads an open file from its start, a chunk at a time. The reader throws LoadError on a read
-// error.
+// error, and where the file goes on past kMaxFirmwareFileBytes.
 ReadChunk chunksOf(int fd);
 
 // Reads up to `count` bytes at `offset`, fewer only at the file's end. Throws LoadError on a read

@@ -1,7 +1,22 @@
 #include "transfer/IntelHexReader.h"
 
+#include <cstdio>
+
 #include "transfer/FirmwareLimits.h"
 #include "transfer/IntelHexRecord.h"
+
+namespace {
+
+std::string segmentWrapText(const HexRecord& record) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "data from offset %04X to %04X wraps around the end of its 64 KiB segment (extended "
+                  "segment address); split the record at the segment's end",
+                  record.offset, static_cast<unsigned>((record.offset + record.data.size() - 1) & 0xFFFF));
+    return text;
+}
+
+} // namespace
 
 IntelHexFile readIntelHexFile(TextLines lines) {
     IntelHexFile file;
@@ -13,6 +28,7 @@ IntelHexFile readIntelHexFile(TextLines lines) {
 
     ImageBuilder builder;
     std::uint32_t base = 0;
+    bool segmented = false; // the base is an extended segment address
     std::optional<std::uint32_t> start;
     bool ended = false;
     std::size_t lastLine = 0;
@@ -36,6 +52,10 @@ IntelHexFile readIntelHexFile(TextLines lines) {
         std::string fault;
         switch (record.type) {
         case HexRecordType::Data:
+            // The format wraps such a record to its segment's start, a board's loader may well not:
+            // the verify pass would check other addresses than the download wrote.
+            if (segmented && record.offset + record.data.size() > 0x10000)
+                return refuse(line->number, segmentWrapText(record));
             if (!builder.add(std::uint64_t{base} + record.offset, std::move(record.data), line->number,
                              fault))
                 return refuse(line->number, fault);
@@ -46,6 +66,7 @@ IntelHexFile readIntelHexFile(TextLines lines) {
         case HexRecordType::ExtendedSegmentAddress:
         case HexRecordType::ExtendedLinearAddress:
             base = addressBaseOf(record);
+            segmented = record.type == HexRecordType::ExtendedSegmentAddress;
             break;
         case HexRecordType::StartSegmentAddress:
             // CS:IP, as a real-mode processor forms the address.

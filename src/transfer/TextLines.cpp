@@ -33,6 +33,9 @@ bool TextLines::refill() {
     chunk.resize(kChunkSize);
     chunk.resize(read(chunk.data(), chunk.size()));
     at = 0;
+    if (firstChunk && chunk.starts_with(kUtf8ByteOrderMark))
+        at = kUtf8ByteOrderMark.size();
+    firstChunk = false;
     return !chunk.empty();
 }
 

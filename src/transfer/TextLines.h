@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+// What an editor may write in front of a UTF-8 text: no part of its first line.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Fills `into` with up to `room` bytes of a text; 0 at its end.
 using ReadChunk = std::function<std::size_t(char* into, std::size_t room)>;
 
@@ -18,7 +21,8 @@ struct TextLine {
 // The non-blank lines of a text, read a chunk at a time, so that a reader holds only what it
 // keeps and can stop at its first fault without reading on. CR LF, LF and a lone CR each end a
 // line, so no CR reaches a record whatever system wrote the file; the last line needs no line
-// end. A Ctrl-Z (0x1A), which DOS-era tools write after the last line, ends the text there.
+// end. A Ctrl-Z (0x1A), which DOS-era tools write after the last line, ends the text there. A
+// UTF-8 byte-order mark at the text's start is passed over.
 class TextLines {
   public:
     explicit TextLines(ReadChunk read);
@@ -37,4 +41,5 @@ class TextLines {
     std::size_t number = 0;
     bool finished = false;
     bool skipLineFeed = false; // a CR ended the last line: a LF right after it belongs to it
+    bool firstChunk = true;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <iterator>
 #include <map>
@@ -117,6 +118,53 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
     ASSERT_FALSE(stoppedLines.empty());
     expectFields(stoppedLines.back(), {"type=summary", "boards=2", "failed=1", "exit_code=4"});
     expectFlashed({"bus.bin.3", "bus.bin.5", "bus.bin.9"});
+}
+
+// Two boards at address 5: --all flashes board 3 and neither board at 5, whose record says why.
+TEST_F(BatchFlash, AllFlashesNoBoardAtAnAddressWhereTwoAnswer) {
+    const std::string port = addEmulator("bus.bin", {"--address", "3,5,5"});
+    const ProgramRun run = flash({"--port", port, "--all", "--scan-range", "1-6", "--json"});
+    EXPECT_EQ(run.exitCode, 9) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
+                                                                   {port + " #5", "address-conflict "}}));
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    expectFields(lines[0], {"address=5", "message=address 5: more than one board answers; no board there was "
+                                         "flashed"});
+    expectFields(lines[2], {"type=summary", "outcome=address-conflict", "exit_code=9"});
+    expectFlashed({"bus.bin.3"});
+    const std::vector<std::uint8_t> erased(kFlashSize, 0xFF);
+    EXPECT_TRUE(readBinary(path("bus.bin.5")) == erased && readBinary(path("bus.bin.5.2")) == erased);
+}
+
+// Progress on a terminal of the flasher's own (the one `script` makes, with no size, so COLUMNS
+// gives its width): where TERM is dumb or unset several boards' progress comes as plain lines,
+// without escape sequences; a single run's line, redrawn after a carriage return, fits the width.
+TEST_F(BatchFlash, ProgressSuitsTheTerminal) {
+    const std::string port = addEmulator("bus.bin", {"--address", "3,5"});
+    const auto onTerminal = [&](const std::string& environment, const std::string& addresses) {
+        const std::string flasher = std::string(BOOTFLASH_PATH) + " download " + path("firmware.hex") +
+                                    " -p " + port + " -a " + addresses;
+        return runProgram("/bin/bash", {"-c", environment + " script -qec \"$0\" /dev/null", flasher});
+    };
+    for (const char* environment : {"TERM=dumb", "unset TERM;"}) {
+        const ProgramRun batch = onTerminal(environment, "3,5");
+        EXPECT_EQ(batch.exitCode, 0) << batch.err;
+        EXPECT_NE(batch.out.find(" #5] DOWNLOAD "), std::string::npos) << batch.out;
+        EXPECT_EQ(batch.out.find('\x1b'), std::string::npos) << environment << ": " << batch.out;
+    }
+    const ProgramRun single = onTerminal("TERM=xterm COLUMNS=40", "3");
+    EXPECT_EQ(single.exitCode, 0) << single.err;
+    std::string shown = single.out;
+    std::ranges::replace(shown, '\n', '\r');
+    std::size_t progressLines = 0;
+    std::istringstream pieces(shown);
+    for (std::string piece; std::getline(pieces, piece, '\r');)
+        if (piece.starts_with("DOWNLOAD") || piece.starts_with("VERIFY")) {
+            ++progressLines;
+            EXPECT_LT(piece.size(), 40u) << piece;
+        }
+    EXPECT_GT(progressLines, 0u) << single.out;
 }
 
 // A board whose flash is too small for the image answers "ERROR"; the others are flashed all the

@@ -64,8 +64,12 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
         // Short options, apart, joined and with their value attached.
         {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
          "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 quiet verbose"},
-        {{"-qv", "-p/dev/ttyS0", "-a0", "install"},
-         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=arrival stall=5 quiet verbose"},
+        {{"-qv", "-p/dev/ttyS0", "-a9", "install"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=9 poll=arrival stall=5 quiet verbose"},
+        // One number rule for every option: whole numbers decimal or 0x-hex, seconds decimal.
+        {{"version", "-a", "0x10", "--stall-timeout", ".5", "--connect-timeout", "0.001", "--poll-ms",
+          "0X0a"},
+         "version [] port= baud=115200 rtu address=16 poll=10 connect=0.001 stall=0.5"},
         // The last of a repeated option counts; after "--" a word is an operand even with a dash.
         {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
          "download [-fw.hex] port= baud=115200 rtu address=4 poll=arrival stall=5"},
@@ -151,14 +155,33 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {{"ports", "--wait-port", "5"}, ""},
 
         {{"download", "f.hex", "-a", "3,3"}, "--address: 3 given twice"},
-        {{"download", "f.hex", "-a", "0,3"}, "0 reaches every board at once"},
+        {{"download", "f.hex", "-a", "3,0"}, "--address 0 is the broadcast address"},
         {{"download", "f.hex", "-a", "3,"}, "--address must be a whole number"},
-        {{"download", "f.hex", "-a", "3,256"}, "--address must be a whole number from 0 to 255"},
+        {{"download", "f.hex", "-a", "3,256"}, "--address must be a whole number from 1 to 255"},
         {{"download", "f.hex", "--all", "-a", "3"}, "--all finds the addresses itself"},
         {{"version", "-a", "3,5"}, "not with version"},
         {{"scan", "-p", "a,b"}, "not with scan"},
         {{"download", "f.hex", "--retries", "11"}, "--retries must be a whole number from 0 to 10"},
         {{"download", "f.hex", "--log", ""}, "--log needs a file name"},
+        // No board answers the broadcast address, and every operation on a port waits for one.
+        {{"version", "-a", "0"}, "--address 0 is the broadcast address, which no board answers"},
+        {{"download", "f.hex", "-a", "0x0"}, "--address 0 is the broadcast address"},
+        // One rule, one wording: a form another option takes is not taken here either.
+        {{"version", "--stall-timeout", "0x10"},
+         "--stall-timeout must be a number of seconds from 0.001 to 3600, in steps of 0.001 (such as 2.5), "
+         "not \"0x10\""},
+        {{"version", "--connect-timeout", "1e-9"},
+         "--connect-timeout must be a number of seconds from 0.001 to 25.6"},
+        {{"version", "--connect-timeout", "0.0005"}, "--connect-timeout must be a number of seconds"},
+        {{"version", "--stall-timeout", "2.0005"}, "--stall-timeout must be a number of seconds"},
+        {{"version", "--wait-port", " 5"}, "--wait-port must be a number of seconds"},
+        {{"version", "--wait-port", "inf"}, "--wait-port must be a number of seconds"},
+        {{"version", "--poll-ms", "1.5"},
+         "--poll-ms must be a whole number from 1 to 100 (decimal or 0x-hex)"},
+        {{"version", "-a", "+5"}, "--address must be a whole number from 1 to 255 (decimal or 0x-hex)"},
+        {{"check", "fw.bin", "--base", "1e3"},
+         "--base must be a whole number from 0 to 0xFFFFFFFF (decimal or 0x-hex), not \"1e3\""},
+        {{"version", "--reset", "W1e-3"}, "step 1 \"W1e-3\""},
     };
     for (const auto& [words, says] : refused) {
         try {
@@ -223,7 +246,7 @@ TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
     scan.address = 5;
     // A byte that is not UTF-8 beside valid UTF-8, DEL and the C1 control CSI.
     scan.message = std::string("VER=1.0\r\n\x01\t\xE9\xC3\xA9\x7F\xC2\x9B", 17);
-    scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
+    scan.devices = {{3, "VER=a"}, {9, "VER=\"b\"", true}};
     const std::string text = jsonResult(scan);
     EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
         << text;
@@ -236,6 +259,9 @@ TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
     const QJsonArray devices = json.value("devices").toArray();
     ASSERT_EQ(devices.size(), 2);
     expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});
+    // Only an address where more than one board answered says so.
+    EXPECT_FALSE(devices[0].toObject().contains("conflict"));
+    EXPECT_TRUE(devices[1].toObject().value("conflict").toBool());
 
     RunResult version;
     version.operation = "version";

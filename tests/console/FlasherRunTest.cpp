@@ -106,6 +106,10 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
                   "no device answered at address 7 within 1 s"),
         {"outcome=no-device", "port=" + port});
     qunsetenv("BOOTFLASH_PORT");
+    // Replies that come but form none, as at the wrong speed: said, with what to check.
+    const std::string garbled = startEmulator({"--address", "1", "--corrupt-every", "1"});
+    expectEnd({"version", "--port", garbled, "--address", "1", "--connect-timeout", "0.5"}, 4,
+              "bytes came that formed no reply: check the speed (now 115200 baud)");
 
     // A machine may have no serial port at all: the list is then empty, but still a list.
     const ProgramRun list = flash({"ports", "--json"});
@@ -215,6 +219,35 @@ TEST_F(FlasherRun, DeviceTextIsShownNeverObeyed) {
 
     EXPECT_EQ(flash({"version", "--port", port, "--address", "1"}).out, shown + "\n");
     EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "1-1"}).out, "1\t" + shown + "\n");
+}
+
+// Two boards at address 5 answer each probe one after the other, or collide, which damages the
+// second reply: the scan lists the address once and names the conflict, and set-address sends
+// neither board its new address.
+TEST_F(FlasherRun, TwoBoardsAtOneAddressAreNamedAndNeitherIsMoved) {
+    for (const char* corruptEvery : {"0", "2"}) {
+        SCOPED_TRACE(std::string("--corrupt-every ") + corruptEvery);
+        const std::string port = startEmulator({"--address", "3,5,5", "--corrupt-every", corruptEvery});
+        const ProgramRun scan = flash({"scan", "--port", port, "--scan-range", "1-6", "--json"});
+        EXPECT_EQ(scan.exitCode, 9) << scan.err;
+        EXPECT_NE(scan.err.find("bootflash: address 5: more than one board answers\n"), std::string::npos)
+            << scan.err;
+        const QJsonObject shared{{"address", 5}, {"conflict", true}, {"reply", "VER=1.0"}};
+        EXPECT_EQ(parseJsonObject(scan.out)["devices"].toArray(),
+                  QJsonArray({QJsonObject{{"address", 3}, {"reply", "VER=1.0"}}, shared}))
+            << scan.out;
+
+        expectFields(expectEnd({"set-address", "9", "--port", port, "--address", "5", "--json"}, 9,
+                               "address 5: more than one board answers; no new address was sent"),
+                     {"outcome=address-conflict"});
+        EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "5-9"}).out, "5\tVER=1.0\n");
+    }
+    // Boards slow to answer, each reply crossing the line in 13.5 ms: the second is waited for after
+    // the first, however late that came.
+    const std::string slow =
+        startEmulator({"--address", "5,5", "--reply-delay-ms", "100", "--line-rate", "9600"});
+    expectEnd({"set-address", "9", "--port", slow, "--address", "5", "--baud", "9600"}, 9,
+              "address 5: more than one board answers");
 }
 
 // At 9600 baud a scan waits 48 ms of line time, the margin and a wake allowance of 5 ms at each

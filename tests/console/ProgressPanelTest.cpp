@@ -67,4 +67,19 @@ TEST(ProgressPanel, EachBoardKeepsItsOwnLineAndLinesThatStayGoAbove) {
     }
 }
 
+// On a narrow terminal each line is cut short of its width, whole characters only: a line that
+// wrapped would push the panel down a line its redraw does not count.
+TEST(ProgressPanel, LinesFitANarrowTerminal) {
+    std::string terminal;
+    ProgressPanel panel([&terminal](const std::string& text) { terminal += text; },
+                        [] { return std::size_t{20}; });
+    panel.rowWriter("[/dev/ttyUSB0 #3] ")("\rDOWNLOAD  1/26");
+    std::string wide = "[";
+    for (int i = 0; i < 30; ++i)
+        wide += "\xC3\xA9"; // one column, two bytes
+    panel.rowWriter(wide);
+    EXPECT_EQ(screen(terminal),
+              (std::vector<std::string>{"[/dev/ttyUSB0 #3] D", wide.substr(0, 1 + 18 * 2), ""}));
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "support/IntelHexRecord.h"
 #include "transfer/ElfReader.h"
 #include "transfer/FirmwareFile.h"
+#include "transfer/FirmwareFileAccess.h"
 #include "transfer/IntelHexReader.h"
 #include "transfer/IntelHexWriter.h"
 #include "transfer/SRecordReader.h"
@@ -78,6 +79,11 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
          "line 2: gives 0x00000011 the value 09, line 1 gave it 02"},
         {textOf({intelHexRecord(0, 0x11, {9}), intelHexRecord(0, 0x10, {1, 2, 3, 4}), kEnd}),
          "line 2: gives 0x00000011 the value 02, line 1 gave it 09"},
+        // Under a segment base the offset wraps within the segment, which a board may not do.
+        {textOf({intelHexRecord(2, 0, {0x10, 0x00}),
+                 intelHexRecord(0, 0xFFF8, std::vector<std::uint8_t>(16, 7)), kEnd}),
+         "line 2: data from offset FFF8 to 0007 wraps around the end of its 64 KiB segment (extended segment "
+         "address); split the record at the segment's end"},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.text.substr(0, 200));
@@ -100,6 +106,8 @@ TEST(IntelHexFile, TakesEveryLineEndAndKeepsTheLinesAsWritten) {
         // What a DOS-era tool writes after the end-of-file record is not read.
         {kData + "\r\n" + kEnd + "\r\n\x1A", {kData, kEnd}},
         {kData + "\r\n" + kEnd + "\x1A" + "junk\r\n" + kData, {kData, kEnd}},
+        // An editor's byte-order mark is no part of the first record.
+        {"\xEF\xBB\xBF" + kData + "\r\n" + kEnd, {kData, kEnd}},
     };
     for (const auto& row : table) {
         const IntelHexFile file = hexOf(row.text);
@@ -112,12 +120,12 @@ TEST(IntelHexFile, TakesEveryLineEndAndKeepsTheLinesAsWritten) {
 TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     const IntelHexFile file =
         hexOf(textOf({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0x0010, {1, 2}),
-                      intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4}),
-                      intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 0, {5}),
+                      intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xFFFE, {3, 4, 5}),
+                      intelHexRecord(4, 0, {0x08, 0x01}), intelHexRecord(0, 1, {6}),
                       intelHexRecord(5, 0, {0x08, 0x00, 0x01, 0x23}), kEnd}));
     ASSERT_FALSE(file.fault) << file.fault->text();
-    // The second segment is joined across the 64 KiB boundary.
-    EXPECT_EQ(segmentsOf(file.image), (Segments{{0x10010, {1, 2}}, {0x0800FFFE, {3, 4, 5}}}));
+    // A linear base does not wrap: the second segment runs across the 64 KiB boundary.
+    EXPECT_EQ(segmentsOf(file.image), (Segments{{0x10010, {1, 2}}, {0x0800FFFE, {3, 4, 5, 6}}}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
     // A segment start (03) is CS:IP, as a real-mode processor forms the address.
     EXPECT_EQ(hexOf(textOf({intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
@@ -216,6 +224,8 @@ TEST(FirmwareFile, DetectsTheFormatFromTheContent) {
         {std::string(":\x10\x00\x20", 4), FirmwareFormat::Binary}, // a stack pointer, not a record
         {"Hello", FirmwareFormat::Binary},
         {"", FirmwareFormat::Binary},
+        {"\xEF\xBB\xBF" + kData, FirmwareFormat::IntelHex},
+        {"\xEF\xBB\xBF", FirmwareFormat::IntelHex}, // a text, if one without records
     };
     for (const auto& row : table)
         EXPECT_EQ(detectFormat(row.bytes), row.format) << row.bytes;
@@ -261,6 +271,12 @@ TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
     };
     for (const auto& row : table)
         EXPECT_EQ(faultOf(read(row.bytes, row.request).fault), row.fault);
+
+    // A file of /proc reports a size of 0 whatever it holds: it is read to its end all the same.
+    const FirmwareFile proc =
+        readFirmwareFile(openFirmwareFile("/proc/self/status").get(), {0, std::nullopt});
+    EXPECT_EQ(faultOf(proc.fault), "(good)");
+    EXPECT_GT(proc.image.byteCount(), 0u);
 
     const FirmwareFile converted = read(binary, {0x08000000, flash});
     EXPECT_EQ(converted.hexLines.size(), 5u); // 04, three data records, 01

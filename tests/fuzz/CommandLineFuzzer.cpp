@@ -22,9 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // No poll means replies are read on arrival.
         require(!options.pollMs || (*options.pollMs >= 1 && *options.pollMs <= kMaxPollMs));
         require(options.scanFirst >= 1 && options.scanFirst <= options.scanLast && options.scanLast <= 127);
-        require(!options.connectTimeoutSeconds || *options.connectTimeoutSeconds > 0);
-        require(!options.address || (*options.address >= 0 && *options.address <= 255));
-        require(options.stallTimeoutSeconds > 0);
+        // Waits are kept to the millisecond; no board answers the broadcast address 0.
+        require(!options.connectTimeoutSeconds || *options.connectTimeoutSeconds >= 0.001);
+        require(!options.address || (*options.address >= 1 && *options.address <= 255));
+        require(options.stallTimeoutSeconds >= 0.001);
         require(!takesFirmwareFile(options.operation) || !options.file.empty());
     } catch (const UsageError&) {
     }

@@ -29,7 +29,6 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--address", "0"},                                      // broadcast address
         {"--address", "256"},                                    // not a byte
         {"--address", "3,,5"},                                   // empty list item
-        {"--address", "5,5"},                                    // two devices at one address
         {"--plain", "--address", "3,5"},                         // no addresses without framing
         {"--device-version", "1.0 OK"},                          // a keyword the host would act on
         {"--device-version", "BOOK"},                            // and finds inside a word as well

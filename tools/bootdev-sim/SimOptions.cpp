@@ -40,8 +40,6 @@ std::vector<std::uint8_t> parseAddresses(const std::string& text) {
         const auto address = parseNumber("--address", text.substr(from, comma - from), 255);
         if (address == 0)
             throw OptionError("--address: 0 is the broadcast address, no device answers there");
-        if (std::find(addresses.begin(), addresses.end(), address) != addresses.end())
-            throw OptionError("--address: " + std::to_string(address) + " given twice");
         addresses.push_back(static_cast<std::uint8_t>(address));
         from = comma + 1;
     }
@@ -189,14 +187,17 @@ Bench:
   --latency-ms N       hold bytes for the host until the adapter's latency timer fires, every N ms
 
 Devices:
-  --address LIST       bus address, or a comma list such as 3,5,9 for one device each (default 1)
+  --address LIST       bus address, or a comma list such as 3,5,9 for one device each (default 1);
+                       an address given twice puts two devices there, which both answer its
+                       requests, one reply after the other
   --device-version TEXT  version text of the reply "VER=TEXT" (default 1.0)
   --flash-start ADDR   first flash address (default 0x08000000)
   --flash-size SIZE    flash size, e.g. 262144, 0x40000 or 256K (default 256K)
   --erase-ms MS        erase time between "FORMAT" and its "OK" (default 30)
   --format-every-ms MS while erasing, say "FORMAT" again every MS
   --dump PATH          write the flash as a binary file on exit and on SIGUSR1 (unwritten bytes
-                       0xFF); with several devices one file each, PATH.<address>
+                       0xFF); with several devices one file each, PATH.<address> (a second
+                       device at an address PATH.<address>.2)
 
 Faults (replies are counted from 1; every N-th reply is hit):
   --reply-delay-ms MS  wait MS before every reply

@@ -3,6 +3,7 @@
 #include "LineLoop.h"
 #include "SimOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <iostream>
@@ -61,10 +62,13 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
         return;
     const auto& devices = bus.devices();
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        // Files are named by the address given on the command line, which a "BOOT$" does not change.
-        const std::string path = devices.size() == 1
-                                     ? *options.dumpPath
-                                     : *options.dumpPath + "." + std::to_string(options.addresses[i]);
+        // Files are named by the address given on the command line, which a "BOOT$" does not change,
+        // and by the device's place among those given the same address.
+        const auto address = options.addresses.begin() + static_cast<std::ptrdiff_t>(i);
+        const auto before = std::count(options.addresses.begin(), address, *address);
+        std::string path = *options.dumpPath;
+        if (devices.size() > 1)
+            path += "." + std::to_string(*address) + (before > 0 ? "." + std::to_string(before + 1) : "");
         try {
             devices[i].flash().dumpTo(path);
         } catch (const std::exception& error) {

@@ -22,9 +22,10 @@ std::function<void(const std::string&)> labelled(const std::string& label,
 BatchRun::BatchRun(const CliOptions& options, FirmwareStamp firmware, ConsoleOutput output,
                    std::function<void(const std::string&)> log)
     : options(options), firmware(std::move(firmware)), output(std::move(output)), log(std::move(log)) {
-    // Traced frames are lines to keep, not progress to redraw.
-    if (this->output.errIsTerminal && !options.quiet && !options.trace)
-        panel.emplace(this->output.err);
+    // Traced frames are lines to keep, not progress to redraw; a terminal that would print the
+    // panel's escape sequences gets plain lines.
+    if (this->output.errIsTerminal && this->output.errTakesEscapes && !options.quiet && !options.trace)
+        panel.emplace(this->output.err, this->output.errColumns);
     for (const std::string& port : options.ports) {
         CliOptions onePort = options;
         onePort.port = port;
@@ -65,6 +66,7 @@ ConsoleOutput BatchRun::outputFor(const std::string& label) {
     // Without the panel progress comes as plain lines: lines redrawn in place would overwrite
     // the other boards'.
     board.errIsTerminal = panel.has_value();
+    board.errColumns = {}; // the panel fits its lines itself
     return board;
 }
 

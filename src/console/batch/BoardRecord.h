@@ -16,7 +16,8 @@ struct BoardRecord {
     int records = 0;                // records sent in the last attempt, both passes together
     std::string message;            // how the last attempt ended
     std::string time;               // when the board's last attempt ended, ISO 8601 UTC
-    // A board the batch never started: why it was left (a signal's code), as its outcome.
+    // A board the batch never started: why it was left (a signal's code, or more than one board
+    // at its address), as its outcome.
     ExitCode untried = ExitCode::InternalError;
 
     ExitCode outcome() const { return attempts.empty() ? untried : attempts.back(); }

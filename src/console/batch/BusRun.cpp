@@ -6,6 +6,7 @@
 #include "console/ports/ActivityWatchingPort.h"
 #include "console/ports/TracingPort.h"
 #include "console/run/ConsoleView.h"
+#include "console/run/RunTexts.h"
 #include "link/VisibleText.h"
 #include "ports/SchemePortService.h"
 #include "window/frmSerial.h"
@@ -82,7 +83,8 @@ void BusRun::scanEnded(const RunResult& scan) {
         done();
         return;
     }
-    if (scan.exitCode != ExitCode::Success) {
+    // A conflict is a board record of its own, below; the other boards are flashed.
+    if (scan.exitCode != ExitCode::Success && scan.exitCode != ExitCode::AddressConflict) {
         // No board to flash: the port's one record says why.
         BoardRecord failed;
         failed.port = options.port;
@@ -95,6 +97,18 @@ void BusRun::scanEnded(const RunResult& scan) {
         return;
     }
     for (const RunResult::Device& device : scan.devices) {
+        if (device.conflict) {
+            // Flashing it would write every board there at once, each answering every record.
+            BoardRecord shared;
+            shared.port = options.port;
+            shared.address = device.address;
+            shared.reply = device.reply;
+            shared.untried = ExitCode::AddressConflict;
+            shared.message = conflictText(device.address) + "; no board there was flashed";
+            shared.time = utcNow();
+            boardEnded(shared);
+            continue;
+        }
         waiting.push_back(device.address);
         scanReplies[device.address] = device.reply;
     }

@@ -46,6 +46,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  7  stall: the device gave no reply for longer than the stall timeout\n"
                                "  8  output lost: the log, standard output or standard error could not be\n"
                                "     written; the board's own outcome is in the JSON and the message\n"
+                               "  9  address conflict: more than one board answers at one address;\n"
+                               "     set-address sent nothing, --all flashed no board there\n"
                                "  130, 143  interrupted (SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
@@ -60,6 +62,8 @@ struct ParserSetup {
             "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
             "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
             "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n\n"
+            "Numbers: whole numbers decimal or hexadecimal after 0x (-a 0x10); seconds decimal, at most\n"
+            "three places after the point (--stall-timeout 2.5).\n\n"
             "Operations (one per call):";
         for (const auto& entry : kOperations) {
             const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");

@@ -13,6 +13,9 @@ enum class ExitCode : int {
     // The log, standard output or standard error could not be written: the record of the run is
     // incomplete, whatever the board's own outcome.
     OutputLost = 8,
+    // More than one board answered at one address: a command to it would reach them all, and
+    // their replies would mix.
+    AddressConflict = 9,
     // Ended by a signal, as shells number it: 128 + SIGINT, 128 + SIGTERM.
     Interrupted = 130,
     Terminated = 143,

@@ -10,6 +10,9 @@ using namespace optionvalues;
 namespace {
 
 constexpr double kLongestConnectionWaitSeconds = 25.6;
+// Waits are timed in milliseconds: a shorter one could not be kept.
+constexpr double kShortestWaitSeconds = 0.001;
+constexpr double kLongestWaitSeconds = 3600;
 
 const std::string kResetHelp =
     "After opening the port, before the connection wait, play SEQ on the modem lines: steps "
@@ -41,8 +44,8 @@ const std::vector<OptionRow>& optionTable() {
          "",
          [](CliOptions& o, const std::string&) { o.modbusRtu = false; }},
         {{"a", "address"},
-         "Device address 0-255; without it the bus is scanned first and the first device found is used; "
-         "0 skips the connection wait. A list (3,5,9) flashes those boards one after another.",
+         "Device address 1-255; without it the bus is scanned first and the first device found is used. "
+         "A list (3,5,9) flashes those boards one after another.",
          "N[,N...]",
          [](CliOptions& o, const std::string& v) {
              o.addresses = addressList(v);
@@ -80,7 +83,9 @@ const std::vector<OptionRow>& optionTable() {
         {{"wait-port"},
          "Wait up to S seconds for the port to appear and open (a board being plugged in), then go on.",
          "S",
-         [](CliOptions& o, const std::string& v) { o.waitPortSeconds = seconds(v, "--wait-port"); }},
+         [](CliOptions& o, const std::string& v) {
+             o.waitPortSeconds = seconds(v, kShortestWaitSeconds, kLongestWaitSeconds, "--wait-port");
+         }},
         {{"poll-ms"},
          "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
          "moment it arrives.",
@@ -102,21 +107,23 @@ const std::vector<OptionRow>& optionTable() {
          "probes of the connection wait.",
          "S",
          [](CliOptions& o, const std::string& v) {
-             o.connectTimeoutSeconds = seconds(v, "--connect-timeout");
              // It shortens the wait; the wait itself still ends after its 127 probes.
-             if (*o.connectTimeoutSeconds > kLongestConnectionWaitSeconds)
-                 throw UsageError(
-                     "--connect-timeout can shorten the connection wait of 25.6 s, not lengthen it");
+             o.connectTimeoutSeconds =
+                 seconds(v, kShortestWaitSeconds, kLongestConnectionWaitSeconds, "--connect-timeout");
          }},
         {{"stall-timeout"},
          "Give up when the device gives no reply for S seconds (noise does not count); default 5.",
          "S",
-         [](CliOptions& o, const std::string& v) { o.stallTimeoutSeconds = seconds(v, "--stall-timeout"); }},
+         [](CliOptions& o, const std::string& v) {
+             o.stallTimeoutSeconds = seconds(v, kShortestWaitSeconds, kLongestWaitSeconds, "--stall-timeout");
+         }},
         {{"erase-timeout"},
          "Give up when the device has said \"FORMAT\" and not answered the record within S seconds; "
          "default 60.",
          "S",
-         [](CliOptions& o, const std::string& v) { o.eraseTimeoutSeconds = seconds(v, "--erase-timeout"); }},
+         [](CliOptions& o, const std::string& v) {
+             o.eraseTimeoutSeconds = seconds(v, kShortestWaitSeconds, kLongestWaitSeconds, "--erase-timeout");
+         }},
         {{"trace"},
          "Print every frame sent and received on standard error.",
          "",

@@ -2,46 +2,84 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "console/cli/CliOptions.h"
+#include "console/cli/SecondsText.h"
 
 namespace optionvalues {
 
-int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end || value < lowest || value > highest)
-        throw UsageError(what + " must be a whole number from " + std::to_string(lowest) + " to " +
-                         std::to_string(highest) + ", not \"" + text + "\"");
+namespace {
+
+// Decimal digits, or hex digits after 0x; no sign, no blanks.
+std::optional<std::uint64_t> wholeValue(const std::string& text) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
+    std::uint64_t value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
+    // from_chars takes a leading minus sign for signed types only, never for this one.
+    if (digits.empty() || error != std::errc{} || stop != end)
+        return std::nullopt;
     return value;
 }
 
-double seconds(const std::string& text, const std::string& what) {
-    std::size_t used = 0;
-    double value = 0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (text.empty() || used != text.size() || !(value > 0) || value > 3600)
-        throw UsageError(what + " must be a number of seconds above 0 and at most 3600, not \"" + text +
-                         "\"");
-    return value;
+std::string wholeRule(const std::string& what, std::uint64_t lowest, std::uint64_t highest, bool hexBounds,
+                      const std::string& text) {
+    const auto bound = [hexBounds](std::uint64_t value) {
+        char written[24];
+        std::snprintf(written, sizeof written, hexBounds && value > 0 ? "0x%llX" : "%llu",
+                      static_cast<unsigned long long>(value));
+        return std::string(written);
+    };
+    return what + " must be a whole number from " + bound(lowest) + " to " + bound(highest) +
+           " (decimal or 0x-hex), not \"" + text + "\"";
+}
+
+} // namespace
+
+int wholeNumber(const std::string& text, int lowest, int highest, const std::string& what) {
+    const std::optional<std::uint64_t> value = wholeValue(text);
+    if (!value || *value < static_cast<std::uint64_t>(lowest) || *value > static_cast<std::uint64_t>(highest))
+        throw UsageError(wholeRule(what, static_cast<std::uint64_t>(lowest),
+                                   static_cast<std::uint64_t>(highest), false, text));
+    return static_cast<int>(*value);
+}
+
+std::optional<double> decimalSeconds(const std::string& text) {
+    const std::size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    const auto digitsOnly = [](const std::string& part) {
+        return part.find_first_not_of("0123456789") == std::string::npos;
+    };
+    // A millisecond is the finest step any wait here is timed in: a finer one would be shown as it
+    // was asked for but kept as another.
+    if (whole.empty() && fraction.empty())
+        return std::nullopt;
+    if (!digitsOnly(whole) || !digitsOnly(fraction) || fraction.size() > 3 || whole.size() > 9)
+        return std::nullopt;
+    return (whole.empty() ? 0.0 : std::stod(whole)) +
+           (fraction.empty() ? 0.0 : std::stod(fraction) / std::pow(10.0, fraction.size()));
+}
+
+double seconds(const std::string& text, double lowest, double highest, const std::string& what) {
+    const std::optional<double> value = decimalSeconds(text);
+    if (!value || *value < lowest || *value > highest)
+        throw UsageError(what + " must be a number of seconds from " + secondsText(lowest) + " to " +
+                         secondsText(highest) + ", in steps of 0.001 (such as 2.5), not \"" + text + "\"");
+    return *value;
 }
 
 // Decimal, or hexadecimal after 0x: a 32-bit address.
 std::uint32_t address(const std::string& text, const std::string& what) {
-    const bool hex = text.starts_with("0x") || text.starts_with("0X");
-    const std::string digits = hex ? text.substr(2) : text;
-    std::uint32_t value = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [stop, error] = std::from_chars(digits.data(), end, value, hex ? 16 : 10);
-    if (digits.empty() || error != std::errc{} || stop != end)
-        throw UsageError(what + " needs an address from 0 to 0xFFFFFFFF, decimal or 0x-hex, not \"" + text +
-                         "\"");
-    return value;
+    const std::optional<std::uint64_t> value = wholeValue(text);
+    if (!value || *value > 0xFFFFFFFFu)
+        throw UsageError(wholeRule(what, 0, 0xFFFFFFFFu, true, text));
+    return static_cast<std::uint32_t>(*value);
 }
 
 // START-END, both addresses inside the flash.
@@ -57,25 +95,26 @@ FlashRange flashRange(const std::string& text) {
     return range;
 }
 
-// "3,5,9": bus addresses 1-255, none twice. One address alone may be 0.
+// "3,5,9": bus addresses 1-255, none twice.
 std::vector<int> addressList(const std::string& text) {
     std::vector<int> addresses;
     std::size_t from = 0;
     while (true) {
         const std::size_t comma = text.find(',', from);
-        addresses.push_back(wholeNumber(text.substr(from, comma - from), 0, 255, "--address"));
+        const std::string item = text.substr(from, comma - from);
+        // Every operation on a board waits for its answer, and no board answers the broadcast
+        // address: a run would only wait out its stall timeout.
+        if (wholeValue(item) == 0u)
+            throw UsageError("--address 0 is the broadcast address, which no board answers: give the "
+                             "board's own address, 1-255");
+        addresses.push_back(wholeNumber(item, 1, 255, "--address"));
         if (comma == std::string::npos)
             break;
         from = comma + 1;
     }
-    if (addresses.size() > 1)
-        for (std::size_t i = 0; i < addresses.size(); ++i) {
-            if (addresses[i] == 0)
-                throw UsageError("--address: 0 reaches every board at once, it cannot be one of a list");
-            if (std::count(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i),
-                           addresses[i]))
-                throw UsageError("--address: " + std::to_string(addresses[i]) + " given twice");
-        }
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+        if (std::count(addresses.begin(), addresses.begin() + static_cast<std::ptrdiff_t>(i), addresses[i]))
+            throw UsageError("--address: " + std::to_string(addresses[i]) + " given twice");
     return addresses;
 }
 

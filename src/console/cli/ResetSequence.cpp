@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/cli/CliOptions.h"
+#include "console/cli/OptionValues.h"
 
 namespace {
 
@@ -41,18 +42,12 @@ bool readStep(const std::string& text, ResetStep& step) {
         step.lines = {on, other};
         return true;
     }
-    if (text.size() < 2 || text[0] != 'W' || text.find_first_not_of("0123456789.", 1) != std::string::npos)
+    if (text.size() < 2 || text[0] != 'W')
         return false;
-    std::size_t used = 0;
-    double seconds = -1;
-    try {
-        seconds = std::stod(text.substr(1), &used);
-    } catch (const std::exception&) {
+    const std::optional<double> seconds = optionvalues::decimalSeconds(text.substr(1));
+    if (!seconds || *seconds > kLongestWaitSeconds)
         return false;
-    }
-    if (used != text.size() - 1 || !(seconds >= 0) || seconds > kLongestWaitSeconds)
-        return false;
-    step.wait = std::chrono::microseconds(std::llround(seconds * 1e6));
+    step.wait = std::chrono::microseconds(std::llround(*seconds * 1e6));
     return true;
 }
 

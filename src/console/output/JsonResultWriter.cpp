@@ -46,6 +46,8 @@ const char* outcomeName(ExitCode code) {
         return "stall";
     case ExitCode::OutputLost:
         return "output-lost";
+    case ExitCode::AddressConflict:
+        return "address-conflict";
     case ExitCode::Interrupted:
     case ExitCode::Terminated:
         return "interrupted";
@@ -114,8 +116,12 @@ std::string jsonResult(const RunResult& result) {
     };
     if (result.operation == "scan") {
         QJsonArray devices;
-        for (const RunResult::Device& device : result.devices)
-            devices.append(QJsonObject{{"address", device.address}, {"reply", jsonText(device.reply)}});
+        for (const RunResult::Device& device : result.devices) {
+            QJsonObject found{{"address", device.address}, {"reply", jsonText(device.reply)}};
+            if (device.conflict)
+                found.insert("conflict", true);
+            devices.append(found);
+        }
         object.insert("devices", devices);
     }
     if (result.fileFault) {

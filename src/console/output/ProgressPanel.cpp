@@ -10,7 +10,8 @@ const std::string kEraseBelow = "\x1b[J";
 
 } // namespace
 
-ProgressPanel::ProgressPanel(std::function<void(const std::string&)> write) : write(std::move(write)) {}
+ProgressPanel::ProgressPanel(std::function<void(const std::string&)> write, ColumnsSource columns)
+    : write(std::move(write)), columns(std::move(columns)) {}
 
 std::function<void(const std::string&)> ProgressPanel::rowWriter(const std::string& label) {
     const std::size_t row = rows.size();
@@ -48,9 +49,10 @@ void ProgressPanel::setRow(std::size_t row, std::string text) {
 }
 
 std::string ProgressPanel::rowsText() const {
+    const std::size_t fits = columns ? columns() : 0;
     std::string text;
     for (const std::string& row : rows)
-        text += kEraseLine + row + "\n";
+        text += kEraseLine + fittedTo(row, fits) + "\n";
     return text;
 }
 

@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
-// Progress of several boards on a terminal: one line per port and board, redrawn in place
-// together. What a board writes, progress redrawn after a carriage return or whole lines, becomes
-// the text of its own line; lines meant to stay are printed above the panel.
+#include "console/output/TerminalWidth.h"
+
+// Progress of several boards on a terminal that obeys ANSI escape sequences: one line per port and
+// board, redrawn in place together. What a board writes, progress redrawn after a carriage return
+// or whole lines, becomes the text of its own line, cut to the terminal's width so that the lines
+// counted are the lines shown; lines meant to stay are printed above the panel.
 class ProgressPanel {
   public:
-    explicit ProgressPanel(std::function<void(const std::string&)> write);
+    explicit ProgressPanel(std::function<void(const std::string&)> write, ColumnsSource columns = {});
 
     // Where one board writes; its line shows `label` and the last text it wrote.
     std::function<void(const std::string&)> rowWriter(const std::string& label);
@@ -22,6 +25,7 @@ class ProgressPanel {
     std::string backToTop() const;
 
     std::function<void(const std::string&)> write;
+    ColumnsSource columns;
     std::vector<std::string> rows;
     std::size_t drawn = 0; // rows on the screen now
 };

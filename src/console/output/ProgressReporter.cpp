@@ -1,5 +1,6 @@
 #include "console/output/ProgressReporter.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "console/output/ProgressOrder.h"
@@ -27,8 +28,9 @@ std::string formatProgress(const ProgressState& state, std::optional<double> rec
     return line;
 }
 
-ProgressReporter::ProgressReporter(bool terminal, std::function<void(const std::string&)> write)
-    : terminal(terminal), write(std::move(write)) {}
+ProgressReporter::ProgressReporter(bool terminal, std::function<void(const std::string&)> write,
+                                   ColumnsSource columns)
+    : terminal(terminal), write(std::move(write)), columns(std::move(columns)) {}
 
 void ProgressReporter::update(const ProgressState& reported) {
     const auto now = Clock::now();
@@ -66,10 +68,13 @@ void ProgressReporter::status(const std::string& text) {
 }
 
 void ProgressReporter::redraw(std::string line) {
-    // Pad over the rest of a longer previous line.
-    const std::size_t width = line.size();
-    if (width < lastWidth)
-        line.append(lastWidth - width, ' ');
+    const std::size_t fits = columns ? columns() : 0;
+    line = fittedTo(line, fits);
+    // Pad over the rest of a longer previous line, as far as the terminal, narrowed since, shows it.
+    const std::size_t width = columnsOf(line);
+    const std::size_t rest = fits == 0 ? lastWidth : std::min(lastWidth, fits - 1);
+    if (width < rest)
+        line.append(rest - width, ' ');
     lastWidth = width;
     write("\r" + line);
     lineOpen = true;

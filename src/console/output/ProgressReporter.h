@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "console/output/TerminalWidth.h"
+
 // Where a transfer stands, as the progress bar shows it plus what is left after this pass.
 struct ProgressState {
     std::string stage;        // the bar's text: "DOWNLOAD", "VERIFY", "END", "ERROR", ...
@@ -19,12 +21,15 @@ std::string formatProgress(const ProgressState& state, std::optional<double> rec
 
 // Shows progress on standard error: redrawn in place on a terminal, as plain lines about once
 // a second (and at every change of stage) when standard error goes to a file or a pipe. The
-// connection wait's status is shown on a terminal only, where a person watches it.
+// connection wait's status is shown on a terminal only, where a person watches it. A line redrawn
+// in place goes back with a carriage return alone, which any terminal obeys, and is cut to the
+// terminal's width, so that it never wraps onto a second line the return cannot reach.
 class ProgressReporter {
   public:
     using Clock = std::chrono::steady_clock;
 
-    ProgressReporter(bool terminal, std::function<void(const std::string&)> write);
+    ProgressReporter(bool terminal, std::function<void(const std::string&)> write,
+                     ColumnsSource columns = {});
 
     void update(const ProgressState& state);
     // A status such as "WAIT Connect:  5", redrawn in place on a terminal.
@@ -40,6 +45,7 @@ class ProgressReporter {
 
     bool terminal;
     std::function<void(const std::string&)> write;
+    ColumnsSource columns;
     std::optional<Clock::time_point> started;
     int sentAtStart = 0;
     std::optional<ProgressState> shown;

@@ -26,7 +26,8 @@ struct FirmwareSummary {
 struct RunResult {
     struct Device {
         int address = 0;
-        std::string reply; // the device's version reply, line end removed
+        std::string reply;     // the device's version reply, line end removed
+        bool conflict = false; // more than one board answered at this address
     };
 
     std::string operation;

@@ -21,6 +21,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
+      probeAnswers(options),
       receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
                      [this] { return this->form.HeldFrameDue(); }),
       deadlineTimer([this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
@@ -29,7 +30,8 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       lateReplies(options.scanFirst, connectionPacer.scanProbeWait(), options.probeMarginMs),
       progress(this->output.errIsTerminal && !options.trace,
                options.quiet ? std::function<void(const std::string&)>([](const std::string&) {})
-                             : this->output.err) {
+                             : this->output.err,
+               this->output.errColumns) {
     form.SetLimits({limitOf(options.stallTimeoutSeconds), limitOf(options.eraseTimeoutSeconds)});
     form.OnMachineStep = [this](const ProtocolMachine::Step& step) {
         steps.push_back(step);
@@ -40,6 +42,8 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
     form.Receiver.heldFrameWait = receiveTrigger.heldReplyWait();
     activity.setOnReceived([this](const std::string& bytes) {
         receiveTrigger.bytesRead();
+        if (phase == Phase::Connecting)
+            probeAnswers.received(bytes);
         spotLateReplies(bytes);
     });
     activity.setOnSent([this](std::size_t bytes) { receiveTrigger.requestSent(bytes); });
@@ -120,13 +124,10 @@ void RunController::startConnectionWait() {
         form.ConnectCount = static_cast<std::int16_t>(options.scanFirst);
     if (phase == Phase::Connecting && options.operation != Operation::Scan)
         connectionPacer.startDeadline();
-    // Address "0" opens without a connection wait: nothing will answer before a command does.
-    if (phase == Phase::Connecting && activity.portOpen() && view.text1() == "0")
-        onConnected();
 }
 
 void RunController::connectionTimedOut() {
-    if (phase != Phase::Connecting)
+    if (phase != Phase::Connecting || probeAnswers.judging())
         return;
     const std::string where = form.ScanMode == 1 ? "" : " at address " + view.text1();
     finish(ExitCode::NoDevice,
@@ -162,6 +163,7 @@ void RunController::afterEvent(Source source) {
             readySeen = view.readyCount();
             onConnected();
         } else if (source == Source::ConnectionTick) {
+            probeAnswers.probeSent(currentAddress());
             progress.status(view.label2());
         }
         break;
@@ -178,14 +180,28 @@ void RunController::afterEvent(Source source) {
 }
 
 void RunController::onConnected() {
+    const std::string reply = withoutLineEnd(view.text8());
+    // A scan, and a new address, must know whether one board answered or more.
+    if (options.operation == Operation::Scan || options.operation == Operation::SetAddress)
+        probeAnswers.judge([this, reply](bool several) { onAnswered(reply, several); });
+    else
+        onAnswered(reply, false);
+}
+
+void RunController::onAnswered(const std::string& reply, bool moreThanOneBoard) {
+    if (phase != Phase::Connecting)
+        return;
     if (options.operation == Operation::Scan) {
         // A scan has no one address: each device found is listed with its own.
-        recordFoundDevice();
+        recordFoundDevice(reply, moreThanOneBoard);
         call(Source::Click, &frmSerial::Command1_Click);
         return;
     }
     result.address = currentAddress();
-    result.reply = withoutLineEnd(view.text8());
+    result.reply = reply;
+    if (moreThanOneBoard)
+        return finish(ExitCode::AddressConflict,
+                      conflictText(currentAddress()) + "; no new address was sent");
     // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
     // found address in the box is used as a plain address.
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {

@@ -19,6 +19,7 @@
 #include "console/run/ModemLineRunner.h"
 #include "console/run/PortWait.h"
 #include "console/run/PreciseTimer.h"
+#include "console/run/ProbeAnswerWatch.h"
 #include "console/run/ReceiveTrigger.h"
 #include "console/run/TransferWatch.h"
 #include "window/frmSerial.h"
@@ -61,6 +62,7 @@ class RunController {
     void call(Source source, void (frmSerial::*handler)());
     void afterEvent(Source source);
     void onConnected();
+    void onAnswered(const std::string& reply, bool moreThanOneBoard);
     void clickOperation();
     int currentAddress() const;
 
@@ -68,7 +70,7 @@ class RunController {
     void scanRangeEnded();
     void spotLateReplies(const std::string& bytes);
     void scanEnded();
-    void recordFoundDevice();
+    void recordFoundDevice(const std::string& reply, bool moreThanOneBoard);
 
     // How the run ends (RunControllerEnding.cpp).
     bool handleMessages(Source source);
@@ -88,6 +90,7 @@ class RunController {
 
     QEventLoop loop;
     ConnectionPacer connectionPacer; // ticks Timer3_Timer
+    ProbeAnswerWatch probeAnswers;   // whether one board or more answered a probe
     ReceiveTrigger receiveTrigger;
     PreciseTimer deadlineTimer; // wakes the window's logic when the machine's deadline is due
     PortWait portWait;

@@ -186,6 +186,8 @@ void RunController::interrupt(ExitCode code) {
 void RunController::finish(ExitCode code, std::string message) {
     if (phase == Phase::Finished)
         return;
+    if (code == ExitCode::NoDevice && phase == Phase::Connecting)
+        message += probeAnswers.unreadableNote(options.baud);
     phase = Phase::Finished;
     connectionPacer.stop();
     receiveTrigger.stop();

@@ -29,13 +29,21 @@ void RunController::scanEnded() {
                                                  : std::to_string(result.devices.size()) + " device(s) found";
     if (!result.lateAddresses.empty())
         summary += ", " + std::to_string(result.lateAddresses.size()) + " more answered too late";
-    finish(result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success, summary);
+    ExitCode code = result.devices.empty() ? ExitCode::NoDevice : ExitCode::Success;
+    for (const RunResult::Device& device : result.devices)
+        if (device.conflict) {
+            summary += "; " + conflictText(device.address);
+            code = ExitCode::AddressConflict;
+        }
+    finish(code, summary);
 }
 
-void RunController::recordFoundDevice() {
-    RunResult::Device device{currentAddress(), withoutLineEnd(view.text8())};
+void RunController::recordFoundDevice(const std::string& reply, bool moreThanOneBoard) {
+    RunResult::Device device{currentAddress(), reply, moreThanOneBoard};
     result.devices.push_back(device);
     progress.clear();
+    if (moreThanOneBoard)
+        output.err(output.programName + ": " + conflictText(device.address) + "\n");
     if (!options.json)
         output.out(std::to_string(device.address) + "\t" + visibleText(device.reply) + "\n");
 }

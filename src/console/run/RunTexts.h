@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "console/cli/SecondsText.h"
+
 // How the run words what the window shows: a reply without its line end, seconds without
 // trailing zeros.
 inline std::string withoutLineEnd(std::string text) {
@@ -10,10 +12,7 @@ inline std::string withoutLineEnd(std::string text) {
     return text;
 }
 
-inline std::string secondsText(double seconds) {
-    std::string text = std::to_string(seconds);
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
+// Two boards or more answered the probe of one address.
+inline std::string conflictText(int address) {
+    return "address " + std::to_string(address) + ": more than one board answers";
 }
