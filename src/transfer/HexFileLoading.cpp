@@ -3,8 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "transfer/FirmwareFileAccess.h"
-#include "transfer/IntelHexReader.h"
+#include "transfer/HexFileByName.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
 
@@ -40,10 +39,8 @@ void frmSerial::LoadHexFileAndSend(std::int16_t verifyMode) {
         view.setBarText("NO FILE");
         // The whole file is checked before anything is sent: a bad record found by the device
         // halfway through would leave it erased and half written.
-        const FileDescriptor source = openFirmwareFile(view.dialogFileName());
-        if (const std::optional<FileFault> fault = oversize(source.get()))
-            throw LoadError(loaderrors::kInvalidFileFormat, fault->text());
-        const IntelHexFile file = readIntelHexFile(TextLines(chunksOf(source.get())));
+        const IntelHexFile file =
+            ReadFirmware ? ReadFirmware(view.dialogFileName()) : readHexFileByName(view.dialogFileName());
         // An empty file would send whatever an earlier, longer file left in slot 1.
         if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");

@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "link/SerialPortService.h"
 #include "protocol/ReplyKeyword.h"
+#include "transfer/IntelHexReader.h"
 #include "window/FormView.h"
 
 struct ReplyScan;
@@ -90,6 +92,9 @@ class frmSerial {
     std::int16_t PassEndedEarly = 0;
     // Every reply handed to Com_Parser, by the keyword that decided it.
     ReplyTally Replies;
+    // The records of the chosen file. Empty: the loader opens and reads the named file, as the
+    // window does; the flasher hands back the one image it read and checked before the port opened.
+    std::function<IntelHexFile(const std::string& fileName)> ReadFirmware;
 
   private:
     // Command3_Click and Command2_Click: one operation in two modes (0 download, 1 verify).

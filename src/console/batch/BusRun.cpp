@@ -14,9 +14,11 @@
 // window's state (scan mode, counters, a half-read reply) reaches the next one. The port itself
 // is closed at the end of every attempt and opened again by the next.
 struct BusRun::Board {
-    Board(CliOptions boardOptions, ConsoleOutput output)
+    Board(CliOptions boardOptions, const std::function<IntelHexFile(const std::string&)>& readRecords,
+          ConsoleOutput output)
         : options(std::move(boardOptions)), activity(port), form(view, line(output)),
           controller(options, view, form, activity, output) {
+        form.ReadFirmware = readRecords;
         controller.listenTo(port);
         if (options.verbose)
             port.setOnAdapterTuned([write = output.err, name = output.programName](const std::string& done) {
@@ -41,10 +43,10 @@ struct BusRun::Board {
     RunController controller;
 };
 
-BusRun::BusRun(CliOptions options, OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
-               std::function<void()> done)
-    : options(std::move(options)), outputFor(std::move(outputFor)), boardEnded(std::move(boardEnded)),
-      done(std::move(done)) {
+BusRun::BusRun(CliOptions options, std::function<IntelHexFile(const std::string&)> readRecords,
+               OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded, std::function<void()> done)
+    : options(std::move(options)), readRecords(std::move(readRecords)), outputFor(std::move(outputFor)),
+      boardEnded(std::move(boardEnded)), done(std::move(done)) {
     for (const int address : this->options.addresses)
         waiting.push_back(address);
     // No address and no --all: one board, found as a single run finds it.
@@ -163,6 +165,6 @@ void BusRun::launchAttempt() {
 void BusRun::launch(CliOptions boardOptions, const std::string& label,
                     std::function<void(const RunResult&)> ended) {
     board.reset();
-    board = std::make_unique<Board>(std::move(boardOptions), outputFor(label));
+    board = std::make_unique<Board>(std::move(boardOptions), readRecords, outputFor(label));
     board->controller.begin(std::move(ended));
 }
