@@ -132,7 +132,7 @@ int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const Con
         log ? std::function<void(const std::string&)>([&log](const std::string& line) { log->append(line); })
             : nullptr);
     const SignalWatch signalWatch([&batch](int signal) {
-        batch.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+        batch.interrupt(signalExitCode(signal));
     });
     const int code = toInt(batch.run());
     return log ? reportLoss(log->output(), code) : code;
@@ -186,7 +186,7 @@ int runOperation(CliOptions options, int argc, char** argv) {
     RunController controller(options, view, form, activity, output);
     controller.listenTo(serialPort);
     const SignalWatch signalWatch([&controller](int signal) {
-        controller.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
+        controller.interrupt(signalExitCode(signal));
     });
     const RunResult result = controller.run();
     if (options.json)

@@ -139,7 +139,7 @@ void BusRun::attemptEnded(const RunResult& attempt) {
         current.address = attempt.address;
     current.seconds += static_cast<double>(attempt.durationMs) / 1000;
     current.records = attempt.records;
-    current.message = attempt.message;
+    current.message = attempt.note.empty() ? attempt.message : attempt.message + "; " + attempt.note;
     if (!attempt.reply.empty())
         current.reply = attempt.reply;
     const int attemptsLeft = options.retries + 1 - static_cast<int>(current.attempts.size());

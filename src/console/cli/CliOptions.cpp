@@ -46,7 +46,7 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  7  stall: the device gave no reply for longer than the stall timeout\n"
                                "  8  output lost: the log, standard output or standard error could not be\n"
                                "     written; the board's own outcome is in the JSON and the message\n"
-                               "  130, 143  interrupted (SIGINT, SIGTERM)\n"
+                               "  129, 130, 143  interrupted (SIGHUP, SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
 // The parser with every option and the operations as its positional arguments.

@@ -13,11 +13,17 @@ enum class ExitCode : int {
     // The log, standard output or standard error could not be written: the record of the run is
     // incomplete, whatever the board's own outcome.
     OutputLost = 8,
-    // Ended by a signal, as shells number it: 128 + SIGINT, 128 + SIGTERM.
+    // Ended by a signal, as shells number it: 128 + SIGHUP, 128 + SIGINT, 128 + SIGTERM.
+    HungUp = 129,
     Interrupted = 130,
     Terminated = 143,
 };
 
 inline int toInt(ExitCode code) {
     return static_cast<int>(code);
+}
+
+// Whether a signal ended the run.
+inline bool endedBySignal(ExitCode code) {
+    return code == ExitCode::HungUp || code == ExitCode::Interrupted || code == ExitCode::Terminated;
 }

@@ -46,6 +46,7 @@ const char* outcomeName(ExitCode code) {
         return "stall";
     case ExitCode::OutputLost:
         return "output-lost";
+    case ExitCode::HungUp:
     case ExitCode::Interrupted:
     case ExitCode::Terminated:
         return "interrupted";
@@ -129,6 +130,8 @@ std::string jsonResult(const RunResult& result) {
         for (auto field = fields.begin(); field != fields.end(); ++field)
             object.insert(field.key(), field.value());
     }
+    if (!result.note.empty())
+        object.insert("note", jsonText(result.note));
     if (!result.lateAddresses.empty()) {
         QJsonArray late;
         for (const int address : result.lateAddresses)
