@@ -131,9 +131,7 @@ int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const Con
         options, firmware, output,
         log ? std::function<void(const std::string&)>([&log](const std::string& line) { log->append(line); })
             : nullptr);
-    const SignalWatch signalWatch([&batch](int signal) {
-        batch.interrupt(signalExitCode(signal));
-    });
+    const SignalWatch signalWatch([&batch](int signal) { batch.interrupt(signalExitCode(signal)); });
     const int code = toInt(batch.run());
     return log ? reportLoss(log->output(), code) : code;
 }
@@ -185,9 +183,8 @@ int runOperation(CliOptions options, int argc, char** argv) {
     form.ReadFirmware = firmware.readRecords;
     RunController controller(options, view, form, activity, output);
     controller.listenTo(serialPort);
-    const SignalWatch signalWatch([&controller](int signal) {
-        controller.interrupt(signalExitCode(signal));
-    });
+    const SignalWatch signalWatch(
+        [&controller](int signal) { controller.interrupt(signalExitCode(signal)); });
     const RunResult result = controller.run();
     if (options.json)
         standardOutput.write(jsonResult(result) + "\n");

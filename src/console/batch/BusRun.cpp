@@ -44,7 +44,8 @@ struct BusRun::Board {
 };
 
 BusRun::BusRun(CliOptions options, std::function<IntelHexFile(const std::string&)> readRecords,
-               OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded, std::function<void()> done)
+               OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
+               std::function<void()> done)
     : options(std::move(options)), readRecords(std::move(readRecords)), outputFor(std::move(outputFor)),
       boardEnded(std::move(boardEnded)), done(std::move(done)) {
     for (const int address : this->options.addresses)

@@ -23,7 +23,8 @@ class BusRun {
     // `boardEnded` hears of each board once its last attempt has ended; `done` once the port has
     // no board left.
     BusRun(CliOptions options, std::function<IntelHexFile(const std::string&)> readRecords,
-           OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded, std::function<void()> done);
+           OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
+           std::function<void()> done);
     ~BusRun();
 
     void start();

@@ -91,7 +91,8 @@ std::string portIdentity(const std::string& name) {
     if (kind == PortKind::RawTcp || kind == PortKind::Rfc2217) {
         const NetworkAddress address = parseNetworkAddress(name);
         std::string host = address.host;
-        std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(host.begin(), host.end(), host.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         return "network " + host + " " + std::to_string(address.port);
     }
     std::string path = name;
@@ -103,8 +104,9 @@ std::string portIdentity(const std::string& name) {
     }
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0)
-        return S_ISCHR(status.st_mode) ? "device " + std::to_string(status.st_rdev)
-                                       : "file " + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino);
+        return S_ISCHR(status.st_mode)
+                   ? "device " + std::to_string(status.st_rdev)
+                   : "file " + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino);
     std::error_code ignored;
     return "path " + std::filesystem::weakly_canonical(path, ignored).native();
 }

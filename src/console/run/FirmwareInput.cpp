@@ -85,4 +85,3 @@ std::string summaryText(const FirmwareSummary& summary) {
     return text + "records  " + std::to_string(summary.records) + "\nbytes    " +
            std::to_string(summary.bytes) + "\ncrc32    " + crc + "\n";
 }
-
