@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,17 @@ TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
     const std::string cut = elfFile({{0x08000000, {1, 2, 3, 4}}});
     std::string extendedCount = elfFile({{0x08000000, {1}}});
     extendedCount[offsetof(Elf32_Ehdr, e_phnum)] = extendedCount[offsetof(Elf32_Ehdr, e_phnum) + 1] = '\xFF';
+    // Segments 1 and 2 point at segment 0's 800000 bytes in the file.
+    std::string mappedThrice = elfFile(
+        {{0x08000000, std::vector<std::uint8_t>(800000, 1)}, {0x08200000, {1}}, {0x08400000, {1}}}, false);
+    Elf32_Phdr first;
+    std::memcpy(&first, mappedThrice.data() + sizeof(Elf32_Ehdr), sizeof first);
+    for (std::size_t i = 1; i <= 2; ++i) {
+        const std::size_t at = sizeof(Elf32_Ehdr) + i * sizeof(Elf32_Phdr);
+        std::memcpy(mappedThrice.data() + at + offsetof(Elf32_Phdr, p_offset), &first.p_offset, 4);
+        std::memcpy(mappedThrice.data() + at + offsetof(Elf32_Phdr, p_filesz), &first.p_filesz, 4);
+        std::memcpy(mappedThrice.data() + at + offsetof(Elf32_Phdr, p_memsz), &first.p_memsz, 4);
+    }
     const struct {
         const char* name;
         std::string file;
@@ -299,6 +311,10 @@ TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
          cut.substr(0, cut.size() - 1),
          "segment 0 at file offset 0x000000A4 reaches past the end of the file",
          {}},
+        {"the same bytes loaded at three addresses, within the data limit only once",
+         mappedThrice,
+         "segment 2: more than 2295000 bytes of data, more than 9000 records can carry",
+         {}},
         {"extended header numbering",
          extendedCount,
          "more than 65534 program headers or 65279 sections, more than any firmware image has",
@@ -310,6 +326,16 @@ TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
         EXPECT_EQ(faultOf(file.fault), row.fault);
         EXPECT_EQ(segmentsOf(file.image), row.segments);
     }
+}
+
+// Checked before anything is read: a (sparse) file of exactly the limit is taken, a byte more is not.
+TEST(FirmwareFile, ASizeOfExactlyTheLimitIsTakenAndOneByteMoreRefused) {
+    const FileDescriptor file = memoryFile("");
+    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes)), 0);
+    EXPECT_EQ(faultOf(oversize(file.get())), "(good)");
+    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes + 1)), 0);
+    EXPECT_EQ(faultOf(oversize(file.get())),
+              "the file holds 67108865 bytes, more than the 64 MiB any firmware file needs");
 }
 
 TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {
