@@ -2,7 +2,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,11 +47,11 @@ int reportLoss(const OutputChannel& stream, int code) {
 }
 
 // A firmware file is read and checked whole before the port is opened: a file the device would
-// refuse halfway through must not cost the application already on the board. Returns the exit
-// code when the run ends here (a refused file, or `check`).
-std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemporaryFile>& converted) {
+// refuse halfway through must not cost the application already on the board. What was read here
+// is what every board gets. Returns the exit code when the run ends here (a refused file, or `check`).
+std::optional<int> checkFirmwareFirst(const CliOptions& options, FirmwareInput& input) {
     const auto started = std::chrono::steady_clock::now();
-    const FirmwareInput input = readFirmwareInput(options.file, {options.base, options.flashRange});
+    input = readFirmwareInput(options.file, {options.base, options.flashRange});
     RunResult result;
     result.operation = operationName(options.operation);
     result.port = options.port;
@@ -68,11 +67,6 @@ std::optional<int> checkFirmwareFirst(CliOptions& options, std::unique_ptr<QTemp
         if (!options.json)
             standardOutput.write(summaryText(*result.firmware));
     } else {
-        // The window's loader reads Intel HEX: any other format goes to it converted.
-        if (input.file.format != FirmwareFormat::IntelHex) {
-            converted = writeHexLines(input.file.hexLines);
-            options.file = converted->fileName().toStdString();
-        }
         return std::nullopt;
     }
     result.durationMs =
@@ -137,9 +131,7 @@ int runBatch(const CliOptions& options, const FirmwareStamp& firmware, const Con
         options, firmware, output,
         log ? std::function<void(const std::string&)>([&log](const std::string& line) { log->append(line); })
             : nullptr);
-    const SignalWatch signalWatch([&batch](int signal) {
-        batch.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
-    });
+    const SignalWatch signalWatch([&batch](int signal) { batch.interrupt(signalExitCode(signal)); });
     const int code = toInt(batch.run());
     return log ? reportLoss(log->output(), code) : code;
 }
@@ -157,13 +149,12 @@ int runOperation(CliOptions options, int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (options.operation == Operation::Ports)
         return listPorts(options);
-    std::unique_ptr<QTemporaryFile> converted;
-    // Named as given, before a conversion replaces it with a temporary file.
-    const FirmwareStamp firmware{operationName(options.operation), options.file,
-                                 isBatch(options) ? fileSha256(options.file) : std::string()};
+    FirmwareInput input;
     if (takesFirmwareFile(options.operation))
-        if (const std::optional<int> ended = checkFirmwareFirst(options, converted))
+        if (const std::optional<int> ended = checkFirmwareFirst(options, input))
             return *ended;
+    const FirmwareStamp firmware{operationName(options.operation), options.file, input.sha256,
+                                 recordsReader(input.file)};
     if (const std::optional<int> ended = settlePort(options))
         return *ended;
     const bool terminal = isatty(STDERR_FILENO) == 1;
@@ -193,11 +184,11 @@ int runOperation(CliOptions options, int argc, char** argv) {
     }
     ConsoleView view;
     frmSerial form(view, port);
+    form.ReadFirmware = firmware.readRecords;
     RunController controller(options, view, form, activity, output);
     controller.listenTo(serialPort);
-    const SignalWatch signalWatch([&controller](int signal) {
-        controller.interrupt(signal == SIGTERM ? ExitCode::Terminated : ExitCode::Interrupted);
-    });
+    const SignalWatch signalWatch(
+        [&controller](int signal) { controller.interrupt(signalExitCode(signal)); });
     const RunResult result = controller.run();
     if (options.json)
         standardOutput.write(jsonResult(result) + "\n");

@@ -18,10 +18,17 @@ namespace {
 }
 
 // `size`: as the file reports it, or as far as it was read, which stops one byte past the limit.
-std::string oversizeText(std::uint64_t size) {
-    const std::string held = size == kMaxFirmwareFileBytes + 1 ? "" : std::to_string(size) + " bytes, ";
+// `size` is the file's own when `told`; otherwise it was counted as read, and the count stopped past
+// the limit.
+std::string oversizeText(std::uint64_t size, bool told) {
+    const std::string held = told ? std::to_string(size) + " bytes, " : "";
     return "the file holds " + held + "more than the " + std::to_string(kMaxFirmwareFileBytes >> 20) +
            " MiB any firmware file needs";
+}
+
+bool sizeTold(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && status.st_size > 0;
 }
 
 } // namespace
@@ -76,7 +83,7 @@ std::optional<FileFault> oversize(int fd) {
     const std::uint64_t size = fileSize(fd);
     if (size <= kMaxFirmwareFileBytes)
         return std::nullopt;
-    return FileFault{0, oversizeText(size)};
+    return FileFault{0, oversizeText(size, sizeTold(fd))};
 }
 
 ReadChunk chunksOf(int fd) {
@@ -84,7 +91,7 @@ ReadChunk chunksOf(int fd) {
         // A file that grows while it is read, or reported a size it did not have, stays within the
         // limit all the same.
         if (offset > kMaxFirmwareFileBytes)
-            throw LoadError(loaderrors::kInvalidFileFormat, oversizeText(offset));
+            throw LoadError(loaderrors::kInvalidFileFormat, oversizeText(offset, false));
         room = static_cast<std::size_t>(std::min<std::uint64_t>(room, kMaxFirmwareFileBytes + 1 - offset));
         for (;;) {
             const ssize_t count = ::pread(fd, into, room, static_cast<off_t>(offset));

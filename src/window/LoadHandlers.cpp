@@ -4,22 +4,10 @@
 #include <string>
 
 #include "link/NumberRule.h"
-#include "transfer/FirmwareFileAccess.h"
-#include "transfer/IntelHexReader.h"
+#include "transfer/HexFileByName.h"
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
 
-namespace {
-
-// The named file opened, its size checked, and read whole; throws LoadError when it cannot be read.
-IntelHexFile readHexFileNamed(const std::string& path) {
-    const FileDescriptor source = openFirmwareFile(path);
-    if (const std::optional<FileFault> fault = oversize(source.get()))
-        throw LoadError(loaderrors::kInvalidFileFormat, fault->text());
-    return readIntelHexFile(TextLines(chunksOf(source.get())));
-}
-
-} // namespace
 
 void frmSerial::Command3_Click() {
     LoadHexFileAndSend(Pass::Download);
@@ -47,7 +35,7 @@ void frmSerial::LoadHexFileAndSend(Pass pass) {
         // The whole file is checked before anything is sent: a bad record found by the device
         // halfway through would leave it erased and half written.
         const IntelHexFile file = ReadFirmware ? ReadFirmware(view.dialogFileName())
-                                               : readHexFileNamed(view.dialogFileName());
+                                               : readHexFileByName(view.dialogFileName());
         // An empty file would send whatever an earlier, longer file left in slot 1.
         if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");

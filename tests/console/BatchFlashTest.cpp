@@ -99,12 +99,19 @@ TEST_F(BatchFlash, AllFlashesEveryBoardTheScanFinds) {
         expectFields(lines[i], {"reply=VER=BOOT 2.0", "records=" + std::to_string(2 * image.lines.size())});
     expectFields(lines[3], {"type=summary", "boards=3", "succeeded=3", "failed=0", "exit_code=0"});
 
-    // A scan that finds nothing: no board, and the outcome says so.
-    const ProgramRun none = flash({"--port", port, "--all", "--scan-range", "10-12", "--json"});
+    // A scan that finds nothing on one port of two: no board there, and the summary's outcome and
+    // the exit code say so, though the other port's board succeeded.
+    const std::string other = addEmulator("other.bin", {"--address", "11"});
+    const ProgramRun none = flash({"--port", port + "," + other, "--all", "--scan-range", "10-12", "--json"});
     EXPECT_EQ(none.exitCode, 4) << none.err;
     const std::vector<QJsonObject> summary = jsonLines(none.out);
-    ASSERT_EQ(summary.size(), 1u) << none.out;
-    expectFields(summary[0], {"type=summary", "boards=0", "failed=0", "outcome=no-device", "exit_code=4"});
+    ASSERT_EQ(summary.size(), 2u) << none.out;
+    expectFields(summary[1], {"type=summary", "boards=1", "failed=0", "outcome=no-device", "exit_code=4"});
+
+    // Without --address or --all the one board is found as a single run finds it; its record names it.
+    const ProgramRun found = flash({"--port", port, "--retries", "1", "--json"});
+    EXPECT_EQ(outcomes(jsonLines(found.out)),
+              (std::map<std::string, std::string>{{port + " #3", "success success"}}));
 
     // With --stop-on-failure a failed board ends the batch: the board after it is not touched, while
     // one that succeeded goes on to the next.
@@ -221,19 +228,22 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     expectFlashed({"retry.bin.3", "retry.bin.5"});
 }
 
-// SIGTERM ends the boards being flashed on every port, as it ends a single run, and the batch
-// still reports them, the boards it did not start, and its summary counting them all.
-TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
+// A hang-up (the terminal or SSH session closing) ends the boards being flashed on every port, as
+// SIGINT and SIGTERM do, and the batch still reports them, the boards it did not start, and its
+// summary counting them all, on standard output and in the log.
+TEST_F(BatchFlash, AHangUpEndsEveryPortsBoardAndTheSummaryStillComes) {
     writeImage(makeHexImage(600, kFlashStart, kFlashSize), "long.hex");
     const std::string first = addEmulator("first.bin", {"--address", "1,2"});
     const std::string second = addEmulator("second.bin", {"--address", "1,2"});
-    WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("long.hex"), "--port", first, "--port", second,
-                                            "--address", "1,2", "--retries", "2", "--json"});
+    WatchedProgram flasher(BOOTFLASH_PATH,
+                           {"download", path("long.hex"), "--port", first, "--port", second, "--address",
+                            "1,2", "--retries", "2", "--json", "--log", path("station.log")});
     ASSERT_TRUE(flasher.waitForError(first + " #1] DOWNLOAD "));
     ASSERT_TRUE(flasher.waitForError(second + " #1] DOWNLOAD "));
-    flasher.signal(SIGTERM);
+    flasher.signal(SIGHUP);
     const ProgramRun run = flasher.finish();
-    EXPECT_EQ(run.exitCode, 143) << run.err;
+    EXPECT_EQ(run.exitCode, 129) << run.err;
+    EXPECT_EQ(fileText(path("station.log")), run.out);
     const std::vector<QJsonObject> lines = jsonLines(run.out);
     // Interrupted boards are not tried again; boards not started have no attempt.
     EXPECT_EQ(outcomes(lines),
@@ -242,7 +252,30 @@ TEST_F(BatchFlash, SigtermEndsEveryPortsBoardAndTheSummaryStillComes) {
                                                   {second + " #1", "interrupted interrupted"},
                                                   {second + " #2", "interrupted "}}));
     ASSERT_FALSE(lines.empty());
-    expectFields(lines.back(), {"type=summary", "boards=4", "failed=4", "exit_code=143"});
+    expectFields(lines.back(), {"type=summary", "boards=4", "failed=4", "exit_code=129"});
+}
+
+// The file is read once: rewritten while the first board is flashed, with data the flash range
+// refuses, it changes nothing for the next board, and the records give the SHA-256 of what was read.
+TEST_F(BatchFlash, EveryBoardGetsTheImageReadOnceWhateverBecomesOfTheFile) {
+    const std::string port = addEmulator("bus.bin", {"--address", "3,5", "--line-rate", "9600"});
+    const std::string sha256 =
+        QCryptographicHash::hash(QByteArray::fromStdString(fileText(path("firmware.hex"))),
+                                 QCryptographicHash::Sha256)
+            .toHex()
+            .toStdString();
+    WatchedProgram flasher(BOOTFLASH_PATH, {"download", path("firmware.hex"), "--port", port, "--address",
+                                            "3,5", "--flash-range", "0x08000000-0x08003FFF", "--json"});
+    ASSERT_TRUE(flasher.waitForError(port + " #3] DOWNLOAD "));
+    writeImage(makeHexImage(24, 0x20000000, kFlashSize));
+    const ProgramRun run = flasher.finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<QJsonObject> lines = jsonLines(run.out);
+    EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
+                                                                   {port + " #5", "success success"}}));
+    for (const QJsonObject& line : lines)
+        expectFields(line, {"sha256=" + sha256});
+    expectFlashed({"bus.bin.3", "bus.bin.5"});
 }
 
 } // namespace

@@ -1,15 +1,10 @@
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "JsonFields.h"
 #include "console/cli/CliOptions.h"
-#include "console/output/JsonResultWriter.h"
-#include "console/output/LineTexts.h"
-#include "console/output/ProgressOrder.h"
-#include "console/output/ProgressReporter.h"
 
 namespace {
 
@@ -80,11 +75,11 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "flash=134217728-134479871"},
         {{"download", "fw.elf", "--flash-range", "0-0xFFFFFFFF"},
          "download [fw.elf] port= baud=115200 rtu address=scan poll=arrival stall=5 flash=0-4294967295"},
-        // Lists of ports or addresses make a batch; repeated and listed ports add up, in order, each once.
+        // Lists of ports or addresses make a batch; repeated and listed ports add up, in order.
         {{"download", "f.hex", "-p", "/dev/a", "--address", "3,5,9"},
          "download [f.hex] port=/dev/a baud=115200 rtu address=scan poll=arrival stall=5 batch ports=/dev/a "
          "addresses=3,5,9 retries=0 log="},
-        {{"download", "f.hex", "-p", "/dev/a,/dev/b", "--port", "/dev/c", "-p", "/dev/a"},
+        {{"download", "f.hex", "-p", "/dev/a,/dev/b", "--port", "/dev/c"},
          "download [f.hex] port=/dev/a baud=115200 rtu address=scan poll=arrival stall=5 batch "
          "ports=/dev/a,/dev/b,/dev/c addresses= retries=0 log="},
         {{"verify", "f.hex", "-p", "/dev/a", "--all", "--retries", "2", "--stop-on-failure", "--log",
@@ -199,6 +194,10 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
 TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
     const std::string here = std::filesystem::current_path().native();
     const std::string parent = std::filesystem::current_path().parent_path().native();
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / ("bootflash-port-link-" + std::to_string(::getpid()));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink("/dev/null", link);
     const struct {
         std::vector<std::string> ports; // each given with -p
         const char* environment;
@@ -222,6 +221,15 @@ TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
         {{std::string(5000, 'x')}, nullptr, "--port: the name is longer than the system allows"},
         {{"/dev/" + std::string(256, 'x')}, nullptr, "--port: a part of the path is longer"},
         {{}, ",", "BOOTFLASH_PORT needs a port name"},
+        // One port under two names: refused before anything is sent, naming both.
+        {{"null", link.native()},
+         nullptr,
+         "--port: \"null\" and \"" + link.native() + "\" name the same port"},
+        {{"/dev/null,/dev/../dev/null"}, nullptr, "--port: \"/dev/null\" and \"/dev/../dev/null\" name"},
+        {{"./x", here + "/x"}, nullptr, "--port: \"./x\" and \"" + here + "/x\" name the same port"},
+        {{"COM3", "/dev/ttyS2"}, nullptr, "--port: \"COM3\" and \"/dev/ttyS2\" name the same port"},
+        {{"TCP://GW:1", "rfc2217://gw:1"}, nullptr, "--port: \"TCP://GW:1\" and \"rfc2217://gw:1\" name"},
+        {{}, "/dev/a, /dev/a", "BOOTFLASH_PORT: \"/dev/a\" and \"/dev/a\" name the same port"},
     };
     for (const auto& row : table) {
         std::vector<std::string> arguments{"download", "f.hex"};
@@ -235,120 +243,7 @@ TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
             EXPECT_TRUE(std::string(error.what()).starts_with(row.taken)) << error.what();
         }
     }
-}
-
-// Names typed by the user come back as typed; reply bytes that are no UTF-8 come back one
-// character each; control bytes travel escaped.
-TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
-    RunResult scan;
-    scan.operation = "scan";
-    scan.port = "/dev/tty\xC3\xA9\"1\"";
-    scan.address = 5;
-    // A byte that is not UTF-8 beside valid UTF-8, DEL and the C1 control CSI.
-    scan.message = std::string("VER=1.0\r\n\x01\t\xE9\xC3\xA9\x7F\xC2\x9B", 17);
-    scan.devices = {{3, "VER=a"}, {9, "VER=\"b\"", true}};
-    const std::string text = jsonResult(scan);
-    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
-        << text;
-    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
-    const QJsonObject json = parseJsonObject(text);
-    expectFields(json, {"operation=scan", "port=/dev/tty\xC3\xA9\"1\"", "address=5", "outcome=success",
-                        "exit_code=0"});
-    EXPECT_EQ(json.value("message").toString(), QString::fromUtf8("VER=1.0\r\n\x01\t") + QChar(0xDCE9) +
-                                                    QString::fromUtf8("\xC3\xA9\x7F\xC2\x9B"));
-    const QJsonArray devices = json.value("devices").toArray();
-    ASSERT_EQ(devices.size(), 2);
-    expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});
-    // Only an address where more than one board answered says so.
-    EXPECT_FALSE(devices[0].toObject().contains("conflict"));
-    EXPECT_TRUE(devices[1].toObject().value("conflict").toBool());
-
-    RunResult version;
-    version.operation = "version";
-    version.exitCode = ExitCode::NoDevice;
-    const QJsonObject unknown = parseJsonObject(jsonResult(version));
-    expectFields(unknown, {"address=null", "outcome=no-device", "exit_code=4"});
-    EXPECT_FALSE(unknown.contains("devices"));
-    EXPECT_FALSE(unknown.contains("line"));
-
-    RunResult refused;
-    refused.operation = "download";
-    refused.exitCode = ExitCode::FileError;
-    refused.fileFault = FileFault{200, "checksum 3C, expected 3D"};
-    expectFields(parseJsonObject(jsonResult(refused)),
-                 {"outcome=file-error", "exit_code=5", "line=200", "reason=checksum 3C, expected 3D"});
-}
-
-TEST(Progress, TimeLeftCoversThePassesStillToCome) {
-    ProgressState state{"DOWNLOAD", 50, 100, 50, 150};
-    EXPECT_EQ(formatProgress(state, 50.0), "DOWNLOAD    50/100    50.0%     50.0 rec/s  0:03 left");
-    EXPECT_EQ(formatProgress(state, std::nullopt), "DOWNLOAD    50/100    50.0%        - rec/s");
-}
-
-// The transfer's states as a transfer goes (ERASE 0: the bar emptied by "FORMAT"), and what the
-// lines show. (That the first record of a download shows ERASE, the flasher's own run shows.)
-TEST(Progress, LinesMoveForwardWhateverTheBarDoes) {
-    struct Case {
-        const char* name;
-        std::vector<std::pair<std::string, int>> bar;
-        std::string shown;
-    };
-    const Case cases[] = {
-        {"erase announced mid-pass",
-         {{"DOWNLOAD", 7}, {"ERASE", 0}, {"DOWNLOAD", 8}},
-         "DOWNLOAD 7, DOWNLOAD 7, DOWNLOAD 8"},
-        {"into the verify pass",
-         {{"DOWNLOAD", 9}, {"VERIFY", 1}, {"ERASE", 0}, {"END", 9}},
-         "DOWNLOAD 9, VERIFY 1, VERIFY 1, END 9"},
-        {"verify alone", {{"VERIFY", 1}, {"VERIFY", 2}}, "VERIFY 1, VERIFY 2"},
-    };
-    for (const Case& c : cases) {
-        std::optional<ProgressState> shown;
-        std::string text;
-        for (const auto& [stage, value] : c.bar) {
-            shown = forwardProgress(shown, ProgressState{stage, value, 9, value, 0});
-            text += (text.empty() ? "" : ", ") + shown->stage + " " + std::to_string(shown->value);
-        }
-        EXPECT_EQ(text, c.shown) << c.name;
-    }
-}
-
-// Plain lines carry a rate from the second on, however short the run.
-TEST(Progress, ARateOnceRecordsHaveGoneOut) {
-    std::vector<std::string> lines;
-    ProgressReporter reporter(false, [&lines](const std::string& line) { lines.push_back(line); });
-    reporter.update({"DOWNLOAD", 1, 9, 1, 17});
-    reporter.update({"DOWNLOAD", 2, 9, 2, 16});
-    reporter.update({"VERIFY", 1, 9, 10, 8});
-    ASSERT_EQ(lines.size(), 3u); // one line a stage: ERASE, DOWNLOAD, VERIFY
-    EXPECT_NE(lines[0].find(" - rec/s"), std::string::npos) << lines[0];
-    for (std::size_t i = 1; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].find(" - rec/s"), std::string::npos) << lines[i];
-}
-
-// What the flasher says of a line names only what it sets on it, and its advice fits the line.
-TEST(LineTexts, NameWhatTheFlasherSetsAndAdviseForTheLine) {
-    const struct {
-        const char* port;
-        const char* verbose;
-        const char* refused;
-    } rows[] = {
-        {"/dev/ttyUSB0", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
-         "'bootflash ports' lists the serial ports of this machine"},
-        {"COM3", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
-         "'bootflash ports' lists the serial ports of this machine"},
-        {"rfc2217://gw:2217", "at 19200 baud, 8 data bits, no parity, 1 stop bit, Modbus RTU frames",
-         "check the server's address and that it takes connections"},
-        {"tcp://gw:4001", "(the server sets the line's speed), Modbus RTU frames",
-         "check the server's address and that it takes connections"},
-    };
-    for (const auto& row : rows) {
-        const CliOptions options = parseCommandLine({"version", "-p", row.port, "-b", "19200", "-a", "3"});
-        EXPECT_EQ(runDescription(options, "bootflash"),
-                  std::string("bootflash: version on ") + row.port + " " + row.verbose + ", address 3\n");
-        EXPECT_EQ(openFailureText(row.port, "refused", "bootflash"),
-                  std::string("cannot open ") + row.port + " (refused); " + row.refused);
-    }
+    std::filesystem::remove(link);
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <fstream>
 #include <sstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +94,17 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
                                ": No such file or directory); 'bootflash ports' lists the serial ports of "
                                "this machine"),
                  {"outcome=port-not-available", "port=" + missing});
+    // A terminal program's lock file on the port: refused, naming its process, and left alone.
+    std::string lockName = "LCK.." + port.substr(5);
+    std::replace(lockName.begin(), lockName.end(), '/', '_');
+    const std::string holder = std::to_string(getpid());
+    std::ofstream(path(lockName)) << holder << "\n";
+    qputenv("BOOTDEVICE_LOCK_DIR", QByteArray::fromStdString(path("")));
+    expectFields(expectEnd({"version", "--port", port, "--address", "1", "--json"}, 3,
+                           port + ": in use by process " + holder),
+                 {"outcome=port-not-available"});
+    qunsetenv("BOOTDEVICE_LOCK_DIR");
+    EXPECT_EQ(fileText(path(lockName)), holder + "\n");
     // A script that asked for JSON gets its object even when the command line was wrong.
     expectFields(expectEnd({"version", "--port", ",", "--json"}, 2,
                            "--port needs a port name, not \",\"\nTry 'bootflash --help'.\n"),

@@ -36,30 +36,34 @@ class LineFault : public EmulatorTest {
 // The run ended from outside: the emulator killed, as when an adapter is pulled, or SIGINT and
 // SIGTERM from the user. The flasher ends as for any failure, naming the record reached, and waits
 // out neither a stall nor the connection wait; a signal gives the exit code shells give a program
-// ended by that signal.
+// ended by that signal. Each download meets a fresh emulator that leaves record 10 without an
+// answer (its 12th reply: the probe's, record 1's, "FORMAT" and record 2's "OK", then one a record),
+// so the run is ended at a known record, on a quiet line, whatever the machine's load.
 TEST_F(LineFault, APortLostOrASignalEndsTheRunNamingTheRecordReached) {
     const std::string file = writeImage(image);
     const std::vector<std::string> download = {"download", file, "--address", "1"};
+    const std::string record10 = " of 202 (download pass)" + std::string(": ") + image.lines[9];
     const struct {
         std::vector<std::string> arguments;
         int signal; // 0: the port is lost instead
         int exitCode;
         std::string outcome;
-        std::string says, thenSays;
+        std::string says;
     } cases[] = {
-        {{"version", "--address", "7", "--trace"}, 0, 3, "port-not-available", "port lost (", ""},
-        {download, 0, 3, "port-not-available", "port lost after record ", " of 202 (download pass): :10"},
-        {download, SIGINT, 130, "interrupted", "interrupted at record ", " of 202 (download pass)"},
-        {download, SIGTERM, 143, "interrupted", "interrupted at record ", " of 202 (download pass)"},
+        {{"version", "--address", "7"}, 0, 3, "port-not-available", "port lost ("},
+        {download, 0, 3, "port-not-available", "port lost after record 10" + record10},
+        {download, SIGINT, 130, "interrupted", "interrupted at record 10 of 202 (download pass)"},
+        {download, SIGTERM, 143, "interrupted", "interrupted at record 10 of 202 (download pass)"},
     };
     std::string port;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says + " / exit code " + std::to_string(c.exitCode));
-        if (emulators.empty())
-            port = startEmulator({});
-        WatchedProgram flasher(BOOTFLASH_PATH, with(c.arguments, with({"--port", port, "--json"}, kPatient)));
-        // The connection wait's probe goes out on the silent address; the download reaches its records.
-        ASSERT_TRUE(flasher.waitForError(c.arguments[0] == "version" ? "TX " : "DOWNLOAD ", 2));
+        port = startEmulator({"--drop-every", "12"});
+        WatchedProgram flasher(BOOTFLASH_PATH,
+                               with(c.arguments, with({"--port", port, "--json", "--trace"}, kPatient)));
+        // The connection wait's probes go out on the silent address; the download sends record 10.
+        ASSERT_TRUE(c.arguments[0] == "version" ? flasher.waitForError("TX ", 2)
+                                                : flasher.waitForError(image.lines[9]));
         if (c.signal != 0) {
             flasher.signal(c.signal);
         } else {
@@ -68,13 +72,11 @@ TEST_F(LineFault, APortLostOrASignalEndsTheRunNamingTheRecordReached) {
         }
         const ProgramRun run = flasher.finish();
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        const std::size_t said = run.err.find(c.says);
-        EXPECT_NE(said, std::string::npos) << run.err;
-        EXPECT_NE(run.err.find(c.thenSays, said), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         expectFields(parseJsonObject(run.out),
                      {"outcome=" + c.outcome, "exit_code=" + std::to_string(c.exitCode)});
     }
-    // The port was let go after each signal: the next run has it.
+    // The port was let go after the signal: the next run has it.
     EXPECT_EQ(runProgram(BOOTFLASH_PATH, {"version", "--port", port, "--address", "1"}).out, "VER=1.0\n");
 }
 
@@ -156,6 +158,7 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
          "bootflash: cannot write standard output: No space left on device\n", true},
         {"log on a full device", R"("$@")", "/dev/full", 8,
          "bootflash: cannot write the log /dev/full: No space left on device\n", true},
+        {"log on a pipe, which keeps nothing to sync", R"("$@")", "/dev/stderr", 0, "", true},
         {"log is the firmware", R"("$@")", path("firmware-link.hex"), 2,
          "bootflash: --log names the firmware file " + file, false},
     };

@@ -1,3 +1,9 @@
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <QDeadlineTimer>
+
 #include "EmulatorTest.h"
 
 // The flasher on a production bench, against the emulator playing the bench's hardware: a board
@@ -24,6 +30,25 @@ TEST_F(ProductionBench, AResetPulseOnTheWiredLineReachesABoardThatNeedsIt) {
                                       "R0|R1|W0.05|R0", "--after", "rts-reset"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "VER=1.0\n");
+}
+
+// A signal while --after plays cuts the sequence short, not the operation: its reply is printed, its
+// outcome stands, and a line says that --after was cut short.
+TEST_F(ProductionBench, ASignalDuringAfterKeepsTheOperationsOutcome) {
+    const std::string log = path("emulator.log");
+    BackgroundProgram board(BOOTDEV_SIM_PATH, {"--verbose", "--listen", "rfc2217://127.0.0.1:0"}, log);
+    WatchedProgram flasher(BOOTFLASH_PATH,
+                           {"version", "--port", board.firstLine(), "--address", "1", "--after", "D0|W30"});
+    // The server sees DTR drop (a port opens with it on) once the version has come: --after then
+    // waits its 30 s.
+    const QDeadlineTimer bound(20000);
+    while (fileText(log).find("DTR off") == std::string::npos && !bound.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    flasher.signal(SIGINT);
+    const ProgramRun run = flasher.finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "VER=1.0\n");
+    EXPECT_NE(run.err.find("bootflash: --after was cut short by a signal"), std::string::npos) << run.err;
 }
 
 TEST_F(ProductionBench, ALineWithoutModemLinesIsRefusedBeforeAnythingIsSent) {

@@ -17,20 +17,6 @@ namespace {
 const std::string kData = ":10000000000102030405060708090A0B0C0D0E0F78";
 const std::string kEnd = ":00000001FF";
 
-std::string faultOf(const std::optional<FileFault>& fault) {
-    return fault ? fault->text() : "(good)";
-}
-
-using Segments = std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>;
-
-// Each segment's address and bytes, to compare whole images at once.
-Segments segmentsOf(const FirmwareImage& image) {
-    Segments segments;
-    for (const ImageSegment& segment : image.segments)
-        segments.emplace_back(segment.address, segment.bytes);
-    return segments;
-}
-
 IntelHexFile hexOf(std::string_view text) {
     return readIntelHexFile(TextLines(text));
 }
@@ -282,56 +268,4 @@ TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
     EXPECT_EQ(converted.hexLines.size(), 5u); // 04, three data records, 01
     EXPECT_EQ(converted.format, FirmwareFormat::Binary);
     EXPECT_EQ(read(hex, {}).hexLines[1], intelHexRecord(0, 0xFFF0, {1, 2, 3, 4}));
-}
-
-// Load segments give the bytes the file holds at their load addresses; overlapping ones must agree.
-TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
-    const std::string cut = elfFile({{0x08000000, {1, 2, 3, 4}}});
-    std::string extendedCount = elfFile({{0x08000000, {1}}});
-    extendedCount[offsetof(Elf32_Ehdr, e_phnum)] = extendedCount[offsetof(Elf32_Ehdr, e_phnum) + 1] = '\xFF';
-    const struct {
-        const char* name;
-        std::string file;
-        std::string fault;
-        Segments segments;
-    } table[] = {
-        {"a RAM segment's .bss reaching past the file's end",
-         elfFile({{0x08000000, {1, 2}}, {0x08000002, {3}, 0x10000}}),
-         "(good)",
-         {{0x08000000, {1, 2, 3}}}},
-        {"a longer segment at the same address",
-         elfFile({{0x08000000, {1, 2, 3, 4}}, {0x08000000, {1, 2}}}),
-         "(good)",
-         {{0x08000000, {1, 2, 3, 4}}}},
-        {"without section headers",
-         elfFile({{0x20, {5}}, {0x10, {6, 7}}}, false),
-         "(good)",
-         {{0x10, {6, 7}}, {0x20, {5}}}},
-        {"overlapping segments that differ",
-         elfFile({{0x08000000, {1, 2, 3}}, {0x08000001, {2, 9}}}),
-         "segments 0 and 1 give 0x08000002 two values, 03 and 09",
-         {}},
-        {"a segment cut short",
-         cut.substr(0, cut.size() - 1),
-         "segment 0 at file offset 0x000000A4 reaches past the end of the file",
-         {}},
-        {"extended header numbering",
-         extendedCount,
-         "more than 65534 program headers or 65279 sections, more than any firmware image has",
-         {}},
-    };
-    for (const auto& row : table) {
-        SCOPED_TRACE(row.name);
-        const ElfFile file = readElfFile(memoryFile(row.file).get());
-        EXPECT_EQ(faultOf(file.fault), row.fault);
-        EXPECT_EQ(segmentsOf(file.image), row.segments);
-    }
-}
-
-TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {
-    const std::string digits = "123456789";
-    FirmwareImage image{
-        {{0, {digits.begin(), digits.begin() + 4}}, {100, {digits.begin() + 4, digits.end()}}}, std::nullopt};
-    EXPECT_EQ(imageCrc32(image), 0xCBF43926u);
-    EXPECT_EQ(image.byteCount(), 9u);
 }

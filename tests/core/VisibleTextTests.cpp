@@ -19,6 +19,7 @@ TEST(VisibleText, ControlsAndBadUtf8AreEscapedByteByByteAndValidUtf8Stays) {
          "\xc2\x9b"
          "2J",
          "\\xc2\\x9b2J"},
+        {"first and last C1", "\xc2\x80\xc2\x9f", "\\xc2\\x80\\xc2\\x9f"},
         {"first printable after C1", "\xc2\xa0", "\xc2\xa0"},
         {"valid UTF-8 of every length", "\xc3\xb6\xe2\x82\xac\xf0\x9f\x98\x80",
          "\xc3\xb6\xe2\x82\xac\xf0\x9f\x98\x80"},

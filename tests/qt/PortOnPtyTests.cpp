@@ -8,11 +8,20 @@
 #include "window/qt/DeviceLock.h"
 #include "window/qt/QtSerialPortService.h"
 
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <grp.h>
+#include <iterator>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 struct OpenPort {
     PseudoTerminal line;
@@ -63,6 +72,50 @@ TEST(PortOnPseudoTerminal, ASecondOpenerByAnotherNameIsRefusedUntilTheFirstClose
     first.port.setPortOpen(false);
     EXPECT_NO_THROW(second.setPortOpen(true));
     EXPECT_TRUE(second.portOpen());
+}
+
+// A terminal program holds a port by a lock file alone. One naming a live process refuses the port,
+// in each form such programs write, and is left as it was; one whose process is gone is stale: it
+// is replaced by this program's own while the port is open, which goes with the close.
+TEST(PortOnPseudoTerminal, ALockFileOfALiveProcessRefusesThePortAndAStaleOneIsReplaced) {
+    QTemporaryDir locks;
+    qputenv("BOOTDEVICE_LOCK_DIR", locks.path().toLocal8Bit());
+    PseudoTerminal line;
+    QtSerialPortService port;
+    port.setCommPath(line.slavePath());
+    std::string name = line.slavePath().substr(5); // pts/N
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::string lockFile = locks.filePath(QString::fromStdString("LCK.." + name)).toStdString();
+    const auto writeLock = [&](const std::string& content) { std::ofstream(lockFile) << content; };
+    const auto padded = [](pid_t pid) { return QString::asprintf("%10d\n", pid).toStdString(); };
+
+    const pid_t holder = fork();
+    if (holder == 0) {
+        pause();
+        _exit(0);
+    }
+    const int binary = holder;
+    for (const std::string& content : {padded(holder), std::to_string(holder) + "\nminicom\n",
+                                       std::string(reinterpret_cast<const char*>(&binary), sizeof binary)}) {
+        writeLock(content);
+        try {
+            port.setPortOpen(true);
+            ADD_FAILURE() << "opened beside the lock " << ::testing::PrintToString(content);
+        } catch (const PortError& error) {
+            EXPECT_EQ(std::string(error.what()), line.slavePath() + ": in use by process " +
+                                                     std::to_string(holder) + " (lock file " + lockFile +
+                                                     ")");
+        }
+        EXPECT_EQ(fileText(lockFile), content);
+    }
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    writeLock(padded(holder));
+    port.setPortOpen(true);
+    EXPECT_EQ(fileText(lockFile), padded(getpid()));
+    port.setPortOpen(false);
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+    qunsetenv("BOOTDEVICE_LOCK_DIR");
 }
 
 // A line that goes away is reported as lost, not as a quiet line; the service lets go of the

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,22 @@
 #include <unistd.h>
 
 #include "transfer/FirmwareFileAccess.h"
+#include "transfer/FirmwareImage.h"
+
+// A fault as its text, "(good)" for none: a table row names what it expects in one word.
+inline std::string faultOf(const std::optional<FileFault>& fault) {
+    return fault ? fault->text() : "(good)";
+}
+
+using Segments = std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>;
+
+// Each segment's address and bytes, to compare whole images at once.
+inline Segments segmentsOf(const FirmwareImage& image) {
+    Segments segments;
+    for (const ImageSegment& segment : image.segments)
+        segments.emplace_back(segment.address, segment.bytes);
+    return segments;
+}
 
 // A file in memory holding `bytes`, read as the readers read any firmware file.
 inline FileDescriptor memoryFile(std::string_view bytes) {

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,14 +46,6 @@ ExitCode worstOutcome(const std::vector<BoardRecord>& boards, bool portWithoutBo
     for (const BoardRecord& board : boards)
         worst = std::max(worst, board.outcome(), [](ExitCode a, ExitCode b) { return toInt(a) < toInt(b); });
     return worst;
-}
-
-std::string fileSha256(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return {};
-    return hash.result().toHex().toStdString();
 }
 
 std::string utcNow() {

@@ -1,19 +1,21 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "console/batch/BoardRecord.h"
+#include "transfer/IntelHexReader.h"
 
-// The firmware a batch flashes, as its records name it.
+// The firmware a batch flashes, as its records name it, and the records every board gets.
 struct FirmwareStamp {
     std::string operation; // "download" or "verify"
-    std::string file;      // as given on the command line, before any conversion
-    std::string sha256;    // of the file's bytes, lowercase hex
+    std::string file;      // as given on the command line
+    std::string sha256;    // of the bytes read from it once, lowercase hex
+    // The records read from it then, for the window's loader (frmSerial::ReadFirmware).
+    std::function<IntelHexFile(const std::string&)> readRecords;
 };
 
-// The SHA-256 of a file's bytes in lowercase hex; empty when it cannot be read.
-std::string fileSha256(const std::string& path);
 // Now, in ISO 8601 UTC to the millisecond: "2026-12-07T01:50:03.125Z".
 std::string utcNow();
 

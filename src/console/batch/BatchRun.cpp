@@ -31,7 +31,8 @@ BatchRun::BatchRun(const CliOptions& options, FirmwareStamp firmware, ConsoleOut
         onePort.port = port;
         onePort.ports = {port};
         buses.push_back(std::make_unique<BusRun>(
-            std::move(onePort), [this](const std::string& label) { return outputFor(label); },
+            std::move(onePort), this->firmware.readRecords,
+            [this](const std::string& label) { return outputFor(label); },
             [this](const BoardRecord& board) { boardEnded(board); }, [this] { busDone(); }));
     }
 }

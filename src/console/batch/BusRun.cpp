@@ -15,9 +15,11 @@
 // window's state (scan mode, counters, a half-read reply) reaches the next one. The port itself
 // is closed at the end of every attempt and opened again by the next.
 struct BusRun::Board {
-    Board(CliOptions boardOptions, ConsoleOutput output)
+    Board(CliOptions boardOptions, const std::function<IntelHexFile(const std::string&)>& readRecords,
+          ConsoleOutput output)
         : options(std::move(boardOptions)), activity(port), form(view, line(output)),
           controller(options, view, form, activity, output) {
+        form.ReadFirmware = readRecords;
         controller.listenTo(port);
         if (options.verbose)
             port.setOnAdapterTuned([write = output.err, name = output.programName](const std::string& done) {
@@ -42,10 +44,11 @@ struct BusRun::Board {
     RunController controller;
 };
 
-BusRun::BusRun(CliOptions options, OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
+BusRun::BusRun(CliOptions options, std::function<IntelHexFile(const std::string&)> readRecords,
+               OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
                std::function<void()> done)
-    : options(std::move(options)), outputFor(std::move(outputFor)), boardEnded(std::move(boardEnded)),
-      done(std::move(done)) {
+    : options(std::move(options)), readRecords(std::move(readRecords)), outputFor(std::move(outputFor)),
+      boardEnded(std::move(boardEnded)), done(std::move(done)) {
     for (const int address : this->options.addresses)
         waiting.push_back(address);
     // No address and no --all: one board, found as a single run finds it.
@@ -151,7 +154,7 @@ void BusRun::attemptEnded(const RunResult& attempt) {
         current.address = attempt.address;
     current.seconds += static_cast<double>(attempt.durationMs) / 1000;
     current.records = attempt.records;
-    current.message = attempt.message;
+    current.message = attempt.note.empty() ? attempt.message : attempt.message + "; " + attempt.note;
     if (!attempt.reply.empty())
         current.reply = attempt.reply;
     const int attemptsLeft = options.retries + 1 - static_cast<int>(current.attempts.size());
@@ -177,6 +180,6 @@ void BusRun::launchAttempt() {
 void BusRun::launch(CliOptions boardOptions, const std::string& label,
                     std::function<void(const RunResult&)> ended) {
     board.reset();
-    board = std::make_unique<Board>(std::move(boardOptions), outputFor(label));
+    board = std::make_unique<Board>(std::move(boardOptions), readRecords, outputFor(label));
     board->controller.begin(std::move(ended));
 }

@@ -19,9 +19,11 @@ class BusRun {
     // Where an attempt writes, given the label that names its port and board.
     using OutputFor = std::function<ConsoleOutput(const std::string& label)>;
 
-    // `options` names this run's one port. `boardEnded` hears of each board once its last attempt
-    // has ended; `done` once the port has no board left.
-    BusRun(CliOptions options, OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
+    // `options` names this run's one port; every board gets the records `readRecords` gives.
+    // `boardEnded` hears of each board once its last attempt has ended; `done` once the port has
+    // no board left.
+    BusRun(CliOptions options, std::function<IntelHexFile(const std::string&)> readRecords,
+           OutputFor outputFor, std::function<void(const BoardRecord&)> boardEnded,
            std::function<void()> done);
     ~BusRun();
 
@@ -47,6 +49,7 @@ class BusRun {
                 std::function<void(const RunResult&)> ended);
 
     CliOptions options;
+    std::function<IntelHexFile(const std::string&)> readRecords;
     OutputFor outputFor;
     std::function<void(const BoardRecord&)> boardEnded;
     std::function<void()> done;

@@ -36,8 +36,8 @@ constexpr OperationWord kOperations[] = {
 const std::string kExitCodes = "Exit codes:\n"
                                "  0  success\n"
                                "  1  unexpected internal error\n"
-                               "  2  bad usage\n"
-                               "  3  port not available, in use, or lost\n"
+                               "  2  bad usage (also: one port named twice)\n"
+                               "  3  port not available, in use (also by a lock file's process), or lost\n"
                                "  4  no device answered\n"
                                "  5  file error (not found, unreadable, empty, a bad record, data outside\n"
                                "     --flash-range, more than 9000 records); nothing was sent\n"
@@ -48,7 +48,7 @@ const std::string kExitCodes = "Exit codes:\n"
                                "     written; the board's own outcome is in the JSON and the message\n"
                                "  9  address conflict: more than one board answers at one address;\n"
                                "     set-address sent nothing, --all flashed no board there\n"
-                               "  130, 143  interrupted (SIGINT, SIGTERM)\n"
+                               "  129, 130, 143  interrupted (SIGHUP, SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
 // The parser with every option and the operations as its positional arguments.
@@ -127,12 +127,13 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments, const cha
     if (options.help || options.version)
         return options;
     // Unlike the other options, every --port counts: each is one more line to flash on.
+    std::vector<std::string> portTexts;
     for (const QString& value : setup.parser.values("port"))
-        for (const std::string& name : portList(value.toStdString(), "--port"))
-            if (!std::ranges::count(options.ports, name))
-                options.ports.push_back(name);
-    if (options.ports.empty() && environmentPort && *environmentPort)
-        options.ports = portList(environmentPort, "BOOTFLASH_PORT");
+        portTexts.push_back(value.toStdString());
+    if (!portTexts.empty())
+        options.ports = portList(portTexts, "--port");
+    else if (environmentPort && *environmentPort)
+        options.ports = portList({environmentPort}, "BOOTFLASH_PORT");
     if (!options.ports.empty())
         options.port = options.ports.front();
 

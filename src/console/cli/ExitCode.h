@@ -16,11 +16,17 @@ enum class ExitCode : int {
     // More than one board answered at one address: a command to it would reach them all, and
     // their replies would mix.
     AddressConflict = 9,
-    // Ended by a signal, as shells number it: 128 + SIGINT, 128 + SIGTERM.
+    // Ended by a signal, as shells number it: 128 + SIGHUP, 128 + SIGINT, 128 + SIGTERM.
+    HungUp = 129,
     Interrupted = 130,
     Terminated = 143,
 };
 
 inline int toInt(ExitCode code) {
     return static_cast<int>(code);
+}
+
+// Whether a signal ended the run.
+inline bool endedBySignal(ExitCode code) {
+    return code == ExitCode::HungUp || code == ExitCode::Interrupted || code == ExitCode::Terminated;
 }

@@ -1,12 +1,16 @@
 #include "console/cli/PortNames.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "console/cli/CliOptions.h"
 #include "link/PortAddress.h"
+#include "link/PortConfig.h"
 #include "link/SerialPortService.h"
 
 namespace {
@@ -79,23 +83,58 @@ std::string portName(const std::string& typed, const std::string& what) {
     return devicePath(underDev, what);
 }
 
+// What a port name opens, to tell one port under two names: a device by its device number (or
+// its real path while it is not there), COMn as the device it stands for, a network line by its
+// host and TCP port, whatever the scheme.
+std::string portIdentity(const std::string& name) {
+    const PortKind kind = portKindOf(name);
+    if (kind == PortKind::RawTcp || kind == PortKind::Rfc2217) {
+        const NetworkAddress address = parseNetworkAddress(name);
+        std::string host = address.host;
+        std::transform(host.begin(), host.end(), host.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        return "network " + host + " " + std::to_string(address.port);
+    }
+    std::string path = name;
+    try {
+        if (kind == PortKind::Number)
+            path = portNameForNumber(portNumberOf(name));
+    } catch (const std::exception&) {
+        // A number no device stands for (COM0): the name alone tells it apart.
+    }
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0)
+        return S_ISCHR(status.st_mode)
+                   ? "device " + std::to_string(status.st_rdev)
+                   : "file " + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino);
+    std::error_code ignored;
+    return "path " + std::filesystem::weakly_canonical(path, ignored).native();
+}
+
 } // namespace
 
-std::vector<std::string> portList(const std::string& text, const std::string& what) {
-    if (text.find_first_not_of(", \t") == std::string::npos)
-        throw UsageError(what + " needs a port name, not \"" + text + "\"");
-    std::vector<std::string> names;
-    std::size_t from = 0;
-    while (from <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', from), text.size());
-        const std::string part = text.substr(from, comma - from);
-        from = comma + 1;
-        // "a,,b" and a trailing comma are slips of typing.
-        if (trimmed(part).empty())
-            continue;
-        const std::string name = portName(part, what);
-        if (std::find(names.begin(), names.end(), name) == names.end())
-            names.push_back(name);
+std::vector<std::string> portList(const std::vector<std::string>& texts, const std::string& what) {
+    std::vector<std::string> names, typed, identities;
+    for (const std::string& text : texts) {
+        if (text.find_first_not_of(", \t") == std::string::npos)
+            throw UsageError(what + " needs a port name, not \"" + text + "\"");
+        std::size_t from = 0;
+        while (from <= text.size()) {
+            const std::size_t comma = std::min(text.find(',', from), text.size());
+            const std::string part = trimmed(text.substr(from, comma - from));
+            from = comma + 1;
+            // "a,,b" and a trailing comma are slips of typing.
+            if (part.empty())
+                continue;
+            names.push_back(portName(part, what));
+            identities.push_back(portIdentity(names.back()));
+            // Two runs on one port would fight over it: refused before anything is sent.
+            const auto same = std::find(identities.begin(), identities.end() - 1, identities.back());
+            if (same != identities.end() - 1)
+                throw UsageError(what + ": \"" + typed[static_cast<std::size_t>(same - identities.begin())] +
+                                 "\" and \"" + part + "\" name the same port");
+            typed.push_back(part);
+        }
     }
     return names;
 }

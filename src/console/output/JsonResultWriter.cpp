@@ -48,6 +48,7 @@ const char* outcomeName(ExitCode code) {
         return "output-lost";
     case ExitCode::AddressConflict:
         return "address-conflict";
+    case ExitCode::HungUp:
     case ExitCode::Interrupted:
     case ExitCode::Terminated:
         return "interrupted";
@@ -135,6 +136,8 @@ std::string jsonResult(const RunResult& result) {
         for (auto field = fields.begin(); field != fields.end(); ++field)
             object.insert(field.key(), field.value());
     }
+    if (!result.note.empty())
+        object.insert("note", jsonText(result.note));
     if (!result.lateAddresses.empty()) {
         QJsonArray late;
         for (const int address : result.lateAddresses)

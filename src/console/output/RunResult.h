@@ -43,6 +43,7 @@ struct RunResult {
     std::optional<FileFault> fileFault;      // a firmware file refused before the port was opened
     std::optional<FirmwareSummary> firmware; // check only
     std::vector<int> lateAddresses;          // scanned addresses that answered only after the probe wait
+    std::string note;                        // beside the outcome: what did not run to its end
 };
 
 // A word for the exit code: "success", "stall", ...

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include <QEventLoop>
 #include <QTimer>
@@ -101,6 +103,7 @@ class RunController {
 
     Phase phase = Phase::Connecting;
     RunResult result;
+    std::pair<ExitCode, std::string> endedBeforeAfter; // how the operation ended, while --after runs
     std::chrono::steady_clock::time_point started;
     std::size_t messagesSeen = 0;
     int readySeen = 0;

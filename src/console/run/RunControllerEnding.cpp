@@ -170,7 +170,9 @@ void RunController::watchReply() {
 void RunController::interrupt(ExitCode code) {
     if (modemLines.running() && phase == Phase::Finished) {
         modemLines.cancel();
-        conclude(code, "interrupted during --after");
+        // The operation had ended before the signal came: its outcome stands.
+        result.note = "--after was cut short by a signal";
+        conclude(endedBeforeAfter.first, endedBeforeAfter.second);
         return;
     }
     if (phase == Phase::Finished)
@@ -194,12 +196,12 @@ void RunController::finish(ExitCode code, std::string message) {
     deadlineTimer.stop();
     portWait.stop();
     modemLines.cancel();
-    const bool interrupted = code == ExitCode::Interrupted || code == ExitCode::Terminated;
-    if (options.afterSteps.empty() || interrupted || modemLinesFailed || portLost ||
+    if (options.afterSteps.empty() || endedBySignal(code) || modemLinesFailed || portLost ||
         !activity.portOpen()) {
         conclude(code, std::move(message));
         return;
     }
+    endedBeforeAfter = {code, message};
     modemLines.run(options.afterSteps, "--after",
                    [this, code, message](const std::optional<std::string>& failure) {
                        // The operation's own failure says more than the sequence's.
@@ -242,6 +244,8 @@ void RunController::conclude(ExitCode code, std::string message) {
     } else if (!message.empty()) {
         output.err(output.programName + ": " + visibleText(message) + "\n");
     }
+    if (!result.note.empty())
+        output.err(output.programName + ": " + result.note + "\n");
     if (onFinished) {
         // Later, from the loop: whoever is told may destroy this controller.
         QTimer::singleShot(0, [finished = onFinished, ended = result] { finished(ended); });

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kWatchedSignals[] = {SIGINT, SIGTERM};
+constexpr int kWatchedSignals[] = {SIGHUP, SIGINT, SIGTERM};
 volatile std::sig_atomic_t signalPipe = -1;
 
 void forwardSignal(int signal) {
@@ -50,4 +50,15 @@ SignalWatch::~SignalWatch() {
     for (int fd : pipeFds)
         if (fd >= 0)
             close(fd);
+}
+
+ExitCode signalExitCode(int signal) {
+    switch (signal) {
+    case SIGHUP:
+        return ExitCode::HungUp;
+    case SIGTERM:
+        return ExitCode::Terminated;
+    default:
+        return ExitCode::Interrupted;
+    }
 }

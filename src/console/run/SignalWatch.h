@@ -5,9 +5,12 @@
 
 #include <QSocketNotifier>
 
-// Turns SIGINT and SIGTERM into a call on the event loop, so that a run stopped from outside ends
-// as any other run does: port closed, last line written, result printed. The handler only writes the
-// signal's number into a pipe; a second signal of the same kind ends the program the default way.
+#include "console/cli/ExitCode.h"
+
+// Turns SIGHUP, SIGINT and SIGTERM into a call on the event loop, so that a run stopped from outside
+// (a closed terminal or SSH session, Ctrl-C, a kill) ends as any other run does: port closed, last
+// line written, result printed. The handler only writes the signal's number into a pipe; a second
+// signal of the same kind ends the program the default way.
 class SignalWatch {
   public:
     explicit SignalWatch(std::function<void(int signal)> onSignal);
@@ -20,3 +23,6 @@ class SignalWatch {
     int pipeFds[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> notifier;
 };
+
+// The exit code of a run a watched signal ended: 128 + its number, as shells give it.
+ExitCode signalExitCode(int signal);

@@ -136,15 +136,22 @@ void QtSerialPortService::setPortOpen(bool open) {
             port.close();
         port.clearError();
         lock.release();
+        lockFile.release();
         lostReason.reset();
         return;
     }
     if (portOpen())
         throw PortError("Port already open");
+    // A terminal program holds a port by its lock file alone: asked first, so the open never
+    // takes the port from it.
+    lockFile.check(portName);
     lock.acquire(portName);
     try {
         openPort();
+        lockFile.hold();
     } catch (const PortError&) {
+        if (port.isOpen())
+            port.close();
         lock.release();
         throw;
     }

@@ -9,6 +9,7 @@
 #include "link/SerialPortService.h"
 #include "window/qt/DeviceLock.h"
 #include "window/qt/ReadyReadSource.h"
+#include "window/qt/UucpLock.h"
 
 // The serial port service on QSerialPort. Settings and port name are kept until the next open,
 // as a serial control does; errors come back as PortError with Qt's reason. A port that fails
@@ -52,6 +53,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
 
     QSerialPort port;
     DeviceLock lock;
+    UucpLock lockFile;
     LineSettings settings;
     std::string portName = portNameForNumber(1);
     std::function<void()> onReadyRead;
