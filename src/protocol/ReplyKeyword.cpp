@@ -19,6 +19,12 @@ ReplyKeyword decidingKeyword(const std::string& payload) {
     return ReplyKeyword::None;
 }
 
+std::string withoutCrLf(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
 int ReplyTally::total() const {
     return std::accumulate(counts.begin(), counts.end(), 0);
 }

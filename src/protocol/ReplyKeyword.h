@@ -10,6 +10,9 @@ enum class ReplyKeyword { Version, Error, PassEnd, Format, Accepted, None };
 
 ReplyKeyword decidingKeyword(const std::string& payload);
 
+// A reply's text without the CR LF that ends it.
+std::string withoutCrLf(std::string text);
+
 // Replies counted by their deciding keyword, so that a caller can tell what a board answered
 // since a moment without judging the texts a second time.
 struct ReplyTally {

@@ -1,0 +1,167 @@
+#include "protocol/ProtocolMachine.h"
+
+// What each action of the table does: the machine's data, and what it asks of its host.
+
+bool ProtocolMachine::send(bool reached) {
+    frameSent = frameSent || reached;
+    frameLost = frameLost || !reached;
+    return reached;
+}
+
+void ProtocolMachine::startPass(Pass pass) {
+    position.pass = pass;
+    position.record = 1;
+    position.refused = false;
+    send(host.sendRecord(pass, 1));
+}
+
+void ProtocolMachine::fail(FailureReason reason, bool tell) {
+    Failure failure{reason, position.pass, position.record, position.count, {}, instead, {}};
+    if (reason == FailureReason::Restarted && eventReply)
+        failure.reply = withoutCrLf(eventReply->text);
+    if (reason == FailureReason::Stalled)
+        failure.limit = limits_.stall;
+    if (reason == FailureReason::EraseStalled)
+        failure.limit = limits_.erase;
+    failure_ = failure;
+    if (reason != FailureReason::NotRetaken)
+        host.showBar(BarMark::Error);
+    if (tell)
+        host.showFailure(failure);
+}
+
+void ProtocolMachine::perform(Action action) {
+    switch (action) {
+    case Action::Ignore:
+    case Action::ShowOnly:
+    case Action::Refuse:
+    case Action::AllowDialog:
+    case Action::CommandAnswered:
+    case Action::CommandUnanswered:
+    case Action::OpenNoWait:
+        break;
+    case Action::NoteInstead:
+        instead = eventNote;
+        break;
+    case Action::OpenProbe:
+    case Action::OpenScan:
+    case Action::ResumeScan:
+        host.setWaiting(true);
+        if (action == Action::ResumeScan)
+            host.clearAnswer();
+        break;
+    case Action::Close:
+    case Action::LosePort:
+        host.setWaiting(false);
+        break;
+    case Action::Probe:
+        host.probe();
+        break;
+    case Action::GiveUp:
+        host.giveUp();
+        break;
+    case Action::StopWaitAndSendAddressChange:
+        host.setWaiting(false);
+        [[fallthrough]];
+    case Action::SendAddressChange:
+        send(host.sendAddressChange());
+        break;
+    case Action::SendIdentify:
+        host.clearAnswer();
+        send(host.sendIdentify());
+        break;
+    case Action::StopWaitAndSendInstall:
+        host.setWaiting(false);
+        [[fallthrough]];
+    case Action::SendInstall:
+        send(host.sendInstall());
+        break;
+    case Action::LoadWithoutSending:
+    case Action::AwaitVersionToStart:
+        host.takeChosenFile(chosen.pass);
+        break;
+    case Action::StartTransfer:
+        position = chosen;
+        failure_.reset();
+        host.takeChosenFile(position.pass);
+        startPass(position.pass);
+        break;
+    case Action::StartOnVersion:
+        host.setWaiting(false);
+        host.showReady();
+        position = chosen;
+        position.origin = eventReply ? eventReply->origin : chosen.origin;
+        failure_.reset();
+        startPass(position.pass);
+        break;
+    case Action::Cancelled:
+        host.showCancelled();
+        break;
+    case Action::ShowNoFile:
+        host.showBar(BarMark::NoFile);
+        break;
+    case Action::Ready:
+        host.setWaiting(false);
+        host.showReady();
+        break;
+    case Action::MarkError:
+        host.showBar(BarMark::Error);
+        break;
+    case Action::ShowErase:
+    case Action::StartErase:
+        host.showBar(BarMark::Erase);
+        break;
+    case Action::SendNextRecord:
+        ++position.record;
+        position.refused = false;
+        send(host.sendRecord(position.pass, position.record));
+        break;
+    case Action::AwaitPassEnd:
+        position.refused = false;
+        break;
+    case Action::StartVerifyPass:
+        host.showBar(BarMark::Verify);
+        startPass(Pass::Verify);
+        break;
+    case Action::EndVerified:
+        host.showBar(BarMark::End);
+        break;
+    case Action::Hold:
+        position.refused = true;
+        host.showBar(BarMark::Error);
+        break;
+    case Action::ResumeOnVersion:
+        host.setWaiting(false);
+        host.showReady();
+        send(host.sendRecord(position.pass, position.record));
+        break;
+    case Action::Resume:
+        send(host.sendRecord(position.pass, position.record));
+        break;
+    case Action::FailEndedEarly:
+        fail(FailureReason::EndedEarly, false);
+        break;
+    case Action::FailRefused:
+        fail(FailureReason::RefusedTwice, false);
+        break;
+    case Action::FailRestarted:
+        host.showReady();
+        fail(FailureReason::Restarted, true);
+        break;
+    case Action::FailStalled:
+        fail(FailureReason::Stalled, true);
+        break;
+    case Action::FailEraseStalled:
+        fail(FailureReason::EraseStalled, true);
+        break;
+    case Action::FailFraming:
+        fail(FailureReason::FramingSwitched, true);
+        break;
+    case Action::FailNotSent:
+        fail(FailureReason::NotSent, true);
+        break;
+    case Action::GiveUpHeld:
+        fail(FailureReason::NotRetaken, false);
+        break;
+    }
+}
