@@ -20,8 +20,8 @@ std::string failureText(const Failure& failure) {
     const std::string during = recordText(failure) + " during " + passCaption(failure.pass);
     switch (failure.reason) {
     case FailureReason::Stalled: {
-        std::string text = "No answer to " + during + " for " + durationText(failure.limit) +
-                           ": the transfer was stopped.";
+        std::string text =
+            "No answer to " + during + " for " + durationText(failure.limit) + ": the transfer was stopped.";
         if (!failure.instead.empty())
             text += " Instead came " + failure.instead + ".";
         return text;

@@ -41,8 +41,8 @@ struct Failure {
     Pass pass = Pass::Download;
     int record = 0; // the record awaited when it failed, from 1
     int count = 0;
-    std::string reply;   // Restarted: the version reply
-    std::string instead; // Stalled: what came instead of the answer, if anything did
+    std::string reply;                  // Restarted: the version reply
+    std::string instead;                // Stalled: what came instead of the answer, if anything did
     std::chrono::milliseconds limit{0}; // Stalled, EraseStalled: the limit that ran out
 };
 

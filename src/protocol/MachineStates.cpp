@@ -1,221 +1,103 @@
 #include "protocol/MachineStates.h"
 
+#include <array>
+
+namespace {
+
+constexpr std::array kStateNames = {
+    "Closed",         "Idle",
+    "Probing",        "Scanning",
+    "VersionAwaited", "IdentifyAwaited",
+    "InstallAwaited", "AddressChangeAwaited",
+    "RecordAwaited",  "Erasing",
+    "PassEndAwaited", "Held",
+    "Ended",          "Failed",
+};
+static_assert(kStateNames.size() == static_cast<std::size_t>(State::Failed) + 1);
+
+constexpr std::array kEventNames = {
+    "OpenProbe",       "OpenScan",        "OpenNoWait",
+    "Close",           "PortLost",        "ProbeTick",
+    "GiveUpTick",      "NextClicked",     "SetAddressClicked",
+    "IdentifyClicked", "InstallClicked",  "SendClicked",
+    "LoadClicked",     "FileChosen",      "FileCancelled",
+    "FileRefused",     "Version",         "Accepted",
+    "Refused",         "PassEnd",         "Erase",
+    "Unknown",         "SecondAnswer",    "ForeignReply",
+    "Noise",           "FramingSwitched", "NotSent",
+    "Deadline",
+};
+static_assert(kEventNames.size() == static_cast<std::size_t>(Event::Deadline) + 1);
+
+constexpr std::array kGuardNames = {
+    "Always",     "MoreRecords",  "LastOfDownload", "LastOfVerify", "LastRecord",   "DownloadPass",
+    "VerifyPass", "FirstRefusal", "RefusedAgain",   "ScanMode",     "FixedAddress",
+};
+static_assert(kGuardNames.size() == static_cast<std::size_t>(Guard::FixedAddress) + 1);
+
+constexpr std::array kActionNames = {
+    "Ignore",
+    "ShowOnly",
+    "NoteInstead",
+    "Refuse",
+    "OpenProbe",
+    "OpenScan",
+    "OpenNoWait",
+    "Close",
+    "LosePort",
+    "Probe",
+    "GiveUp",
+    "ResumeScan",
+    "SendAddressChange",
+    "SendIdentify",
+    "SendInstall",
+    "StopWaitAndSendAddressChange",
+    "StopWaitAndSendInstall",
+    "AllowDialog",
+    "LoadWithoutSending",
+    "StartTransfer",
+    "AwaitVersionToStart",
+    "StartOnVersion",
+    "Cancelled",
+    "ShowNoFile",
+    "Ready",
+    "MarkError",
+    "ShowErase",
+    "CommandAnswered",
+    "SendNextRecord",
+    "AwaitPassEnd",
+    "StartVerifyPass",
+    "EndVerified",
+    "StartErase",
+    "Hold",
+    "Resume",
+    "ResumeOnVersion",
+    "FailEndedEarly",
+    "FailRefused",
+    "FailRestarted",
+    "FailStalled",
+    "FailEraseStalled",
+    "FailFraming",
+    "FailNotSent",
+    "GiveUpHeld",
+    "CommandUnanswered",
+};
+static_assert(kActionNames.size() == static_cast<std::size_t>(Action::CommandUnanswered) + 1);
+
+} // namespace
+
 const char* nameOf(State value) {
-    switch (value) {
-    case State::Closed:
-        return "Closed";
-    case State::Idle:
-        return "Idle";
-    case State::Probing:
-        return "Probing";
-    case State::Scanning:
-        return "Scanning";
-    case State::VersionAwaited:
-        return "VersionAwaited";
-    case State::IdentifyAwaited:
-        return "IdentifyAwaited";
-    case State::InstallAwaited:
-        return "InstallAwaited";
-    case State::AddressChangeAwaited:
-        return "AddressChangeAwaited";
-    case State::RecordAwaited:
-        return "RecordAwaited";
-    case State::Erasing:
-        return "Erasing";
-    case State::PassEndAwaited:
-        return "PassEndAwaited";
-    case State::Held:
-        return "Held";
-    case State::Ended:
-        return "Ended";
-    case State::Failed:
-        return "Failed";
-    }
-    return "?";
+    return kStateNames.at(static_cast<std::size_t>(value));
 }
 
 const char* nameOf(Event value) {
-    switch (value) {
-    case Event::OpenProbe:
-        return "OpenProbe";
-    case Event::OpenScan:
-        return "OpenScan";
-    case Event::OpenNoWait:
-        return "OpenNoWait";
-    case Event::Close:
-        return "Close";
-    case Event::PortLost:
-        return "PortLost";
-    case Event::ProbeTick:
-        return "ProbeTick";
-    case Event::GiveUpTick:
-        return "GiveUpTick";
-    case Event::NextClicked:
-        return "NextClicked";
-    case Event::SetAddressClicked:
-        return "SetAddressClicked";
-    case Event::IdentifyClicked:
-        return "IdentifyClicked";
-    case Event::InstallClicked:
-        return "InstallClicked";
-    case Event::SendClicked:
-        return "SendClicked";
-    case Event::LoadClicked:
-        return "LoadClicked";
-    case Event::FileChosen:
-        return "FileChosen";
-    case Event::FileCancelled:
-        return "FileCancelled";
-    case Event::FileRefused:
-        return "FileRefused";
-    case Event::Version:
-        return "Version";
-    case Event::Accepted:
-        return "Accepted";
-    case Event::Refused:
-        return "Refused";
-    case Event::PassEnd:
-        return "PassEnd";
-    case Event::Erase:
-        return "Erase";
-    case Event::Unknown:
-        return "Unknown";
-    case Event::SecondAnswer:
-        return "SecondAnswer";
-    case Event::ForeignReply:
-        return "ForeignReply";
-    case Event::Noise:
-        return "Noise";
-    case Event::FramingSwitched:
-        return "FramingSwitched";
-    case Event::NotSent:
-        return "NotSent";
-    case Event::Deadline:
-        return "Deadline";
-    }
-    return "?";
+    return kEventNames.at(static_cast<std::size_t>(value));
 }
 
 const char* nameOf(Guard value) {
-    switch (value) {
-    case Guard::Always:
-        return "Always";
-    case Guard::MoreRecords:
-        return "MoreRecords";
-    case Guard::LastOfDownload:
-        return "LastOfDownload";
-    case Guard::LastOfVerify:
-        return "LastOfVerify";
-    case Guard::LastRecord:
-        return "LastRecord";
-    case Guard::DownloadPass:
-        return "DownloadPass";
-    case Guard::VerifyPass:
-        return "VerifyPass";
-    case Guard::FirstRefusal:
-        return "FirstRefusal";
-    case Guard::RefusedAgain:
-        return "RefusedAgain";
-    case Guard::ScanMode:
-        return "ScanMode";
-    case Guard::FixedAddress:
-        return "FixedAddress";
-    }
-    return "?";
+    return kGuardNames.at(static_cast<std::size_t>(value));
 }
 
 const char* nameOf(Action value) {
-    switch (value) {
-    case Action::Ignore:
-        return "Ignore";
-    case Action::ShowOnly:
-        return "ShowOnly";
-    case Action::NoteInstead:
-        return "NoteInstead";
-    case Action::Refuse:
-        return "Refuse";
-    case Action::OpenProbe:
-        return "OpenProbe";
-    case Action::OpenScan:
-        return "OpenScan";
-    case Action::OpenNoWait:
-        return "OpenNoWait";
-    case Action::Close:
-        return "Close";
-    case Action::LosePort:
-        return "LosePort";
-    case Action::Probe:
-        return "Probe";
-    case Action::GiveUp:
-        return "GiveUp";
-    case Action::ResumeScan:
-        return "ResumeScan";
-    case Action::SendAddressChange:
-        return "SendAddressChange";
-    case Action::SendIdentify:
-        return "SendIdentify";
-    case Action::SendInstall:
-        return "SendInstall";
-    case Action::StopWaitAndSendAddressChange:
-        return "StopWaitAndSendAddressChange";
-    case Action::StopWaitAndSendInstall:
-        return "StopWaitAndSendInstall";
-    case Action::AllowDialog:
-        return "AllowDialog";
-    case Action::LoadWithoutSending:
-        return "LoadWithoutSending";
-    case Action::StartTransfer:
-        return "StartTransfer";
-    case Action::AwaitVersionToStart:
-        return "AwaitVersionToStart";
-    case Action::StartOnVersion:
-        return "StartOnVersion";
-    case Action::Cancelled:
-        return "Cancelled";
-    case Action::ShowNoFile:
-        return "ShowNoFile";
-    case Action::Ready:
-        return "Ready";
-    case Action::MarkError:
-        return "MarkError";
-    case Action::ShowErase:
-        return "ShowErase";
-    case Action::CommandAnswered:
-        return "CommandAnswered";
-    case Action::SendNextRecord:
-        return "SendNextRecord";
-    case Action::AwaitPassEnd:
-        return "AwaitPassEnd";
-    case Action::StartVerifyPass:
-        return "StartVerifyPass";
-    case Action::EndVerified:
-        return "EndVerified";
-    case Action::StartErase:
-        return "StartErase";
-    case Action::Hold:
-        return "Hold";
-    case Action::Resume:
-        return "Resume";
-    case Action::ResumeOnVersion:
-        return "ResumeOnVersion";
-    case Action::FailEndedEarly:
-        return "FailEndedEarly";
-    case Action::FailRefused:
-        return "FailRefused";
-    case Action::FailRestarted:
-        return "FailRestarted";
-    case Action::FailStalled:
-        return "FailStalled";
-    case Action::FailEraseStalled:
-        return "FailEraseStalled";
-    case Action::FailFraming:
-        return "FailFraming";
-    case Action::FailNotSent:
-        return "FailNotSent";
-    case Action::GiveUpHeld:
-        return "GiveUpHeld";
-    case Action::CommandUnanswered:
-        return "CommandUnanswered";
-    }
-    return "?";
+    return kActionNames.at(static_cast<std::size_t>(value));
 }

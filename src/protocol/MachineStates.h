@@ -80,18 +80,18 @@ enum class Guard : std::uint8_t {
 };
 
 enum class Action : std::uint8_t {
-    Ignore,       // nothing at all: the event has no business in this state
-    ShowOnly,     // the reply stays in the answer box; nothing else changes
-    NoteInstead,  // remembered as what came instead of the awaited answer
-    Refuse,       // a click refused: a frame awaits its answer (the button is disabled)
-    OpenProbe,    // the wait starts, at the address in the box
-    OpenScan,     // the wait starts, walking the addresses
-    OpenNoWait,   // open without a wait
-    Close,        // everything stops
-    LosePort,     // everything stops; the port failed
-    Probe,        // one probe of the wait
-    GiveUp,       // the wait ends without a board
-    ResumeScan,   // "Next": the wait goes on past the board found
+    Ignore,      // nothing at all: the event has no business in this state
+    ShowOnly,    // the reply stays in the answer box; nothing else changes
+    NoteInstead, // remembered as what came instead of the awaited answer
+    Refuse,      // a click refused: a frame awaits its answer (the button is disabled)
+    OpenProbe,   // the wait starts, at the address in the box
+    OpenScan,    // the wait starts, walking the addresses
+    OpenNoWait,  // open without a wait
+    Close,       // everything stops
+    LosePort,    // everything stops; the port failed
+    Probe,       // one probe of the wait
+    GiveUp,      // the wait ends without a board
+    ResumeScan,  // "Next": the wait goes on past the board found
     SendAddressChange,
     SendIdentify,
     SendInstall,
@@ -133,8 +133,7 @@ using StateSet = std::uint32_t;
 constexpr StateSet bit(State state) {
     return StateSet{1} << static_cast<unsigned>(state);
 }
-template <typename... States>
-constexpr StateSet states(States... each) {
+template <typename... States> constexpr StateSet states(States... each) {
     return (bit(each) | ...);
 }
 

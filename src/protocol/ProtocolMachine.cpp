@@ -8,8 +8,8 @@ namespace {
 constexpr StateSet kTransferStates =
     states(State::RecordAwaited, State::Erasing, State::PassEndAwaited, State::Held);
 // A frame awaits its answer, or a refused record its taking up again.
-constexpr StateSet kAwaiting = kTransferStates | states(State::IdentifyAwaited, State::InstallAwaited,
-                                                        State::AddressChangeAwaited);
+constexpr StateSet kAwaiting =
+    kTransferStates | states(State::IdentifyAwaited, State::InstallAwaited, State::AddressChangeAwaited);
 
 bool in(State state, StateSet set) {
     return (bit(state) & set) != 0;

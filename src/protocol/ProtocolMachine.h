@@ -32,7 +32,7 @@ struct Reply {
 
 // How long the machine waits for an answer.
 struct MachineLimits {
-    std::chrono::milliseconds stall{5000}; // an answer to a record or command
+    std::chrono::milliseconds stall{5000};  // an answer to a record or command
     std::chrono::milliseconds erase{60000}; // an answer to a record after "FORMAT"
 };
 

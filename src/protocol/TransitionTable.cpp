@@ -56,7 +56,8 @@ constexpr Transition kRows[] = {
     {E::SetAddressClicked, kBusy, G::Always, A::Refuse, kStay},
     {E::InstallClicked, bit(S::Closed), G::Always, A::SendInstall, kStay},
     {E::InstallClicked, kResting | bit(S::Held), G::Always, A::SendInstall, S::InstallAwaited},
-    {E::InstallClicked, kWaits | bit(S::VersionAwaited), G::Always, A::StopWaitAndSendInstall, S::InstallAwaited},
+    {E::InstallClicked, kWaits | bit(S::VersionAwaited), G::Always, A::StopWaitAndSendInstall,
+     S::InstallAwaited},
     {E::InstallClicked, kBusy, G::Always, A::Refuse, kStay},
     // The hidden "Send" button: records go out only as the board answers them.
     {E::SendClicked, kAll, G::Always, A::Ignore, kStay},
@@ -101,14 +102,16 @@ constexpr Transition kRows[] = {
     // "DOWNLOAD": the end of a pass, only after its last record.
     {E::PassEnd, kNothingAwaited | kCommands | bit(S::Held), G::Always, A::ShowOnly, kStay},
     {E::PassEnd, states(S::RecordAwaited, S::Erasing), G::MoreRecords, A::FailEndedEarly, S::Failed},
-    {E::PassEnd, states(S::RecordAwaited, S::Erasing), G::LastOfDownload, A::StartVerifyPass, S::RecordAwaited},
+    {E::PassEnd, states(S::RecordAwaited, S::Erasing), G::LastOfDownload, A::StartVerifyPass,
+     S::RecordAwaited},
     {E::PassEnd, states(S::RecordAwaited, S::Erasing), G::LastOfVerify, A::EndVerified, S::Ended},
     {E::PassEnd, bit(S::PassEndAwaited), G::DownloadPass, A::StartVerifyPass, S::RecordAwaited},
     {E::PassEnd, bit(S::PassEndAwaited), G::VerifyPass, A::EndVerified, S::Ended},
 
     // "FORMAT": the board erases before it answers; its allowance starts once per record.
     {E::Erase, bit(S::Closed), G::Always, A::ShowOnly, kStay},
-    {E::Erase, kAll & ~states(S::Closed, S::RecordAwaited, S::PassEndAwaited), G::Always, A::ShowErase, kStay},
+    {E::Erase, kAll & ~states(S::Closed, S::RecordAwaited, S::PassEndAwaited), G::Always, A::ShowErase,
+     kStay},
     {E::Erase, states(S::RecordAwaited, S::PassEndAwaited), G::Always, A::StartErase, S::Erasing},
 
     // A reply without a keyword (an echo of the request, a text of the board's own) answers nothing.

@@ -136,8 +136,8 @@ void frmSerial::ClosePortLost(const std::string& reason) {
     const TransferPosition& at = machine.transfer();
     if (state == State::RecordAwaited || state == State::Erasing || state == State::PassEndAwaited ||
         state == State::Held) {
-        text += std::string(" during ") + passCaption(at.pass) + ", after record " + std::to_string(at.record) +
-                " of " + std::to_string(at.count) + ".";
+        text += std::string(" during ") + passCaption(at.pass) + ", after record " +
+                std::to_string(at.record) + " of " + std::to_string(at.count) + ".";
     } else {
         text += "; no transfer was running.";
     }

@@ -9,7 +9,7 @@
 // plus the modal message box and the blocking pause. Implemented by the Qt window, by the
 // console binding of the command-line flasher, and by a fake in the tests.
 class FormView {
-public:
+  public:
     virtual ~FormView() = default;
 
     // Label2, the status line.

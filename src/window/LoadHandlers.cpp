@@ -8,7 +8,6 @@
 #include "transfer/LoadError.h"
 #include "window/frmSerial.h"
 
-
 void frmSerial::Command3_Click() {
     LoadHexFileAndSend(Pass::Download);
 }
@@ -34,13 +33,14 @@ void frmSerial::LoadHexFileAndSend(Pass pass) {
         }
         // The whole file is checked before anything is sent: a bad record found by the device
         // halfway through would leave it erased and half written.
-        const IntelHexFile file = ReadFirmware ? ReadFirmware(view.dialogFileName())
-                                               : readHexFileByName(view.dialogFileName());
+        const IntelHexFile file =
+            ReadFirmware ? ReadFirmware(view.dialogFileName()) : readHexFileByName(view.dialogFileName());
         // An empty file would send whatever an earlier, longer file left in slot 1.
         if (file.empty)
             throw LoadError(loaderrors::kNoRecords, "Input past end of file: the file holds no records");
         if (file.pastRecordLimit)
-            throw LoadError(loaderrors::kSubscriptOutOfRange, "Subscript out of range: " + file.fault->text());
+            throw LoadError(loaderrors::kSubscriptOutOfRange,
+                            "Subscript out of range: " + file.fault->text());
         if (file.fault)
             throw LoadError(loaderrors::kInvalidFileFormat, file.fault->text());
         // The dialog is modal but the poll runs on: the machine decides with the state it is in now.

@@ -16,7 +16,8 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
         }
         std::string frame = COMString;
         if (view.check1Checked())
-            frame = modbusRequestFrame(static_cast<std::uint8_t>(WholeNumber(view.text1Text(), 0, 255)), COMString);
+            frame = modbusRequestFrame(static_cast<std::uint8_t>(WholeNumber(view.text1Text(), 0, 255)),
+                                       COMString);
         // Bytes that came before this frame cannot answer it: taken in now, they keep the stamp of
         // the frames before, and the next tick hands them over first.
         if (MSComm1.inBufferCount() > 0)

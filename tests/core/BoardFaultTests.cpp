@@ -104,9 +104,11 @@ TEST_F(BoardFaults, NextAfterARefusedRecordWritesNoOtherBoard) {
 // How long the window waits follows what the board said: 5 s for an answer, 60 s once it has said
 // "FORMAT" (however often), at once when it restarted; the box says what came instead.
 TEST_F(BoardFaults, TheWaitForAnAnswerIsBoundedByWhatTheBoardSaid) {
-    const std::string erase = "The erase the device began at record 1 of 3 during DOWNLOAD did not end within 60 s: "
-                              "the transfer was stopped.";
-    const std::string silent = "No answer to record 1 of 3 during DOWNLOAD for 5 s: the transfer was stopped.";
+    const std::string erase =
+        "The erase the device began at record 1 of 3 during DOWNLOAD did not end within 60 s: "
+        "the transfer was stopped.";
+    const std::string silent =
+        "No answer to record 1 of 3 during DOWNLOAD for 5 s: the transfer was stopped.";
     const struct {
         const char* name;
         std::vector<std::pair<milliseconds, std::string>> board; // when, and the bytes
@@ -114,9 +116,13 @@ TEST_F(BoardFaults, TheWaitForAnAnswerIsBoundedByWhatTheBoardSaid) {
         std::string box;                                         // after 61 s
     } rows[] = {
         {"silent", {}, milliseconds(4980), silent},
-        {"another board", {{milliseconds(10), reply(2, "OK")}}, milliseconds(4980),
+        {"another board",
+         {{milliseconds(10), reply(2, "OK")}},
+         milliseconds(4980),
          silent + " Instead came a reply from address 2."},
-        {"no frame", {{milliseconds(10), "OK 17\r\n"}}, milliseconds(4980),
+        {"no frame",
+         {{milliseconds(10), "OK 17\r\n"}},
+         milliseconds(4980),
          silent + " Instead came a reply without the Modbus RTU frame."},
         {"erasing", {{milliseconds(10), reply(1, "FORMAT")}}, milliseconds(59980), erase},
         {"erasing for ever",
@@ -124,8 +130,11 @@ TEST_F(BoardFaults, TheWaitForAnAnswerIsBoundedByWhatTheBoardSaid) {
           {seconds(20), reply(1, "FORMAT")},
           {seconds(40), reply(1, "FORMAT")},
           {seconds(59), reply(1, "FORMAT")}},
-         milliseconds(59980), erase},
-        {"restarted", {{milliseconds(10), reply(1, "VER=1.0")}}, milliseconds(0),
+         milliseconds(59980),
+         erase},
+        {"restarted",
+         {{milliseconds(10), reply(1, "VER=1.0")}},
+         milliseconds(0),
          "The device restarted during record 1 of 3 (VER=1.0)"},
     };
     for (const auto& row : rows) {
@@ -171,7 +180,8 @@ TEST_F(BoardFaults, ARecordOnlyWaitsForAnAnswerItCanGet) {
     view.text1 = "300"; // no address byte
     form.Command3_Click();
     EXPECT_EQ(view.boxes,
-              (Boxes{{"Record 1 of 3 could not be sent during DOWNLOAD: the transfer was stopped.", Icon::Critical}}));
+              (Boxes{{"Record 1 of 3 could not be sent during DOWNLOAD: the transfer was stopped.",
+                      Icon::Critical}}));
     EXPECT_TRUE(view.isEnabled(Control::Command3));
 
     view.text1 = "1";
@@ -180,10 +190,11 @@ TEST_F(BoardFaults, ARecordOnlyWaitsForAnAnswerItCanGet) {
     port.arrive(reply(1, "OK")); // framed, read only after the switch: never a plain reply
     view.check1 = false;
     form.TMRComm_Timer();
-    EXPECT_EQ(view.boxes,
-              (Boxes{{"The Modbus RTU framing was switched at record 1 of 3 during DOWNLOAD: the transfer was "
-                      "stopped.",
-                      Icon::Critical}}));
+    EXPECT_EQ(
+        view.boxes,
+        (Boxes{{"The Modbus RTU framing was switched at record 1 of 3 during DOWNLOAD: the transfer was "
+                "stopped.",
+                Icon::Critical}}));
     EXPECT_EQ(view.text8, "");
 }
 

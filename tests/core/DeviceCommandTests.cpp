@@ -31,8 +31,8 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
 TEST_F(DeviceCommands, ACommandAwaitingItsAnswerDisablesTheSendingButtons) {
     port.expectWrite(request(1, "BOOTi\r\n"));
     form.Command4_Click();
-    for (const Control button : {Control::Command1, Control::Command2, Control::Command3, Control::Command4,
-                                 Control::Command6})
+    for (const Control button :
+         {Control::Command1, Control::Command2, Control::Command3, Control::Command4, Control::Command6})
         EXPECT_FALSE(view.isEnabled(button));
     deviceSays("VER=1.0");
     EXPECT_TRUE(view.isEnabled(Control::Command3));
@@ -55,7 +55,8 @@ TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     EXPECT_EQ(writtenDuringPause, 1u);
     deviceSays("VER=1.0");
     const ReplyTally answers = form.Machine().replies().since(repliesBefore);
-    EXPECT_EQ(std::tuple(answers.of(ReplyKeyword::Accepted), answers.of(ReplyKeyword::Version)), std::tuple(1, 1));
+    EXPECT_EQ(std::tuple(answers.of(ReplyKeyword::Accepted), answers.of(ReplyKeyword::Version)),
+              std::tuple(1, 1));
     EXPECT_EQ(judgeInstall(answers, false), InstallVerdict::Started);
     EXPECT_EQ(view.barText, "NO FILE");
 }

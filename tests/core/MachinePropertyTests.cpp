@@ -83,8 +83,8 @@ class Sequence {
         Pass startedAs = Pass::Download;
         Pass pass = Pass::Download;
         std::vector<std::string> file;
-        int last = 0;              // the record sent last
-        std::string lastAnswer;    // the board's answer to it
+        int last = 0;           // the record sent last
+        std::string lastAnswer; // the board's answer to it
         bool passEnded[2] = {false, false};
     } chain;
     // The file the user is choosing (its record 1 goes out within the click), and one chosen during
@@ -164,14 +164,14 @@ class Sequence {
     }
 
     void checkChain(const RecordSeen& seen) {
-        const int k = static_cast<int>(
-            std::find(chain.file.begin(), chain.file.end(), seen.line) - chain.file.begin()) + 1;
+        const int k = static_cast<int>(std::find(chain.file.begin(), chain.file.end(), seen.line) -
+                                       chain.file.begin()) +
+                      1;
         const bool continues =
             chain.open && seen.address == chain.address &&
             ((seen.pass == chain.pass && k == chain.last + 1 && chain.lastAnswer == "OK") ||
              (seen.pass == chain.pass && k == chain.last && chain.lastAnswer == "ERROR") ||
-             (seen.pass == Pass::Verify && chain.pass == Pass::Download && k == 1 &&
-              chain.passEnded[0]));
+             (seen.pass == Pass::Verify && chain.pass == Pass::Download && k == 1 && chain.passEnded[0]));
         if (continues) {
             chain.pass = seen.pass;
             chain.last = k;
@@ -180,13 +180,15 @@ class Sequence {
         }
         for (std::optional<Choice>* asked : {&choosing, &chosenDuringWait}) {
             if (*asked && seen.line == (*asked)->file.front() && seen.pass == (*asked)->pass) {
-                chain = Chain{true, seen.address, seen.pass, seen.pass, (*asked)->file, 1, {}, {false, false}};
+                chain =
+                    Chain{true, seen.address, seen.pass, seen.pass, (*asked)->file, 1, {}, {false, false}};
                 asked->reset();
                 return;
             }
         }
-        broken("record " + seen.line + " to " + std::to_string(seen.address) + " is not the chain's next (after " +
-               std::to_string(chain.last) + ", answered \"" + chain.lastAnswer + "\")");
+        broken("record " + seen.line + " to " + std::to_string(seen.address) +
+               " is not the chain's next (after " + std::to_string(chain.last) + ", answered \"" +
+               chain.lastAnswer + "\")");
     }
 
     // The board's answer reached the line: it counts for the chain only now.
@@ -279,14 +281,15 @@ void runSequence(unsigned seed, int steps, std::string& failure) {
     const bool tell = std::getenv("MACHINE_TRACE") != nullptr;
     form.OnMachineStep = [&](const ProtocolMachine::Step& step) {
         if (tell)
-            std::printf("%d %s + %s -> %s (%s)\n", s.step, nameOf(step.from), nameOf(step.event), nameOf(step.to),
-                        nameOf(step.action));
+            std::printf("%d %s + %s -> %s (%s)\n", s.step, nameOf(step.from), nameOf(step.event),
+                        nameOf(step.to), nameOf(step.action));
         if (step.action == Action::AwaitVersionToStart)
             s.chosenDuringWait = s.choosing;
         if (step.from == State::VersionAwaited && step.to != State::VersionAwaited)
             s.chosenDuringWait.reset();
         if (step.to == State::Ended && step.from != State::Ended &&
-            !(s.chain.open && s.chain.passEnded[1] && (s.chain.startedAs == Pass::Verify || s.chain.passEnded[0])))
+            !(s.chain.open && s.chain.passEnded[1] &&
+              (s.chain.startedAs == Pass::Verify || s.chain.passEnded[0])))
             s.broken("END before every record of the transfer's passes was answered");
         if (step.to == State::Failed || step.to == State::Ended || step.to == State::Closed)
             s.chain.open = false;
@@ -358,7 +361,8 @@ void runSequence(unsigned seed, int steps, std::string& failure) {
             s.resetBoards();
         } else if (what < 18 && s.view.check1) {
             // Plain mode has no addresses: the boards here all frame their replies, so none is sent there.
-            s.due.push_back({s.clock, s.chance(0.5) ? reply(200, "OK\r\n") : std::string("\x07noise\r\n"), 0, false});
+            s.due.push_back(
+                {s.clock, s.chance(0.5) ? reply(200, "OK\r\n") : std::string("\x07noise\r\n"), 0, false});
         } else if (what < 19 && s.view.check1) {
             s.restart(s.chance(0.5) ? 1 : 5);
         } else {
@@ -369,7 +373,8 @@ void runSequence(unsigned seed, int steps, std::string& failure) {
         const State state = form.Machine().state();
         if ((bit(state) & kWaitingForTheBoard) != 0 && !form.Machine().deadline())
             s.broken(std::string(nameOf(state)) + " has no deadline");
-        if ((state == State::Probing || state == State::Scanning || state == State::VersionAwaited) && !s.view.timer3)
+        if ((state == State::Probing || state == State::Scanning || state == State::VersionAwaited) &&
+            !s.view.timer3)
             s.broken(std::string(nameOf(state)) + " without its probes");
     }
     failure = s.failure;

@@ -107,7 +107,8 @@ std::vector<std::string> expectedCalls(Action action, const TransferPosition& be
     case Action::AwaitVersionToStart:
         return {"take file " + RecordingHost::passName(chosen)};
     case Action::StartTransfer:
-        return {"take file " + RecordingHost::passName(chosen), "record " + RecordingHost::passName(chosen) + " 1"};
+        return {"take file " + RecordingHost::passName(chosen),
+                "record " + RecordingHost::passName(chosen) + " 1"};
     case Action::StartOnVersion:
         return {"wait off", "READY", "record " + RecordingHost::passName(chosen) + " 1"};
     case Action::Cancelled:
@@ -172,7 +173,8 @@ std::vector<Recipe> recipes() {
             m.fileChosen(pass, count, kBoard);
         };
     };
-    const auto then = [](std::function<void(ProtocolMachine&)> first, std::function<void(ProtocolMachine&)> more) {
+    const auto then = [](std::function<void(ProtocolMachine&)> first,
+                         std::function<void(ProtocolMachine&)> more) {
         return [first, more](ProtocolMachine& m) {
             first(m);
             more(m);
@@ -195,17 +197,21 @@ std::vector<Recipe> recipes() {
              m.fileChosen(Pass::Verify, 3, kBoard);
          },
          Pass::Verify},
-        {"identify", State::IdentifyAwaited, false, then(open, [](ProtocolMachine& m) { m.handle(Event::IdentifyClicked); })},
-        {"install", State::InstallAwaited, false, then(open, [](ProtocolMachine& m) { m.handle(Event::InstallClicked); })},
+        {"identify", State::IdentifyAwaited, false,
+         then(open, [](ProtocolMachine& m) { m.handle(Event::IdentifyClicked); })},
+        {"install", State::InstallAwaited, false,
+         then(open, [](ProtocolMachine& m) { m.handle(Event::InstallClicked); })},
         {"address change", State::AddressChangeAwaited, false,
          then(open, [](ProtocolMachine& m) { m.handle(Event::SetAddressClicked); })},
         {"record 1 of 3", State::RecordAwaited, false, sending(3, Pass::Download)},
         {"last record of download", State::RecordAwaited, false, sending(1, Pass::Download)},
         {"last record of verify", State::RecordAwaited, false, sending(1, Pass::Verify)},
-        {"record 1 again", State::RecordAwaited, false, then(sending(3, Pass::Download), [](ProtocolMachine& m) {
-             reply(m, "ERROR");
-             reply(m, "OK");
-         })},
+        {"record 1 again", State::RecordAwaited, false,
+         then(sending(3, Pass::Download),
+              [](ProtocolMachine& m) {
+                  reply(m, "ERROR");
+                  reply(m, "OK");
+              })},
         {"erasing record 1 of 3", State::Erasing, false, then(sending(3, Pass::Download), say("FORMAT"))},
         {"erasing the last record", State::Erasing, false, then(sending(1, Pass::Verify), say("FORMAT"))},
         {"pass end of download", State::PassEndAwaited, false, then(sending(1, Pass::Download), say("OK"))},
@@ -259,14 +265,15 @@ TEST(MachineTable, EveryStateAndEventIsDecidedByExactlyOneRow) {
     for (std::size_t s = 0; s < kStateCount; ++s) {
         for (std::size_t e = 0; e < kEventCount; ++e) {
             for (int facts = 0; facts < 16; ++facts) {
-                const GuardFacts given{(facts & 1) != 0, (facts & 2) != 0, (facts & 4) != 0, (facts & 8) != 0};
+                const GuardFacts given{(facts & 1) != 0, (facts & 2) != 0, (facts & 4) != 0,
+                                       (facts & 8) != 0};
                 int deciding = 0;
                 for (const Transition& row : transitionTable())
                     if (row.event == static_cast<Event>(e) && (row.from & bit(static_cast<State>(s))) != 0 &&
                         holds(row.guard, given))
                         ++deciding;
-                EXPECT_EQ(deciding, 1) << nameOf(static_cast<State>(s)) << " x " << nameOf(static_cast<Event>(e))
-                                       << ", facts " << facts;
+                EXPECT_EQ(deciding, 1) << nameOf(static_cast<State>(s)) << " x "
+                                       << nameOf(static_cast<Event>(e)) << ", facts " << facts;
             }
         }
     }
@@ -289,9 +296,9 @@ TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
             ASSERT_EQ(machine.state(), recipe.state);
             reached.insert(recipe.state);
             const TransferPosition before = machine.transfer();
-            const Transition* row =
-                decide(machine.state(), event,
-                       {before.record >= before.count, before.pass == Pass::Verify, before.refused, recipe.scan});
+            const Transition* row = decide(
+                machine.state(), event,
+                {before.record >= before.count, before.pass == Pass::Verify, before.refused, recipe.scan});
             ASSERT_NE(row, nullptr);
             walked.insert(row);
             host.calls.clear();
@@ -304,7 +311,8 @@ TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
             const State to = machine.state();
             const bool waitsForTheBoard = to == State::IdentifyAwaited || to == State::InstallAwaited ||
                                           to == State::AddressChangeAwaited || to == State::RecordAwaited ||
-                                          to == State::Erasing || to == State::PassEndAwaited || to == State::Held;
+                                          to == State::Erasing || to == State::PassEndAwaited ||
+                                          to == State::Held;
             EXPECT_EQ(machine.deadline().has_value(), waitsForTheBoard);
             if (to == State::Failed && from != State::Failed) {
                 EXPECT_TRUE(machine.failure().has_value());
@@ -313,7 +321,8 @@ TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
     }
     EXPECT_EQ(reached.size(), kStateCount) << "a state has no recipe";
     for (const Transition& row : transitionTable())
-        EXPECT_TRUE(walked.contains(&row)) << nameOf(row.event) << " " << nameOf(row.action) << " never walked";
+        EXPECT_TRUE(walked.contains(&row))
+            << nameOf(row.event) << " " << nameOf(row.action) << " never walked";
 }
 
 // A frame that does not reach the wire is awaited by nothing; a record that does not is a failure.

@@ -12,15 +12,21 @@ TEST_F(EndToEnd, MisbehavingBoardsEndAsTheyShould) {
         std::string messages;
     } rows[] = {
         {"a reply sent twice", {"--twice-every", "5"}, frmSerial::kWindowLimits, "END", ""},
-        {"an erase longer than an answer may take", {"--erase-ms", "2500"}, {std::chrono::seconds(1), std::chrono::seconds(60)},
-         "END", ""},
+        {"an erase longer than an answer may take",
+         {"--erase-ms", "2500"},
+         {std::chrono::seconds(1), std::chrono::seconds(60)},
+         "END",
+         ""},
         {"an erase that never ends",
          {"--erase-ms", "100000", "--format-every-ms", "200"},
          {std::chrono::seconds(1), std::chrono::seconds(2)},
          "ERROR",
          "[The erase the device began at record 2 of " + records +
              " during DOWNLOAD did not end within 2 s: the transfer was stopped. ] "},
-        {"a restart", {"--restart-at", "5"}, frmSerial::kWindowLimits, "ERROR",
+        {"a restart",
+         {"--restart-at", "5"},
+         frmSerial::kWindowLimits,
+         "ERROR",
          "[The device restarted during record 5 of " + records + " (VER=1.0) ] "},
     };
     for (const auto& row : rows) {

@@ -21,9 +21,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
       connectionPacer(options, form,
                       {[this] { call(Source::ConnectionTick, &frmSerial::Timer3_Timer); },
                        [this] { scanRangeEnded(); }, [this] { connectionTimedOut(); }}),
-      probeAnswers(options),
-      receiveTrigger(options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
-                     [this] { return this->form.HeldFrameDue(); }),
+      probeAnswers(options), receiveTrigger(
+                                 options, [this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); },
+                                 [this] { return this->form.HeldFrameDue(); }),
       deadlineTimer([this] { call(Source::PollTick, &frmSerial::TMRComm_Timer); }),
       portWait(options.waitPortSeconds), modemLines(activity),
       transfer(view, form, options.operation == Operation::Download),

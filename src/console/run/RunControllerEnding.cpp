@@ -81,13 +81,15 @@ void RunController::watchTransfer() {
 void RunController::finishFailed(const Failure& failure) {
     switch (failure.reason) {
     case FailureReason::Stalled:
-        finish(ExitCode::Stall, "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) +
-                                    " s after " + transfer.lastRecord() +
+        finish(ExitCode::Stall, "stall: no reply from the device for " +
+                                    secondsText(options.stallTimeoutSeconds) + " s after " +
+                                    transfer.lastRecord() +
                                     (failure.instead.empty() ? "" : "; instead came " + failure.instead));
         break;
     case FailureReason::EraseStalled:
         finish(ExitCode::Stall, "stall: the device began to erase at " + transfer.lastRecord() +
-                                    " and did not answer within " + secondsText(options.eraseTimeoutSeconds) + " s");
+                                    " and did not answer within " + secondsText(options.eraseTimeoutSeconds) +
+                                    " s");
         break;
     case FailureReason::EndedEarly:
         finish(ExitCode::DeviceError, transfer.earlyEnd());
@@ -128,8 +130,9 @@ void RunController::watchReply() {
     switch (options.operation) {
     case Operation::Version:
         if (const auto step = left(State::IdentifyAwaited))
-            step->action == Action::Ready ? finish(ExitCode::Success, answer)
-                                          : ended(*step, "the device answered \"ERROR\" to the version query");
+            step->action == Action::Ready
+                ? finish(ExitCode::Success, answer)
+                : ended(*step, "the device answered \"ERROR\" to the version query");
         break;
     case Operation::Install:
         if (left(State::InstallAwaited)) {
@@ -156,7 +159,8 @@ void RunController::watchReply() {
         } else if (const auto step = left(State::IdentifyAwaited)) {
             if (step->action == Action::Ready) {
                 result.address = currentAddress();
-                finish(ExitCode::Success, "the device answers at address " + options.newAddress + ": " + answer);
+                finish(ExitCode::Success,
+                       "the device answers at address " + options.newAddress + ": " + answer);
             } else {
                 finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
             }
