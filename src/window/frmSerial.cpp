@@ -62,5 +62,6 @@ void frmSerial::showBar(BarMark mark) {
 }
 
 void frmSerial::showFailure(const Failure& failure) {
+    ShowWhetherBusy(); // the buttons come back before the modal box, not after it
     view.msgBox(failureText(failure), FormView::Icon::Critical);
 }

@@ -137,9 +137,12 @@ TEST_F(BoardFaults, TheWaitForAnAnswerIsBoundedByWhatTheBoardSaid) {
          milliseconds(0),
          "The device restarted during record 1 of 3 (VER=1.0)"},
     };
+    bool buttonsBackWhileBoxOpen = false;
+    view.whileBoxOpen = [&] { buttonsBackWhileBoxOpen = view.isEnabled(Control::Command3); };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         view.boxes.clear();
+        buttonsBackWhileBoxOpen = false;
         const auto started = clock;
         startThreeLines();
         for (const auto& [when, bytes] : row.board) {
@@ -150,6 +153,7 @@ TEST_F(BoardFaults, TheWaitForAnAnswerIsBoundedByWhatTheBoardSaid) {
         EXPECT_TRUE(view.boxes.empty());
         wait(started + seconds(61) - clock);
         EXPECT_EQ(view.boxes, (Boxes{{row.box, Icon::Critical}}));
+        EXPECT_TRUE(buttonsBackWhileBoxOpen);
         EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
         EXPECT_EQ(state(), State::Failed);
     }
