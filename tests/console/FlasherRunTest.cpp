@@ -165,14 +165,20 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
          7,
          "stall: the device began to erase at record 2 of " + records + " (download pass)"},
         {{"--restart-at", "6"}, {}, 6, "The device restarted during record 6 of " + records + " (VER=1.0)"},
+        // A blank board refuses the verify and restarts: nothing more is sent, nothing written.
+        {{"--restart-on-error"}, {"verify"}, 6, "the device reported \"ERROR\" at record 2 of " + records},
     };
     for (const auto& row : rows) {
         std::vector<std::string> board = {"--address", "1"};
         board.insert(board.end(), row.board.begin(), row.board.end());
         const std::string port = startEmulator(board);
-        std::vector<std::string> arguments = {"download", file, "--port", port, "--address", "1", "--json"};
-        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+        const bool verify = !row.options.empty() && row.options.front() == "verify";
+        std::vector<std::string> arguments = {verify ? "verify" : "download", file, "--port", port, "--address",
+                                              "1", "--json"};
+        arguments.insert(arguments.end(), row.options.begin() + (verify ? 1 : 0), row.options.end());
         const QJsonObject json = expectEnd(arguments, row.exitCode, row.says);
+        if (verify)
+            EXPECT_TRUE(flashAtStop() == std::vector<std::uint8_t>(kFlashSize, 0xFF)) << "a verify wrote";
         if (row.exitCode == 0) {
             // Each record went out once in each pass: none for a second answer.
             expectFields(json, {"records=" + std::to_string(2 * image.lines.size())});

@@ -68,3 +68,16 @@ TEST_F(EndToEnd, ARefusedVerifyWritesNoBoard) {
     EXPECT_TRUE(flashAtStop("flash.bin.1") == erased);
     EXPECT_TRUE(readBinary(path("flash.bin.5")) == erased);
 }
+
+// A board that answers without the Modbus RTU frame answers no record: the stall's box says what
+// came instead.
+TEST_F(EndToEnd, AStallNamesWhatCameInstead) {
+    window.logic().SetLimits({std::chrono::seconds(1), std::chrono::seconds(60)});
+    portPath = startEmulator({"--plain"});
+    open("0");
+    ui.Text1->setText("5");
+    ASSERT_TRUE(download());
+    EXPECT_EQ(messages, "[No answer to record 1 of " + std::to_string(image.lines.size()) +
+                            " during DOWNLOAD for 1 s: the transfer was stopped. Instead came a reply without the "
+                            "Modbus RTU frame. ] ");
+}
