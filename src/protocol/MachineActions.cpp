@@ -2,10 +2,9 @@
 
 // What each action of the table does: the machine's data, and what it asks of its host.
 
-bool ProtocolMachine::send(bool reached) {
+void ProtocolMachine::send(bool reached) {
     frameSent = frameSent || reached;
     frameLost = frameLost || !reached;
-    return reached;
 }
 
 void ProtocolMachine::startPass(Pass pass) {

@@ -1,5 +1,7 @@
 #include "protocol/ProtocolMachine.h"
 
+#include <utility>
+
 #include "link/VisibleText.h"
 #include "protocol/TransitionTable.h"
 
@@ -96,13 +98,18 @@ Action ProtocolMachine::run(Event event) {
     const State before = current;
     const std::uint64_t sentBefore = host.framesSent();
     current = row->to.value_or(current);
-    frameSent = false;
-    frameLost = false;
+    // A modal box shown by the action lets timer events in, and each runs a step of its own: the
+    // step that showed it keeps its own account of what it sent.
+    const bool outerSent = std::exchange(frameSent, false);
+    const bool outerLost = std::exchange(frameLost, false);
     perform(row->action);
+    const bool lost = frameLost;
     armDeadline(before, sentBefore);
+    frameSent = outerSent;
+    frameLost = outerLost;
     if (observer_)
         observer_(Step{before, event, row->action, current});
-    if (frameLost) {
+    if (lost) {
         eventNote.clear();
         eventReply.reset();
         run(Event::NotSent);

@@ -81,7 +81,7 @@ class ProtocolMachine {
     Action run(Event event);
     void perform(Action action);
     void fail(FailureReason reason, bool tell);
-    bool send(bool reached);
+    void send(bool reached);
     void startPass(Pass pass);
     void armDeadline(State before, std::uint64_t sentBefore);
     GuardFacts facts() const;
