@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "JsonFields.h"
 #include "console/cli/CliOptions.h"
-#include "console/output/JsonResultWriter.h"
 #include "console/output/LineTexts.h"
 #include "console/output/ProgressOrder.h"
 #include "console/output/ProgressReporter.h"
@@ -62,10 +60,10 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "scan [] port= baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 stall=5"},
         {{"--help"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 help"},
         // Short options, apart, joined and with their value attached.
-        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
-         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 quiet verbose"},
-        {{"-qv", "-p/dev/ttyS0", "-a0", "install"},
-         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=arrival stall=5 quiet verbose"},
+        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-v", "verify", "fw.hex"},
+         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 verbose"},
+        {{"-qa0", "-p/dev/ttyS0", "install"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=0 poll=arrival stall=5 quiet"},
         // The last of a repeated option counts; after "--" a word is an operand even with a dash.
         {{"-a", "3", "--address=4", "download", "--", "-fw.hex"},
          "download [-fw.hex] port= baud=115200 rtu address=4 poll=arrival stall=5"},
@@ -159,6 +157,10 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {{"scan", "-p", "a,b"}, "not with scan"},
         {{"download", "f.hex", "--retries", "11"}, "--retries must be a whole number from 0 to 10"},
         {{"download", "f.hex", "--log", ""}, "--log needs a file name"},
+        // Options that ask for opposite things.
+        {{"version", "-q", "-v"}, "--quiet and --verbose ask for opposite things"},
+        {{"download", "f.hex", "-a", "3,5", "--scan-range", "1-20"}, "--scan-range is for a scan"},
+        {{"version", "-a", "0", "--connect-timeout", "1"}, "--address 0 opens without a connection wait"},
     };
     for (const auto& [words, says] : refused) {
         try {
@@ -212,45 +214,6 @@ TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
             EXPECT_TRUE(std::string(error.what()).starts_with(row.taken)) << error.what();
         }
     }
-}
-
-// Names typed by the user come back as typed; reply bytes that are no UTF-8 come back one
-// character each; control bytes travel escaped.
-TEST(JsonResult, ReadsBackEveryFieldAsItWasGiven) {
-    RunResult scan;
-    scan.operation = "scan";
-    scan.port = "/dev/tty\xC3\xA9\"1\"";
-    scan.address = 5;
-    // A byte that is not UTF-8 beside valid UTF-8, DEL and the C1 control CSI.
-    scan.message = std::string("VER=1.0\r\n\x01\t\xE9\xC3\xA9\x7F\xC2\x9B", 17);
-    scan.devices = {{3, "VER=a"}, {9, "VER=\"b\""}};
-    const std::string text = jsonResult(scan);
-    EXPECT_TRUE(std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
-        << text;
-    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
-    const QJsonObject json = parseJsonObject(text);
-    expectFields(json, {"operation=scan", "port=/dev/tty\xC3\xA9\"1\"", "address=5", "outcome=success",
-                        "exit_code=0"});
-    EXPECT_EQ(json.value("message").toString(), QString::fromUtf8("VER=1.0\r\n\x01\t") + QChar(0xDCE9) +
-                                                    QString::fromUtf8("\xC3\xA9\x7F\xC2\x9B"));
-    const QJsonArray devices = json.value("devices").toArray();
-    ASSERT_EQ(devices.size(), 2);
-    expectFields(devices[1].toObject(), {"address=9", "reply=VER=\"b\""});
-
-    RunResult version;
-    version.operation = "version";
-    version.exitCode = ExitCode::NoDevice;
-    const QJsonObject unknown = parseJsonObject(jsonResult(version));
-    expectFields(unknown, {"address=null", "outcome=no-device", "exit_code=4"});
-    EXPECT_FALSE(unknown.contains("devices"));
-    EXPECT_FALSE(unknown.contains("line"));
-
-    RunResult refused;
-    refused.operation = "download";
-    refused.exitCode = ExitCode::FileError;
-    refused.fileFault = FileFault{200, "checksum 3C, expected 3D"};
-    expectFields(parseJsonObject(jsonResult(refused)),
-                 {"outcome=file-error", "exit_code=5", "line=200", "reason=checksum 3C, expected 3D"});
 }
 
 TEST(Progress, TimeLeftCoversThePassesStillToCome) {

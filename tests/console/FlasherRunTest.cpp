@@ -143,8 +143,12 @@ TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
         << version.err;
     EXPECT_NE(version.err.find("RX "), std::string::npos);
 
-    expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "1", "--json"}, 0, ""),
-                 {"address=12"});
+    // Standard output carries the reply alone; what it means goes to standard error.
+    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1"});
+    EXPECT_EQ(std::tuple(moved.exitCode, moved.out), std::tuple(0, std::string("VER=2.62\n"))) << moved.err;
+    EXPECT_NE(moved.err.find("the device answers at its new address 12"), std::string::npos) << moved.err;
+    expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "12", "--json"}, 0, ""),
+                 {"address=12", "message=VER=2.62"});
     EXPECT_EQ(flash({"version", "--port", port, "--address", "12"}).out, "VER=2.62\n");
     const ProgramRun install = flash({"install", "--port", port, "--address", "12", "--trace"});
     EXPECT_EQ(install.exitCode, 0) << install.err;

@@ -96,8 +96,10 @@ void RunController::watchReply() {
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (phase == Phase::ConfirmingNewAddress && view.readyCount() > readySeen) {
             result.address = currentAddress();
-            finish(ExitCode::Success, "the device answers at address " + options.newAddress + ": " +
-                                          withoutLineEnd(view.text8()));
+            // Standard output carries only the reply, as for version and install.
+            output.err(output.programName + ": the device answers at its new address " + options.newAddress +
+                       "\n");
+            finish(ExitCode::Success, withoutLineEnd(view.text8()));
         }
         break;
     default:
