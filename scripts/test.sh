@@ -13,9 +13,10 @@ bash "$root/scripts/build.sh"
     ctest --output-on-failure --timeout 300 -j"$(nproc)"
 )
 # With ccache the package build takes the objects it compiled last time (half a minute instead of four).
-if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
-    export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+launcher=${CMAKE_CXX_COMPILER_LAUNCHER:-}
+if [ -z "$launcher" ] && command -v ccache >/dev/null; then
+    launcher=ccache
 fi
-bash "$root/scripts/package.sh" "$build/package" >/dev/null
+CMAKE_CXX_COMPILER_LAUNCHER=$launcher bash "$root/scripts/package.sh" "$build/package" >/dev/null
 bash "$root/scripts/sanitize.sh"
 bash "$root/scripts/fuzz.sh" all "${FUZZ_SECONDS:-30}"
