@@ -49,13 +49,22 @@ std::set<std::string> jsonKeysWritten() {
     result.fileFault = FileFault{7, "checksum"};
     result.firmware = FirmwareSummary{"Intel HEX", {{0x08000000, 16}}, 1, 16, 0};
     result.lateAddresses = {5};
-    for (const char* operation : {"download", "verify", "version", "set-address", "install", "scan", "check"}) {
+    for (const char* operation :
+         {"download", "verify", "version", "set-address", "install", "scan", "check"}) {
         result.operation = operation;
         collectKeys(jsonResult(result), keys);
     }
-    collectKeys(portsJson({{"/dev/ttyUSB0", "/dev/serial/by-id/x", 0x0403, 0x6001, "A1", "adapter", 16}}), keys);
-    BoardRecord board{"/dev/ttyUSB0", 5, "VER=1.0", {ExitCode::Stall, ExitCode::Success}, 1.5, 4, "END",
-                      "2026-12-07T01:49:53.851Z", ExitCode::InternalError};
+    collectKeys(portsJson({{"/dev/ttyUSB0", "/dev/serial/by-id/x", 0x0403, 0x6001, "A1", "adapter", 16}}),
+                keys);
+    BoardRecord board{"/dev/ttyUSB0",
+                      5,
+                      "VER=1.0",
+                      {ExitCode::Stall, ExitCode::Success},
+                      1.5,
+                      4,
+                      "END",
+                      "2026-12-07T01:49:53.851Z",
+                      ExitCode::InternalError};
     const FirmwareStamp firmware{"download", "fw.hex", "00"};
     collectKeys(boardJsonLine(board, firmware), keys);
     collectKeys(summaryJsonLine({board}, {"/dev/ttyUSB1"}, firmware, 2.0), keys);

@@ -172,7 +172,6 @@ TEST(MainWindowLayout, HiddenSendAndTheAnswerBoxInFront) {
     QWidget* top = t.window.childAt(inside);
     EXPECT_TRUE(top == ui.Text8 || ui.Text8->isAncestorOf(top));
 
-
     // The speed options are one group: choosing one clears the others.
     ui.Option1->click();
     EXPECT_EQ((std::array{ui.Option1->isChecked(), ui.Option2->isChecked(), ui.Option3->isChecked()}),

@@ -16,7 +16,8 @@
 namespace {
 
 struct QuietWindow {
-    MainWindow window{DialogHooks{[](const MessageBoxRequest&) {}, [](const std::string&) { return std::string(); }}};
+    MainWindow window{
+        DialogHooks{[](const MessageBoxRequest&) {}, [](const std::string&) { return std::string(); }}};
     WindowControls& ui = window.controls();
 };
 
@@ -61,12 +62,14 @@ double drawnContrast(const QImage& picture, const QRect& area, std::optional<QCo
     return best;
 }
 
-// Where a text of `font` is drawn in `box` of `widget`, aligned so, in the window's coordinates.
+// Where `text`, in the widget's font, is drawn in `box` of `widget` with `alignment`, in the
+// window's coordinates.
 QRect textArea(const QWidget& window, const QWidget* widget, const QString& text, const QRect& box,
                Qt::Alignment alignment) {
     const QFontMetrics metrics(widget->font());
     const QSize size(metrics.horizontalAdvance(text), metrics.height());
-    return QStyle::alignedRect(Qt::LeftToRight, alignment, size, box).translated(widget->mapTo(&window, QPoint()));
+    return QStyle::alignedRect(Qt::LeftToRight, alignment, size, box)
+        .translated(widget->mapTo(&window, QPoint()));
 }
 
 } // namespace
@@ -91,30 +94,34 @@ TEST(WindowUnderADarkTheme, CaptionsLabelsAndEveryBarStateStayReadable) {
         for (const QLabel* label : t.window.findChildren<QLabel*>()) {
             // A speed label's round button overlaps its first letter.
             QRegion others;
-            for (const QWidget* sibling : label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            for (const QWidget* sibling :
+                 label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
                 if (sibling != label)
-                    others += sibling->geometry().translated(label->parentWidget()->mapTo(&t.window, QPoint()));
-            EXPECT_GE(drawnContrast(shown,
-                                    textArea(t.window, label, label->text(), label->contentsRect(), label->alignment()),
-                                    {}, true, others),
+                    others +=
+                        sibling->geometry().translated(label->parentWidget()->mapTo(&t.window, QPoint()));
+            EXPECT_GE(drawnContrast(
+                          shown,
+                          textArea(t.window, label, label->text(), label->contentsRect(), label->alignment()),
+                          {}, true, others),
                       kReadableContrast)
                 << label->objectName().toStdString();
         }
         // A frame's caption sits on its top edge, 5 pixels and its padding of 1 from the left.
         for (const QGroupBox* frame : {t.ui.Frame2, t.ui.Frame3, t.ui.Frame4})
-            EXPECT_GE(drawnContrast(shown,
-                                    textArea(t.window, frame, frame->title(), frame->rect().adjusted(6, 0, 0, 0),
-                                             Qt::AlignLeft | Qt::AlignTop),
-                                    {}, true),
-                      kReadableContrast)
+            EXPECT_GE(
+                drawnContrast(shown,
+                              textArea(t.window, frame, frame->title(), frame->rect().adjusted(6, 0, 0, 0),
+                                       Qt::AlignLeft | Qt::AlignTop),
+                              {}, true),
+                kReadableContrast)
                 << frame->title().toStdString();
 
         // {text, bar colour, value, maximum} as the logic leaves the bar in each state; the text
         // lies over the trough, over the bar, or over both.
         const std::tuple<const char*, Colour, int, int> states[] = {
-            {"NO FILE", colours::Blue, 0, 100},      {"READY", colours::Navy, 0, 324},
-            {"DOWNLOAD", colours::Navy, 162, 324},   {"VERIFY", colours::Navy, 300, 324},
-            {"END", colours::PureGreen, 324, 324},   {"ERROR", colours::Red, 5, 324},
+            {"NO FILE", colours::Blue, 0, 100},    {"READY", colours::Navy, 0, 324},
+            {"DOWNLOAD", colours::Navy, 162, 324}, {"VERIFY", colours::Navy, 300, 324},
+            {"END", colours::PureGreen, 324, 324}, {"ERROR", colours::Red, 5, 324},
         };
         TextProgressBar& bar = *t.ui.vbalProgressBar1;
         for (const auto& [text, colour, value, maximum] : states) {
@@ -128,8 +135,9 @@ TEST(WindowUnderADarkTheme, CaptionsLabelsAndEveryBarStateStayReadable) {
             const QRect filled(inner.topLeft(), QSize(bar.filledWidth(), inner.height()));
             const QRect trough(filled.topRight() + QPoint(1, 0), inner.bottomRight());
             int parts = 0;
-            for (const auto& [part, ground] : {std::pair{filled, std::optional(toQColor(colour, bar.palette()))},
-                                              {trough, std::optional<QColor>()}}) {
+            for (const auto& [part, ground] :
+                 {std::pair{filled, std::optional(toQColor(colour, bar.palette()))},
+                  {trough, std::optional<QColor>()}}) {
                 const double contrast = part.width() > 0 ? drawnContrast(picture, part, ground) : 0;
                 if (contrast == 0)
                     continue; // no text in this part
@@ -146,8 +154,8 @@ TEST(WindowByKeyboard, EnterClicksTheFocusedButton) {
     QuietWindow t;
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
-    for (QPushButton* button : {t.ui.BTNOpenCom, t.ui.Command3, t.ui.Command4, t.ui.Command6, t.ui.Command1,
-                                t.ui.Command2}) {
+    for (QPushButton* button :
+         {t.ui.BTNOpenCom, t.ui.Command3, t.ui.Command4, t.ui.Command6, t.ui.Command1, t.ui.Command2}) {
         SCOPED_TRACE(button->objectName().toStdString());
         int clicks = 0;
         const auto counted = QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
@@ -166,14 +174,15 @@ TEST(WindowByKeyboard, TabFollowsTheDesignOrder) {
     auto& ui = t.ui;
     t.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
-    const std::vector<QWidget*> design = {ui.txt0,    ui.BTNOpenCom, ui.Command3, ui.Command4, ui.Command6,
-                                          ui.Text8,   ui.Check1,     ui.Text1,    ui.Text2,    ui.Command1,
-                                          ui.Command2, ui.Option1,   ui.Option2,  ui.Option3};
+    const std::vector<QWidget*> design = {ui.txt0,     ui.BTNOpenCom, ui.Command3, ui.Command4, ui.Command6,
+                                          ui.Text8,    ui.Check1,     ui.Text1,    ui.Text2,    ui.Command1,
+                                          ui.Command2, ui.Option1,    ui.Option2,  ui.Option3};
     for (const bool backwards : {false, true}) {
         ui.txt0->setFocus();
         std::vector<QWidget*> visited{QApplication::focusWidget()};
         for (std::size_t step = 0; step < design.size(); ++step) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                            backwards ? Qt::ShiftModifier : Qt::NoModifier);
             visited.push_back(QApplication::focusWidget());
         }
         std::vector<QWidget*> expected = design;
