@@ -40,6 +40,11 @@ for first in "$work"/a/*.deb; do
         if command -v diffoscope >/dev/null; then
             diffoscope "$first" "$second" >&2 || true
         else
+            # Which files differ; the control files' listing too.
+            mkdir -p "$work/diff/1" "$work/diff/2"
+            dpkg-deb -R "$first" "$work/diff/1/${first##*/}"
+            dpkg-deb -R "$second" "$work/diff/2/${first##*/}"
+            diff -rq "$work/diff/1/${first##*/}" "$work/diff/2/${first##*/}" >&2 || true
             diff <(dpkg-deb -c "$first") <(dpkg-deb -c "$second") >&2 || true
         fi
         differ=1
