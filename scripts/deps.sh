@@ -13,6 +13,7 @@ packages=(
     libelf-dev binutils binutils-arm-none-eabi
     ser2net
     help2man dpkg-dev file lintian bash-completion
+    build-essential debhelper appstream
 )
 
 missing=()

@@ -57,10 +57,10 @@ TEST(CommandLine, ReadsOptionsInBothFormsOverTheWindowsStartValues) {
          "scan [] port= baud=115200 rtu address=scan poll=arrival scan=5-5 probe=0 stall=5"},
         {{"--help"}, "version [] port= baud=115200 rtu address=scan poll=arrival stall=5 help"},
         // Short options, apart, joined and with their value attached.
-        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-q", "-v", "verify", "fw.hex"},
-         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 quiet verbose"},
-        {{"-qv", "-p/dev/ttyS0", "-a9", "install"},
-         "install [] port=/dev/ttyS0 baud=115200 rtu address=9 poll=arrival stall=5 quiet verbose"},
+        {{"-p", "/dev/ttyACM0", "-b", "19200", "-a", "9", "-v", "verify", "fw.hex"},
+         "verify [fw.hex] port=/dev/ttyACM0 baud=19200 rtu address=9 poll=arrival stall=5 verbose"},
+        {{"-qa9", "-p/dev/ttyS0", "install"},
+         "install [] port=/dev/ttyS0 baud=115200 rtu address=9 poll=arrival stall=5 quiet"},
         // One number rule for every option: whole numbers decimal or 0x-hex, seconds decimal.
         {{"version", "-a", "0x10", "--stall-timeout", ".5", "--connect-timeout", "0.001", "--poll-ms",
           "0X0a"},
@@ -177,6 +177,9 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {{"check", "fw.bin", "--base", "1e3"},
          "--base must be a whole number from 0 to 0xFFFFFFFF (decimal or 0x-hex), not \"1e3\""},
         {{"version", "--reset", "W1e-3"}, "step 1 \"W1e-3\""},
+        // Options that ask for opposite things.
+        {{"version", "-q", "-v"}, "--quiet and --verbose ask for opposite things"},
+        {{"download", "f.hex", "-a", "3,5", "--scan-range", "1-20"}, "--scan-range is for a scan"},
     };
     for (const auto& [words, says] : refused) {
         try {

@@ -177,8 +177,9 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
                                               "1", "--json"};
         arguments.insert(arguments.end(), row.options.begin() + (verify ? 1 : 0), row.options.end());
         const QJsonObject json = expectEnd(arguments, row.exitCode, row.says);
-        if (verify)
+        if (verify) {
             EXPECT_TRUE(flashAtStop() == std::vector<std::uint8_t>(kFlashSize, 0xFF)) << "a verify wrote";
+        }
         if (row.exitCode == 0) {
             // Each record went out once in each pass: none for a second answer.
             expectFields(json, {"records=" + std::to_string(2 * image.lines.size())});
@@ -202,8 +203,12 @@ TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
         << version.err;
     EXPECT_NE(version.err.find("RX "), std::string::npos);
 
-    expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "1", "--json"}, 0, ""),
-                 {"address=12"});
+    // Standard output carries the reply alone; what it means goes to standard error.
+    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1"});
+    EXPECT_EQ(std::tuple(moved.exitCode, moved.out), std::tuple(0, std::string("VER=2.62\n"))) << moved.err;
+    EXPECT_NE(moved.err.find("the device answers at its new address 12"), std::string::npos) << moved.err;
+    expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "12", "--json"}, 0, ""),
+                 {"address=12", "message=VER=2.62"});
     EXPECT_EQ(flash({"version", "--port", port, "--address", "12"}).out, "VER=2.62\n");
     const ProgramRun install = flash({"install", "--port", port, "--address", "12", "--trace"});
     EXPECT_EQ(install.exitCode, 0) << install.err;

@@ -54,6 +54,13 @@ done < <(bootflash --help | sed -nE 's/^  (-[a-zA-Z], )?(--[a-z-]+) <.*/\1\2/p' 
 expect "/dev/ttyUSB7" bootflash download fw.hex --port /dev/tty
 expect "/dev/ttyUSB7" bootflash download fw.hex -p /dev/
 expect "tcp:// nospace" bootflash --port tc
+expect "socket:// nospace" bootflash -p so
+expect "/dev/ttyUSB7 rfc2217:// socket:// tcp://" bootflash version -p ""
+# A link to a port, as the emulator's --link makes one, completes as the path it is.
+mkdir "$bin/bench" && cd "$bin/bench" && ln -s /dev/null sim && mkdir lines
+expect "./lines ./sim" bootflash download fw.hex -p ./
+expect "$bin/bench/sim" bootflash -p "$bin/bench/s"
+cd - >/dev/null
 expect "19200" bootflash --baud 19
 expect "dtr-reset dtr-reset-rts-boot" bootflash --after dtr
 expect "--scan-range" bootflash --scan

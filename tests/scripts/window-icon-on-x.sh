@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Shows the window on a private X server and reads its icon back from the X window: its
-# _NET_WM_ICON must carry the 24 x 24 picture the program paints.
+# _NET_WM_ICON must carry the 24 x 24 picture the program paints. Before that, --help and
+# --version must end at once there, as they do without a display.
 set -uo pipefail
 program=$1
 if [ -z "${BOOT_ON_PRIVATE_X:-}" ]; then
     exec env -u QT_QPA_PLATFORM BOOT_ON_PRIVATE_X=1 xvfb-run -a bash "$0" "$@"
 fi
+
+# With a display as without one, --help and --version print and end: they open no window.
+for argument in --help --version; do
+    timeout 30 "$program" "$argument" >/dev/null || { echo "bootdevice $argument did not end with 0" >&2; exit 1; }
+done
 
 "$program" &
 app=$!

@@ -51,6 +51,27 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  129, 130, 143  interrupted (SIGHUP, SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 
+// An operation's line of --help, its description wrapped beneath itself within 80 columns.
+QString operationHelp(const OperationWord& entry) {
+    constexpr qsizetype kIndent = 21;
+    constexpr qsizetype kWidth = 80;
+    const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");
+    QString text = QString("\n  %1").arg(call, -int(kIndent - 2));
+    qsizetype column = kIndent;
+    for (const QString& word : QString(entry.description).split(' ')) {
+        if (column > kIndent && column + 1 + word.size() > kWidth) {
+            text += "\n" + QString(kIndent, ' ');
+            column = kIndent;
+        } else if (column > kIndent) {
+            text += ' ';
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text;
+}
+
 // The parser with every option and the operations as its positional arguments.
 struct ParserSetup {
     QCommandLineParser parser;
@@ -59,16 +80,15 @@ struct ParserSetup {
     ParserSetup() {
         QString description =
             "Flashes and queries a board's serial bootloader without a window.\n\n"
-            "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart by their\n"
-            "content. Each is checked whole before the port is opened; all but Intel HEX are sent as\n"
-            "the Intel HEX records of 16 bytes that a toolchain's converter would write.\n\n"
-            "Numbers: whole numbers decimal or hexadecimal after 0x (-a 0x10); seconds decimal, at most\n"
-            "three places after the point (--stall-timeout 2.5).\n\n"
+            "Firmware files are Intel HEX, Motorola S-record, ELF or raw binary, told apart\n"
+            "by their content. Each is checked whole before the port is opened; all but\n"
+            "Intel HEX are sent as the Intel HEX records of 16 bytes that a toolchain's\n"
+            "converter would write.\n\n"
+            "Numbers: whole numbers decimal or hexadecimal after 0x (-a 0x10); seconds\n"
+            "decimal, at most three places after the point (--stall-timeout 2.5).\n\n"
             "Operations (one per call):";
-        for (const auto& entry : kOperations) {
-            const QString call = QString(entry.word) + (entry.operand ? QString(" ") + entry.operand : "");
-            description += QString("\n  %1%2").arg(call, -19).arg(entry.description);
-        }
+        for (const auto& entry : kOperations)
+            description += operationHelp(entry);
         parser.setApplicationDescription(description);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
         for (const auto& row : optionTable()) {
@@ -126,6 +146,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments, const cha
     }
     if (options.help || options.version)
         return options;
+    if (options.quiet && options.verbose)
+        throw UsageError("--quiet and --verbose ask for opposite things: give one of them");
     // Unlike the other options, every --port counts: each is one more line to flash on.
     std::vector<std::string> portTexts;
     for (const QString& value : setup.parser.values("port"))
@@ -177,6 +199,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments, const cha
         throw UsageError("scan probes every address itself: leave out --address");
     if (options.operation == Operation::Scan && options.connectTimeoutSeconds)
         throw UsageError("a scan ends after its last address: leave out --connect-timeout");
+    if (!options.addresses.empty() && (options.scanFirst != 1 || options.scanLast != 127))
+        throw UsageError("--scan-range is for a scan, and --address leaves none: give one of them");
     return options;
 }
 

@@ -24,6 +24,24 @@ QJsonObject firmwareFields(const FirmwareSummary& firmware) {
             {"crc32", hexText(firmware.crc32)}};
 }
 
+// The run fields an operation's object carries; those that do not apply to it are left out
+// rather than written empty. A command line refused before its operation was known has none.
+struct OperationFields {
+    bool port = false; // port, address and duration_ms
+    bool records = false;
+    bool passes = false;
+};
+
+OperationFields operationFields(const std::string& operation) {
+    if (operation.empty())
+        return {};
+    if (operation == "check")
+        return {.records = true};
+    if (operation == "download" || operation == "verify")
+        return {.port = true, .records = true, .passes = true};
+    return {.port = true};
+}
+
 } // namespace
 
 const char* outcomeName(ExitCode code) {
@@ -105,16 +123,22 @@ std::string compactJson(const QJsonDocument& document) {
 
 std::string jsonResult(const RunResult& result) {
     QJsonObject object{
-        {"operation", jsonText(result.operation)},
-        {"port", jsonText(result.port)},
-        {"address", result.address ? QJsonValue(*result.address) : QJsonValue(QJsonValue::Null)},
-        {"records", result.records},
-        {"passes", result.passes},
         {"outcome", outcomeName(result.exitCode)},
         {"exit_code", toInt(result.exitCode)},
-        {"duration_ms", static_cast<qint64>(result.durationMs)},
         {"message", jsonText(result.message)},
     };
+    const OperationFields fields = operationFields(result.operation);
+    if (!result.operation.empty())
+        object.insert("operation", jsonText(result.operation));
+    if (fields.port) {
+        object.insert("port", result.port.empty() ? QJsonValue(QJsonValue::Null) : jsonText(result.port));
+        object.insert("address", result.address ? QJsonValue(*result.address) : QJsonValue(QJsonValue::Null));
+        object.insert("duration_ms", static_cast<qint64>(result.durationMs));
+    }
+    if (fields.records)
+        object.insert("records", result.records);
+    if (fields.passes)
+        object.insert("passes", result.passes);
     if (result.operation == "scan") {
         QJsonArray devices;
         for (const RunResult::Device& device : result.devices) {

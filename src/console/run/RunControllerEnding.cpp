@@ -159,8 +159,10 @@ void RunController::watchReply() {
         } else if (const auto step = left(State::IdentifyAwaited)) {
             if (step->action == Action::Ready) {
                 result.address = currentAddress();
-                finish(ExitCode::Success,
-                       "the device answers at address " + options.newAddress + ": " + answer);
+                // Standard output carries only the reply, as for version and install.
+                output.err(output.programName + ": the device answers at its new address " + options.newAddress +
+                           "\n");
+                finish(ExitCode::Success, answer);
             } else {
                 finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
             }

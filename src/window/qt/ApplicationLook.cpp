@@ -5,6 +5,9 @@
 #include <QStyleFactory>
 
 void applyApplicationLook() {
+    // The frames' style sheets would otherwise give their controls the application's palette
+    // instead of the window's own (DesignPalette.h).
+    QApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles);
     // One style everywhere: the design sizes are small and a platform style's wider margins cut captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);

@@ -4,12 +4,14 @@
 #include <QtDebug>
 #include <stdexcept>
 
+#include "window/qt/DesignPalette.h"
 #include "window/qt/WindowIcon.h"
 
 MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
     : QWidget(parent), ui(*this), view(ui, DialogHooks::completed(std::move(dialogs), this)),
       form(view, MSComm1) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setPalette(designPalette());
     setWindowIcon(paintedWindowIcon());
     setFixedSize(kClientWidth, kClientHeight);
     connectEvents();

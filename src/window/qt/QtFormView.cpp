@@ -1,6 +1,5 @@
 #include "window/qt/QtFormView.h"
 
-#include <QApplication>
 #include <QThread>
 #include <algorithm>
 #include <stdexcept>
@@ -55,9 +54,9 @@ void QtFormView::setTxtBackColor(int index, Colour colour) {
     if (index != 0)
         throw std::out_of_range("the port box group has only element 0");
     QPalette palette = controls.txt0->palette();
-    // A system colour follows the application's palette rather than the box's own, which may
-    // have been coloured before.
-    const QPalette system = QApplication::palette(controls.txt0);
+    // A system colour is the window's rather than the box's own, which may have been coloured
+    // before.
+    const QPalette system = controls.txt0->parentWidget()->palette();
     const QColor base = toQColor(colour, system);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Base, base);

@@ -3,6 +3,9 @@
 #include <QFont>
 #include <QWidget>
 
+#include "window/qt/DesignPalette.h"
+#include "window/qt/QtColour.h"
+
 namespace {
 
 template <typename W> W* place(W* widget, int left, int top, int width, int height) {
@@ -11,7 +14,11 @@ template <typename W> W* place(W* widget, int left, int top, int width, int heig
 }
 
 QPushButton* button(QWidget* parent, const char* caption, int left, int top, int width, int height) {
-    return place(new QPushButton(QString::fromLatin1(caption), parent), left, top, width, height);
+    auto* pushButton = place(new QPushButton(QString::fromLatin1(caption), parent), left, top, width, height);
+    // Enter clicks the focused button, as Space does; outside a dialog Qt leaves that off. The
+    // window has no default button, so nothing else changes.
+    pushButton->setAutoDefault(true);
+    return pushButton;
 }
 
 QLineEdit* textBox(QWidget* parent, const char* text, int left, int top, int width, int height) {
@@ -23,23 +30,38 @@ QLabel* label(QWidget* parent, const char* caption, int left, int top, int width
 }
 
 // The frame line runs through the middle of the caption, so the controls that the design puts on
-// the top edge sit on the line, beside the caption.
+// the top edge sit on the line, beside the caption. Its colours are the window's own palette's:
+// a style sheet's palette() would name the application's, which a dark theme sets.
 const char* const kFrameStyle =
-    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 5px; }"
-    "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0px 1px; }";
+    "QGroupBox { border: 1px solid %1; border-radius: 2px; margin-top: 5px; }"
+    "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0px 1px; color: %2; }";
 
 QGroupBox* frame(QWidget* parent, const char* caption, int left, int top, int width, int height,
-                 const char* titleColour = "palette(window-text)") {
+                 const QColor& titleColour = designPalette().color(QPalette::WindowText)) {
     auto* box = place(new QGroupBox(QString::fromLatin1(caption), parent), left, top, width, height);
-    box->setStyleSheet(
-        QString::fromLatin1(kFrameStyle) +
-        QStringLiteral("QGroupBox::title { color: %1; }").arg(QString::fromLatin1(titleColour)));
+    box->setStyleSheet(QString::fromLatin1(kFrameStyle)
+                           .arg(designPalette().color(QPalette::Mid).name(), titleColour.name()));
     return box;
 }
 
+// A round button with a tab stop of its own. Qt gives a group of them one tab stop, the one that
+// last had the focus; the design gives each speed its own place in the tab order.
+class OptionButton : public QRadioButton {
+  public:
+    using QRadioButton::QRadioButton;
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QRadioButton::focusInEvent(event);
+        if (group())
+            for (QAbstractButton* member : group()->buttons())
+                member->setFocusPolicy(Qt::StrongFocus);
+    }
+};
+
 QRadioButton* option(QWidget* parent, const char* caption, int left, int top) {
     // Narrower than its caption on purpose: only the round button shows; the label beside it speaks.
-    return place(new QRadioButton(QString::fromLatin1(caption), parent), left, top, 195, 195);
+    return place(new OptionButton(QString::fromLatin1(caption), parent), left, top, 195, 195);
 }
 
 QTimer* timer(QWidget* parent, int intervalMs, Qt::TimerType type) {
@@ -78,7 +100,7 @@ WindowControls::WindowControls(QWidget& window) {
     vbalProgressBar1->setFont(barFont);
     Label3 = label(Frame3, "Answer:", 120, 600, 735, 255);
     TMRComm = timer(&window, 20, Qt::PreciseTimer);
-    Frame2 = frame(&window, "Comm's", 0, 0, 4395, 855, "rgb(0, 0, 192)");
+    Frame2 = frame(&window, "Comm's", 0, 0, 4395, 855, toQColor(colours::DarkBlue, {}));
     Option3 = option(Frame2, "Option3", 3300, 0);
     Option2 = option(Frame2, "Option2", 2520, 0);
     Option1 = option(Frame2, "Option1", 1860, 0);
