@@ -61,6 +61,18 @@ TEST_F(DeviceCommands, InstallSendsTwoFramesOneSecondApart) {
     EXPECT_EQ(view.barText, "NO FILE");
 }
 
+// The first keyword in the order "VER=", "ERROR", "DOWNLOAD", "FORMAT", "OK" decides, wherever it
+// stands in the reply; case counts.
+TEST(ReplyKeywords, TheFirstKeywordInTheirOrderDecides) {
+    const std::pair<const char*, ReplyKeyword> rows[] = {
+        {"OK VER=1", ReplyKeyword::Version}, {"DOWNLOAD ERROR", ReplyKeyword::Error},
+        {"OK FORMAT", ReplyKeyword::Format}, {"DOWNLOAD OK", ReplyKeyword::PassEnd},
+        {"ok", ReplyKeyword::None},          {"OK\r\n", ReplyKeyword::Accepted},
+    };
+    for (const auto& [payload, keyword] : rows)
+        EXPECT_EQ(decidingKeyword(payload), keyword) << payload;
+}
+
 // Only the board's "OK" to the start command says that its application starts.
 TEST(InstallVerdicts, OnlyTheBoardsOkIsSuccess) {
     const struct {

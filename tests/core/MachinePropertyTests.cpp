@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeFormView.h"
-#include "link/Crc16.h"
 #include "support/Frames.h"
 #include "support/IntelHexRecord.h"
 #include "window/frmSerial.h"
@@ -92,7 +91,6 @@ class Sequence {
     struct Choice {
         Pass pass = Pass::Download;
         std::vector<std::string> file;
-        bool operator==(const Choice&) const = default;
     };
     std::optional<Choice> choosing, chosenDuringWait;
 

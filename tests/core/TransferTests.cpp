@@ -178,28 +178,3 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
     EXPECT_EQ(form.RecordCount, 3);
     EXPECT_EQ(state(), State::RecordAwaited);
 }
-
-// The first keyword in the order "VER=", "ERROR", "DOWNLOAD", "FORMAT", "OK" decides, wherever it
-// stands; case counts. Here while the connection wait runs.
-TEST_F(Transfer, FirstKeywordInOrderDecides) {
-    const struct {
-        const char* payload;
-        std::tuple<std::string, int, bool> after; // bar text and value, connection wait
-    } table[] = {
-        {"VER=1 OK", {"start", 5, false}}, // stops the wait only
-        {"DOWNLOAD ERROR", {"ERROR", 5, true}},
-        {"FORMAT OK", {"", 0, true}},
-        {"ok", {"start", 5, true}},
-    };
-    for (const auto& row : table) {
-        view.barText = "start";
-        view.barValue = 5;
-        form.BTNCloseCom_Click();
-        form.BTNOpenCom_Click();
-        view.barText = "start";
-        view.barValue = 5;
-        deviceSays(row.payload);
-        EXPECT_EQ(view.text8, row.payload);
-        EXPECT_EQ(std::tie(view.barText, view.barValue, view.timer3), row.after) << row.payload;
-    }
-}

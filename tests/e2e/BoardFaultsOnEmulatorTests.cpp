@@ -70,7 +70,7 @@ TEST_F(EndToEnd, ARefusedVerifyWritesNoBoard) {
 }
 
 // A board that answers without the Modbus RTU frame answers no record: the stall's box says what
-// came instead.
+// came instead, nothing more is sent, and the buttons come back.
 TEST_F(EndToEnd, AStallNamesWhatCameInstead) {
     window.logic().SetLimits({std::chrono::seconds(1), std::chrono::seconds(60)});
     portPath = startEmulator({"--plain"});
@@ -80,4 +80,6 @@ TEST_F(EndToEnd, AStallNamesWhatCameInstead) {
     EXPECT_EQ(messages, "[No answer to record 1 of " + std::to_string(image.lines.size()) +
                             " during DOWNLOAD for 1 s: the transfer was stopped. Instead came a reply without the "
                             "Modbus RTU frame. ] ");
+    EXPECT_EQ(bar.text(), "ERROR");
+    EXPECT_TRUE(ui.Command3->isEnabled());
 }

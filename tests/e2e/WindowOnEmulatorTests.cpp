@@ -22,19 +22,6 @@ TEST_F(EndToEnd, APaced9600BaudDownloadAndVerifyEndGreenWithTheFlashHoldingExact
     EXPECT_TRUE(flashAtStop() == image.flash);
 }
 
-// A lost "OK" leaves record 5 without an answer: the transfer stops after the stall limit with one
-// box naming it, nothing more is sent, and the buttons come back.
-TEST_F(EndToEnd, ALostReplyEndsTheTransferInRedWithOneBox) {
-    window.logic().SetLimits({std::chrono::seconds(2), std::chrono::seconds(60)});
-    ASSERT_TRUE(connect({"--drop-every", "7"}));
-    ASSERT_TRUE(download());
-    EXPECT_EQ(bar.text(), "ERROR");
-    EXPECT_EQ(bar.value(), 5);
-    EXPECT_EQ(messages, "[No answer to record 5 of " + std::to_string(image.lines.size()) +
-                            " during DOWNLOAD for 2 s: the transfer was stopped. ] ");
-    EXPECT_TRUE(ui.Command3->isEnabled());
-}
-
 // A two-wire RS-485 adapter hands every request back before its reply: the echo is no reply.
 TEST_F(EndToEnd, ADownloadThroughAnEchoingAdapterEndsGreenWithTheImageInFlash) {
     ASSERT_TRUE(connect({"--echo", "--line-rate", "115200"}));

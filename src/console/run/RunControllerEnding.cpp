@@ -6,8 +6,8 @@
 #include "link/VisibleText.h"
 #include "protocol/FailureText.h"
 
-// How a run ends: a message box, a transfer's or reply's end, a stall or a signal, mapped to an exit
-// code and message; then the --after sequence, the port closed and the result given.
+// How a run ends: a message box or a signal mapped to an exit code and message, then the --after
+// sequence, the port closed and the result given.
 
 // A message box ends the operation; which one it was follows from the handler that showed it.
 bool RunController::handleMessages(Source source) {
@@ -53,123 +53,6 @@ bool RunController::handleMessages(Source source) {
     default:
         finish(ExitCode::InternalError, line);
         return true;
-    }
-}
-
-void RunController::watchTransfer() {
-    const TransferWatch::Stage stage = transfer.observe();
-    result.records = transfer.records();
-    result.passes = transfer.passes();
-    switch (stage) {
-    case TransferWatch::Stage::Ended:
-        finish(ExitCode::Success,
-               "END: " + std::to_string(form.RecordCount) + " records " +
-                   (options.operation == Operation::Download ? "downloaded and verified" : "verified"));
-        break;
-    case TransferWatch::Stage::Refused:
-        finish(ExitCode::DeviceError, "the device reported \"ERROR\" at " + transfer.lastRecord());
-        break;
-    case TransferWatch::Stage::Failed:
-        finishFailed(*form.Machine().failure());
-        break;
-    case TransferWatch::Stage::Running:
-        progress.update(transfer.progress());
-        break;
-    }
-}
-
-void RunController::finishFailed(const Failure& failure) {
-    switch (failure.reason) {
-    case FailureReason::Stalled:
-        finish(ExitCode::Stall, "stall: no reply from the device for " +
-                                    secondsText(options.stallTimeoutSeconds) + " s after " +
-                                    transfer.lastRecord() +
-                                    (failure.instead.empty() ? "" : "; instead came " + failure.instead));
-        break;
-    case FailureReason::EraseStalled:
-        finish(ExitCode::Stall, "stall: the device began to erase at " + transfer.lastRecord() +
-                                    " and did not answer within " + secondsText(options.eraseTimeoutSeconds) +
-                                    " s");
-        break;
-    case FailureReason::EndedEarly:
-        finish(ExitCode::DeviceError, transfer.earlyEnd());
-        break;
-    case FailureReason::Restarted:
-    case FailureReason::RefusedTwice:
-    case FailureReason::NotRetaken:
-        finish(ExitCode::DeviceError, failureText(failure));
-        break;
-    case FailureReason::NotSent:
-        finish(ExitCode::PortNotAvailable, failureText(failure));
-        break;
-    case FailureReason::FramingSwitched:
-        finish(ExitCode::InternalError, failureText(failure));
-        break;
-    }
-}
-
-std::optional<ProtocolMachine::Step> RunController::left(State awaited) const {
-    for (const ProtocolMachine::Step& step : steps)
-        if (step.from == awaited && step.to != awaited)
-            return step;
-    return std::nullopt;
-}
-
-void RunController::watchReply() {
-    const std::string silence =
-        "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
-    const std::string answer = withoutLineEnd(view.text8());
-    const auto ended = [&](const ProtocolMachine::Step& step, const std::string& refusal) {
-        if (step.event == Event::NotSent)
-            finish(ExitCode::PortNotAvailable, "the command could not be sent");
-        else if (step.action == Action::MarkError)
-            finish(ExitCode::DeviceError, refusal);
-        else
-            finish(ExitCode::Stall, silence);
-    };
-    switch (options.operation) {
-    case Operation::Version:
-        if (const auto step = left(State::IdentifyAwaited))
-            step->action == Action::Ready
-                ? finish(ExitCode::Success, answer)
-                : ended(*step, "the device answered \"ERROR\" to the version query");
-        break;
-    case Operation::Install:
-        if (left(State::InstallAwaited)) {
-            // The started application need not answer the version query: the board's "OK" decides.
-            const auto outcome =
-                installOutcome(form.Machine().replies().since(repliesAtClick), true, answer, silence);
-            finish(outcome->code, outcome->message);
-        }
-        break;
-    case Operation::SetAddress:
-        if (phase == Phase::AwaitingReply) {
-            const auto step = left(State::AddressChangeAwaited);
-            if (!step)
-                break;
-            if (step->action != Action::CommandAnswered && step->action != Action::Ready) {
-                ended(*step, "the device answered \"ERROR\" to the new address");
-                break;
-            }
-            // Check that the device now answers at its new address: type it into the address box
-            // and ask with "?".
-            phase = Phase::ConfirmingNewAddress;
-            view.setText1Text(options.newAddress);
-            call(Source::Click, &frmSerial::Command4_Click);
-        } else if (const auto step = left(State::IdentifyAwaited)) {
-            if (step->action == Action::Ready) {
-                result.address = currentAddress();
-                // Standard output carries only the reply, as for version and install.
-                output.err(output.programName + ": the device answers at its new address " + options.newAddress +
-                           "\n");
-                finish(ExitCode::Success, answer);
-            } else {
-                finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
-            }
-        }
-        break;
-    default:
-        break;
     }
 }
 

@@ -1,0 +1,55 @@
+#include "window/qt/QtSerialPortService.h"
+
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
+// The port's ready-read notification, and the pause in watching the line that spares wake-ups
+// while a reply is still crossing it.
+
+void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
+    const bool firstCallback = !onReadyRead;
+    onReadyRead = std::move(callback);
+    if (firstCallback && onReadyRead)
+        QObject::connect(&port, &QSerialPort::readyRead, [this] {
+            if (onReadyRead)
+                onReadyRead();
+        });
+}
+
+void QtSerialPortService::pauseReadyRead() {
+    if (readPaused)
+        return;
+    readPaused = true;
+    applyReadPause();
+}
+
+bool QtSerialPortService::resumeReadyRead() {
+    if (readPaused) {
+        readPaused = false;
+        applyReadPause();
+    }
+    if (!port.isOpen() || lostReason)
+        return false;
+    if (port.bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    return ioctl(static_cast<int>(port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+    return false;
+#endif
+}
+
+// QSerialPort watches the line through a read notifier of its own, a child object, and offers no
+// call to pause it; QSerialPort switches it on again whenever it is read from, so a pause is
+// applied again after every read. Where no such child exists the line is simply always watched.
+void QtSerialPortService::applyReadPause() {
+    if (!port.isOpen() || lostReason)
+        return;
+    for (QSocketNotifier* notifier : port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly))
+        if (notifier->type() == QSocketNotifier::Read && notifier->isEnabled() == readPaused)
+            notifier->setEnabled(!readPaused);
+}
