@@ -216,32 +216,3 @@ TEST(WindowView, ProgressBarFillsByValueAndNeverBeyondItsFrame) {
         EXPECT_EQ(bar.filledWidth(), filled) << maximum << " " << value;
     }
 }
-
-TEST(WindowView, BarTextStandsOutFromEveryBarColour) {
-    TextProgressBar bar;
-    bar.resize(381, 17);
-    bar.setMaximum(1);
-    bar.setValue(1);
-    // {bar colour, text the logic shows on it, text colour over the bar}
-    const std::tuple<Colour, const char*, QColor> cases[] = {
-        {colours::Blue, "NO FILE", Qt::white},
-        {colours::Navy, "VERIFY", Qt::white},
-        {colours::PureGreen, "END", Qt::black},
-        {colours::Red, "ERROR", Qt::black},
-    };
-    for (const auto& [colour, text, expected] : cases) {
-        SCOPED_TRACE(text);
-        bar.setBarColour(colour);
-        bar.setText(QString::fromLatin1(text));
-        EXPECT_EQ(bar.textColourOverBar(), expected);
-
-        // What is drawn: the text pixel that stands out most from the bar must be readable.
-        const QColor barColour = toQColor(colour, bar.palette());
-        const QImage picture = bar.grab().toImage();
-        double best = 1;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                best = std::max(best, contrastRatio(picture.pixelColor(x, y), barColour));
-        EXPECT_GE(best, kReadableContrast);
-    }
-}
