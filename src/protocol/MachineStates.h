@@ -137,6 +137,18 @@ template <typename... States> constexpr StateSet states(States... each) {
     return (bit(each) | ...);
 }
 
+// A record of a transfer awaits its answer; a single-shot command awaits its answer.
+inline constexpr StateSet kRecordInFlight =
+    states(State::RecordAwaited, State::Erasing, State::PassEndAwaited);
+inline constexpr StateSet kCommandAwaited =
+    states(State::IdentifyAwaited, State::InstallAwaited, State::AddressChangeAwaited);
+// A transfer runs, or is held for its board to take the refused record up again.
+inline constexpr StateSet kTransferRunning = kRecordInFlight | bit(State::Held);
+
+constexpr bool inSet(State state, StateSet set) {
+    return (bit(state) & set) != 0;
+}
+
 const char* nameOf(State state);
 const char* nameOf(Event event);
 const char* nameOf(Guard guard);

@@ -7,15 +7,8 @@
 
 namespace {
 
-constexpr StateSet kTransferStates =
-    states(State::RecordAwaited, State::Erasing, State::PassEndAwaited, State::Held);
 // A frame awaits its answer, or a refused record its taking up again.
-constexpr StateSet kAwaiting =
-    kTransferStates | states(State::IdentifyAwaited, State::InstallAwaited, State::AddressChangeAwaited);
-
-bool in(State state, StateSet set) {
-    return (bit(state) & set) != 0;
-}
+constexpr StateSet kAwaiting = kTransferRunning | kCommandAwaited;
 
 Event eventOf(ReplyKeyword keyword) {
     switch (keyword) {
@@ -61,10 +54,10 @@ Action ProtocolMachine::reply(const Reply& reply) {
     const ReplyKeyword keyword = decidingKeyword(reply.text);
     Event event = eventOf(keyword);
     eventNote = "the reply \"" + visibleText(withoutCrLf(reply.text)) + "\"";
-    if (in(current, kTransferStates) && reply.origin != position.origin) {
+    if (inSet(current, kTransferRunning) && reply.origin != position.origin) {
         event = Event::ForeignReply;
         eventNote = otherOrigin(reply.origin, position.origin);
-    } else if (in(current, kAwaiting) && reply.framesBefore < waitFrom) {
+    } else if (inSet(current, kAwaiting) && reply.framesBefore < waitFrom) {
         // Its first byte came before the frame it would answer went out.
         event = Event::SecondAnswer;
         eventNote = "a second answer to the frame before";
@@ -118,7 +111,7 @@ Action ProtocolMachine::run(Event event) {
 }
 
 void ProtocolMachine::armDeadline(State before, std::uint64_t sentBefore) {
-    if (!in(current, kAwaiting)) {
+    if (!inSet(current, kAwaiting)) {
         deadline_.reset();
         return;
     }

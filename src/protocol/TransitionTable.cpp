@@ -12,8 +12,8 @@ using A = Action;
 constexpr StateSet kAll = (StateSet{1} << kStateCount) - 1;
 constexpr StateSet kResting = states(S::Idle, S::Ended, S::Failed);
 constexpr StateSet kWaits = states(S::Probing, S::Scanning);
-constexpr StateSet kCommands = states(S::IdentifyAwaited, S::InstallAwaited, S::AddressChangeAwaited);
-constexpr StateSet kInFlight = states(S::RecordAwaited, S::Erasing, S::PassEndAwaited);
+constexpr StateSet kCommands = kCommandAwaited;
+constexpr StateSet kInFlight = kRecordInFlight;
 // A frame awaits its answer: nothing else may go out beside it.
 constexpr StateSet kBusy = kCommands | kInFlight;
 constexpr StateSet kNotBusy = kAll & ~kBusy;

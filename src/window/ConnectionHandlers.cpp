@@ -132,10 +132,8 @@ void frmSerial::CloseIfLostOnWrite() {
 void frmSerial::ClosePortLost(const std::string& reason) {
     LostOnWrite.reset();
     std::string text = view.txtText(0) + " lost! The port failed or was removed";
-    const State state = machine.state();
     const TransferPosition& at = machine.transfer();
-    if (state == State::RecordAwaited || state == State::Erasing || state == State::PassEndAwaited ||
-        state == State::Held) {
+    if (inSet(machine.state(), kTransferRunning)) {
         text += std::string(" during ") + passCaption(at.pass) + ", after record " +
                 std::to_string(at.record) + " of " + std::to_string(at.count) + ".";
     } else {

@@ -46,7 +46,7 @@ void frmSerial::LoadHexFileAndSend(Pass pass) {
         // The dialog is modal but the poll runs on: the machine decides with the state it is in now.
         NoteFramingSwitch();
         ChosenLines = file.lines;
-        machine.fileChosen(pass, static_cast<int>(file.lines.size()), CurrentOrigin());
+        machine.fileChosen(pass, static_cast<int>(file.lines.size()), OriginOf(view.check1Checked()));
         CloseIfLostOnWrite();
     } catch (const LoadError& error) {
         showError(error.number(), error.what());
@@ -74,8 +74,7 @@ void frmSerial::takeChosenFile(Pass pass) {
         view.setBarText("VERIFY");
 }
 
-Origin frmSerial::CurrentOrigin() const {
-    const bool framed = view.check1Checked();
+Origin frmSerial::OriginOf(bool framed) const {
     return {framed, framed ? DeviceAddress().value_or(0) : std::uint8_t{0}};
 }
 

@@ -102,6 +102,5 @@ void frmSerial::TakeReceived(const Received& received) {
 // The device paces everything: each reply is one event of the machine.
 void frmSerial::Com_Parser() {
     view.setText8Text(RxString);
-    const Origin origin{RxFramed, RxFramed ? DeviceAddress().value_or(0) : std::uint8_t{0}};
-    machine.reply({RxString, origin, RxStamp});
+    machine.reply({RxString, OriginOf(RxFramed), RxStamp});
 }

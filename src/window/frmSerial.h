@@ -108,7 +108,8 @@ class frmSerial : private MachineHost {
     void CloseIfLostOnWrite();
     // The device address in the address box; empty when it names no byte.
     std::optional<std::uint8_t> DeviceAddress() const;
-    Origin CurrentOrigin() const;
+    // Where a reply in that framing comes from, or a frame goes: framed, the address in the box.
+    Origin OriginOf(bool framed) const;
 
     FormView& view;
     SerialPortService& MSComm1;
