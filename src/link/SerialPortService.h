@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -53,6 +54,12 @@ class SerialPortService {
     // Opens (true) or closes (false). Opening throws PortError with the reason when it cannot.
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
+    // The speed at which bytes cross the line, for judging whether a reply can already answer a frame
+    // just written; empty where nothing paces them (a pseudo-terminal, a raw TCP stream).
+    virtual std::optional<int> wireBaud() const { return std::nullopt; }
+    // When the last of the bytes waiting now arrived, where the binding notes arrivals; empty: the
+    // time they are read is all that is known.
+    virtual std::optional<std::chrono::steady_clock::time_point> arrivedAt() const { return std::nullopt; }
     // Received bytes waiting to be read; 0 when none. Throws PortLostError once the port has failed.
     virtual int inBufferCount() = 0;
     // The waiting bytes, removed from the receive buffer.
