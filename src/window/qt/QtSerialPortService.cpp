@@ -5,6 +5,9 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
 
 #include "window/qt/AdapterLatency.h"
 #include "window/qt/ModemLineControl.h"
@@ -60,11 +63,31 @@ std::string lossMeaning(QSerialPort::SerialPortError error) {
     }
 }
 
+// A pseudo-terminal, by whatever link it was named.
+bool isPseudoTerminal(const std::string& name) {
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(name, error).string();
+    return !error && (real.rfind("/dev/pts/", 0) == 0 || real == "/dev/ptmx");
+}
+
 } // namespace
 
 QtSerialPortService::QtSerialPortService() {
     QObject::connect(&port, &QSerialPort::errorOccurred, &port,
                      [this](QSerialPort::SerialPortError error) { onError(error); });
+    // Connected first, so that a reader told of the same bytes finds them stamped.
+    QObject::connect(&port, &QSerialPort::readyRead, &port,
+                     [this] { lastArrival = std::chrono::steady_clock::now(); });
+}
+
+std::optional<int> QtSerialPortService::wireBaud() const {
+    if (!port.isOpen() || !paced)
+        return std::nullopt;
+    return settings.baud;
+}
+
+std::optional<std::chrono::steady_clock::time_point> QtSerialPortService::arrivedAt() const {
+    return lastArrival;
 }
 
 QtSerialPortService::~QtSerialPortService() {
@@ -114,6 +137,9 @@ void QtSerialPortService::setPortOpen(bool open) {
 
 void QtSerialPortService::openPort() {
     port.clearError();
+    lastArrival.reset();
+    const char* ptyWire = std::getenv("BOOTDEVICE_PTY_WIRE");
+    paced = !isPseudoTerminal(portName) || (ptyWire != nullptr && std::string_view(ptyWire) == "1");
     port.setPortName(QString::fromStdString(portName));
     if (!port.open(QIODevice::ReadWrite)) {
         // Having got the device lock, a refusal to lock is another program's lock file.
@@ -200,6 +226,7 @@ int QtSerialPortService::inBufferCount() {
 std::string QtSerialPortService::input() {
     throwIfBroken();
     const QByteArray bytes = port.readAll();
+    lastArrival.reset();
     if (readPaused)
         applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include <QSerialPort>
@@ -30,6 +31,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::string input() override;
     void output(const std::string& bytes) override;
     void setModemLines(const ModemLineChange& change) override;
+    std::optional<int> wireBaud() const override;
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override;
 
     // Told, after each open of a USB adapter, what was set to cut its latency (for --verbose).
     void setOnAdapterTuned(std::function<void(const std::string&)> callback) {
@@ -60,4 +63,9 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::function<void(const std::string&)> onAdapterTuned;
     std::optional<std::string> lostReason;
     bool readPaused = false;
+    // A pseudo-terminal passes bytes at once, whatever its speed, unless the program at its other
+    // end paces them as a line would.
+    bool paced = true;
+    // When the last bytes Qt took from the driver arrived; cleared by each read.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival;
 };
