@@ -180,13 +180,13 @@ TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
     form.BTNOpenCom_Click();
     probe(1);
     probe(2);
-    chooseFile("end.hex", ":00000001FF\n");
+    chooseFile("one.hex", ":0400100010111213A6\n:00000001FF\n");
     form.Command3_Click();
     EXPECT_EQ(view.barText, "READY");
     port.arrive(reply(2, "OK"));
     form.TMRComm_Timer();
     probe(3);
-    port.expectWrite(request(3, "BOOT:00000001FF\r\n"));
+    port.expectWrite(request(3, "BOOT:0400100010111213A6\r\n"));
     port.arrive(reply(3, "VER=1.0"));
     form.TMRComm_Timer();
     EXPECT_EQ(view.barText, "DOWNLOAD");

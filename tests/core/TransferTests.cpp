@@ -93,6 +93,7 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         {chooseFile("bad.hex", L1 + "\n:0400100010111213A7\n" + L3),
          {"line 2: checksum A7, expected A6", Icon::Critical, "Error#321"}},
         {chooseFile("empty.hex", ""), {kNoRecords, Icon::Critical, "Error#62"}},
+        {chooseFile("end.hex", L3), {"the file holds no data record", Icon::Critical, "Error#321"}},
         {(folder / "gone.hex").string(), {"File not found", Icon::Critical, "Error#53"}},
         {folder.string(), {kNotRegular, Icon::Critical, "Error#75"}},
         {fifo("pipe.hex"), {kNotRegular, Icon::Critical, "Error#75"}},
