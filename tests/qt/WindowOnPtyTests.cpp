@@ -4,32 +4,8 @@
 #include <string>
 #include <termios.h>
 
-#include "PseudoTerminal.h"
+#include "WindowOnLine.h"
 #include "window/qt/Contrast.h"
-#include "window/qt/MainWindow.h"
-
-namespace {
-
-// The window with its port box naming a fresh pseudo-terminal and no connection wait, so that
-// "Open" only opens the line.
-struct WindowOnLine {
-    PseudoTerminal line;
-    std::vector<MessageBoxRequest> boxes;
-    MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { boxes.push_back(box); },
-                                  [](const std::string&) { return std::string(); }}};
-    WindowControls& ui = window.controls();
-
-    WindowOnLine() {
-        ui.txt0->setText(QString::fromStdString(line.slavePath()));
-        ui.Text1->setText(QStringLiteral("0"));
-    }
-    bool open() {
-        ui.BTNOpenCom->click();
-        return boxes.empty() && window.serialPort().portOpen();
-    }
-};
-
-} // namespace
 
 TEST(WindowOnPseudoTerminal, EachSpeedOptionSetsTheLineToItsSpeedNoParity8Data1Stop) {
     // {option, speed on the line}
