@@ -55,3 +55,24 @@ TEST(WindowOnPseudoTerminal, TheDisabledPortBoxOnGreenStaysReadable) {
     EXPECT_TRUE(box->isEnabled());
     EXPECT_EQ(box->palette().color(QPalette::Disabled, QPalette::Text), systemDisabledText);
 }
+
+// A download clicked with the mouse moves the focus on from the disabled button; Tab then Space
+// from there must not reach the framing switch, which would end the transfer half-written.
+TEST(WindowOnPseudoTerminal, TabThenSpaceDuringATransferLeavesModbusRtuChecked) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    WindowOnLine w;
+    w.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    ASSERT_TRUE(w.startDownload(folder, [&] { QTest::mouseClick(w.ui.Command3, Qt::LeftButton); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(w.ui.Check1->isChecked());
+    w.window.logic().TMRComm_Timer(); // the tick that would take a switch to the machine
+    EXPECT_EQ(w.window.logic().Machine().state(), State::RecordAwaited);
+    EXPECT_TRUE(w.boxes.empty());
+    // "Close" still ends it.
+    w.ui.BTNCloseCom->click();
+    EXPECT_EQ(w.window.logic().Machine().state(), State::Closed);
+    EXPECT_TRUE(w.ui.Check1->isEnabled());
+}
