@@ -134,14 +134,16 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
 }
 
-// Replies: the probe's, then one per record; the third, to the end-of-file record, is dropped.
+// Replies: the probe's, then one per record; the fourth, to the end-of-file record, is dropped.
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
-    writeLines(path("no-data.hex"), {intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(1, 0, {})});
-    const std::string port = startEmulator({"--address", "1", "--drop-every", "3"});
-    const QJsonObject json = expectEnd({"verify", path("no-data.hex"), "--port", port, "--address", "1",
+    // One byte as a fresh device holds it, erased: the verify takes it.
+    writeLines(path("one-byte.hex"), {intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xF800, {0xFF}),
+                                      intelHexRecord(1, 0, {})});
+    const std::string port = startEmulator({"--address", "1", "--drop-every", "4"});
+    const QJsonObject json = expectEnd({"verify", path("one-byte.hex"), "--port", port, "--address", "1",
                                         "--poll-ms", "2", "--stall-timeout", "1", "--json"},
                                        7,
-                                       "stall: no reply from the device for 1 s after record 2 of 2 (verify "
+                                       "stall: no reply from the device for 1 s after record 3 of 3 (verify "
                                        "pass): :00000001FF");
     EXPECT_EQ(field(json, "outcome"), "stall");
 }

@@ -96,7 +96,7 @@ TEST_F(ProbeAnswering, TwoBoardsAnsweringOneProbeAreNamedBeforeAnythingIsSent) {
     form.BTNOpenCom_Click();
     port.expectWrite(request(1, "BOOTi\r\n"));
     form.Timer3_Timer();
-    chooseFile("end.hex", ":00000001FF\n");
+    chooseFile("one.hex", ":0100000001FE\n:00000001FF\n");
     form.Command3_Click();
     port.arrive(reply(1, "VER=1.0"));
     form.TMRComm_Timer();
