@@ -59,13 +59,10 @@ TEST_F(RunEnding, ARecordThatCouldNotBeSentIsThePortsFailure) {
     frmSerial form(view, activity);
     form.ReadFirmware = recordsReader(readFirmwareInput(file, {}).file);
     std::string err;
-    RunController controller(options, view, form, activity,
-                             {[](const std::string&) {},
-                              [&err](const std::string& text) { err += text; },
-                              false,
-                              "bootflash",
-                              false,
-                              {}});
+    ConsoleOutput output;
+    output.out = [](const std::string&) {};
+    output.err = [&err](const std::string& text) { err += text; };
+    RunController controller(options, view, form, activity, output);
     controller.listenTo(serial);
     const RunResult result = controller.run();
     EXPECT_EQ(result.exitCode, ExitCode::PortNotAvailable) << err;

@@ -13,7 +13,7 @@
 class UucpLock {
   public:
     // Asks after a process as kill(pid, 0) does: 0, or -1 with errno set. A process of another user
-    // gives EPERM and lives; one run as root never meets that, so its tests put their own probe in.
+    // gives EPERM and lives; root never meets that answer, so a probe of one's own can give it.
     using ProcessProbe = std::function<int(long pid)>;
 
     // `directory` empty: BOOTDEVICE_LOCK_DIR when set, else /run/lock. `probe` empty: kill(pid, 0).
