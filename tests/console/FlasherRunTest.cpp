@@ -117,7 +117,7 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     qputenv("BOOTFLASH_PORT", QByteArray::fromStdString(port));
     expectFields(
         expectEnd({"version", "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"}, 4,
-                  "no device answered at address 7 within 1 s"),
+                  "no device answered at address 7 within 1 s\n"), // no bytes came: nothing to check
         {"outcome=no-device", "port=" + port});
     qunsetenv("BOOTFLASH_PORT");
     // Replies that come but form none, as at the wrong speed: said, with what to check.
@@ -165,7 +165,8 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
         {{"--erase-ms", "100000", "--format-every-ms", "100"},
          {"--stall-timeout", "0.5", "--erase-timeout", "1"},
          7,
-         "stall: the device began to erase at record 2 of " + records + " (download pass)"},
+         "stall: the device began to erase at record 2 of " + records +
+             " (download pass): " + image.lines[1] + " and did not answer within 1 s\n"},
         {{"--restart-at", "6"}, {}, 6, "The device restarted during record 6 of " + records + " (VER=1.0)"},
         // A blank board refuses the verify and restarts: nothing more is sent, nothing written.
         {{"--restart-on-error"}, {"verify"}, 6, "the device reported \"ERROR\" at record 2 of " + records},
@@ -175,8 +176,8 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
         board.insert(board.end(), row.board.begin(), row.board.end());
         const std::string port = startEmulator(board);
         const bool verify = !row.options.empty() && row.options.front() == "verify";
-        std::vector<std::string> arguments = {verify ? "verify" : "download", file, "--port", port, "--address",
-                                              "1", "--json"};
+        std::vector<std::string> arguments = {
+            verify ? "verify" : "download", file, "--port", port, "--address", "1", "--json"};
         arguments.insert(arguments.end(), row.options.begin() + (verify ? 1 : 0), row.options.end());
         const QJsonObject json = expectEnd(arguments, row.exitCode, row.says);
         if (verify) {
@@ -206,7 +207,9 @@ TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
     EXPECT_NE(version.err.find("RX "), std::string::npos);
 
     // Standard output carries the reply alone; what it means goes to standard error.
-    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1"});
+    // The answer is judged (did a second board answer?) past the connect time-out: the run waits for it.
+    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1", "--probe-ms",
+                                    "1000", "--connect-timeout", "0.3"});
     EXPECT_EQ(std::tuple(moved.exitCode, moved.out), std::tuple(0, std::string("VER=2.62\n"))) << moved.err;
     EXPECT_NE(moved.err.find("the device answers at its new address 12"), std::string::npos) << moved.err;
     expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "12", "--json"}, 0, ""),

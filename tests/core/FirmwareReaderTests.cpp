@@ -115,6 +115,11 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     ASSERT_FALSE(file.fault) << file.fault->text();
     // A linear base does not wrap: the second segment runs across the 64 KiB boundary.
     EXPECT_EQ(segmentsOf(file.image), (Segments{{0x10010, {1, 2}}, {0x0800FFFE, {3, 4, 5, 6}}}));
+    // Under a segment base a record may end on the segment's last byte.
+    const IntelHexFile toTheEnd =
+        hexOf(textOf({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0xFFFE, {7, 8}), kEnd}));
+    ASSERT_FALSE(toTheEnd.fault) << toTheEnd.fault->text();
+    EXPECT_EQ(segmentsOf(toTheEnd.image), (Segments{{0x1FFFE, {7, 8}}}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
     // A segment start (03) is CS:IP, as a real-mode processor forms the address.
     EXPECT_EQ(hexOf(textOf({kData, intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
