@@ -283,7 +283,8 @@ void runSequence(unsigned seed, int steps, std::string& failure) {
                         nameOf(step.to), nameOf(step.action));
         if (step.action == Action::AwaitVersionToStart)
             s.chosenDuringWait = s.choosing;
-        if (step.from == State::VersionAwaited && step.to != State::VersionAwaited)
+        const StateSet fileAwaits = states(State::VersionAwaited, State::Confirming);
+        if (inSet(step.from, fileAwaits) && !inSet(step.to, fileAwaits))
             s.chosenDuringWait.reset();
         if (step.to == State::Ended && step.from != State::Ended &&
             !(s.chain.open && s.chain.passEnded[1] &&
