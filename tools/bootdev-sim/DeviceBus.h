@@ -20,13 +20,17 @@ class DeviceBus {
   public:
     DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace());
 
-    std::vector<TimedFrame> handle(const BusRequest& request);
+    // `at`: when the request arrived.
+    std::vector<TimedFrame>
+    handle(const BusRequest& request,
+           std::chrono::steady_clock::time_point at = std::chrono::steady_clock::time_point{});
 
     bool modbusFraming() const { return modbusFraming_; }
     const std::vector<EmulatedDevice>& devices() const { return devices_; }
 
   private:
-    std::vector<TimedFrame> answer(EmulatedDevice& device, const BusRequest& request);
+    std::vector<TimedFrame> answer(EmulatedDevice& device, const BusRequest& request,
+                                   std::chrono::steady_clock::time_point at);
 
     std::vector<EmulatedDevice> devices_;
     bool modbusFraming_;

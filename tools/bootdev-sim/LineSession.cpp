@@ -41,7 +41,7 @@ void LineSession::decodeDueInput(SimClock::time_point now) {
             // A device answers its requests in order: a reply never overtakes one still waiting for
             // an erase to finish.
             SimClock::time_point due = std::max(chunk.at + timing_.replyDelay, lastReplyDue_);
-            for (TimedFrame& frame : bus_.handle(request)) {
+            for (TimedFrame& frame : bus_.handle(request, chunk.at)) {
                 due += frame.after;
                 scheduled_.emplace(due, std::move(frame.bytes));
                 lastReplyDue_ = due;
