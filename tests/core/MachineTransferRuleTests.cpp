@@ -1,3 +1,4 @@
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ class QuietHost final : public MachineHost {
     Clock::time_point now() const override { return {}; }
     std::uint64_t framesSent() const override { return frames; }
     bool scanMode() const override { return scan; }
+    Origin origin() const override { return {true, 1}; }
+    Clock::time_point earliestAnswer(std::uint64_t) const override { return Clock::time_point::min(); }
+    Clock::duration probeAnswerWindow() const override { return std::chrono::milliseconds(200); }
     bool sendRecord(Pass pass, int record) override {
         records.push_back((pass == Pass::Verify ? "verify " : "download ") + std::to_string(record));
         return sent();
@@ -90,6 +94,7 @@ TEST(MachineTransferRules, ATransferStartedByAVersionReplyRunsWithTheBoardThatAn
         ASSERT_EQ(machine.state(), State::VersionAwaited);
         const Origin answering{true, 9};
         machine.reply(from(answering, "VER=1.0", host));
+        machine.checkDeadline(MachineHost::Clock::time_point{} + std::chrono::seconds(1)); // no second board
         EXPECT_EQ(machine.transfer().origin, answering);
         machine.reply(from(Origin{true, 5}, "OK", host)); // the box's address: not the transfer's board
         EXPECT_EQ(machine.transfer().record, 1);
