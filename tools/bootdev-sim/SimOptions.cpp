@@ -52,7 +52,8 @@ unsigned parseCount(const std::string& option, const std::string& text) {
 
 void checkConsistency(const SimOptions& options) {
     if (options.listen && (options.linkPath || options.devicePath))
-        throw OptionError("--listen serves the network instead of a pseudo-terminal or --device: give only one");
+        throw OptionError(
+            "--listen serves the network instead of a pseudo-terminal or --device: give only one");
     if (options.enterOn != BootGate::Line::None && !(options.listen && options.listen->rfc2217))
         throw OptionError("--enter-on needs modem lines: --listen rfc2217://HOST:PORT");
     if (options.linkPath && options.devicePath)
@@ -148,6 +149,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
             options.echo = true;
         } else if (argument == "--verbose") {
             options.verbose = true;
+        } else if (takeQuirkOption(arguments, i, options.quirks)) {
+            continue;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version" || argument == "-V") {
@@ -229,6 +232,8 @@ Faults (replies are counted from 1; every N-th reply is hit):
                        junk every 200 ms instead, as a babbling device or a
                        chattering bus does
 
+)" + quirkUsage() +
+           R"(
   --verbose            log requests, replies and faults on standard error, and
                        every change of the speed the host sets on the
                        pseudo-terminal

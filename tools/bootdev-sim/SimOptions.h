@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardQuirks.h"
 #include "BootGate.h"
 #include "LineSession.h"
 #include "NetworkEndpoint.h"
@@ -28,6 +29,7 @@ struct SimOptions {
     std::chrono::milliseconds formatEvery{0};
     LineTiming timing;
     FaultSettings faults;
+    BoardQuirks quirks;
     std::optional<std::string> dumpPath;
     // The production bench: a network line, a board entered by a reset pulse, an adapter's ways.
     std::optional<ListenAddress> listen;

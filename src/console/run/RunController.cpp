@@ -45,6 +45,7 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
         if (phase == Phase::Connecting)
             probeAnswers.received(bytes);
         spotLateReplies(bytes);
+        noteReplyFromNewAddress(bytes);
     });
     activity.setOnSent([this](std::size_t bytes) { receiveTrigger.requestSent(bytes); });
 

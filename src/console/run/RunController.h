@@ -24,6 +24,7 @@
 #include "console/run/ProbeAnswerWatch.h"
 #include "console/run/ReceiveTrigger.h"
 #include "console/run/TransferWatch.h"
+#include "link/ReplyFrameSpotter.h"
 #include "window/frmSerial.h"
 #include "window/qt/ReadyReadSource.h"
 
@@ -79,6 +80,8 @@ class RunController {
     void watchTransfer();
     void watchReply();
     void finishFailed(const Failure& failure);
+    void noteReplyFromNewAddress(const std::string& bytes);
+    void answersAtNewAddress(const std::string& reply);
     // How the machine left `awaited` during the last event, if it did.
     std::optional<ProtocolMachine::Step> left(State awaited) const;
     void finish(ExitCode code, std::string message);
@@ -111,6 +114,8 @@ class RunController {
     bool reopened = false;
     TransferWatch transfer;
     LateReplyWatch lateReplies;
+    ReplyFrameSpotter newAddressReplies; // set-address: a board that answers from its new address
+    bool answeredFromNewAddress = false;
     ProgressReporter progress;
     std::function<void(const RunResult&)> onFinished; // empty: run() waits in its own loop
 };

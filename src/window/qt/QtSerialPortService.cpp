@@ -1,5 +1,7 @@
 #include "window/qt/QtSerialPortService.h"
 
+#include <algorithm>
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -192,17 +194,36 @@ void QtSerialPortService::throwIfBroken() {
         throw PortError("Port is closed");
 }
 
+// Qt's buffer and what still waits in the driver: the event loop may not have let Qt fetch the
+// driver's bytes yet (a process stopped and continued wakes to its timers and its port at once),
+// and a deadline judged before those bytes would pass over a reply that came in time.
 int QtSerialPortService::inBufferCount() {
     throwIfBroken();
-    return static_cast<int>(port.bytesAvailable());
+    return static_cast<int>(port.bytesAvailable()) + driverBytes();
 }
 
 std::string QtSerialPortService::input() {
     throwIfBroken();
+    if (driverBytes() > 0) {
+        // Qt fetches them now; its ready-read notification, which this read answers already, is
+        // kept from the reader: it would read again from within this read.
+        fetching = true;
+        port.waitForReadyRead(0);
+        fetching = false;
+    }
     const QByteArray bytes = port.readAll();
     if (readPaused)
         applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+int QtSerialPortService::driverBytes() const {
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    if (port.isOpen() && ioctl(static_cast<int>(port.handle()), FIONREAD, &waiting) == 0)
+        return std::max(waiting, 0);
+#endif
+    return 0;
 }
 
 // Straight to the driver while nothing waits in Qt's own queue: a frame almost always fits the

@@ -50,6 +50,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void applyReadPause();
     void tuneAdapter();
     std::size_t writeToDriver(const std::string& bytes);
+    // Bytes received by the driver that Qt has not fetched yet.
+    int driverBytes() const;
 
     QSerialPort port;
     DeviceLock lock;
@@ -60,4 +62,5 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::function<void(const std::string&)> onAdapterTuned;
     std::optional<std::string> lostReason;
     bool readPaused = false;
+    bool fetching = false; // input() is having Qt fetch the driver's bytes
 };
