@@ -28,6 +28,8 @@ class ProbeAnswerWatch {
     // probe's second answer), it keeps the first ask.
     void judge(std::function<void(bool moreThanOneBoard)> judged);
     bool judging() const { return timer.isActive(); }
+    // Whole version replies from the probed address so far.
+    int versionReplies() const { return answers.versionReplies(); }
     // For a connection wait that failed: what came that formed no reply, and what to check; empty
     // when nothing came.
     std::string unreadableNote(int baud) const;

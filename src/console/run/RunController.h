@@ -74,6 +74,9 @@ class RunController {
     void spotLateReplies(const std::string& bytes);
     void scanEnded();
     void recordFoundDevice(const std::string& reply, bool moreThanOneBoard);
+    bool everyAddressAnswered() const;
+    void askBroadcastAddress();
+    void listFoundDevices(std::size_t count);
 
     // How the run ends (RunControllerEnding.cpp).
     bool handleMessages(Source source);
@@ -103,6 +106,7 @@ class RunController {
     bool modemLinesFailed = false;
     bool portLost = false;
     std::vector<ProtocolMachine::Step> steps; // the machine's steps during the event being handled
+    std::string lastReply;                    // the text of the last reply with a keyword
 
     Phase phase = Phase::Connecting;
     RunResult result;
@@ -116,6 +120,11 @@ class RunController {
     LateReplyWatch lateReplies;
     ReplyFrameSpotter newAddressReplies; // set-address: a board that answers from its new address
     bool answeredFromNewAddress = false;
+    // A scan's listing waits while every address so far has answered: it may be one board that
+    // answers at all of them.
+    std::vector<std::string> heldScanLines;
+    bool broadcastAsked = false;
+    bool broadcastPending = false; // its answer window is open
     ProgressReporter progress;
     std::function<void(const RunResult&)> onFinished; // empty: run() waits in its own loop
 };

@@ -9,7 +9,7 @@
 // state and steps tell that the operation has ended.
 
 void RunController::onConnected() {
-    const std::string reply = withoutLineEnd(view.text8());
+    const std::string reply = withoutLineEnd(lastReply);
     // Whatever follows goes to every board at the address: first it must be known whether one
     // board answered or more.
     probeAnswers.judge([this, reply](bool several) { onAnswered(reply, several); });
@@ -135,7 +135,7 @@ std::optional<ProtocolMachine::Step> RunController::left(State awaited) const {
 void RunController::watchReply() {
     const std::string silence =
         "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
-    const std::string answer = withoutLineEnd(view.text8());
+    const std::string answer = withoutLineEnd(lastReply);
     const auto ended = [&](const ProtocolMachine::Step& step, const std::string& refusal) {
         if (step.event == Event::NotSent)
             finish(ExitCode::PortNotAvailable, "the command could not be sent");
