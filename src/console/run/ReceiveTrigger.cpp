@@ -81,15 +81,20 @@ void ReceiveTrigger::bytesRead() {
     lastReadAt = PreciseTimer::Clock::now();
     lastReadAtFirstLook = firstLookAfterPause;
     firstLookAfterPause = false;
-    readSinceRequest = true;
+}
+
+void ReceiveTrigger::replyTaken() {
+    replyAt = lastReadAt;
+    replyAtFirstLook = lastReadAtFirstLook;
+    replySinceRequest = true;
 }
 
 void ReceiveTrigger::requestSent(std::size_t bytes) {
     if (ticker || !port)
         return;
-    if (readSinceRequest)
-        forecast.replyComplete(lastReadAt, lastReadAtFirstLook);
-    readSinceRequest = false;
+    if (replySinceRequest)
+        forecast.replyComplete(replyAt, replyAtFirstLook);
+    replySinceRequest = false;
     const std::optional<PreciseTimer::Clock::time_point> due =
         forecast.requestSent(bytes, PreciseTimer::Clock::now());
     if (!due) {
