@@ -48,6 +48,7 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--listen", "tcp://:0", "--enter-on", "rts"},
         {"--listen", "rfc2217://:0", "--enter-on", "cts"},
         {"--latency-ms", "1001"},
+        {"--noise-every-ms", "often"},
     };
     for (const Arguments& arguments : refused)
         EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();
