@@ -27,8 +27,9 @@ bool takeQuirkOption(const std::vector<std::string>& arguments, std::size_t& i, 
 
 std::string quirkUsage() {
     return R"(Bus quirks:
-  --noise-every-ms MS  put the noise bytes F8 E0 80 FC C0 F0 on the line every MS,
-                       between replies, as a noisy line does (default: never)
+  --noise-every-ms MS  put the noise bytes F8 E0 80 FC C0 F0 on the line every
+                       MS, between replies, as a noisy line does (default:
+                       never)
   --any-address        every device ignores its address: it answers at every
                        address, the broadcast address 0 too
   --reply-from-new-address

@@ -77,15 +77,13 @@ void ReceiveTrigger::runHandlerNow() {
         heldReplyTimer.stop();
 }
 
-void ReceiveTrigger::bytesRead() {
-    lastReadAt = PreciseTimer::Clock::now();
-    lastReadAtFirstLook = firstLookAfterPause;
+void ReceiveTrigger::bytesRead(bool completedReply) {
+    const bool firstLook = firstLookAfterPause;
     firstLookAfterPause = false;
-}
-
-void ReceiveTrigger::replyTaken() {
-    replyAt = lastReadAt;
-    replyAtFirstLook = lastReadAtFirstLook;
+    if (!completedReply)
+        return;
+    replyAt = PreciseTimer::Clock::now();
+    replyAtFirstLook = firstLook;
     replySinceRequest = true;
 }
 

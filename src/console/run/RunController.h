@@ -118,6 +118,7 @@ class RunController {
     bool reopened = false;
     TransferWatch transfer;
     LateReplyWatch lateReplies;
+    ReplyFrameSpotter replyReads;        // which reads complete a reply, for the receive forecast
     ReplyFrameSpotter newAddressReplies; // set-address: a board that answers from its new address
     bool answeredFromNewAddress = false;
     // A scan's listing waits while every address so far has answered: it may be one board that
