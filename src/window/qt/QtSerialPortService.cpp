@@ -1,13 +1,12 @@
 #include "window/qt/QtSerialPortService.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <QSocketNotifier>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-
 #include "window/qt/AdapterLatency.h"
 #include "window/qt/ModemLineControl.h"
 
@@ -172,6 +171,15 @@ bool QtSerialPortService::portOpen() const {
 }
 
 void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
+    const int systemError = errno;
+    // input() may have fetched the bytes whose arrival Qt's notification had already announced; Qt's
+    // own read then finds nothing, which is no loss of the line. Qt switched its notification off
+    // for it: it is switched on again.
+    if (error == QSerialPort::ResourceError && (systemError == EAGAIN || systemError == EWOULDBLOCK)) {
+        port.clearError();
+        applyReadPause();
+        return;
+    }
     const std::string meaning = lossMeaning(error);
     if (!port.isOpen() || lostReason || meaning.empty())
         return;
