@@ -10,6 +10,7 @@
 #include "window/qt/AdapterLatency.h"
 #include "window/qt/ModemLineControl.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -171,11 +172,10 @@ bool QtSerialPortService::portOpen() const {
 }
 
 void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
-    const int systemError = errno;
     // input() may have fetched the bytes whose arrival Qt's notification had already announced; Qt's
     // own read then finds nothing, which is no loss of the line. Qt switched its notification off
     // for it: it is switched on again.
-    if (error == QSerialPort::ResourceError && (systemError == EAGAIN || systemError == EWOULDBLOCK)) {
+    if (error == QSerialPort::ResourceError && foundNothingToRead(errno)) {
         port.clearError();
         applyReadPause();
         return;
@@ -223,6 +223,19 @@ std::string QtSerialPortService::input() {
     if (readPaused)
         applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// A read that failed only because nothing was there, on a line that has not hung up.
+bool QtSerialPortService::foundNothingToRead(int systemError) const {
+#ifdef Q_OS_UNIX
+    if (systemError != EAGAIN && systemError != EWOULDBLOCK)
+        return false;
+    pollfd line{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&line, 1, 0) >= 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+#else
+    (void)systemError;
+    return false;
+#endif
 }
 
 int QtSerialPortService::driverBytes() const {

@@ -52,6 +52,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::size_t writeToDriver(const std::string& bytes);
     // Bytes received by the driver that Qt has not fetched yet.
     int driverBytes() const;
+    bool foundNothingToRead(int systemError) const;
 
     QSerialPort port;
     DeviceLock lock;
