@@ -52,8 +52,7 @@ unsigned parseCount(const std::string& option, const std::string& text) {
 
 void checkConsistency(const SimOptions& options) {
     if (options.listen && (options.linkPath || options.devicePath))
-        throw OptionError(
-            "--listen serves the network instead of a pseudo-terminal or --device: give only one");
+        throw OptionError("--listen serves the network instead of a pseudo-terminal or --device: give only one");
     if (options.enterOn != BootGate::Line::None && !(options.listen && options.listen->rfc2217))
         throw OptionError("--enter-on needs modem lines: --listen rfc2217://HOST:PORT");
     if (options.linkPath && options.devicePath)

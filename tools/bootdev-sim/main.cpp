@@ -51,9 +51,9 @@ class SignalInbox {
 std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
     for (std::uint8_t address : options.addresses)
-        devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart,
-                                            options.flashSize, options.eraseTime, options.endPassAfter,
-                                            options.restartAt, options.restartOnError, options.formatEvery});
+        devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart, options.flashSize,
+                                            options.eraseTime, options.endPassAfter, options.restartAt,
+                                            options.restartOnError, options.formatEvery});
     return devices;
 }
 
