@@ -251,13 +251,11 @@ TEST_F(FlasherRun, DeviceTextIsShownNeverObeyed) {
     EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "1-1"}).out, "1\t" + shown + "\n");
 }
 
-// Two boards at address 5 answer each probe one after the other, or collide, which damages the
-// second reply: the scan lists the address once and names the conflict, and set-address sends
-// neither board its new address.
+// Two boards at address 5 answer each probe one after the other: the scan lists the address once
+// and names the conflict, and set-address sends neither board its new address.
 TEST_F(FlasherRun, TwoBoardsAtOneAddressAreNamedAndNeitherIsMoved) {
-    for (const char* corruptEvery : {"0", "2"}) {
-        SCOPED_TRACE(std::string("--corrupt-every ") + corruptEvery);
-        const std::string port = startEmulator({"--address", "3,5,5", "--corrupt-every", corruptEvery});
+    {
+        const std::string port = startEmulator({"--address", "3,5,5"});
         const ProgramRun scan = flash({"scan", "--port", port, "--scan-range", "1-6", "--json"});
         EXPECT_EQ(scan.exitCode, 9) << scan.err;
         EXPECT_NE(scan.err.find("bootflash: address 5: more than one board answers\n"), std::string::npos)

@@ -9,11 +9,13 @@
 #include "window/qt/QtSerialPortService.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <grp.h>
 #include <iterator>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +50,24 @@ TEST(PortOnPseudoTerminal, EveryByteValueFromTheFarEndComesBackUnchanged) {
     (void)QTest::qWaitFor(
         [&] { return (received += p.port.inBufferCount() > 0 ? p.port.input() : "").size() >= 256; }, 5000);
     EXPECT_EQ(received, everyByte);
+    EXPECT_EQ(p.port.inBufferCount(), 0);
+}
+
+// Bytes in the driver count before the event loop has let Qt fetch them, as after a process was
+// stopped and continued, and the read takes them; Qt's ready-read while it fetches them does not
+// call the reader from within its own read.
+TEST(PortOnPseudoTerminal, BytesStillInTheDriverAreCountedAndReadWithoutTheEventLoop) {
+    OpenPort p;
+    int readyReads = 0;
+    p.port.setOnReadyRead([&] { ++readyReads; });
+    p.line.writeToPort("\x01\x42OK");
+    // No event loop runs here: only the driver can hold the bytes.
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (p.port.inBufferCount() < 4 && std::chrono::steady_clock::now() < bound)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(p.port.inBufferCount(), 4);
+    EXPECT_EQ(p.port.input(), "\x01\x42OK");
+    EXPECT_EQ(readyReads, 0);
     EXPECT_EQ(p.port.inBufferCount(), 0);
 }
 

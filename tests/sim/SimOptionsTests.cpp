@@ -51,6 +51,7 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--faulty-device", "0"},                                // devices are counted from 1
         {"--address", "1,1", "--faulty-device", "3"},            // no third device
         {"--restart-on-error", "--erase-after-refusal-ms", "5"}, // two answers to one refusal
+        {"--noise-every-ms", "often"},
     };
     for (const Arguments& arguments : refused)
         EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();

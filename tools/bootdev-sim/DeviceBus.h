@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardQuirks.h"
 #include "BusFraming.h"
 #include "EmulatedDevice.h"
 #include "Trace.h"
@@ -18,7 +19,8 @@ struct TimedFrame {
 // In plain framing there are no addresses, so the line carries one device.
 class DeviceBus {
   public:
-    DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace());
+    DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace(),
+              BoardQuirks quirks = {});
 
     // `at`: when the request arrived.
     std::vector<TimedFrame>
@@ -35,4 +37,5 @@ class DeviceBus {
     std::vector<EmulatedDevice> devices_;
     bool modbusFraming_;
     Trace trace_;
+    BoardQuirks quirks_;
 };

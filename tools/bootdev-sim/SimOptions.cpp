@@ -176,6 +176,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
             options.echo = true;
         } else if (argument == "--verbose") {
             options.verbose = true;
+        } else if (takeQuirkOption(arguments, i, options.quirks)) {
+            continue;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version" || argument == "-V") {
@@ -273,6 +275,8 @@ Board faults in time (off at 0; every device has them, and --end-pass-after,
   --probe-delay-ms MS  give the version reply to a probe ("BOOTi") after MS;
                        replies behind it wait their turn
 
+)" + quirkUsage() +
+           R"(
   --verbose            log requests, replies and faults on standard error, and
                        every change of the speed the host sets on the
                        pseudo-terminal

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BoardFaults.h"
+#include "BoardQuirks.h"
 #include "BootGate.h"
 #include "LineSession.h"
 #include "NetworkEndpoint.h"
@@ -32,6 +33,7 @@ struct SimOptions {
     BoardFaults boardFaults;
     // The device (counted from 1 in the order of --address) that alone has the board faults; 0: all.
     unsigned faultyDevice = 0;
+    BoardQuirks quirks;
     std::optional<std::string> dumpPath;
     // The production bench: a network line, a board entered by a reset pulse, an adapter's ways.
     std::optional<ListenAddress> listen;

@@ -83,7 +83,7 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
 
 int run(const SimOptions& options) {
     const Trace trace(options.verbose ? &std::cerr : nullptr);
-    DeviceBus bus(makeDevices(options), options.modbusFraming, trace);
+    DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
     const SignalInbox signals;
     const SignalHook hook{signals.fd(), [&] {
                               bool stop = false;

@@ -53,6 +53,9 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void applyReadPause();
     void tuneAdapter();
     std::size_t writeToDriver(const std::string& bytes);
+    // Bytes received by the driver that Qt has not fetched yet.
+    int driverBytes() const;
+    bool foundNothingToRead(int systemError) const;
 
     QSerialPort port;
     DeviceLock lock;
@@ -68,4 +71,5 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     bool paced = true;
     // When the last bytes Qt took from the driver arrived; cleared by each read.
     std::optional<std::chrono::steady_clock::time_point> lastArrival;
+    bool fetching = false; // input() is having Qt fetch the driver's bytes
 };
