@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Board{"TwoAtOneAddressOneRefusingRecord2",
                           {"--address", "1,1", "--faulty-device", "2", "--refuse-record", "2"},
                           {9},
-                          "More than one board answers at address 1"},
+                          "address 1: more than one board answers"},
                     Board{"RecordsAcknowledgedOnReceiptAnd2MsLater", {"--ack-twice-ms", "2"}, {9, 7}, ""},
                     Board{"RecordsAcknowledgedOnReceiptAnd3MsLater", {"--ack-twice-ms", "3"}, {9, 7}, ""},
                     Board{"ProbeAnswered350MsLate", {"--probe-delay-ms", "350"}, {0}, ""}),

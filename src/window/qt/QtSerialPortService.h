@@ -66,9 +66,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::function<void(const std::string&)> onAdapterTuned;
     std::optional<std::string> lostReason;
     bool readPaused = false;
-    // A pseudo-terminal passes bytes at once, whatever its speed, unless the program at its other
-    // end paces them as a line would.
-    bool paced = true;
+    // Bytes cross a wire at the set speed: a UART, or a pseudo-terminal whose other end paces them.
+    bool paced = false;
     // When the last bytes Qt took from the driver arrived; cleared by each read.
     std::optional<std::chrono::steady_clock::time_point> lastArrival;
     bool fetching = false; // input() is having Qt fetch the driver's bytes
