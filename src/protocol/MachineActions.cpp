@@ -7,6 +7,14 @@ void ProtocolMachine::send(bool reached) {
     frameLost = frameLost || !reached;
 }
 
+// A new transfer judges its answers afresh: the last one's doubled answers say nothing of it.
+void ProtocolMachine::startTransfer() {
+    failure_.reset();
+    taken.reset();
+    doubledRun = 0;
+    startPass(position.pass);
+}
+
 void ProtocolMachine::startPass(Pass pass) {
     position.pass = pass;
     position.record = 1;
@@ -104,9 +112,8 @@ void ProtocolMachine::perform(Action action) {
         break;
     case Action::StartTransfer:
         position = chosen;
-        failure_.reset();
         host.takeChosenFile(position.pass);
-        startPass(position.pass);
+        startTransfer();
         break;
     case Action::AwaitAnswerWindow:
         host.setWaiting(false);
@@ -116,8 +123,7 @@ void ProtocolMachine::perform(Action action) {
     case Action::StartOnVersion:
         position = chosen;
         position.origin = confirmed;
-        failure_.reset();
-        startPass(position.pass);
+        startTransfer();
         break;
     case Action::Cancelled:
         host.showCancelled();

@@ -112,6 +112,7 @@ class ProtocolMachine {
     void perform(Action action);
     void fail(FailureReason reason, bool tell);
     void send(bool reached);
+    void startTransfer();
     void startPass(Pass pass);
     void armDeadline(State before, std::uint64_t sentBefore);
     GuardFacts facts() const;
