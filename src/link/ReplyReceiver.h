@@ -38,8 +38,9 @@ class ReplyReceiver {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // One read, of bytes that arrived at `now`. `address`: the device address, empty when none can be named (the bytes then only
-    // wait). Framed replies whose end is not yet certain wait for `heldFrameWait` of quiet.
+    // One read, of bytes that arrived at `now`. `address`: the device address, empty when none can be named
+    // (the bytes then only wait). Framed replies whose end is not yet certain wait for `heldFrameWait` of
+    // quiet.
     std::vector<Received> take(const std::string& chunk, bool framed, std::optional<std::uint8_t> address,
                                std::uint64_t stamp, Clock::time_point now);
     // A tick that read nothing: the replies the line's quiet has completed.

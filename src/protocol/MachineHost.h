@@ -26,14 +26,14 @@ enum class BarMark : std::uint8_t {
 };
 
 enum class FailureReason : std::uint8_t {
-    EndedEarly,      // the board ended a pass before its last record
-    RefusedTwice,    // the board refused one record twice
-    NotRetaken,      // a refused record was not taken up again
-    Stalled,         // no answer within the stall limit
-    EraseStalled,    // the erase did not end within its allowance
-    Restarted,       // a version reply while a record awaited its answer
-    FramingSwitched, // the framing was switched during the transfer
-    NotSent,         // a record did not reach the wire
+    EndedEarly,       // the board ended a pass before its last record
+    RefusedTwice,     // the board refused one record twice
+    NotRetaken,       // a refused record was not taken up again
+    Stalled,          // no answer within the stall limit
+    EraseStalled,     // the erase did not end within its allowance
+    Restarted,        // a version reply while a record awaited its answer
+    FramingSwitched,  // the framing was switched during the transfer
+    NotSent,          // a record did not reach the wire
     MoreThanOneBoard, // two different answers to one record, or every record answered twice
 };
 

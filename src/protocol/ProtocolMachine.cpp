@@ -6,7 +6,6 @@
 #include "protocol/ProbeWait.h"
 #include "protocol/TransitionTable.h"
 
-
 ProtocolMachine::ProtocolMachine(MachineHost& host, Limits limits) : host(host), limits_(limits) {}
 
 Action ProtocolMachine::handle(Event event) {

@@ -135,7 +135,7 @@ class ProtocolMachine {
     std::optional<TakenAnswer> taken;
     int doubledRun = 0; // waits in a row whose answer came twice
     ProbeBook probes;
-    Origin confirmed;        // the board that answered while a file waited for it
+    Origin confirmed;         // the board that answered while a file waited for it
     std::string conflictText; // the answers of more than one board
     std::function<void(const Step&)> observer_;
 };

@@ -84,7 +84,8 @@ constexpr Transition kRows[] = {
     {E::Version, kWaits | states(S::IdentifyAwaited, S::InstallAwaited), G::Always, A::Ready, S::Idle},
     {E::Version, bit(S::AddressChangeAwaited), G::Always, A::Ready, kStay}, // no answer to "BOOT$"
     {E::Version, bit(S::VersionAwaited), G::Always, A::AwaitAnswerWindow, S::Confirming},
-    {E::Version, bit(S::Confirming), G::Always, A::ShowOnly, kStay}, // a late or a second answer: taken apart before
+    {E::Version, bit(S::Confirming), G::Always, A::ShowOnly,
+     kStay}, // a late or a second answer: taken apart before
     {E::Version, kInFlight, G::Always, A::FailRestarted, S::Failed},
     {E::Version, bit(S::Held), G::Always, A::ResumeOnVersion, S::RecordAwaited},
 
@@ -142,7 +143,8 @@ constexpr Transition kRows[] = {
     {E::FramingSwitched, bit(S::Held), G::Always, A::GiveUpHeld, S::Failed},
     {E::FramingSwitched, kCommands, G::Always, A::CommandUnanswered, S::Idle},
     {E::FramingSwitched, kNothingAwaited & ~bit(S::Confirming), G::Always, A::Ignore, kStay},
-    {E::FramingSwitched, bit(S::Confirming), G::Always, A::Ignore, S::Idle}, // its board answered in the other
+    {E::FramingSwitched, bit(S::Confirming), G::Always, A::Ignore,
+     S::Idle}, // its board answered in the other
 
     // A frame that did not reach the wire is answered by nothing.
     {E::NotSent, bit(S::RecordAwaited), G::Always, A::FailNotSent, S::Failed},

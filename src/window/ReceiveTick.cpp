@@ -36,7 +36,8 @@ void frmSerial::TMRComm_Timer() {
         for (const StampedRead& read : reads) {
             RxString = read.bytes;
             view.setPicFillColor(colours::Red);
-            for (const Received& each : Receiver.take(read.bytes, framed, DeviceAddress(), read.stamp, read.arrived))
+            for (const Received& each :
+                 Receiver.take(read.bytes, framed, DeviceAddress(), read.stamp, read.arrived))
                 TakeReceived(each);
         }
         if (LostOnWrite)

@@ -82,7 +82,9 @@ class frmSerial : private MachineHost {
     std::uint64_t framesSent() const override { return FramesSent; }
     bool scanMode() const override { return ScanMode == 1; }
     Origin origin() const override { return OriginOf(view.check1Checked()); }
-    Clock::time_point earliestAnswer(std::uint64_t frame) const override { return Written.earliestAnswer(frame); }
+    Clock::time_point earliestAnswer(std::uint64_t frame) const override {
+        return Written.earliestAnswer(frame);
+    }
     Clock::duration probeAnswerWindow() const override;
     bool sendRecord(Pass pass, int record) override;
     bool sendIdentify() override;

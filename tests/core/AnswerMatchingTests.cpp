@@ -170,7 +170,8 @@ TEST_F(AnswerMatching, AnEndStaysAnEndAndAHeldRecordMayErase) {
     EXPECT_EQ(state(), State::Failed);
     EXPECT_EQ(std::tie(view.barText, view.barColor), std::tuple("ERROR", colours::Red));
     ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, "The device refused record 2 of 3 during DOWNLOAD and did not take it up again.");
+    EXPECT_EQ(view.boxes[0].text,
+              "The device refused record 2 of 3 during DOWNLOAD and did not take it up again.");
 }
 
 } // namespace

@@ -21,7 +21,9 @@ class PortDecorator : public SerialPortService {
     void output(const std::string& bytes) override { inner.output(bytes); }
     void setModemLines(const ModemLineChange& change) override { inner.setModemLines(change); }
     std::optional<int> wireBaud() const override { return inner.wireBaud(); }
-    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override { return inner.arrivedAt(); }
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
+        return inner.arrivedAt();
+    }
 
   protected:
     SerialPortService& inner;

@@ -143,7 +143,8 @@ void RunController::watchReply() {
         if (step.event == Event::NotSent)
             finish(ExitCode::PortNotAvailable, "the command could not be sent");
         else if (step.action == Action::NameConflict)
-            finish(ExitCode::AddressConflict, "more than one board answers at address " + std::to_string(currentAddress()));
+            finish(ExitCode::AddressConflict,
+                   "more than one board answers at address " + std::to_string(currentAddress()));
         else if (step.action == Action::MarkError)
             finish(ExitCode::DeviceError, refusal);
         else

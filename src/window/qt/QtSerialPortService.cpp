@@ -76,8 +76,8 @@ bool isPacedUart(const std::string& name) {
     const std::string real = std::filesystem::canonical(name, error).string();
     if (error)
         return false;
-    for (const char* uart : {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyAMA", "/dev/ttymxc", "/dev/ttySAC", "/dev/ttyO",
-                             "/dev/ttyTHS", "/dev/ttyXR", "/dev/ttySC"})
+    for (const char* uart : {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyAMA", "/dev/ttymxc", "/dev/ttySAC",
+                             "/dev/ttyO", "/dev/ttyTHS", "/dev/ttyXR", "/dev/ttySC"})
         if (real.rfind(uart, 0) == 0)
             return true;
     return false;
