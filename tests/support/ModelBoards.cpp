@@ -1,0 +1,340 @@
+#include "support/ModelBoards.h"
+
+#include <algorithm>
+
+#include "support/Frames.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+int hexByte(const std::string& line, std::size_t at) {
+    return at + 2 <= line.size() ? std::stoi(line.substr(at, 2), nullptr, 16) : 0;
+}
+
+constexpr int kBauds[] = {115200, 19200, 9600};
+
+} // namespace
+
+int ByteChoices::pick(int low, int high) {
+    const unsigned range = static_cast<unsigned>(high - low) + 1;
+    unsigned value = 0;
+    for (int n = range > 256 ? 2 : 1; n > 0 && next < size; --n)
+        value = value * 256 + data[next++];
+    return low + static_cast<int>(value % range);
+}
+
+int RandomChoices::pick(int low, int high) {
+    const int value = std::uniform_int_distribution<int>(low, high)(random);
+    const int offset = value - low;
+    if (high - low >= 256)
+        kept += static_cast<char>(offset >> 8);
+    kept += static_cast<char>(offset & 0xFF);
+    return value;
+}
+
+Faults Faults::choose(Choices& choices) {
+    Faults f;
+    f.lateDuplicates = choices.pick(0, 30);
+    f.busyWriteMs = choices.pick(0, 40);
+    f.twin = static_cast<Twin>(choices.pick(0, 2));
+    f.slowProbes = choices.pick(0, 1) == 1;
+    f.noise = choices.pick(0, 20);
+    f.restarts = choices.pick(0, 5);
+    f.refusals = choices.pick(0, 15);
+    f.formats = choices.pick(0, 10);
+    f.baud = kBauds[choices.pick(0, 2)];
+    return f;
+}
+
+std::string Faults::asChoices() const {
+    const int speed = static_cast<int>(std::find(std::begin(kBauds), std::end(kBauds), baud) - kBauds);
+    return bytes({lateDuplicates, busyWriteMs, static_cast<int>(twin), slowProbes ? 1 : 0, noise, restarts,
+                  refusals, formats, speed});
+}
+
+std::string Faults::describe() const {
+    const char* twins[] = {"none", "alike", "one refusing"};
+    return "late duplicates " + std::to_string(lateDuplicates) + "%, busy write " +
+           std::to_string(busyWriteMs) + " ms, twin " + twins[static_cast<int>(twin)] + ", slow probes " +
+           (slowProbes ? "yes" : "no") + ", noise " + std::to_string(noise) + "%, restarts " +
+           std::to_string(restarts) + "%, refusals " + std::to_string(refusals) + "%, formats " +
+           std::to_string(formats) + "%, " + std::to_string(baud) + " Bd";
+}
+
+ModelRecord parseRecord(const std::string& line) {
+    ModelRecord record;
+    if (line.size() < 11 || line[0] != ':')
+        return record;
+    const int count = hexByte(line, 1);
+    record.address = hexByte(line, 3) * 256 + hexByte(line, 5);
+    record.type = hexByte(line, 7);
+    for (int k = 0; k < count; ++k)
+        record.data.push_back(static_cast<std::uint8_t>(hexByte(line, 9 + 2 * static_cast<std::size_t>(k))));
+    return record;
+}
+
+std::map<int, std::uint8_t> imageOf(const std::vector<std::string>& lines) {
+    std::map<int, std::uint8_t> image;
+    for (const std::string& line : lines) {
+        const ModelRecord record = parseRecord(line);
+        for (std::size_t k = 0; record.type == 0 && k < record.data.size(); ++k)
+            image[record.address + static_cast<int>(k)] = record.data[k];
+    }
+    return image;
+}
+
+ModelBoards::ModelBoards(const Faults& faults, Choices& choices, const Clock::time_point& clock)
+    : faults(faults), choices(choices), now(clock) {
+    const auto boardAt = [](int address, bool failingWrites) {
+        Board board;
+        board.address = address;
+        board.failingWrites = failingWrites;
+        return board;
+    };
+    boards.push_back(boardAt(1, false));
+    boards.push_back(boardAt(5, false));
+    if (faults.twin != Faults::Twin::None)
+        boards.push_back(boardAt(1, faults.twin == Faults::Twin::Refusing));
+}
+
+ModelBoards::Clock::duration ModelBoards::wireTime(std::size_t bytes) const {
+    return std::chrono::nanoseconds(static_cast<long long>(bytes) * 10 * 1000000000LL / baud);
+}
+
+void ModelBoards::note(const std::string& what) const {
+    if (trace)
+        trace(what);
+}
+
+void ModelBoards::setSettings(const std::string& settings) {
+    baud = std::stoi(settings);
+}
+
+void ModelBoards::setPortOpen(bool open) {
+    isOpen = open;
+    // A port opens with nothing received.
+    std::erase_if(rx, [this](const Byte& b) { return b.at <= now; });
+}
+
+int ModelBoards::inBufferCount() {
+    return static_cast<int>(
+        std::count_if(rx.begin(), rx.end(), [this](const Byte& b) { return b.at <= now; }));
+}
+
+std::string ModelBoards::input() {
+    std::string read;
+    std::size_t n = 0;
+    for (; n < rx.size() && rx[n].at <= now; ++n) {
+        read += rx[n].value;
+        lastRead = rx[n].at;
+    }
+    rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(n));
+    return read;
+}
+
+std::optional<ModelBoards::Clock::time_point> ModelBoards::arrivedAt() const {
+    std::optional<Clock::time_point> last;
+    if (lastRead != Clock::time_point{})
+        last = lastRead;
+    for (const Byte& b : rx)
+        if (b.at <= now)
+            last = b.at;
+    return last;
+}
+
+void ModelBoards::output(const std::string& bytes) {
+    const bool framed = framedWrites();
+    onWrite(bytes, framed);
+    const Clock::time_point start = std::max(now, txFree);
+    txFree = start + wireTime(bytes.size());
+    schedule(txFree, {Due::Kind::FrameWhole, bytes, "", -1, false, framed, false, start + wireTime(1)});
+    const bool isRecord = bytes.find("BOOT:") == 1 || bytes.find("BOOT#") == 1;
+    for (Board& board : boards)
+        if (framed && isRecord && board.address == static_cast<unsigned char>(bytes[0]))
+            ++board.inFlight;
+}
+
+std::optional<ModelBoards::Clock::time_point> ModelBoards::nextChange() const {
+    std::optional<Clock::time_point> next;
+    if (!pending.empty())
+        next = pending.begin()->first;
+    if (isOpen && !rx.empty() && (!next || rx.front().at < *next))
+        next = rx.front().at;
+    return next;
+}
+
+void ModelBoards::advanceTo(Clock::time_point until) {
+    while (!pending.empty() && pending.begin()->first <= until) {
+        const auto [at, due] = *pending.begin();
+        pending.erase(pending.begin());
+        if (due.kind == Due::Kind::FrameWhole) {
+            frameWhole(at, due);
+        } else if (due.kind == Due::Kind::Send) {
+            // One sender at a time: a reply waits for the line to be free.
+            const Clock::time_point start = std::max(at, rxFree);
+            for (std::size_t k = 0; k < due.bytes.size(); ++k)
+                rx.push_back({due.bytes[k], start + wireTime(k + 1)});
+            rxFree = start + wireTime(due.bytes.size());
+            schedule(rxFree, {Due::Kind::Arrive, "", due.text, due.board, due.final});
+            if (due.board >= 0 && faults.noise > 0 && choices.chance(faults.noise)) {
+                std::string noise;
+                for (int n = choices.pick(1, 6); n > 0; --n)
+                    noise += static_cast<char>(choices.pick(0, 255));
+                schedule(rxFree + milliseconds(choices.pick(1, 30)), {Due::Kind::Send, noise, "", -1});
+            }
+        } else if (due.board >= 0) {
+            Board& board = boards[static_cast<std::size_t>(due.board)];
+            if (due.final)
+                board.inFlight = std::max(0, board.inFlight - 1);
+            note("board " + std::to_string(due.board) + " said " + due.text + (due.final ? "" : " (more)"));
+            onArrived(due.board, due.text, due.final);
+        }
+    }
+}
+
+void ModelBoards::send(int board, Clock::time_point at, const std::string& text, bool final, bool takeUp) {
+    const std::string frame = reply(boards[static_cast<std::size_t>(board)].address, text + "\r\n");
+    schedule(at, {Due::Kind::Send, frame, text, board, final, true, takeUp});
+    if (faults.lateDuplicates > 0 && choices.chance(faults.lateDuplicates))
+        schedule(at + milliseconds(choices.pick(1, 400)), {Due::Kind::Send, frame, text, board, false});
+}
+
+void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
+    // Frames without the Modbus RTU frame reach no board: they all listen for their address.
+    if (!frame.framed || frame.bytes.size() < 3)
+        return;
+    const int address = static_cast<unsigned char>(frame.bytes[0]);
+    const std::string text = frame.bytes.substr(1, frame.bytes.size() - 3);
+    const bool isRecord = text.rfind("BOOT:", 0) == 0 || text.rfind("BOOT#", 0) == 0;
+    // Boards at one address run the same firmware: they decide alike.
+    const int behaviour = choices.pick(0, 99);
+    for (std::size_t n = 0; n < boards.size(); ++n) {
+        Board& board = boards[n];
+        if (board.address != address)
+            continue;
+        // A board given another frame no longer asks for the record it refused.
+        std::erase_if(pending, [n](const auto& due) {
+            return due.second.takeUp && due.second.board == static_cast<int>(n);
+        });
+        if (frame.firstByte < board.deafUntil) {
+            note("board " + std::to_string(n) + " was writing: lost " + text.substr(0, text.size() - 2));
+            if (isRecord)
+                board.inFlight = std::max(0, board.inFlight - 1);
+        } else if (isRecord) {
+            record(static_cast<int>(n), at, text, behaviour);
+        } else {
+            command(static_cast<int>(n), at, text, behaviour);
+        }
+    }
+}
+
+void ModelBoards::command(int board, Clock::time_point at, const std::string& text, int behaviour) {
+    const bool version = text == "BOOTi\r\n" || text == "VER\r\n";
+    at += milliseconds(version && faults.slowProbes ? choices.pick(100, 400) : choices.pick(1, 8));
+    if (behaviour < 5)
+        return; // a board that does not answer this once
+    send(board, at, version ? "VER=1.0" : behaviour < 15 ? "ERROR" : "OK", false);
+}
+
+void ModelBoards::record(int index, Clock::time_point at, const std::string& text, int behaviour) {
+    Board& board = boards[static_cast<std::size_t>(index)];
+    const bool verify = text[4] == '#';
+    std::string line = text.substr(4, text.size() - 6);
+    std::replace(line.begin(), line.end(), '#', ':');
+    const ModelRecord r = parseRecord(line);
+    at += milliseconds(choices.pick(0, 2));
+    int bucket = 0;
+    const auto within = [&bucket, behaviour](int rate) {
+        const bool in = behaviour >= bucket && behaviour < bucket + rate;
+        bucket += rate;
+        return in;
+    };
+    if (within(3)) {
+        board.inFlight = std::max(0, board.inFlight - 1); // silence
+    } else if (within(faults.restarts)) {
+        board.erasedThisPass = false;
+        send(index, at, "VER=1.0", true);
+    } else if (within(faults.refusals) ||
+               (board.failingWrites && r.type == 0 && !verify && choices.chance(25))) {
+        refuse(index, at);
+    } else if (within(1)) {
+        send(index, at, "DOWNLOAD", true); // ends the pass early
+    } else if (r.type == 1) {
+        board.erasedThisPass = false;
+        if (choices.chance(4)) { // "OK" to the end record, its pass end after it
+            send(index, at, "OK", false);
+            at += milliseconds(choices.pick(1, 30));
+        }
+        send(index, at, "DOWNLOAD", true);
+    } else if (r.type != 0) {
+        send(index, at, "OK", true);
+    } else if (verify) {
+        bool same = true;
+        for (std::size_t k = 0; k < r.data.size(); ++k)
+            same = same && board.flash.contains(r.address + static_cast<int>(k)) &&
+                   board.flash.at(r.address + static_cast<int>(k)) == r.data[k];
+        same ? send(index, at, "OK", true) : refuse(index, at);
+    } else {
+        if (within(faults.formats)) {
+            board.flash.clear();
+            board.erasedThisPass = true;
+            send(index, at, "FORMAT", false);
+            at += milliseconds(choices.pick(100, 50000));
+        } else if (!board.erasedThisPass) {
+            board.flash.clear();
+            board.erasedThisPass = true;
+        }
+        for (std::size_t k = 0; k < r.data.size(); ++k)
+            board.flash[r.address + static_cast<int>(k)] = r.data[k];
+        send(index, at, "OK", true);
+        if (faults.busyWriteMs > 0)
+            board.deafUntil = at + wireTime(8) + milliseconds(choices.pick(1, faults.busyWriteMs));
+    }
+}
+
+// "ERROR": the record is not written; half the time the board asks for it again later.
+void ModelBoards::refuse(int board, Clock::time_point at) {
+    send(board, at, "ERROR", true);
+    if (!choices.chance(50))
+        return;
+    at += milliseconds(choices.pick(20, 3000));
+    switch (choices.pick(0, 2)) {
+    case 0:
+        send(board, at, "OK", false, true);
+        break;
+    case 1:
+        send(board, at, "VER=1.0", false, true);
+        break;
+    default:
+        send(board, at, "FORMAT", false, true);
+        send(board, at + milliseconds(choices.pick(100, 5000)), "OK", false, true);
+    }
+}
+
+void ModelBoards::restart(int board) {
+    std::erase_if(pending, [board](const auto& due) {
+        return due.second.board == board && due.second.kind == Due::Kind::Send;
+    });
+    Board& b = boards[static_cast<std::size_t>(board)];
+    b.inFlight = 0;
+    b.erasedThisPass = false;
+    b.deafUntil = {};
+    note("board " + std::to_string(board) + " restarts");
+    schedule(now, {Due::Kind::Send, reply(b.address, "VER=1.0\r\n"), "VER=1.0", board, false});
+}
+
+void ModelBoards::stray(bool framed) {
+    schedule(now, {Due::Kind::Send, framed ? reply(200, "OK\r\n") : std::string("\x07noise\r\n"), "", -1});
+}
+
+void ModelBoards::lose() {
+    pending.clear();
+    std::erase_if(rx, [this](const Byte& b) { return b.at > now; });
+    txFree = std::min(txFree, now);
+    rxFree = std::min(rxFree, now);
+    for (Board& board : boards) {
+        board.inFlight = 0;
+        board.deafUntil = {};
+    }
+}

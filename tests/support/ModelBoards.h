@@ -1,0 +1,166 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "link/SerialPortService.h"
+
+// Where a model run's choices come from: a seeded generator, or the bytes of a fuzzer's input.
+class Choices {
+  public:
+    virtual ~Choices() = default;
+    // A whole number from `low` to `high`, both included.
+    virtual int pick(int low, int high) = 0;
+    // Whether the choices have run out (a fuzzer's input is used up).
+    virtual bool spent() const { return false; }
+    bool chance(int percent) { return pick(0, 99) < percent; }
+};
+
+// Choices read from bytes, one byte for a choice among up to 256 values, two for more; a fuzzer's
+// input, or the bytes RandomChoices kept. Once spent, every choice is its lowest value.
+class ByteChoices final : public Choices {
+  public:
+    ByteChoices(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+    int pick(int low, int high) override;
+    bool spent() const override { return next >= size; }
+
+  private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t next = 0;
+};
+
+// Choices from a seeded generator; each one is also kept as the bytes ByteChoices reads back.
+class RandomChoices final : public Choices {
+  public:
+    explicit RandomChoices(unsigned seed) : random(seed) {}
+    int pick(int low, int high) override;
+    std::string kept;
+
+  private:
+    std::mt19937 random;
+};
+
+// How the boards misbehave in one run; each rate is a percentage of the occasions.
+struct Faults {
+    enum class Twin : std::uint8_t { None, Alike, Refusing };
+    int lateDuplicates = 0;  // answers sent a second time, 1-400 ms after the first
+    int busyWriteMs = 0;     // a board writes up to this long after its "OK", deaf meanwhile
+    Twin twin = Twin::None;  // a second board at address 1: alike, or one whose writes fail now and then
+    bool slowProbes = false; // version replies 100-400 ms after the probe
+    int noise = 0;           // answers followed by a few bytes of noise
+    int restarts = 0;        // records answered by a restart
+    int refusals = 0;        // records refused ("ERROR"); half of the refusals are taken up later
+    int formats = 0;         // download records answered "FORMAT" first: the board erases its flash
+    int baud = 115200;
+
+    // Faults under which the boards can deceive any host: a reply may answer another frame.
+    bool deceiving() const { return lateDuplicates > 0 || busyWriteMs > 0 || twin != Twin::None; }
+    static Faults choose(Choices& choices);
+    // The bytes from which `choose` reads back these faults.
+    std::string asChoices() const;
+    std::string describe() const;
+};
+
+// One record line of a file: its type, load address and data.
+struct ModelRecord {
+    int type = -1;
+    int address = 0;
+    std::vector<std::uint8_t> data;
+};
+ModelRecord parseRecord(const std::string& line);
+// The bytes a file's data records load, by address.
+std::map<int, std::uint8_t> imageOf(const std::vector<std::string>& lines);
+
+// Boards on one line, and the line itself as the window's port: every frame reaches the boards
+// only once its last byte has crossed the wire at the port's speed, and every reply reaches the
+// host byte by byte the same way, one sender at a time. Time is the run's clock.
+class ModelBoards final : public SerialPortService {
+  public:
+    using Clock = std::chrono::steady_clock;
+    struct Board {
+        int address = 0;
+        bool failingWrites = false; // refuses a record now and then: its write failed
+        std::map<int, std::uint8_t> flash;
+        bool erasedThisPass = false;
+        Clock::time_point deafUntil{}; // writing after its "OK": bytes arriving before this are lost
+        int inFlight = 0;              // records sent to it whose last answer has not arrived yet
+    };
+
+    ModelBoards(const Faults& faults, Choices& choices, const Clock::time_point& clock);
+
+    std::vector<Board> boards;
+    // Whether the host writes with the Modbus RTU frame now.
+    std::function<bool()> framedWrites = [] { return true; };
+    // Told of every frame the host writes, before the boards see it.
+    std::function<void(const std::string& bytes, bool framed)> onWrite = [](const std::string&, bool) {};
+    // Told of every answer of a board once its last byte reached the host; `final`: its last answer
+    // to a record.
+    std::function<void(int board, const std::string& text, bool final)> onArrived =
+        [](int, const std::string&, bool) {};
+    // Told of what happens on the line, for a trace.
+    std::function<void(const std::string&)> trace;
+
+    // Everything due on the line by `until` happens.
+    void advanceTo(Clock::time_point until);
+    // When something next happens on the line (a byte arrives, a board acts); empty: never by itself.
+    std::optional<Clock::time_point> nextChange() const;
+    // The board announces a restart at once; what it was about to answer is lost.
+    void restart(int board);
+    // A few bytes of noise, or a frame of another board, sent now.
+    void stray(bool framed);
+    // The line moved under the boards: everything on its way is lost.
+    void lose();
+
+    void setSettings(const std::string& settings) override;
+    void setCommPort(std::int16_t) override {}
+    void setCommPath(const std::string&) override {}
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return isOpen; }
+    std::optional<int> wireBaud() const override { return baud; }
+    std::optional<Clock::time_point> arrivedAt() const override;
+    int inBufferCount() override;
+    std::string input() override;
+    void output(const std::string& bytes) override;
+
+  private:
+    struct Due {
+        enum class Kind : std::uint8_t { FrameWhole, Send, Arrive } kind;
+        std::string bytes; // on the wire
+        std::string text;  // Send, Arrive: the answer's text
+        int board = -1;    // -1: nobody's (noise)
+        bool final = false;
+        bool framed = true;            // FrameWhole: written with the Modbus RTU frame
+        bool takeUp = false;           // Send: a refused record asked for again
+        Clock::time_point firstByte{}; // FrameWhole: when the frame's first byte reached the boards
+    };
+    struct Byte {
+        char value;
+        Clock::time_point at;
+    };
+
+    Clock::duration wireTime(std::size_t bytes) const;
+    void schedule(Clock::time_point at, Due due) { pending.emplace(at, std::move(due)); }
+    void send(int board, Clock::time_point at, const std::string& text, bool final, bool takeUp = false);
+    void frameWhole(Clock::time_point at, const Due& frame);
+    void command(int board, Clock::time_point at, const std::string& text, int behaviour);
+    void record(int board, Clock::time_point at, const std::string& text, int behaviour);
+    void refuse(int board, Clock::time_point at);
+    void note(const std::string& what) const;
+
+    const Faults faults;
+    Choices& choices;
+    const Clock::time_point& now;
+    int baud = 115200;
+    bool isOpen = false;
+    std::multimap<Clock::time_point, Due> pending; // in time order, and in order of scheduling
+    Clock::time_point txFree{}, rxFree{};
+    std::vector<Byte> rx; // bytes sent to the host that it has not read, each with its arrival
+    Clock::time_point lastRead{};
+};
