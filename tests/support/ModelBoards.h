@@ -23,7 +23,8 @@ class Choices {
 };
 
 // Choices read from bytes, one byte for a choice among up to 256 values, two for more; a fuzzer's
-// input, or the bytes RandomChoices kept. Once spent, every choice is its lowest value.
+// input, or the bytes RandomChoices kept. Read front to back, unlike FuzzedDataProvider, so that a
+// sequence of the property test is a seed of the fuzzer. Once spent, every choice is its lowest value.
 class ByteChoices final : public Choices {
   public:
     ByteChoices(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
