@@ -24,11 +24,12 @@ void classify(const std::string& bytes, std::size_t dropped, Received& report) {
     }
 }
 
-Received replyOf(std::string text, bool framed, std::uint64_t stamp) {
+Received replyOf(std::string text, bool framed, std::uint64_t stamp, ReplyReceiver::Clock::time_point at) {
     Received reply;
     reply.text = std::move(text);
     reply.framed = framed;
     reply.stamp = stamp;
+    reply.completedAt = at;
     return reply;
 }
 
@@ -71,7 +72,7 @@ std::vector<Received> ReplyReceiver::quiet(bool framed, std::optional<std::uint8
     const auto quietFor = now - lastRead;
     if (!framed && !line.empty() && quietFor >= kPlainReplyQuiet) {
         // A plain reply without a line end is complete once the line has gone quiet.
-        out.push_back(replyOf(line.bytes(), false, line.stampAt(0)));
+        out.push_back(replyOf(line.bytes(), false, line.stampAt(0), lastRead));
         line.clear();
     }
     if (framed && frameHeld && address && quietFor >= heldFrameWait) {
@@ -107,7 +108,7 @@ void ReplyReceiver::takeLines(std::vector<Received>& out) {
             end = kMaxReplyLength; // no reply is this long: hand the bytes on as they are
         else if (end == std::string::npos)
             return;
-        out.push_back(replyOf(line.bytes().substr(0, end), false, line.stampAt(0)));
+        out.push_back(replyOf(line.bytes().substr(0, end), false, line.stampAt(0), lastRead));
         line.eraseFront(end);
     }
 }
@@ -153,7 +154,7 @@ void ReplyReceiver::handOverFrame(std::size_t discard, std::size_t length, std::
     const std::string frame = frames.bytes().substr(discard, length);
     const std::uint64_t stamp = frames.stampAt(discard);
     frames.eraseFront(discard + length);
-    Received reply = replyOf(frame.substr(2, frame.size() - 4), true, stamp);
+    Received reply = replyOf(frame.substr(2, frame.size() - 4), true, stamp, lastRead);
     reply.crc = frame.substr(frame.size() - 2);
     reply.crcCalc = CRC16(frame.substr(0, frame.size() - 2));
     out.push_back(std::move(reply));

@@ -19,8 +19,9 @@ struct Received {
     // Reply: the payload of a frame, or a line in plain mode. Errors: the bytes of this read.
     std::string text;
     bool framed = true;
-    // Reply: the stamp of the read that brought its first byte.
+    // Reply: the stamp of the read that brought its first byte, and when its last byte arrived.
     std::uint64_t stamp = 0;
+    std::chrono::steady_clock::time_point completedAt{};
     // Framed reply: the CRC received and the CRC computed.
     std::string crc, crcCalc;
     // Errors: the bytes given up.
@@ -37,7 +38,7 @@ class ReplyReceiver {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // One read. `address`: the device address, empty when none can be named (the bytes then only
+    // One read, of bytes that arrived at `now`. `address`: the device address, empty when none can be named (the bytes then only
     // wait). Framed replies whose end is not yet certain wait for `heldFrameWait` of quiet.
     std::vector<Received> take(const std::string& chunk, bool framed, std::optional<std::uint8_t> address,
                                std::uint64_t stamp, Clock::time_point now);

@@ -43,6 +43,16 @@ std::string failureText(const Failure& failure) {
         return "The device refused " + during + " twice.";
     case FailureReason::NotRetaken:
         return "The device refused " + during + " and did not take it up again.";
+    case FailureReason::MoreThanOneBoard: {
+        std::string text = "More than one board answers";
+        if (failure.origin.framed)
+            text += " at address " + std::to_string(failure.origin.address);
+        if (failure.record > 0)
+            text += ": " + during + " was stopped";
+        if (!failure.reply.empty())
+            text += " (" + failure.reply + ")";
+        return text + ".";
+    }
     }
     return {};
 }

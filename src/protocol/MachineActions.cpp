@@ -22,11 +22,26 @@ void ProtocolMachine::fail(FailureReason reason, bool tell) {
         failure.limit = limits_.stall;
     if (reason == FailureReason::EraseStalled)
         failure.limit = limits_.erase;
+    if (reason == FailureReason::MoreThanOneBoard) {
+        failure.reply = conflictText;
+        failure.origin = position.origin;
+    }
     failure_ = failure;
-    if (reason != FailureReason::NotRetaken)
-        host.showBar(BarMark::Error);
+    // A held record's "FORMAT" may have blanked the bar: every failure ends on ERROR.
+    host.showBar(BarMark::Error);
     if (tell)
         host.showFailure(failure);
+}
+
+// More than one board answers outside a transfer: nothing more goes to them.
+void ProtocolMachine::nameConflict() {
+    host.setWaiting(false);
+    host.showBar(BarMark::Error);
+    Failure failure;
+    failure.reason = FailureReason::MoreThanOneBoard;
+    failure.reply = conflictText;
+    failure.origin = eventReply ? eventReply->origin : host.origin();
+    host.showFailure(failure);
 }
 
 void ProtocolMachine::perform(Action action) {
@@ -45,6 +60,7 @@ void ProtocolMachine::perform(Action action) {
     case Action::OpenProbe:
     case Action::OpenScan:
     case Action::ResumeScan:
+        probes = ProbeBook{};
         host.setWaiting(true);
         if (action == Action::ResumeScan)
             host.clearAnswer();
@@ -52,10 +68,14 @@ void ProtocolMachine::perform(Action action) {
     case Action::Close:
     case Action::LosePort:
         host.setWaiting(false);
+        probes = ProbeBook{};
         break;
-    case Action::Probe:
+    case Action::Probe: {
+        const std::uint64_t before = host.framesSent();
         host.probe();
+        probeSent(host.framesSent() > before);
         break;
+    }
     case Action::GiveUp:
         host.giveUp();
         break;
@@ -65,10 +85,13 @@ void ProtocolMachine::perform(Action action) {
     case Action::SendAddressChange:
         send(host.sendAddressChange());
         break;
-    case Action::SendIdentify:
+    case Action::SendIdentify: {
         host.clearAnswer();
-        send(host.sendIdentify());
+        const bool reached = host.sendIdentify();
+        send(reached);
+        probeSent(reached); // it is the wait's own probe
         break;
+    }
     case Action::StopWaitAndSendInstall:
         host.setWaiting(false);
         [[fallthrough]];
@@ -85,11 +108,14 @@ void ProtocolMachine::perform(Action action) {
         host.takeChosenFile(position.pass);
         startPass(position.pass);
         break;
-    case Action::StartOnVersion:
+    case Action::AwaitAnswerWindow:
         host.setWaiting(false);
         host.showReady();
+        confirmed = eventReply ? eventReply->origin : chosen.origin;
+        break;
+    case Action::StartOnVersion:
         position = chosen;
-        position.origin = eventReply ? eventReply->origin : chosen.origin;
+        position.origin = confirmed;
         failure_.reset();
         startPass(position.pass);
         break;
@@ -105,6 +131,9 @@ void ProtocolMachine::perform(Action action) {
         break;
     case Action::MarkError:
         host.showBar(BarMark::Error);
+        break;
+    case Action::NameConflict:
+        nameConflict();
         break;
     case Action::ShowErase:
     case Action::StartErase:
@@ -128,6 +157,11 @@ void ProtocolMachine::perform(Action action) {
     case Action::Hold:
         position.refused = true;
         host.showBar(BarMark::Error);
+        break;
+    case Action::HoldErasing:
+        // The board erases before it takes the refused record again: it has the erase's allowance.
+        host.showBar(BarMark::Erase);
+        deadline_ = host.now() + limits_.erase;
         break;
     case Action::ResumeOnVersion:
         host.setWaiting(false);
@@ -160,7 +194,10 @@ void ProtocolMachine::perform(Action action) {
         fail(FailureReason::NotSent, true);
         break;
     case Action::GiveUpHeld:
-        fail(FailureReason::NotRetaken, false);
+        fail(FailureReason::NotRetaken, true);
+        break;
+    case Action::FailConflict:
+        fail(FailureReason::MoreThanOneBoard, true);
         break;
     }
 }

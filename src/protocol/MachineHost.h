@@ -34,6 +34,7 @@ enum class FailureReason : std::uint8_t {
     Restarted,       // a version reply while a record awaited its answer
     FramingSwitched, // the framing was switched during the transfer
     NotSent,         // a record did not reach the wire
+    MoreThanOneBoard, // two different answers to one record, or every record answered twice
 };
 
 struct Failure {
@@ -41,9 +42,10 @@ struct Failure {
     Pass pass = Pass::Download;
     int record = 0; // the record awaited when it failed, from 1
     int count = 0;
-    std::string reply;                  // Restarted: the version reply
+    std::string reply;                  // Restarted: the version reply; MoreThanOneBoard: the answers
     std::string instead;                // Stalled: what came instead of the answer, if anything did
     std::chrono::milliseconds limit{0}; // Stalled, EraseStalled: the limit that ran out
+    Origin origin;                      // MoreThanOneBoard: where the boards answer
 };
 
 class MachineHost {
@@ -57,6 +59,14 @@ class MachineHost {
     virtual std::uint64_t framesSent() const = 0;
     // The wait walks the addresses (the address box was empty when the port opened).
     virtual bool scanMode() const = 0;
+    // Where a frame goes now, and a reply to it comes from.
+    virtual Origin origin() const = 0;
+    // Before this time no reply can answer frame number `frame` (counted from 1 over all frames): the
+    // frame and the shortest reply must cross the line first. The distant past where the line's
+    // speed is not known.
+    virtual Clock::time_point earliestAnswer(std::uint64_t frame) const = 0;
+    // How long after a probe a board's version reply may still come.
+    virtual Clock::duration probeAnswerWindow() const = 0;
 
     // Frames. Each says whether it reached the wire.
     virtual bool sendRecord(Pass pass, int record) = 0;

@@ -7,7 +7,7 @@ namespace {
 constexpr std::array kStateNames = {
     "Closed",         "Idle",
     "Probing",        "Scanning",
-    "VersionAwaited", "IdentifyAwaited",
+    "VersionAwaited", "Confirming",     "IdentifyAwaited",
     "InstallAwaited", "AddressChangeAwaited",
     "RecordAwaited",  "Erasing",
     "PassEndAwaited", "Held",
@@ -24,7 +24,7 @@ constexpr std::array kEventNames = {
     "FileRefused",     "Version",         "Accepted",
     "Refused",         "PassEnd",         "Erase",
     "Unknown",         "SecondAnswer",    "ForeignReply",
-    "Noise",           "FramingSwitched", "NotSent",
+    "Noise",           "TwoAnswers",      "FramingSwitched", "NotSent",
     "Deadline",
 };
 static_assert(kEventNames.size() == static_cast<std::size_t>(Event::Deadline) + 1);
@@ -57,11 +57,13 @@ constexpr std::array kActionNames = {
     "LoadWithoutSending",
     "StartTransfer",
     "AwaitVersionToStart",
+    "AwaitAnswerWindow",
     "StartOnVersion",
     "Cancelled",
     "ShowNoFile",
     "Ready",
     "MarkError",
+    "NameConflict",
     "ShowErase",
     "CommandAnswered",
     "SendNextRecord",
@@ -70,6 +72,7 @@ constexpr std::array kActionNames = {
     "EndVerified",
     "StartErase",
     "Hold",
+    "HoldErasing",
     "Resume",
     "ResumeOnVersion",
     "FailEndedEarly",
@@ -79,6 +82,7 @@ constexpr std::array kActionNames = {
     "FailEraseStalled",
     "FailFraming",
     "FailNotSent",
+    "FailConflict",
     "GiveUpHeld",
     "CommandUnanswered",
 };

@@ -13,6 +13,7 @@ enum class State : std::uint8_t {
     Probing,              // the connection wait probes one address
     Scanning,             // the connection wait walks the addresses
     VersionAwaited,       // a file was chosen during the wait: the transfer starts at the board that answers
+    Confirming,           // that board answered: record 1 waits until a second board would have answered too
     IdentifyAwaited,      // "?" sent: its version reply awaited
     InstallAwaited,       // "Install " sent: the board's "OK" and the version reply awaited
     AddressChangeAwaited, // "Set Addr" sent: the board's answer awaited
@@ -56,6 +57,7 @@ enum class Event : std::uint8_t {
     SecondAnswer, // a reply that began to arrive before the awaited frame was sent
     ForeignReply, // a reply from another address, or in the other framing
     Noise,        // bytes that formed no reply
+    TwoAnswers,   // two different answers to one frame, or more answers than frames: more than one board
     // The machine's own.
     FramingSwitched, // Modbus RTU framing switched on or off
     NotSent,         // the frame the machine sent did not reach the wire
@@ -101,11 +103,13 @@ enum class Action : std::uint8_t {
     LoadWithoutSending,  // port closed: the file is loaded, nothing can go out
     StartTransfer,       // record 1 of the first pass goes out
     AwaitVersionToStart, // the transfer starts with the version reply of the board that answers
-    StartOnVersion,      // that reply came: record 1 goes to its address
+    AwaitAnswerWindow,   // that reply came: a second board's answer is waited for first
+    StartOnVersion,      // none came: record 1 goes to the address that answered
     Cancelled,           // the dialog was cancelled
     ShowNoFile,          // the file was refused: the bar has no file
     Ready,               // a version reply: the wait stops, the status reads "READY"
     MarkError,           // "ERROR" outside a transfer: the bar says so
+    NameConflict,        // more than one board answers: the bar says ERROR, one box says so
     ShowErase,           // "FORMAT" outside a record's wait, or again: the bar shows the erase
     CommandAnswered,     // the board answered "Set Addr"
     SendNextRecord,
@@ -114,6 +118,7 @@ enum class Action : std::uint8_t {
     EndVerified,
     StartErase,
     Hold,             // the refused record may be taken again
+    HoldErasing,      // the board erases before it takes the refused record again: the erase allowance
     Resume,           // the refused record goes out again
     ResumeOnVersion,  // the same, on the version reply of the board that restarted
     FailEndedEarly,   // the board ended a pass before its last record
@@ -123,6 +128,7 @@ enum class Action : std::uint8_t {
     FailEraseStalled, // the erase did not end within its allowance
     FailFraming,      // the framing was switched while the transfer ran
     FailNotSent,      // a record did not reach the wire
+    FailConflict,     // two different answers to one record, or every record answered twice
     GiveUpHeld,       // a refused record was not taken again in time
     CommandUnanswered,
 };
@@ -144,6 +150,8 @@ inline constexpr StateSet kCommandAwaited =
     states(State::IdentifyAwaited, State::InstallAwaited, State::AddressChangeAwaited);
 // A transfer runs, or is held for its board to take the refused record up again.
 inline constexpr StateSet kTransferRunning = kRecordInFlight | bit(State::Held);
+// A frame awaits its answer, or a refused record its taking up again.
+inline constexpr StateSet kAwaiting = kTransferRunning | kCommandAwaited;
 
 constexpr bool inSet(State state, StateSet set) {
     return (bit(state) & set) != 0;

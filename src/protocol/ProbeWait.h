@@ -21,3 +21,7 @@ inline constexpr std::chrono::milliseconds kWakeAllowance{5};
 // The probe's frame with its address and CRC, then the longest reply, rounded up to whole
 // milliseconds, then `margin` and kWakeAllowance.
 std::chrono::milliseconds probeWait(int baud, std::chrono::milliseconds margin);
+
+// Boards that share an address answer one frame within this of each other. One board answers the
+// probes of a connection wait (one every 200 ms) no closer together than this.
+inline constexpr std::chrono::milliseconds kTwinSpread{100};

@@ -3,39 +3,9 @@
 #include <utility>
 
 #include "link/VisibleText.h"
+#include "protocol/ProbeWait.h"
 #include "protocol/TransitionTable.h"
 
-namespace {
-
-// A frame awaits its answer, or a refused record its taking up again.
-constexpr StateSet kAwaiting = kTransferRunning | kCommandAwaited;
-
-Event eventOf(ReplyKeyword keyword) {
-    switch (keyword) {
-    case ReplyKeyword::Version:
-        return Event::Version;
-    case ReplyKeyword::Error:
-        return Event::Refused;
-    case ReplyKeyword::PassEnd:
-        return Event::PassEnd;
-    case ReplyKeyword::Format:
-        return Event::Erase;
-    case ReplyKeyword::Accepted:
-        return Event::Accepted;
-    case ReplyKeyword::None:
-        break;
-    }
-    return Event::Unknown;
-}
-
-// Why a reply from `from` is not the transfer's, which runs with `with`.
-std::string otherOrigin(const Origin& from, const Origin& with) {
-    if (from.framed && with.framed)
-        return "a reply from address " + std::to_string(from.address);
-    return from.framed ? "a reply in a Modbus RTU frame" : "a reply without the Modbus RTU frame";
-}
-
-} // namespace
 
 ProtocolMachine::ProtocolMachine(MachineHost& host, Limits limits) : host(host), limits_(limits) {}
 
@@ -52,20 +22,9 @@ Action ProtocolMachine::fileChosen(Pass pass, int count, Origin origin) {
 
 Action ProtocolMachine::reply(const Reply& reply) {
     const ReplyKeyword keyword = decidingKeyword(reply.text);
-    Event event = eventOf(keyword);
     eventNote = "the reply \"" + visibleText(withoutCrLf(reply.text)) + "\"";
-    if (inSet(current, kTransferRunning) && reply.origin != position.origin) {
-        event = Event::ForeignReply;
-        eventNote = otherOrigin(reply.origin, position.origin);
-    } else if (inSet(current, kAwaiting) && reply.framesBefore < waitFrom) {
-        // Its first byte came before the frame it would answer went out.
-        event = Event::SecondAnswer;
-        eventNote = "a second answer to the frame before";
-    } else {
-        tally.add(keyword);
-    }
     eventReply = reply;
-    return run(event);
+    return run(classify(reply, keyword));
 }
 
 Action ProtocolMachine::stray(Event event, std::string what) {
@@ -111,6 +70,12 @@ Action ProtocolMachine::run(Event event) {
 }
 
 void ProtocolMachine::armDeadline(State before, std::uint64_t sentBefore) {
+    if (current == State::Confirming) {
+        // Record 1 goes out once a second board at the address would have answered too.
+        if (before != State::Confirming)
+            deadline_ = host.now() + kTwinSpread;
+        return;
+    }
     if (!inSet(current, kAwaiting)) {
         deadline_.reset();
         return;

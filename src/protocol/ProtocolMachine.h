@@ -18,7 +18,8 @@ struct TransferPosition {
     int record = 0;
     int count = 0;
     Origin origin;
-    bool refused = false; // the awaited record was refused once already
+    bool refused = false;  // the awaited record was refused once already
+    bool answered = false; // the board has answered a record of this transfer
 };
 
 // A reply as the receiver hands it over.
@@ -28,6 +29,8 @@ struct Reply {
     // How many frames had gone out when its first byte was read: a reply that began before the
     // frames the machine waits on went out cannot answer them.
     std::uint64_t framesBefore = 0;
+    // When its last byte arrived; empty: when it was read.
+    std::optional<std::chrono::steady_clock::time_point> completedAt;
 };
 
 // How long the machine waits for an answer.
@@ -78,6 +81,33 @@ class ProtocolMachine {
     void onStep(std::function<void(const Step&)> observer) { observer_ = std::move(observer); }
 
   private:
+    // An answer taken for a wait, to tell a second board's answer from it.
+    struct TakenAnswer {
+        std::string text;
+        std::uint64_t wait = 0; // the wait's first frame
+        Clock::time_point at;
+        bool doubled = false; // an identical second answer came
+    };
+    // The probes of the connection wait to one origin, and the version replies they drew.
+    struct ProbeBook {
+        Origin origin;
+        int sent = 0;
+        int answered = 0;
+        Clock::time_point lastSent;
+        std::uint64_t framesAfterLast = 0; // frames written once the last probe was out
+        std::optional<Clock::time_point> lastAnswer;
+        int sentAtLastAnswer = 0;
+    };
+
+    Event classify(const Reply& reply, ReplyKeyword keyword);
+    std::optional<Event> classifyVersion(Clock::time_point at, std::uint64_t framesBefore);
+    Event secondAnswer(const std::string& text);
+    std::optional<Event> sameWaitAnswer(const std::string& text, Clock::time_point at);
+    void takeAnswer(const std::string& text, Clock::time_point at);
+    Event twoAnswers(std::string answers);
+    void probeSent(bool reached);
+    void nameConflict();
+
     Action run(Event event);
     void perform(Action action);
     void fail(FailureReason reason, bool tell);
@@ -101,5 +131,10 @@ class ProtocolMachine {
     bool frameLost = false;
     // The count of frames sent once the first frame of the current wait was out.
     std::uint64_t waitFrom = 0;
+    std::optional<TakenAnswer> taken;
+    int doubledRun = 0; // waits in a row whose answer came twice
+    ProbeBook probes;
+    Origin confirmed;        // the board that answered while a file waited for it
+    std::string conflictText; // the answers of more than one board
     std::function<void(const Step&)> observer_;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -27,7 +28,7 @@ void frmSerial::TMRComm_Timer() {
         std::vector<StampedRead> reads;
         reads.swap(EarlyBytes);
         if (MSComm1.inBufferCount() > 0)
-            reads.push_back({MSComm1.input(), FramesSent});
+            reads.push_back(ReadWaiting());
         if (reads.empty()) {
             for (const Received& each : Receiver.quiet(framed, DeviceAddress(), Now()))
                 TakeReceived(each);
@@ -35,7 +36,7 @@ void frmSerial::TMRComm_Timer() {
         for (const StampedRead& read : reads) {
             RxString = read.bytes;
             view.setPicFillColor(colours::Red);
-            for (const Received& each : Receiver.take(read.bytes, framed, DeviceAddress(), read.stamp, Now()))
+            for (const Received& each : Receiver.take(read.bytes, framed, DeviceAddress(), read.stamp, read.arrived))
                 TakeReceived(each);
         }
         if (LostOnWrite)
@@ -77,6 +78,7 @@ void frmSerial::TakeReceived(const Received& received) {
         CRCCalc = received.crcCalc;
         RxFramed = received.framed;
         RxStamp = received.stamp;
+        RxCompleted = received.completedAt;
         Com_Parser();
         return;
     case Received::Kind::AddressError:
@@ -102,5 +104,11 @@ void frmSerial::TakeReceived(const Received& received) {
 // The device paces everything: each reply is one event of the machine.
 void frmSerial::Com_Parser() {
     view.setText8Text(RxString);
-    machine.reply({RxString, OriginOf(RxFramed), RxStamp});
+    machine.reply({RxString, OriginOf(RxFramed), RxStamp, RxCompleted});
+}
+
+// When the bytes arrived, as the port noted it before the tick came round; else now.
+frmSerial::StampedRead frmSerial::ReadWaiting() {
+    const Clock::time_point arrived = MSComm1.arrivedAt().value_or(Now());
+    return {MSComm1.input(), FramesSent, std::min(arrived, Now())};
 }

@@ -21,9 +21,10 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
         // Bytes that came before this frame cannot answer it: taken in now, they keep the stamp of
         // the frames before, and the next tick hands them over first.
         if (MSComm1.inBufferCount() > 0)
-            EarlyBytes.push_back({MSComm1.input(), FramesSent});
+            EarlyBytes.push_back(ReadWaiting());
         MSComm1.output(frame);
         ++FramesSent;
+        Written.written(FramesSent, frame.size(), MSComm1.wireBaud(), Now());
         return static_cast<std::int16_t>(frame.size());
     } catch (const PortLostError& lost) {
         // Closed with its one box once the event that wrote has run to its end.

@@ -1,6 +1,7 @@
 #include "window/frmSerial.h"
 
 #include "protocol/FailureText.h"
+#include "protocol/ProbeWait.h"
 #include "protocol/TransitionTable.h"
 
 namespace {
@@ -36,6 +37,12 @@ void frmSerial::ShowWhetherBusy() {
     Busy = busy;
     for (Control button : kStartingButtons)
         view.setEnabled(button, !busy);
+}
+
+// A board may answer a probe as late as a scanned board is given to: the design's 200 ms, with the
+// probe and the reply on the line at the slowest speed the window offers.
+frmSerial::Clock::duration frmSerial::probeAnswerWindow() const {
+    return probeWait(MSComm1.wireBaud().value_or(9600), std::chrono::milliseconds(200));
 }
 
 void frmSerial::showBar(BarMark mark) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/FrameTimes.h"
 #include "link/ReplyReceiver.h"
 #include "link/SerialPortService.h"
 #include "protocol/ProtocolMachine.h"
@@ -80,6 +81,9 @@ class frmSerial : private MachineHost {
     Clock::time_point now() const override { return Now(); }
     std::uint64_t framesSent() const override { return FramesSent; }
     bool scanMode() const override { return ScanMode == 1; }
+    Origin origin() const override { return OriginOf(view.check1Checked()); }
+    Clock::time_point earliestAnswer(std::uint64_t frame) const override { return Written.earliestAnswer(frame); }
+    Clock::duration probeAnswerWindow() const override;
     bool sendRecord(Pass pass, int record) override;
     bool sendIdentify() override;
     bool sendInstall() override;
@@ -121,11 +125,17 @@ class frmSerial : private MachineHost {
     struct StampedRead {
         std::string bytes;
         std::uint64_t stamp;
+        Clock::time_point arrived;
     };
+    // The bytes waiting in the port, with their stamp and when they arrived.
+    StampedRead ReadWaiting();
+    // When the frames written lately can first be answered.
+    FrameTimes Written;
     std::vector<StampedRead> EarlyBytes;
     // Where the reply in RxString came from.
     bool RxFramed = true;
     std::uint64_t RxStamp = 0;
+    Clock::time_point RxCompleted{};
     // The framing of the last tick: a switch is an event of the machine.
     bool Framed = true;
     bool Busy = false;

@@ -186,9 +186,11 @@ TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
     port.arrive(reply(2, "OK"));
     form.TMRComm_Timer();
     probe(3);
-    port.expectWrite(request(3, "BOOT:00000001FF\r\n"));
     port.arrive(reply(3, "VER=1.0"));
     form.TMRComm_Timer();
+    EXPECT_EQ(form.Machine().state(), State::Confirming); // a second board at address 3 would answer now
+    port.expectWrite(request(3, "BOOT:00000001FF\r\n"));
+    wait(std::chrono::milliseconds(100));
     EXPECT_EQ(view.barText, "DOWNLOAD");
     EXPECT_FALSE(view.timer3);
 }

@@ -25,6 +25,9 @@ class RecordingHost final : public MachineHost {
     Clock::time_point now() const override { return clock; }
     std::uint64_t framesSent() const override { return frames; }
     bool scanMode() const override { return scan; }
+    Origin origin() const override { return {true, 1}; }
+    Clock::time_point earliestAnswer(std::uint64_t) const override { return Clock::time_point::min(); }
+    Clock::duration probeAnswerWindow() const override { return std::chrono::milliseconds(200); }
     bool sendRecord(Pass pass, int record) override {
         calls.push_back("record " + passName(pass) + " " + std::to_string(record));
         return sent();
@@ -91,7 +94,12 @@ std::vector<std::string> expectedCalls(Action action, const TransferPosition& be
         {A::LoadWithoutSending, {file}},
         {A::AwaitVersionToStart, {file}},
         {A::StartTransfer, {file, first}},
-        {A::StartOnVersion, {"wait off", "READY", first}},
+        {A::AwaitAnswerWindow, {"wait off", "READY"}},
+        {A::StartOnVersion, {first}},
+        {A::NameConflict, {"wait off", error, box(FailureReason::MoreThanOneBoard)}},
+        {A::FailConflict, {error, box(FailureReason::MoreThanOneBoard)}},
+        {A::GiveUpHeld, {error, box(FailureReason::NotRetaken)}},
+        {A::HoldErasing, {erase}},
         {A::Cancelled, {"Cancel"}},
         {A::ShowNoFile, {bar(BarMark::NoFile)}},
         {A::Ready, {"wait off", "READY"}},
@@ -114,7 +122,7 @@ std::vector<std::string> expectedCalls(Action action, const TransferPosition& be
         {A::FailNotSent, {error, box(FailureReason::NotSent)}},
     };
     // The rest ask for nothing: Ignore, ShowOnly, NoteInstead, Refuse, AllowDialog, OpenNoWait,
-    // CommandAnswered, CommandUnanswered, AwaitPassEnd, GiveUpHeld.
+    // CommandAnswered, CommandUnanswered, AwaitPassEnd.
     const auto found = calls.find(action);
     return found == calls.end() ? std::vector<std::string>{} : found->second;
 }
@@ -167,6 +175,12 @@ std::vector<Recipe> recipes() {
              m.fileChosen(Pass::Verify, 3, kBoard);
          },
          Pass::Verify},
+        {"confirming", State::Confirming, false,
+         [](ProtocolMachine& m) {
+             m.handle(Event::OpenProbe);
+             m.fileChosen(Pass::Download, 3, kBoard);
+             reply(m, "VER=1.0");
+         }},
         {"identify", State::IdentifyAwaited, false,
          then(open, [](ProtocolMachine& m) { m.handle(Event::IdentifyClicked); })},
         {"install", State::InstallAwaited, false,
@@ -180,7 +194,8 @@ std::vector<Recipe> recipes() {
          then(sending(3, Pass::Download),
               [](ProtocolMachine& m) {
                   reply(m, "ERROR");
-                  reply(m, "OK");
+                  // Later than a second board's answer would come: the board's own.
+                  m.reply({"OK", kBoard, ~std::uint64_t{0}, MachineHost::Clock::time_point{} + std::chrono::seconds(1)});
               })},
         {"erasing record 1 of 3", State::Erasing, false, then(sending(3, Pass::Download), say("FORMAT"))},
         {"erasing the last record", State::Erasing, false, then(sending(1, Pass::Verify), say("FORMAT"))},
@@ -217,7 +232,7 @@ void runEvent(ProtocolMachine& machine, Event event) {
         reply(machine, "hello");
         return;
     case Event::SecondAnswer:
-        machine.reply({"OK", kBoard, 0}); // read before any frame went out
+        machine.reply({"DOWNLOAD", kBoard, 0}); // read before any frame went out
         return;
     case Event::ForeignReply:
         machine.stray(Event::ForeignReply, "a reply from address 2");
@@ -282,7 +297,7 @@ TEST(MachineTable, EveryCellIsWalkedAndDoesWhatItsRowSays) {
             const bool waitsForTheBoard = to == State::IdentifyAwaited || to == State::InstallAwaited ||
                                           to == State::AddressChangeAwaited || to == State::RecordAwaited ||
                                           to == State::Erasing || to == State::PassEndAwaited ||
-                                          to == State::Held;
+                                          to == State::Held || to == State::Confirming;
             EXPECT_EQ(machine.deadline().has_value(), waitsForTheBoard);
             if (to == State::Failed && from != State::Failed) {
                 EXPECT_TRUE(machine.failure().has_value());
@@ -304,8 +319,8 @@ const std::vector<std::vector<Event>> kEventGroups = {
     {Event::SetAddressClicked, Event::IdentifyClicked, Event::InstallClicked, Event::SendClicked,
      Event::LoadClicked, Event::FileChosen, Event::FileCancelled, Event::FileRefused},
     {Event::Version, Event::Accepted, Event::Refused, Event::PassEnd, Event::Erase, Event::Unknown},
-    {Event::SecondAnswer, Event::ForeignReply, Event::Noise, Event::FramingSwitched, Event::NotSent,
-     Event::Deadline},
+    {Event::SecondAnswer, Event::ForeignReply, Event::Noise, Event::TwoAnswers, Event::FramingSwitched,
+     Event::NotSent, Event::Deadline},
 };
 
 std::string cellOf(State state, Event event) {

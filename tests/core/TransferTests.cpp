@@ -172,6 +172,7 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
     // not loaded.
     view.whileDialogOpen = [this] {
         port.expectWrite(record(L2));
+        clock += std::chrono::milliseconds(200); // later than a second board's answer would come
         deviceSays("OK");
     };
     form.Command3_Click();

@@ -151,7 +151,8 @@ void MachineRun::machineStep(const ProtocolMachine::Step& s) {
          nameOf(s.action) + ")");
     if (s.action == Action::AwaitVersionToStart)
         chosenDuringWait = choosing;
-    if (s.from == State::VersionAwaited && s.to != State::VersionAwaited)
+    const StateSet fileAwaits = states(State::VersionAwaited, State::Confirming);
+    if (inSet(s.from, fileAwaits) && !inSet(s.to, fileAwaits))
         chosenDuringWait.reset();
     if (s.to == State::Ended && s.from != State::Ended)
         checkEnd();

@@ -121,6 +121,9 @@ void RunController::finishFailed(const Failure& failure) {
     case FailureReason::FramingSwitched:
         finish(ExitCode::InternalError, failureText(failure));
         break;
+    case FailureReason::MoreThanOneBoard:
+        finish(ExitCode::AddressConflict, failureText(failure));
+        break;
     }
 }
 
@@ -138,6 +141,8 @@ void RunController::watchReply() {
     const auto ended = [&](const ProtocolMachine::Step& step, const std::string& refusal) {
         if (step.event == Event::NotSent)
             finish(ExitCode::PortNotAvailable, "the command could not be sent");
+        else if (step.action == Action::NameConflict)
+            finish(ExitCode::AddressConflict, "more than one board answers at address " + std::to_string(currentAddress()));
         else if (step.action == Action::MarkError)
             finish(ExitCode::DeviceError, refusal);
         else
