@@ -41,7 +41,9 @@ class MachineRun {
     }
     void tell(const std::string& what) const {
         if (tracing)
-            std::printf("%d %s\n", step, what.c_str());
+            std::printf("%d %.1f ms %s\n", step,
+                        std::chrono::duration<double, std::milli>(clock.time_since_epoch()).count(),
+                        what.c_str());
     }
     void tick();
     void wait(Clock::duration span);

@@ -13,6 +13,13 @@ int hexByte(const std::string& line, std::size_t at) {
 }
 
 constexpr int kBauds[] = {115200, 19200, 9600};
+// The share of frames a board misses this once, in percent.
+constexpr int kSilentRecords = 3;
+constexpr int kSilentCommands = 5;
+
+std::string msOf(std::chrono::steady_clock::time_point at) {
+    return std::to_string(std::chrono::duration<double, std::milli>(at.time_since_epoch()).count()) + " ms";
+}
 
 } // namespace
 
@@ -148,7 +155,8 @@ void ModelBoards::output(const std::string& bytes) {
     onWrite(bytes, framed);
     const Clock::time_point start = std::max(now, txFree);
     txFree = start + wireTime(bytes.size());
-    schedule(txFree, {Due::Kind::FrameWhole, bytes, "", -1, false, framed, false, start + wireTime(1)});
+    schedule(txFree,
+             {Due::Kind::FrameWhole, bytes, "", -1, false, framed, Due::Extra::None, start + wireTime(1)});
     const bool isRecord = bytes.find("BOOT:") == 1 || bytes.find("BOOT#") == 1;
     for (Board& board : boards)
         if (framed && isRecord && board.address == static_cast<unsigned char>(bytes[0]))
@@ -187,17 +195,20 @@ void ModelBoards::advanceTo(Clock::time_point until) {
             Board& board = boards[static_cast<std::size_t>(due.board)];
             if (due.final)
                 board.inFlight = std::max(0, board.inFlight - 1);
-            note("board " + std::to_string(due.board) + " said " + due.text + (due.final ? "" : " (more)"));
+            note("board " + std::to_string(due.board) + " said " + due.text + (due.final ? "" : " (more)") +
+                 ", whole at " + msOf(at));
             onArrived(due.board, due.text, due.final);
         }
     }
 }
 
-void ModelBoards::send(int board, Clock::time_point at, const std::string& text, bool final, bool takeUp) {
+void ModelBoards::send(int board, Clock::time_point at, const std::string& text, bool final,
+                       Due::Extra extra) {
     const std::string frame = reply(boards[static_cast<std::size_t>(board)].address, text + "\r\n");
-    schedule(at, {Due::Kind::Send, frame, text, board, final, true, takeUp});
+    schedule(at, {Due::Kind::Send, frame, text, board, final, true, extra});
     if (faults.lateDuplicates > 0 && choices.chance(faults.lateDuplicates))
-        schedule(at + milliseconds(choices.pick(1, 400)), {Due::Kind::Send, frame, text, board, false});
+        schedule(at + milliseconds(choices.pick(1, 400)),
+                 {Due::Kind::Send, frame, text, board, false, true, Due::Extra::Duplicate});
 }
 
 void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
@@ -213,15 +224,23 @@ void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
         Board& board = boards[n];
         if (board.address != address)
             continue;
-        // A board given another frame no longer asks for the record it refused.
-        std::erase_if(pending, [n](const auto& due) {
-            return due.second.takeUp && due.second.board == static_cast<int>(n);
+        // A board given another frame no longer asks for the record it refused. One that misses the
+        // frame sends no duplicate in place of its answer either: no host could tell that from an
+        // answer, the protocol numbers nothing.
+        const bool deaf = frame.firstByte < board.deafUntil;
+        const bool unanswered = deaf || behaviour < (isRecord ? kSilentRecords : kSilentCommands);
+        std::erase_if(pending, [n, unanswered](const auto& due) {
+            return due.second.board == static_cast<int>(n) &&
+                   (due.second.extra == Due::Extra::TakeUp ||
+                    (unanswered && due.second.extra == Due::Extra::Duplicate));
         });
-        if (frame.firstByte < board.deafUntil) {
+        if (deaf) {
             note("board " + std::to_string(n) + " was writing: lost " + text.substr(0, text.size() - 2));
             if (isRecord)
                 board.inFlight = std::max(0, board.inFlight - 1);
         } else if (isRecord) {
+            note("board " + std::to_string(n) + " got " + text.substr(4, text.size() - 6) + " whole at " +
+                 msOf(at) + (behaviour < kSilentRecords ? ", stays silent" : ""));
             record(static_cast<int>(n), at, text, behaviour);
         } else {
             command(static_cast<int>(n), at, text, behaviour);
@@ -232,7 +251,7 @@ void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
 void ModelBoards::command(int board, Clock::time_point at, const std::string& text, int behaviour) {
     const bool version = text == "BOOTi\r\n" || text == "VER\r\n";
     at += milliseconds(version && faults.slowProbes ? choices.pick(100, 400) : choices.pick(1, 8));
-    if (behaviour < 5)
+    if (behaviour < kSilentCommands)
         return; // a board that does not answer this once
     send(board, at, version ? "VER=1.0" : behaviour < 15 ? "ERROR" : "OK", false);
 }
@@ -250,7 +269,7 @@ void ModelBoards::record(int index, Clock::time_point at, const std::string& tex
         bucket += rate;
         return in;
     };
-    if (within(3)) {
+    if (within(kSilentRecords)) {
         board.inFlight = std::max(0, board.inFlight - 1); // silence
     } else if (within(faults.restarts)) {
         board.erasedThisPass = false;
@@ -301,14 +320,14 @@ void ModelBoards::refuse(int board, Clock::time_point at) {
     at += milliseconds(choices.pick(20, 3000));
     switch (choices.pick(0, 2)) {
     case 0:
-        send(board, at, "OK", false, true);
+        send(board, at, "OK", false, Due::Extra::TakeUp);
         break;
     case 1:
-        send(board, at, "VER=1.0", false, true);
+        send(board, at, "VER=1.0", false, Due::Extra::TakeUp);
         break;
     default:
-        send(board, at, "FORMAT", false, true);
-        send(board, at + milliseconds(choices.pick(100, 5000)), "OK", false, true);
+        send(board, at, "FORMAT", false, Due::Extra::TakeUp);
+        send(board, at + milliseconds(choices.pick(100, 5000)), "OK", false, Due::Extra::TakeUp);
     }
 }
 

@@ -137,8 +137,9 @@ class ModelBoards final : public SerialPortService {
         std::string text;  // Send, Arrive: the answer's text
         int board = -1;    // -1: nobody's (noise)
         bool final = false;
-        bool framed = true;            // FrameWhole: written with the Modbus RTU frame
-        bool takeUp = false;           // Send: a refused record asked for again
+        bool framed = true; // FrameWhole: written with the Modbus RTU frame
+        // Send: sent unasked, after the answer: a refused record asked for again, or the answer twice.
+        enum class Extra : std::uint8_t { None, TakeUp, Duplicate } extra = Extra::None;
         Clock::time_point firstByte{}; // FrameWhole: when the frame's first byte reached the boards
     };
     struct Byte {
@@ -148,7 +149,8 @@ class ModelBoards final : public SerialPortService {
 
     Clock::duration wireTime(std::size_t bytes) const;
     void schedule(Clock::time_point at, Due due) { pending.emplace(at, std::move(due)); }
-    void send(int board, Clock::time_point at, const std::string& text, bool final, bool takeUp = false);
+    void send(int board, Clock::time_point at, const std::string& text, bool final,
+              Due::Extra extra = Due::Extra::None);
     void frameWhole(Clock::time_point at, const Due& frame);
     void command(int board, Clock::time_point at, const std::string& text, int behaviour);
     void record(int board, Clock::time_point at, const std::string& text, int behaviour);
