@@ -52,7 +52,7 @@ class MachineProperties : public testing::TestWithParam<FaultCase> {};
 TEST_P(MachineProperties, NoRunEndsInAFalseSuccess) {
     const FaultCase& fault = GetParam();
     const unsigned base = fromEnvironment("MACHINE_SEED", 20261207u);
-    const unsigned count = fromEnvironment("MACHINE_SEQUENCES", 250u);
+    const unsigned count = fromEnvironment("MACHINE_SEQUENCES", 400u);
     const char* corpus = std::getenv("MACHINE_CORPUS");
     std::string failure, kept;
     unsigned seed = base;
