@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string broken =
         runMachineSequence(choices, faults, 3000, std::getenv("MACHINE_TRACE") != nullptr);
     if (!broken.empty()) {
+        std::fflush(stdout); // a trace asked for comes before the abort
         std::fprintf(stderr, "%s (faults: %s)\n", broken.c_str(), faults.describe().c_str());
         std::abort();
     }
