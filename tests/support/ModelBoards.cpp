@@ -85,9 +85,14 @@ void ModelBoards::output(const std::string& bytes) {
     schedule(txFree,
              {Due::Kind::FrameWhole, bytes, "", -1, false, framed, Due::Extra::None, start + wireTime(1)});
     const bool isRecord = bytes.find("BOOT:") == 1 || bytes.find("BOOT#") == 1;
-    for (Board& board : boards)
-        if (framed && isRecord && board.address == static_cast<unsigned char>(bytes[0]))
+    for (Board& board : boards) {
+        if (!framed || board.address != static_cast<unsigned char>(bytes[0]))
+            continue;
+        board.hearingFrom = start + wireTime(1);
+        board.hearingUntil = txFree;
+        if (isRecord)
             ++board.inFlight;
+    }
 }
 
 std::optional<ModelBoards::Clock::time_point> ModelBoards::nextChange() const {
@@ -106,6 +111,13 @@ void ModelBoards::advanceTo(Clock::time_point until) {
         if (due.kind == Due::Kind::FrameWhole) {
             frameWhole(at, due);
         } else if (due.kind == Due::Kind::Send) {
+            // A board asks for a refused record again only while it hears no frame: once one has
+            // begun to reach it, what it sends is its answer to that frame.
+            if (due.extra == Due::Extra::TakeUp) {
+                const Board& board = boards[static_cast<std::size_t>(due.board)];
+                if (at >= board.hearingFrom && at <= board.hearingUntil)
+                    continue;
+            }
             // One sender at a time: a reply waits for the line to be free.
             const Clock::time_point start = std::max(at, rxFree);
             for (std::size_t k = 0; k < due.bytes.size(); ++k)
@@ -129,13 +141,19 @@ void ModelBoards::advanceTo(Clock::time_point until) {
     }
 }
 
-void ModelBoards::send(int board, Clock::time_point at, const std::string& text, bool final,
-                       Due::Extra extra) {
-    const std::string frame = reply(boards[static_cast<std::size_t>(board)].address, text + "\r\n");
+ModelBoards::Clock::time_point ModelBoards::send(int board, Clock::time_point at, const std::string& text,
+                                                 bool final, Due::Extra extra) {
+    Board& b = boards[static_cast<std::size_t>(board)];
+    if (extra == Due::Extra::None) {
+        at = std::max(at, b.lastAnswer);
+        b.lastAnswer = at;
+    }
+    const std::string frame = reply(b.address, text + "\r\n");
     schedule(at, {Due::Kind::Send, frame, text, board, final, true, extra});
     if (faults.lateDuplicates > 0 && choices.chance(faults.lateDuplicates))
         schedule(at + milliseconds(choices.pick(1, 400)),
                  {Due::Kind::Send, frame, text, board, false, true, Due::Extra::Duplicate});
+    return at;
 }
 
 void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
@@ -220,12 +238,15 @@ void ModelBoards::record(int index, Clock::time_point at, const std::string& tex
         for (std::size_t k = 0; k < r.data.size(); ++k)
             same = same && board.flash.contains(r.address + static_cast<int>(k)) &&
                    board.flash.at(r.address + static_cast<int>(k)) == r.data[k];
-        same ? send(index, at, "OK", true) : refuse(index, at);
+        if (same)
+            send(index, at, "OK", true);
+        else
+            refuse(index, at);
     } else {
         if (within(faults.formats)) {
             board.flash.clear();
             board.erasedThisPass = true;
-            send(index, at, "FORMAT", false);
+            at = send(index, at, "FORMAT", false);
             at += milliseconds(choices.pick(100, 50000));
         } else if (!board.erasedThisPass) {
             board.flash.clear();
@@ -233,7 +254,7 @@ void ModelBoards::record(int index, Clock::time_point at, const std::string& tex
         }
         for (std::size_t k = 0; k < r.data.size(); ++k)
             board.flash[r.address + static_cast<int>(k)] = r.data[k];
-        send(index, at, "OK", true);
+        at = send(index, at, "OK", true);
         if (faults.busyWriteMs > 0)
             board.deafUntil = at + wireTime(8) + milliseconds(choices.pick(1, faults.busyWriteMs));
     }
@@ -241,7 +262,7 @@ void ModelBoards::record(int index, Clock::time_point at, const std::string& tex
 
 // "ERROR": the record is not written; half the time the board asks for it again later.
 void ModelBoards::refuse(int board, Clock::time_point at) {
-    send(board, at, "ERROR", true);
+    at = send(board, at, "ERROR", true);
     if (!choices.chance(50))
         return;
     at += milliseconds(choices.pick(20, 3000));
@@ -266,6 +287,7 @@ void ModelBoards::restart(int board) {
     b.inFlight = 0;
     b.erasedThisPass = false;
     b.deafUntil = {};
+    b.lastAnswer = {};
     note("board " + std::to_string(board) + " restarts");
     schedule(now, {Due::Kind::Send, reply(b.address, "VER=1.0\r\n"), "VER=1.0", board, false});
 }
@@ -282,5 +304,6 @@ void ModelBoards::lose() {
     for (Board& board : boards) {
         board.inFlight = 0;
         board.deafUntil = {};
+        board.lastAnswer = {};
     }
 }

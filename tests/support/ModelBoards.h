@@ -24,6 +24,8 @@ class ModelBoards final : public SerialPortService {
         bool erasedThisPass = false;
         Clock::time_point deafUntil{}; // writing after its "OK": bytes arriving before this are lost
         int inFlight = 0;              // records sent to it whose last answer has not arrived yet
+        Clock::time_point hearingFrom{}, hearingUntil{}; // a frame to it is crossing the line
+        Clock::time_point lastAnswer{}; // it answers its frames in order, one after the other
     };
 
     ModelBoards(const Faults& faults, Choices& choices, const Clock::time_point& clock);
@@ -81,8 +83,9 @@ class ModelBoards final : public SerialPortService {
 
     Clock::duration wireTime(std::size_t bytes) const;
     void schedule(Clock::time_point at, Due due) { pending.emplace(at, std::move(due)); }
-    void send(int board, Clock::time_point at, const std::string& text, bool final,
-              Due::Extra extra = Due::Extra::None);
+    // Returns when the answer goes out: after the board's earlier answers.
+    Clock::time_point send(int board, Clock::time_point at, const std::string& text, bool final,
+                           Due::Extra extra = Due::Extra::None);
     void frameWhole(Clock::time_point at, const Due& frame);
     void command(int board, Clock::time_point at, const std::string& text, int behaviour);
     void record(int board, Clock::time_point at, const std::string& text, int behaviour);
