@@ -180,7 +180,7 @@ void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
                     (unanswered && due.second.extra == Due::Extra::Duplicate));
         });
         if (deaf) {
-            note("board " + std::to_string(n) + " was writing: lost " + text.substr(0, text.size() - 2));
+            note("board " + std::to_string(n) + " was busy: lost " + text.substr(0, text.size() - 2));
             if (isRecord)
                 board.inFlight = std::max(0, board.inFlight - 1);
         } else if (isRecord) {

@@ -22,7 +22,7 @@ class ModelBoards final : public SerialPortService {
         bool failingWrites = false; // refuses a record now and then: its write failed
         std::map<int, std::uint8_t> flash;
         bool erasedThisPass = false;
-        Clock::time_point deafUntil{}; // writing after its "OK": bytes arriving before this are lost
+        Clock::time_point deafUntil{}; // erasing, or writing after its "OK": bytes arriving are lost
         int inFlight = 0;              // records sent to it whose last answer has not arrived yet
         Clock::time_point hearingFrom{}, hearingUntil{}; // a frame to it is crossing the line
         Clock::time_point lastAnswer{}; // it answers its frames in order, one after the other
