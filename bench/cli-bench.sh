@@ -7,7 +7,8 @@
 #   - the median time of one record, from the time stamps of --trace, which a wake-up delayed by
 #     other programs on the machine does not move;
 #   - the host CPU the flasher spends during the transfer: user + system time over wall time, after
-#     taking off what a start, a connection and an exit alone cost (a "version" run);
+#     taking off what a start, a connection (with its one wait for the probe's answer window, as
+#     every operation has before it sends anything) and an exit alone cost (a "version" run);
 #   - a scan of addresses 1 to 127 on a bus of three devices, with and without a reply delay as long
 #     as the probe margin;
 #   - a connection wait at a silent address ended by --connect-timeout 1.

@@ -17,6 +17,8 @@ class Rfc2217PortService final : public NetworkPortService {
     void output(const std::string& bytes) override;
     // Each change goes out as SET-CONTROL, DTR before RTS, and waits for the server's answer.
     void setModemLines(const ModemLineChange& change) override;
+    // The server's line runs at the speed set through it; the network only adds to a reply's time.
+    std::optional<int> wireBaud() const override { return lineSettings.baud; }
 
   private:
     void startSetUp() override;

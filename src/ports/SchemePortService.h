@@ -25,6 +25,8 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     std::string input() override { return current->input(); }
     void output(const std::string& bytes) override { current->output(bytes); }
     void setModemLines(const ModemLineChange& change) override { current->setModemLines(change); }
+    std::optional<int> wireBaud() const override { return current->wireBaud(); }
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override { return current->arrivedAt(); }
     // Handed on to every line chosen from now on.
     void setOnReadyRead(std::function<void()> onReadyRead) override;
     void pauseReadyRead() override;

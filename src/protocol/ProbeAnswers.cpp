@@ -4,6 +4,7 @@
 
 #include "link/ReplyFrameEnd.h"
 #include "link/ReplyFrames.h"
+#include "protocol/ProbeWait.h"
 #include "protocol/ReplyKeyword.h"
 #include "protocol/Vocabulary.h"
 
@@ -11,77 +12,98 @@ namespace {
 
 // A window holds a probe's answers, a few dozen bytes; more is a flood. Bytes past this many are
 // counted as unreadable without being looked at, so that a window is judged in bounded time; the
-// answers, which come first, are kept, and a flood's first bytes are damage enough.
+// answers, which come first, are kept.
 constexpr std::size_t kWindowLimit = 2 * kReplyBufferLimit;
-
-bool isLineNoise(char byte) {
-    return byte == '\x00' || byte == '\xFF';
-}
+// A connection wait without a deadline probes for ever; only the recent probes can be answered.
+constexpr std::size_t kProbesKept = 256;
 
 } // namespace
 
-void ProbeAnswers::probeSent(std::uint8_t probed) {
-    unreadableBefore += judge().unreadable;
+void ProbeAnswers::probeSent(std::uint8_t probed, Clock::time_point at) {
+    if (probed == address && !probes.empty()) {
+        settle();
+    } else {
+        unreadableBefore += judge().unreadable + overflow;
+        overflow = 0;
+        window.clear();
+        repliesBefore = 0;
+        probes.clear();
+    }
     address = probed;
-    window.clear();
-    overflow = 0;
+    if (probes.size() == kProbesKept)
+        probes.erase(probes.begin());
+    probes.push_back(at);
 }
 
 void ProbeAnswers::received(const std::string& bytes) {
-    const std::size_t kept = std::min(bytes.size(), kWindowLimit - window.size());
+    const std::size_t kept = std::min(bytes.size(), kWindowLimit - std::min(window.size(), kWindowLimit));
     window.append(bytes, 0, kept);
     overflow += bytes.size() - kept;
 }
 
-bool ProbeAnswers::moreThanOneBoard() const {
-    const Judgement judged = judge();
-    return judged.versionReplies > 1 || (judged.versionReplies == 1 && judged.damaged >= kMinReplyLength);
+bool ProbeAnswers::moreThanOneBoard(Clock::time_point firstAnswer, Clock::duration onTime) const {
+    const auto answerable = std::count_if(
+        probes.begin(), probes.end(), [&](Clock::time_point sent) { return sent >= firstAnswer - onTime; });
+    return versionReplies() > std::max<long>(answerable, 1);
 }
 
-ProbeAnswers::Judgement ProbeAnswers::judge() const {
-    Judgement judged = modbusFraming ? judgeFrames() : judgeLines();
-    judged.unreadable += overflow;
-    return judged;
+// Bytes behind the last whole reply may be the front of one still arriving: the longest reply's
+// worth of them stays to be judged with what follows.
+void ProbeAnswers::settle() {
+    std::size_t cut = judge().settled;
+    if (window.size() > cut + kLongestReplyFrame)
+        cut = window.size() - kLongestReplyFrame;
+    const Judgement done = judge(window.substr(0, cut));
+    repliesBefore += done.versionReplies;
+    unreadableBefore += done.unreadable + overflow;
+    overflow = 0;
+    window.erase(0, cut);
 }
 
-// Frames are cut as the receiver cuts them (link/ReplyFrameEnd.h), from any address.
-ProbeAnswers::Judgement ProbeAnswers::judgeFrames() const {
+ProbeAnswers::Judgement ProbeAnswers::judge(const std::string& bytes) const {
+    return modbusFraming ? judgeFrames(bytes) : judgeLines(bytes);
+}
+
+// Frames are cut as the receiver cuts them (link/ReplyFrameEnd.h), from any address; a frame is
+// found only where its CRC holds.
+ProbeAnswers::Judgement ProbeAnswers::judgeFrames(const std::string& bytes) const {
     Judgement judged;
-    ReplyFrameFinder frames(window);
-    for (std::size_t at = 0; at < window.size();) {
-        const std::size_t length = at + kMinReplyLength <= window.size() && window[at + 1] == kReplyFunction
+    ReplyFrameFinder frames(bytes);
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = at + kMinReplyLength <= bytes.size() && bytes[at + 1] == kReplyFunction
                                        ? frames.frameEnd(at).length
                                        : 0;
         if (length == 0) {
             ++judged.unreadable;
-            judged.damaged += isLineNoise(window[at]) ? 0 : 1;
             ++at;
             continue;
         }
-        const bool fromProbed = static_cast<std::uint8_t>(window[at]) == address;
-        if (fromProbed && decidingKeyword(window.substr(at + 2, length - 4)) == ReplyKeyword::Version)
+        const bool fromProbed = static_cast<std::uint8_t>(bytes[at]) == address;
+        if (fromProbed && decidingKeyword(bytes.substr(at + 2, length - 4)) == ReplyKeyword::Version)
             ++judged.versionReplies;
         at += length;
+        judged.settled = at;
     }
     return judged;
 }
 
-ProbeAnswers::Judgement ProbeAnswers::judgeLines() const {
+// A line is whole once its line end has come; what follows the last one may still be arriving.
+ProbeAnswers::Judgement ProbeAnswers::judgeLines(const std::string& bytes) const {
     Judgement judged;
     const std::string echo = vocabulary::kProbe;
-    for (std::size_t at = 0; at < window.size();) {
-        const std::size_t end = window.find(vocabulary::kLineEnd, at);
-        const std::size_t next = end == std::string::npos ? window.size() : end + 2;
-        const std::string line = window.substr(at, next - at);
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find(vocabulary::kLineEnd, at);
+        const bool whole = end != std::string::npos;
+        const std::size_t next = whole ? end + 2 : bytes.size();
+        const std::string line = bytes.substr(at, next - at);
         const ReplyKeyword keyword = decidingKeyword(line);
-        if (keyword == ReplyKeyword::Version) {
+        if (keyword == ReplyKeyword::Version && whole)
             ++judged.versionReplies;
-        } else if (keyword == ReplyKeyword::None && line != echo) {
+        else if (keyword == ReplyKeyword::None && line != echo)
             judged.unreadable += line.size();
-            for (const char byte : line)
-                judged.damaged += isLineNoise(byte) ? 0 : 1;
-        }
         at = next;
+        if (whole)
+            judged.settled = at;
     }
     return judged;
 }

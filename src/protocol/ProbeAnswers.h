@@ -1,49 +1,62 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// What came back to one probe while its answer window was open: whether more than one board
-// answered it, and how many bytes formed no reply at all.
+// What came back to the probes of one address: whether more than one board answered them, and
+// how many bytes formed no reply at all.
 //
-// Boards that share an address all answer its probe. Their replies come one after the other, or
-// collide on the line and arrive as bytes that form no frame. So more than one board answers
-// when the window holds two version replies from the probed address, or one version reply
-// beside at least as many damaged bytes as the shortest reply frame has: bytes that form no
-// frame and are neither 0x00 nor 0xFF. Fewer such bytes, or only 0x00 and 0xFF (what a line
-// gives while a transceiver switches direction or the line idles), are line noise. A reply from
-// another address (a late answer to an earlier probe) and the echo of the probe are replies, not
-// noise, and no answer to this probe.
+// Boards that share an address all answer its probe, so more than one board answers when more
+// whole version replies come from the probed address than there were probes for them to answer.
+// Only a reply that parses whole counts: a frame whose CRC holds, or, without framing, a line
+// holding a reply keyword and ending in CR LF. Bytes that form no reply (a noisy line, a reply
+// damaged on its way) are no board, however many come; they are only counted, because at the
+// wrong speed a board's replies arrive as nothing else. A reply from another address (a late
+// answer to an earlier probe) and the echo of the probe answer no probe of this address.
 //
-// Without framing a reply is a line: one holding a reply keyword, or the probe's echo.
+// A slow board answers a probe after the next one went out, and then answers that one too: the
+// probes it may be answering are the one whose answer window held its first reply (or, for a
+// board slower than that window, the last probe before the reply) and every probe after it.
 class ProbeAnswers {
   public:
+    using Clock = std::chrono::steady_clock;
+
     explicit ProbeAnswers(bool modbusFraming) : modbusFraming(modbusFraming) {}
 
-    // A probe went out to `address`: its window opens, the window before it closes.
-    void probeSent(std::uint8_t address);
-    // Bytes received while the window is open.
+    // A probe went out to `address` at `at`. Another probe to the same address adds to its tally;
+    // a probe to another address starts a new one.
+    void probeSent(std::uint8_t address, Clock::time_point at);
+    // Bytes received while probes are answered.
     void received(const std::string& bytes);
 
-    // Judged over the window open now.
-    bool moreThanOneBoard() const;
-    // Bytes that formed no reply, in every window so far: at the wrong speed a board's replies
-    // arrive as nothing else.
-    std::size_t unreadableBytes() const { return unreadableBefore + judge().unreadable; }
+    // Whole version replies from the probed address so far.
+    int versionReplies() const { return repliesBefore + judge().versionReplies; }
+    // Judged once the first reply came at `firstAnswer`; `window` is how long after a probe its
+    // answer is on time.
+    bool moreThanOneBoard(Clock::time_point firstAnswer, Clock::duration window) const;
+    // Bytes that formed no reply, for every address so far.
+    std::size_t unreadableBytes() const { return unreadableBefore + overflow + judge().unreadable; }
 
   private:
     struct Judgement {
         int versionReplies = 0;
         std::size_t unreadable = 0; // bytes in no reply
-        std::size_t damaged = 0;    // of those, the bytes that are not line noise
+        std::size_t settled = 0;    // where the last whole reply ends: a reply may still grow behind it
     };
-    Judgement judge() const;
-    Judgement judgeFrames() const;
-    Judgement judgeLines() const;
+    Judgement judge() const { return judge(window); }
+    Judgement judge(const std::string& bytes) const;
+    Judgement judgeFrames(const std::string& bytes) const;
+    Judgement judgeLines(const std::string& bytes) const;
+    // Counts what the window holds up to where a reply may still be arriving, and keeps the rest.
+    void settle();
 
     bool modbusFraming;
     std::uint8_t address = 0;
+    std::vector<Clock::time_point> probes; // to `address`, in the order sent
+    int repliesBefore = 0;                 // from `address`, in bytes already settled
     std::string window;
     std::size_t overflow = 0; // bytes past the limit of a flooded window
     std::size_t unreadableBefore = 0;

@@ -42,6 +42,10 @@ struct ValueConflict {
     FileFault onLines() const;
 };
 
+// Why a text file whose records are all addresses, starts, counts and ends is refused: a device
+// "downloaded and verified" from it would hold nothing new.
+inline constexpr const char* kNoDataRecord = "the file holds no data record";
+
 // The image a file describes, or the first address it gives two values.
 struct BuiltImage {
     FirmwareImage image;

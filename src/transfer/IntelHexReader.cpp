@@ -91,6 +91,8 @@ IntelHexFile readIntelHexFile(TextLines lines) {
         const FileFault fault = built.conflict->onLines();
         return refuse(fault.line, fault.reason);
     }
+    if (built.image.segments.empty())
+        return refuse(0, kNoDataRecord);
     file.image = std::move(built.image);
     return file;
 }

@@ -22,5 +22,5 @@ struct IntelHexFile {
 // count against the line's length, the checksum, the record type, and an end-of-file record that
 // is the last record (a Ctrl-Z after it ends the text). Data records are placed with the extended
 // segment and linear address records before them; an address given two values is refused, naming
-// both lines.
+// both lines, and a file whose data records give no byte at all is refused too.
 IntelHexFile readIntelHexFile(TextLines lines);

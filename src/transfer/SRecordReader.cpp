@@ -148,6 +148,8 @@ SRecordFile readSRecordFile(TextLines lines) {
         file.fault = built.conflict->onLines();
         return file;
     }
+    if (built.image.segments.empty())
+        return refuse(0, kNoDataRecord);
     file.image = std::move(built.image);
     return file;
 }

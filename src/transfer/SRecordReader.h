@@ -16,5 +16,5 @@ struct SRecordFile {
 // the byte count against the line's length, and the checksum. S1/S2/S3 carry data; S5/S6 must
 // count the data records before them; S7/S8/S9 name the start address and must be the last
 // record, or, without one, a count must cover every data record. An address given two values is
-// refused, naming both lines.
+// refused, naming both lines; a file whose data records give no byte at all is refused too.
 SRecordFile readSRecordFile(TextLines lines);

@@ -10,6 +10,10 @@ namespace {
 // single-shot commands, and "Next", which moves the address being talked to.
 constexpr Control kStartingButtons[] = {Control::Command3, Control::Command2, Control::Command6,
                                         Control::Command4, Control::Command1};
+// The controls a stray key press reaches beside the disabled buttons while a frame is in flight:
+// the framing switch, which ends a transfer, and the address boxes, which say where the next
+// frame goes. They are held as the sending buttons are; "Close" stays to end a transfer on purpose.
+constexpr Control kSettingsHeldWhileBusy[] = {Control::Check1, Control::Text1, Control::Text2};
 
 } // namespace
 
@@ -37,6 +41,8 @@ void frmSerial::ShowWhetherBusy() {
     Busy = busy;
     for (Control button : kStartingButtons)
         view.setEnabled(button, !busy);
+    for (Control setting : kSettingsHeldWhileBusy)
+        view.setEnabled(setting, !busy);
 }
 
 // A board may answer a probe as late as a scanned board is given to: the design's 200 ms, with the

@@ -210,6 +210,10 @@ TEST_F(BatchFlash, ARetryTurnsAFailedFirstAttemptIntoASuccessAndTheLogKeepsBoth)
     const std::vector<QJsonObject> lines = jsonLines(run.out);
     EXPECT_EQ(outcomes(lines), (std::map<std::string, std::string>{{port + " #3", "success success"},
                                                                    {port + " #5", "success stall,success"}}));
+    // A retry starts the count of records again: the failed attempt's are not added to it.
+    ASSERT_EQ(lines.size(), 3u);
+    for (const QJsonObject& board : {lines[0], lines[1]})
+        expectFields(board, {"records=" + std::to_string(2 * image.lines.size())});
 
     const QByteArray firmware = QByteArray::fromStdString(fileText(path("firmware.hex")));
     const std::string sha256 =

@@ -43,4 +43,23 @@ TEST(BatchOptions, SummaryTableLinesUpItsColumns) {
               "tcp://station-2:4001  -        -          port-not-available  1         0.0\n");
 }
 
+// The line a board ends with counts its attempts only when there was more than one.
+TEST(BatchOptions, ABoardsLineCountsItsAttemptsWhenItTookMoreThanOne) {
+    BoardRecord once = board(3, {ExitCode::Success});
+    once.seconds = 1.25;
+    EXPECT_EQ(boardLine(once), "/dev/a #3 success, 1.2 s\n");
+    BoardRecord twice = board(3, {ExitCode::Stall, ExitCode::Stall});
+    twice.message = "stall";
+    EXPECT_EQ(boardLine(twice), "/dev/a #3 stall after 2 attempts, 0.0 s: stall\n");
+}
+
+// The summary names each port once, however many boards it had.
+TEST(BatchOptions, TheSummaryNamesEachPortOnce) {
+    BoardRecord other = board(5, {ExitCode::Success});
+    other.port = "/dev/b";
+    const std::string summary = summaryJsonLine(
+        {board(3, {ExitCode::Success}), board(4, {ExitCode::Success}), other}, {"/dev/c"}, {}, 0);
+    EXPECT_NE(summary.find("\"ports\":[\"/dev/a\",\"/dev/b\",\"/dev/c\"]"), std::string::npos) << summary;
+}
+
 } // namespace

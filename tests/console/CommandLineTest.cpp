@@ -220,6 +220,7 @@ TEST(PortNames, EachNameIsOpenedAsWhatItMeansOrRefusedWithTheReason) {
         {{"comX"}, nullptr, "--port: \"comX\" names no port"},
         {{"ftp://gw:1"}, nullptr, "--port: \"ftp://gw:1\" has an unknown scheme"},
         {{"Tcp://gw"}, nullptr, "--port: tcp://gw: expected HOST:PORT"},
+        {{"tcp://" + std::string(253, 'h') + ":1"}, nullptr, "tcp://" + std::string(253, 'h') + ":1"},
         {{"tcp://" + std::string(254, 'h') + ":1"}, nullptr, "--port: the host name is longer than 253"},
         {{std::string(5000, 'x')}, nullptr, "--port: the name is longer than the system allows"},
         {{"/dev/" + std::string(256, 'x')}, nullptr, "--port: a part of the path is longer"},

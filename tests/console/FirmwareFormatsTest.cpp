@@ -27,7 +27,8 @@ std::vector<std::uint8_t> expectedFlash() {
 
 class FirmwareFormats : public EmulatorTest {
   protected:
-    FirmwareFormats() : EmulatorTest({"--address", "1", "--flash-start", "0x08000000", "--flash-size", "64K"}) {}
+    FirmwareFormats()
+        : EmulatorTest({"--address", "1", "--flash-start", "0x08000000", "--flash-size", "64K"}) {}
 
     ProgramRun download(std::vector<std::string> arguments, const std::string& port) {
         arguments.insert(arguments.begin(), "download");
@@ -95,6 +96,10 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
     std::vector<std::string> twice = good;
     twice.insert(twice.begin() + 2, intelHexRecord(0, offset, {static_cast<std::uint8_t>(value ^ 0xFF)}));
     writeLines(path("twice.hex"), twice);
+    // Addresses, a header or an end, and nothing else: every format refuses a file with no byte to write.
+    writeLines(path("end.hex"), {":020000040800F2", ":00000001FF"});
+    writeLines(path("header.srec"), {"S00600004844521B", "S9030000FC"});
+    writeLines(path("empty.bin"), {});
     // Sparse: it takes no room on the disk.
     writeLines(path("huge.bin"), {});
     std::filesystem::resize_file(path("huge.bin"), 8ull << 30);
@@ -116,6 +121,9 @@ TEST_F(FirmwareFormats, BadFileEndsBeforeAnythingIsSent) {
         {{firmware("program.bin")},
          "program.bin: not Intel HEX, S-record or ELF: a raw binary file needs --base",
          "null"},
+        {{path("end.hex")}, "end.hex: the file holds no data record", "null"},
+        {{path("header.srec")}, "header.srec: the file holds no data record", "null"},
+        {{path("empty.bin"), "--base", "0x08000000"}, "empty.bin: the file is empty", "null"},
         {{firmware("program.elf"), "--flash-range", "0x08000000-0x080003FF"},
          "program.elf: data at 0x08000000 to 0x0800051F lies outside the flash 0x08000000 to 0x080003FF",
          "null"},

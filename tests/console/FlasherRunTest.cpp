@@ -117,7 +117,7 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     qputenv("BOOTFLASH_PORT", QByteArray::fromStdString(port));
     expectFields(
         expectEnd({"version", "--address", "7", "--connect-timeout", "1", "--poll-ms", "5", "--json"}, 4,
-                  "no device answered at address 7 within 1 s"),
+                  "no device answered at address 7 within 1 s\n"), // no bytes came: nothing to check
         {"outcome=no-device", "port=" + port});
     qunsetenv("BOOTFLASH_PORT");
     // Replies that come but form none, as at the wrong speed: said, with what to check.
@@ -134,14 +134,16 @@ TEST_F(FlasherRun, FailuresEndWithTheirExitCodeAndSayWhy) {
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
 }
 
-// Replies: the probe's, then one per record; the third, to the end-of-file record, is dropped.
+// Replies: the probe's, then one per record; the fourth, to the end-of-file record, is dropped.
 TEST_F(FlasherRun, SilentDeviceIsAStallNamingTheRecordLeftWithoutReply) {
-    writeLines(path("no-data.hex"), {intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(1, 0, {})});
-    const std::string port = startEmulator({"--address", "1", "--drop-every", "3"});
-    const QJsonObject json = expectEnd({"verify", path("no-data.hex"), "--port", port, "--address", "1",
+    // One byte as a fresh device holds it, erased: the verify takes it.
+    writeLines(path("one-byte.hex"), {intelHexRecord(4, 0, {0x08, 0x00}), intelHexRecord(0, 0xF800, {0xFF}),
+                                      intelHexRecord(1, 0, {})});
+    const std::string port = startEmulator({"--address", "1", "--drop-every", "4"});
+    const QJsonObject json = expectEnd({"verify", path("one-byte.hex"), "--port", port, "--address", "1",
                                         "--poll-ms", "2", "--stall-timeout", "1", "--json"},
                                        7,
-                                       "stall: no reply from the device for 1 s after record 2 of 2 (verify "
+                                       "stall: no reply from the device for 1 s after record 3 of 3 (verify "
                                        "pass): :00000001FF");
     EXPECT_EQ(field(json, "outcome"), "stall");
 }
@@ -163,7 +165,8 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
         {{"--erase-ms", "100000", "--format-every-ms", "100"},
          {"--stall-timeout", "0.5", "--erase-timeout", "1"},
          7,
-         "stall: the device began to erase at record 2 of " + records + " (download pass)"},
+         "stall: the device began to erase at record 2 of " + records +
+             " (download pass): " + image.lines[1] + " and did not answer within 1 s\n"},
         {{"--restart-at", "6"}, {}, 6, "The device restarted during record 6 of " + records + " (VER=1.0)"},
         // A blank board refuses the verify and restarts: nothing more is sent, nothing written.
         {{"--restart-on-error"}, {"verify"}, 6, "the device reported \"ERROR\" at record 2 of " + records},
@@ -173,8 +176,8 @@ TEST_F(FlasherRun, MisbehavingBoardsEndEachRunAsTheyShould) {
         board.insert(board.end(), row.board.begin(), row.board.end());
         const std::string port = startEmulator(board);
         const bool verify = !row.options.empty() && row.options.front() == "verify";
-        std::vector<std::string> arguments = {verify ? "verify" : "download", file, "--port", port, "--address",
-                                              "1", "--json"};
+        std::vector<std::string> arguments = {
+            verify ? "verify" : "download", file, "--port", port, "--address", "1", "--json"};
         arguments.insert(arguments.end(), row.options.begin() + (verify ? 1 : 0), row.options.end());
         const QJsonObject json = expectEnd(arguments, row.exitCode, row.says);
         if (verify) {
@@ -204,7 +207,9 @@ TEST_F(FlasherRun, VersionSetAddressAndInstallReportTheReply) {
     EXPECT_NE(version.err.find("RX "), std::string::npos);
 
     // Standard output carries the reply alone; what it means goes to standard error.
-    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1"});
+    // The answer is judged (did a second board answer?) past the connect time-out: the run waits for it.
+    const ProgramRun moved = flash({"set-address", "12", "--port", port, "--address", "1", "--probe-ms",
+                                    "1000", "--connect-timeout", "0.3"});
     EXPECT_EQ(std::tuple(moved.exitCode, moved.out), std::tuple(0, std::string("VER=2.62\n"))) << moved.err;
     EXPECT_NE(moved.err.find("the device answers at its new address 12"), std::string::npos) << moved.err;
     expectFields(expectEnd({"set-address", "12", "--port", port, "--address", "12", "--json"}, 0, ""),
@@ -246,13 +251,11 @@ TEST_F(FlasherRun, DeviceTextIsShownNeverObeyed) {
     EXPECT_EQ(flash({"scan", "--port", port, "--scan-range", "1-1"}).out, "1\t" + shown + "\n");
 }
 
-// Two boards at address 5 answer each probe one after the other, or collide, which damages the
-// second reply: the scan lists the address once and names the conflict, and set-address sends
-// neither board its new address.
+// Two boards at address 5 answer each probe one after the other: the scan lists the address once
+// and names the conflict, and set-address sends neither board its new address.
 TEST_F(FlasherRun, TwoBoardsAtOneAddressAreNamedAndNeitherIsMoved) {
-    for (const char* corruptEvery : {"0", "2"}) {
-        SCOPED_TRACE(std::string("--corrupt-every ") + corruptEvery);
-        const std::string port = startEmulator({"--address", "3,5,5", "--corrupt-every", corruptEvery});
+    {
+        const std::string port = startEmulator({"--address", "3,5,5"});
         const ProgramRun scan = flash({"scan", "--port", port, "--scan-range", "1-6", "--json"});
         EXPECT_EQ(scan.exitCode, 9) << scan.err;
         EXPECT_NE(scan.err.find("bootflash: address 5: more than one board answers\n"), std::string::npos)

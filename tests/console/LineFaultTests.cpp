@@ -1,6 +1,8 @@
 #include <csignal>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "EmulatorTest.h"
@@ -139,11 +141,19 @@ TEST_F(LineFault, ABabblingBoardStallsAtItsLastRecordAndIsRetried) {
 
 // Output that cannot be written never stops a transfer: the board is written to the end, the loss
 // gets exit code 8 and one line, and the board's outcome stays where it could be written. A log
-// that is the firmware file itself is refused before anything is sent.
+// that is the firmware file itself, or a FIFO that no process reads (whose open would wait for
+// ever), is refused before anything is sent; a FIFO being read takes the lines.
 TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
     const std::string file = writeImage(small);
     const std::string log = path("station.log");
     ASSERT_EQ(link(file.c_str(), path("firmware-link.hex").c_str()), 0);
+    const std::string unreadFifo = path("unread.fifo");
+    const std::string readFifo = path("read.fifo");
+    ASSERT_EQ(mkfifo(unreadFifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(readFifo.c_str(), 0600), 0);
+    // The reader: the pipe holds the few lines of one board.
+    const int reader = open(readFifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
     const struct {
         const char* name;
         const char* shell; // runs the flasher as "$@"
@@ -161,6 +171,9 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
         {"log on a pipe, which keeps nothing to sync", R"("$@")", "/dev/stderr", 0, "", true},
         {"log is the firmware", R"("$@")", path("firmware-link.hex"), 2,
          "bootflash: --log names the firmware file " + file, false},
+        {"log is a FIFO that no process reads", R"("$@")", unreadFifo, 5,
+         "bootflash: cannot open the log " + unreadFifo + ": a FIFO that no process reads\n", false},
+        {"log is a FIFO being read", R"("$@")", readFifo, 0, "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,6 +189,11 @@ TEST_F(LineFault, LostOutputEndsWithItsOwnCodeAfterAFullTransfer) {
         const std::vector<std::uint8_t> erased(small.flash.size(), 0xFF);
         EXPECT_TRUE(flashAtStop() == (c.flashed ? small.flash : erased)) << "flash";
     }
+    char lines[4096];
+    const ssize_t got = ::read(reader, lines, sizeof lines);
+    close(reader);
+    EXPECT_NE(std::string(lines, got > 0 ? std::size_t(got) : 0).find(R"("type":"summary")"),
+              std::string::npos);
     EXPECT_EQ(fileText(file), fileText(path("firmware-link.hex")));
     const std::string logged = fileText(log);
     EXPECT_NE(logged.find(R"("outcome":"success")"), std::string::npos) << logged;

@@ -180,7 +180,7 @@ TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
     form.BTNOpenCom_Click();
     probe(1);
     probe(2);
-    chooseFile("end.hex", ":00000001FF\n");
+    chooseFile("one.hex", ":0400100010111213A6\n:00000001FF\n");
     form.Command3_Click();
     EXPECT_EQ(view.barText, "READY");
     port.arrive(reply(2, "OK"));
@@ -189,7 +189,7 @@ TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
     port.arrive(reply(3, "VER=1.0"));
     form.TMRComm_Timer();
     EXPECT_EQ(form.Machine().state(), State::Confirming); // a second board at address 3 would answer now
-    port.expectWrite(request(3, "BOOT:00000001FF\r\n"));
+    port.expectWrite(request(3, "BOOT:0400100010111213A6\r\n"));
     wait(std::chrono::milliseconds(100));
     EXPECT_EQ(view.barText, "DOWNLOAD");
     EXPECT_FALSE(view.timer3);

@@ -27,15 +27,19 @@ TEST_F(DeviceCommands, SetAddrSendsTheLowestByteInHex) {
     }
 }
 
-// While the board's answer to "?" is awaited nothing else may go out: the buttons say so.
-TEST_F(DeviceCommands, ACommandAwaitingItsAnswerDisablesTheSendingButtons) {
+// While the board's answer to "?" is awaited nothing else may go out, and neither the framing nor
+// the addresses may change: the controls say so until the answer comes.
+TEST_F(DeviceCommands, ACommandAwaitingItsAnswerDisablesTheSendingButtonsAndTheSettings) {
+    const Control held[] = {Control::Command1, Control::Command2, Control::Command3, Control::Command4,
+                            Control::Command6, Control::Check1,   Control::Text1,    Control::Text2};
     port.expectWrite(request(1, "BOOTi\r\n"));
     form.Command4_Click();
-    for (const Control button :
-         {Control::Command1, Control::Command2, Control::Command3, Control::Command4, Control::Command6})
-        EXPECT_FALSE(view.isEnabled(button));
+    for (const Control control : held)
+        EXPECT_FALSE(view.isEnabled(control)) << static_cast<int>(control);
+    EXPECT_TRUE(view.isEnabled(Control::BTNCloseCom));
     deviceSays("VER=1.0");
-    EXPECT_TRUE(view.isEnabled(Control::Command3));
+    for (const Control control : held)
+        EXPECT_TRUE(view.isEnabled(control)) << static_cast<int>(control);
 }
 
 // The board's "OK" to "BOOTg" comes during the pause, before "VER" goes out: it still answers the

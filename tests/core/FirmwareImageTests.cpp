@@ -9,6 +9,7 @@
 #include "transfer/FirmwareFileAccess.h"
 #include "transfer/FirmwareImage.h"
 #include "transfer/FirmwareLimits.h"
+#include "transfer/LoadError.h"
 
 // ELF load segments, the file size limit and the image's CRC-32.
 // Load segments give the bytes the file holds at their load addresses; overlapping ones must agree.
@@ -78,6 +79,28 @@ TEST(FirmwareFile, ASizeOfExactlyTheLimitIsTakenAndOneByteMoreRefused) {
     ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes + 1)), 0);
     EXPECT_EQ(faultOf(oversize(file.get())),
               "the file holds 67108865 bytes, more than the 64 MiB any firmware file needs");
+}
+
+// A file that grows while it is read: its reader takes up to the limit and refuses the byte past it,
+// never ending quietly at the limit as though the file ended there.
+TEST(FirmwareFile, AFileGrowingPastTheLimitWhileReadIsRefused) {
+    const FileDescriptor file = memoryFile(":00000001FF\r\n");
+    const ReadChunk read = chunksOf(file.get());
+    std::string chunk(std::size_t{1} << 20, '\0');
+    EXPECT_EQ(read(chunk.data(), chunk.size()), 13u);
+    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes)), 0);
+    std::uint64_t taken = 13;
+    while (const std::size_t got = read(chunk.data(), chunk.size()))
+        taken += got;
+    EXPECT_EQ(taken, kMaxFirmwareFileBytes); // exactly the limit: read to its end
+    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes + 1)), 0);
+    try {
+        while (read(chunk.data(), chunk.size()) != 0) {
+        }
+        ADD_FAILURE() << "read past the limit without a word";
+    } catch (const LoadError& error) {
+        EXPECT_STREQ(error.what(), "the file holds more than the 64 MiB any firmware file needs");
+    }
 }
 
 TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {

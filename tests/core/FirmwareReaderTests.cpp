@@ -48,6 +48,9 @@ TEST(IntelHexFile, RefusesTheFirstBadLineNamingIt) {
         {textOf({kData}), "line 1: the file ends without an end-of-file record (:00000001FF)"},
         {textOf({kData, kEnd, kData}), "line 3: record after the end-of-file record"},
         {"\r\n\r\n \t\n", "the file holds no records"},
+        // Addresses, a start and an end, but no byte to write.
+        {textOf({":020000040800F2", ":0400000508000000EF", kEnd}), "the file holds no data record"},
+        {textOf({":0000000000", kEnd}), "the file holds no data record"},
         {textOf({kData, ":0100000408F3", kEnd}),
          "line 2: extended linear address record with 1 data bytes, expected 2"},
         {textOf({kData, ":03000004080100F0", kEnd}),
@@ -112,9 +115,14 @@ TEST(IntelHexFile, PlacesDataByTheAddressRecords) {
     ASSERT_FALSE(file.fault) << file.fault->text();
     // A linear base does not wrap: the second segment runs across the 64 KiB boundary.
     EXPECT_EQ(segmentsOf(file.image), (Segments{{0x10010, {1, 2}}, {0x0800FFFE, {3, 4, 5, 6}}}));
+    // Under a segment base a record may end on the segment's last byte.
+    const IntelHexFile toTheEnd =
+        hexOf(textOf({intelHexRecord(2, 0, {0x10, 0x00}), intelHexRecord(0, 0xFFFE, {7, 8}), kEnd}));
+    ASSERT_FALSE(toTheEnd.fault) << toTheEnd.fault->text();
+    EXPECT_EQ(segmentsOf(toTheEnd.image), (Segments{{0x1FFFE, {7, 8}}}));
     EXPECT_EQ(file.image.startAddress, 0x08000123u);
     // A segment start (03) is CS:IP, as a real-mode processor forms the address.
-    EXPECT_EQ(hexOf(textOf({intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
+    EXPECT_EQ(hexOf(textOf({kData, intelHexRecord(3, 0, {0x10, 0x00, 0x01, 0x23}), kEnd})).image.startAddress,
               0x10123u);
 
     // A byte given twice with one value is taken once; a longer record at the same start keeps
@@ -165,6 +173,9 @@ TEST(SRecordFile, ReadsDataCountsAndStartAndRefusesDamage) {
         {{s1, "S604000001FA"}, "(good)"}, // S6 counts with three address bytes
         {{s1}, "line 1: " + kCutShort},
         {{s1, s5, s1}, "line 3: " + kCutShort},
+        // A header and an end, or a count of nothing: no byte to write.
+        {{"S00600004844521B", "S9030000FC"}, "the file holds no data record"},
+        {{"S5030000FC"}, "the file holds no data record"},
     };
     for (const auto& row : table)
         EXPECT_EQ(faultOf(readSRecordFile(TextLines(textOf(row.lines))).fault), row.fault)

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -390,9 +391,83 @@ std::string documentedTables() {
     return text;
 }
 
+// What a line copied from a terminal is, when it is the output of a test run, a build or a
+// compiler rather than the page's own text; empty for any other line. Such a line slips in beside a
+// table pasted from a failing run, where no table check looks.
+std::string terminalOutputKind(const std::string& line) {
+    static const std::pair<std::regex, const char*> kinds[] = {
+        {std::regex(R"(^\[ *(RUN|OK|FAILED|PASSED|SKIPPED|DISABLED) *\])"), "test-runner output"},
+        {std::regex(R"(^\[(=|-){10}\])"), "test-runner output"},
+        {std::regex(R"(^(Expected equality of these values:|Value of: |Which is: |  Actual: ))"),
+         "test-runner output"},
+        {std::regex(R"(^\s*(Start +\d+: |\d+/\d+ Test +#\d+: ))"), "ctest output"},
+        {std::regex(R"(^(\d+% tests passed|The following tests FAILED:|Total Test time|Test project /))"),
+         "ctest output"},
+        {std::regex(R"(^\s+\d+ - \S+ \((Failed|Timeout|Not Run|SEGFAULT|Subprocess aborted)\))"),
+         "ctest output"},
+        {std::regex(R"(^\S+:\d+(:\d+)?: (fatal error|error|warning|note|Failure)\b)"),
+         "a compiler diagnostic"},
+        {std::regex(R"(^In file included from \S+:\d+)"), "a compiler diagnostic"},
+        {std::regex(R"(^(\[ *\d+%\] |g?make(\[\d+\])?: |ninja: |FAILED: ))"), "build output"},
+    };
+    for (const auto& [pattern, kind] : kinds)
+        if (std::regex_search(line, pattern))
+            return kind;
+    return {};
+}
+
 } // namespace
 
-// The page for people shows the table the code runs: cell by cell, marks aside.
+TEST(MachineTable, TerminalOutputIsToldFromThePagesOwnLines) {
+    const std::pair<const char*, bool> lines[] = {
+        {"[  FAILED  ] MachineTable.TheProtocolPageShowsTheTableTheCodeRuns (6 ms)", true},
+        {"[ RUN      ] MachineTable.EveryStateHasItsDeadline", true},
+        {"[       OK ] MachineTable.EveryStateHasItsDeadline (0 ms)", true},
+        {"[==========] 12 tests from 1 test suite ran. (8 ms total)", true},
+        {"[----------] 12 tests from MachineTable", true},
+        {"Expected equality of these values:", true},
+        {"      Start 12: MachineTable.TheProtocolPageShowsTheTableTheCodeRuns", true},
+        {"12/40 Test #12: MachineTable.TheProtocolPageShowsTheTableTheCodeRuns ...***Failed    0.01 sec",
+         true},
+        {"97% tests passed, 1 tests failed out of 40", true},
+        {"The following tests FAILED:", true},
+        {"\t 12 - MachineTable.TheProtocolPageShowsTheTableTheCodeRuns (Failed)", true},
+        {"Total Test time (real) =   3.21 sec", true},
+        {"/src/protocol/TransitionTable.cpp:40:5: error: expected '}' before ';' token", true},
+        {"TransitionTable.cpp:40: warning: unused variable 'row'", true},
+        {"tests/core/MachineTableTests.cpp:381: Failure", true},
+        {"In file included from src/protocol/ProtocolMachine.cpp:1:", true},
+        {"[ 42%] Building CXX object src/CMakeFiles/bootcore.dir/protocol/TransitionTable.cpp.o", true},
+        {"make[2]: *** [src/CMakeFiles/bootcore.dir/build.make:90] Error 1", true},
+        {"ninja: build stopped: subcommand failed.", true},
+        {"| Failed | ShowOnly | ShowOnly | Ignore | Ignore | Ignore | Ignore |", false},
+        {"| RecordAwaited | FailStalled → Failed |", false},
+        {"## Where the table departs from the window's design", false},
+        {"1. **Nothing is sent beside a frame that awaits its answer.** While a record or a single-shot",
+         false},
+        {"   Addr\"/\"Next\" are disabled and refused; a file chosen while the dialog was open is not "
+         "loaded.",
+         false},
+        {"- `RecordAwaited`: a record of a pass sent: its answer awaited; see [the table](#the-table).",
+         false},
+        {"[the window's design]: README.md#the-window", false},
+        {"", false},
+    };
+    for (const auto& [line, output] : lines)
+        EXPECT_EQ(!terminalOutputKind(line).empty(), output) << line;
+}
+
+// The page for people shows the table the code runs, cell by cell, marks aside, and nothing of a
+// terminal's output is left on it.
 TEST(MachineTable, TheProtocolPageShowsTheTableTheCodeRuns) {
     EXPECT_EQ(documentedTables(), renderedTables()) << "docs/PROTOCOL.md should hold:\n" << renderedTables();
+    std::ifstream page(std::string(BOOT_SOURCE_DIR) + "/docs/PROTOCOL.md");
+    ASSERT_TRUE(page.is_open());
+    std::size_t number = 0;
+    for (std::string line; std::getline(page, line);) {
+        ++number;
+        const std::string kind = terminalOutputKind(line);
+        EXPECT_TRUE(kind.empty()) << "docs/PROTOCOL.md line " << number << " is " << kind
+                                  << ", not the page's own: " << line;
+    }
 }

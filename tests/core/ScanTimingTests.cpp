@@ -44,47 +44,124 @@ TEST(ReplyFrameSpotter, NamesTheAddressOfEveryGoodFrameOnce) {
     }
 }
 
-// One probe to address 5 and what came back in its window: replies, noise, collisions.
-TEST(ProbeAnswers, TellsWhenMoreThanOneBoardAnsweredAndWhatFormedNoReply) {
+// Probes to address 5 and what came back: replies, noise, collisions, slow boards. Steps are a
+// probe sent at a time, or bytes received; the first answer came at `firstAnswerMs`, and an answer
+// is on time up to `windowMs` after its probe.
+TEST(ProbeAnswers, MoreThanOneBoardIsMoreWholeRepliesThanProbesToAnswer) {
     const std::string version = reply(5, "VER=1.0\r\n");
-    std::string damaged = version; // the second board's reply, its first letter hit in a collision
+    std::string damaged = version; // a second board's reply, its first letter hit in a collision
     damaged[2] ^= 0x20;
+    const std::string noise = "\xF8\xE0\x80\xFC\xC0\xF0";
+    struct Step {
+        int probeMs; // -1: bytes received
+        std::string bytes;
+    };
+    const auto probe = [](int ms) { return Step{ms, {}}; };
+    const auto bytesOf = [](std::string text) { return Step{-1, std::move(text)}; };
     const struct {
         const char* name;
         bool modbusFraming;
-        std::string window;
+        std::vector<Step> steps;
+        int firstAnswerMs;
+        int windowMs;
         bool moreThanOne;
         std::size_t unreadable;
     } table[] = {
-        {"one reply", true, version, false, 0},
-        {"two replies", true, version + version, true, 0},
-        {"a reply and a damaged one", true, version + damaged, true, damaged.size()},
-        {"a damaged reply, then a good one", true, damaged + version, true, damaged.size()},
-        {"a damaged reply alone", true, damaged, false, damaged.size()},
-        {"a reply and the shortest frame's length of junk", true, version + "\x55\x55\x55\x55\x55\x55", true,
-         6},
-        {"a reply and a few stray bytes", true, "\x55\x55\x55\x55\x55" + version, false, 5},
-        {"a reply and zero bytes of a transceiver", true,
-         std::string(8, '\0') + version + std::string(8, '\xFF'), false, 16},
-        {"the probe's echo and a reply", true, request(5, "BOOTi\r\n") + version, false, 0},
-        {"a late reply from 4 and a reply", true, reply(4, "VER=1.0\r\n") + version, false, 0},
-        {"two replies from 4", true, reply(4, "VER=1.0\r\n") + reply(4, "VER=1.0\r\n"), false, 0},
-        {"a flood", true, version + std::string(5000, '\x55'), true, 5000},
-        {"plain: one reply and the echo", false, "BOOTi\r\nVER=1.0\r\n", false, 0},
-        {"plain: two replies", false, "VER=1.0\r\nVER=1.0\r\n", true, 0},
-        {"plain: a reply and a damaged one", false, "VER=1.0\r\nvER=1.0\r\n", true, 9},
+        {"one reply", true, {probe(0), bytesOf(version)}, 10, 20, false, 0},
+        {"two replies", true, {probe(0), bytesOf(version + version)}, 10, 20, true, 0},
+        {"a reply and a damaged one",
+         true,
+         {probe(0), bytesOf(version + damaged)},
+         10,
+         20,
+         false,
+         damaged.size()},
+        {"a reply amid noise", true, {probe(0), bytesOf(noise + version + noise + noise)}, 10, 20, false, 18},
+        {"a flood", true, {probe(0), bytesOf(version + std::string(5000, '\x55'))}, 10, 20, false, 5000},
+        {"the probe's echo and a reply",
+         true,
+         {probe(0), bytesOf(request(5, "BOOTi\r\n") + version)},
+         10,
+         20,
+         false,
+         0},
+        {"two replies from 4",
+         true,
+         {probe(0), bytesOf(reply(4, "VER=1.0\r\n") + reply(4, "VER=1.0\r\n"))},
+         10,
+         20,
+         false,
+         0},
+        {"a reply split over two probes",
+         true,
+         {probe(0), bytesOf(version.substr(0, 4)), probe(200), bytesOf(version.substr(4))},
+         210,
+         20,
+         false,
+         0},
+        {"a slow board answers the probe before, then its own",
+         true,
+         {probe(0), probe(200), bytesOf(version), bytesOf(version)},
+         250,
+         310,
+         false,
+         0},
+        {"two slow boards",
+         true,
+         {probe(0), probe(200), bytesOf(version + version), bytesOf(version + version)},
+         250,
+         310,
+         true,
+         0},
+        {"a board slower than the window",
+         true,
+         {probe(0), probe(200), bytesOf(version)},
+         350,
+         110,
+         false,
+         0},
+        {"two boards that answer only a later probe",
+         true,
+         {probe(0), probe(200), probe(400), bytesOf(version + version)},
+         410,
+         20,
+         true,
+         0},
+        {"plain: one reply and the echo",
+         false,
+         {probe(0), bytesOf("BOOTi\r\nVER=1.0\r\n")},
+         10,
+         20,
+         false,
+         0},
+        {"plain: two replies", false, {probe(0), bytesOf("VER=1.0\r\nVER=1.0\r\n")}, 10, 20, true, 0},
+        {"plain: a reply and a damaged one",
+         false,
+         {probe(0), bytesOf("VER=1.0\r\nvER=1.0\r\n")},
+         10,
+         20,
+         false,
+         9},
     };
+    using Clock = ProbeAnswers::Clock;
+    const auto at = [](int ms) { return Clock::time_point{} + std::chrono::milliseconds(ms); };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
         ProbeAnswers answers(row.modbusFraming);
-        answers.probeSent(5);
-        answers.received(row.window.substr(0, 3));
-        answers.received(row.window.substr(3));
-        EXPECT_EQ(answers.moreThanOneBoard(), row.moreThanOne);
+        for (const Step& step : row.steps) {
+            if (step.probeMs >= 0) {
+                answers.probeSent(5, at(step.probeMs));
+                continue;
+            }
+            answers.received(step.bytes.substr(0, 3));
+            answers.received(step.bytes.substr(std::min<std::size_t>(3, step.bytes.size())));
+        }
+        const auto window = std::chrono::milliseconds(row.windowMs);
+        EXPECT_EQ(answers.moreThanOneBoard(at(row.firstAnswerMs), window), row.moreThanOne);
         EXPECT_EQ(answers.unreadableBytes(), row.unreadable);
-        // A new probe judges its own window; what formed no reply is still counted.
-        answers.probeSent(6);
-        EXPECT_FALSE(answers.moreThanOneBoard());
+        // A probe to another address starts its own tally; what formed no reply is still counted.
+        answers.probeSent(6, at(1000));
+        EXPECT_FALSE(answers.moreThanOneBoard(at(1000), window));
         EXPECT_EQ(answers.unreadableBytes(), row.unreadable);
     }
 }

@@ -93,6 +93,7 @@ TEST_F(Transfer, RefusedOrCancelledChoiceKeepsTheLoadedFile) {
         {chooseFile("bad.hex", L1 + "\n:0400100010111213A7\n" + L3),
          {"line 2: checksum A7, expected A6", Icon::Critical, "Error#321"}},
         {chooseFile("empty.hex", ""), {kNoRecords, Icon::Critical, "Error#62"}},
+        {chooseFile("end.hex", L3), {"the file holds no data record", Icon::Critical, "Error#321"}},
         {(folder / "gone.hex").string(), {"File not found", Icon::Critical, "Error#53"}},
         {folder.string(), {kNotRegular, Icon::Critical, "Error#75"}},
         {fifo("pipe.hex"), {kNotRegular, Icon::Critical, "Error#75"}},
@@ -162,11 +163,18 @@ TEST_F(Transfer, OneChainOfRecordsAtMost) {
         EXPECT_EQ(state(), State::RecordAwaited);
         EXPECT_EQ(form.Machine().transfer().record, 1);
     }
+    // Nor may the framing switch or the address boxes change under the record: a stray key there
+    // would end the transfer.
+    const Control settings[] = {Control::Check1, Control::Text1, Control::Text2};
+    for (const Control setting : settings)
+        EXPECT_FALSE(view.isEnabled(setting)) << static_cast<int>(setting);
     port.expectWrite(record(L2));
     deviceSays("OK");
     deviceSays("ERROR");
     for (const auto& row : clicks)
         EXPECT_TRUE(view.isEnabled(row.button)) << row.caption;
+    for (const Control setting : settings)
+        EXPECT_TRUE(view.isEnabled(setting)) << static_cast<int>(setting);
 
     // An "OK" while the dialog is open takes up the refused record again: the file chosen then is
     // not loaded.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -23,7 +24,12 @@ class FakeSerialPort : public SerialPortService {
 
     void expectWrite(const std::string& bytes) { expected.push_back(bytes); }
     // Bytes the next poll finds: a reply, noise, a reply of another device, ...
-    void arrive(const std::string& bytes) { received.push_back(bytes); }
+    void arrive(const std::string& bytes) { received.push_back(bytes); arrivals.push_back(std::nullopt); }
+    // The same, noted by the port as arrived at `at`, before the poll that reads it.
+    void arriveAt(const std::string& bytes, std::chrono::steady_clock::time_point at) {
+        received.push_back(bytes);
+        arrivals.push_back(at);
+    }
     void refuseOpen(const std::string& reason) { openRefusal = reason; }
     // The device is unplugged: every later read and write fails as a lost port does.
     void unplug(const std::string& reason) { ioFailure = reason; }
@@ -38,7 +44,12 @@ class FakeSerialPort : public SerialPortService {
     int opens = 0;
     int closes = 0;
     bool isOpen = false;
+    std::optional<int> baud; // the line's speed, where bytes cross it in time
 
+    std::optional<int> wireBaud() const override { return baud; }
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
+        return arrivals.empty() ? std::nullopt : arrivals.front();
+    }
     void setSettings(const std::string& s) override { settings.push_back(s); }
     void setCommPort(std::int16_t number) override { commPorts.push_back(number); }
     void setCommPath(const std::string& path) override { commPaths.push_back(path); }
@@ -64,6 +75,7 @@ class FakeSerialPort : public SerialPortService {
             return {};
         std::string chunk = received.front();
         received.pop_front();
+        arrivals.pop_front();
         return chunk;
     }
     void output(const std::string& bytes) override {
@@ -84,6 +96,7 @@ class FakeSerialPort : public SerialPortService {
 
     std::deque<std::string> expected;
     std::deque<std::string> received;
+    std::deque<std::optional<std::chrono::steady_clock::time_point>> arrivals;
     std::optional<std::string> openRefusal;
     std::optional<std::string> ioFailure;
     std::optional<std::string> readFailure;

@@ -3,10 +3,12 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
-#include "window/qt/MainWindow.h"
+#include "WindowOnLine.h"
+#include "support/Frames.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ struct ShownBox {
     std::string detail;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool textFits = true; // the box is narrow enough and its label shows the whole text
+    bool plain = true;    // every label of the box shows its text as it is, never as rich text
 };
 
 // Runs `click` with the window's own modal boxes; each box that appears is read and closed.
@@ -33,9 +36,12 @@ std::vector<ShownBox> boxesShownBy(const std::function<void()>& click) {
         const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
         const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1 << 20),
                                                                Qt::TextWordWrap, label->text());
-        shown.push_back({box->windowTitle().toStdString(), readable(box->text()),
-                         readable(box->informativeText()), box->icon(),
-                         box->width() < 640 && needed.width() <= label->width()});
+        const auto labels = box->findChildren<QLabel*>();
+        shown.push_back(
+            {box->windowTitle().toStdString(), readable(box->text()), readable(box->informativeText()),
+             box->icon(), box->width() < 640 && needed.width() <= label->width(),
+             std::ranges::all_of(labels,
+                                 [](const QLabel* each) { return each->textFormat() == Qt::PlainText; })});
         box->accept();
     });
     reader.start();
@@ -73,6 +79,11 @@ TEST(MessageBoxes, EachBoxShowsExactlyItsOwnTitleAndText) {
          "",
          {caption, "/dev/" + std::string(3000, 'x') + notAvailable, "", QMessageBox::NoIcon},
          true},
+        {"a port name that reads as markup",
+         "/dev/<b>no</b>-port&lt;",
+         "",
+         {caption, "/dev/<b>no</b>-port&lt;" + notAvailable, "", QMessageBox::NoIcon},
+         true},
         {"a cancelled file dialog", "", "", {caption, "Cancel", "", QMessageBox::NoIcon}, false},
         {"a file that does not exist",
          "",
@@ -98,7 +109,30 @@ TEST(MessageBoxes, EachBoxShowsExactlyItsOwnTitleAndText) {
         EXPECT_EQ(shown[0].text, c.expected.text);
         EXPECT_EQ(shown[0].icon, c.expected.icon);
         EXPECT_TRUE(shown[0].textFits);
+        EXPECT_TRUE(shown[0].plain);
         // The port's own reason goes below the fixed text, never into it.
         EXPECT_EQ(!shown[0].detail.empty(), c.hasDetail) << shown[0].detail;
     }
+}
+
+// What a board sends is shown as it is, in the answer box and in a box: read as rich text, a tag in
+// a reply would be drawn, or would have the window load whatever it names.
+TEST(MessageBoxes, ABoardsReplyIsShownLiterally) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WindowOnLine w(true);
+    w.window.show();
+    ASSERT_TRUE(w.startDownload(dir, [&] { w.ui.Command3->click(); }));
+    // A version reply while a record awaits its answer: the board restarted, and the box quotes it.
+    const std::string payload = "VER=<b>1.0</b>&lt;<img src=\"none.png\">";
+    const auto shown = boxesShownBy([&] {
+        w.line.writeToPort(reply(0, payload));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.window.logic().Machine().state() == State::Failed; }));
+    });
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "The device restarted during record 1 of 3 (" + payload + ")");
+    EXPECT_TRUE(shown[0].plain);
+    EXPECT_EQ(w.ui.Text8->text().toStdString(), payload);
+    for (const QLabel* label : w.window.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
 }

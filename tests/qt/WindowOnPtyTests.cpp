@@ -4,32 +4,8 @@
 #include <string>
 #include <termios.h>
 
-#include "PseudoTerminal.h"
+#include "WindowOnLine.h"
 #include "window/qt/Contrast.h"
-#include "window/qt/MainWindow.h"
-
-namespace {
-
-// The window with its port box naming a fresh pseudo-terminal and no connection wait, so that
-// "Open" only opens the line.
-struct WindowOnLine {
-    PseudoTerminal line;
-    std::vector<MessageBoxRequest> boxes;
-    MainWindow window{DialogHooks{[this](const MessageBoxRequest& box) { boxes.push_back(box); },
-                                  [](const std::string&) { return std::string(); }}};
-    WindowControls& ui = window.controls();
-
-    WindowOnLine() {
-        ui.txt0->setText(QString::fromStdString(line.slavePath()));
-        ui.Text1->setText(QStringLiteral("0"));
-    }
-    bool open() {
-        ui.BTNOpenCom->click();
-        return boxes.empty() && window.serialPort().portOpen();
-    }
-};
-
-} // namespace
 
 TEST(WindowOnPseudoTerminal, EachSpeedOptionSetsTheLineToItsSpeedNoParity8Data1Stop) {
     // {option, speed on the line}
@@ -78,4 +54,25 @@ TEST(WindowOnPseudoTerminal, TheDisabledPortBoxOnGreenStaysReadable) {
     w.ui.BTNCloseCom->click();
     EXPECT_TRUE(box->isEnabled());
     EXPECT_EQ(box->palette().color(QPalette::Disabled, QPalette::Text), systemDisabledText);
+}
+
+// A download clicked with the mouse moves the focus on from the disabled button; Tab then Space
+// from there must not reach the framing switch, which would end the transfer half-written.
+TEST(WindowOnPseudoTerminal, TabThenSpaceDuringATransferLeavesModbusRtuChecked) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    WindowOnLine w;
+    w.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    ASSERT_TRUE(w.startDownload(folder, [&] { QTest::mouseClick(w.ui.Command3, Qt::LeftButton); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(w.ui.Check1->isChecked());
+    w.window.logic().TMRComm_Timer(); // the tick that would take a switch to the machine
+    EXPECT_EQ(w.window.logic().Machine().state(), State::RecordAwaited);
+    EXPECT_TRUE(w.boxes.empty());
+    // "Close" still ends it.
+    w.ui.BTNCloseCom->click();
+    EXPECT_EQ(w.window.logic().Machine().state(), State::Closed);
+    EXPECT_TRUE(w.ui.Check1->isEnabled());
 }

@@ -97,3 +97,28 @@ TEST_F(Device, TakesANewAddressFromTwoHexDigits) {
         EXPECT_EQ(send(bad), Texts{"ERROR"}) << bad;
     EXPECT_EQ(device.address(), 0xFE);
 }
+
+// A board that restarts mid-pass forgets the pass: the host's next record 1 erases again, and data
+// without an address record lies at base 0 again, below this flash.
+TEST(RestartedDevice, ForgetsThePassItRestartedIn) {
+    for (const bool erase : {true, false}) {
+        DeviceSettings settings{1, "1.0", 0x0800'0000, 0x2'0000, 30ms};
+        settings.restartAt = 3;
+        EmulatedDevice device(settings);
+        const auto pass = [&](std::initializer_list<std::string_view> records) {
+            Texts replies;
+            for (std::string_view record : records)
+                for (const DeviceReply& reply : device.handle("BOOT:" + std::string(record)))
+                    replies.push_back(reply.text);
+            return replies;
+        };
+        EXPECT_EQ(pass({"020000040800F2", "04001000DEADBEEFB4", "02000000AABB99"}),
+                  (Texts{"OK", "FORMAT", "OK", "VER=1.0"}));
+        if (erase) {
+            EXPECT_EQ(pass({"020000040800F2", "02000000AABB99"}), (Texts{"OK", "FORMAT", "OK"}));
+            EXPECT_EQ(device.flash().bytes().at(0x10), 0xFF);
+        } else {
+            EXPECT_EQ(pass({"04001000DEADBEEFB4"}), Texts{"ERROR"});
+        }
+    }
+}

@@ -48,6 +48,10 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--listen", "tcp://:0", "--enter-on", "rts"},
         {"--listen", "rfc2217://:0", "--enter-on", "cts"},
         {"--latency-ms", "1001"},
+        {"--faulty-device", "0"},                                // devices are counted from 1
+        {"--address", "1,1", "--faulty-device", "3"},            // no third device
+        {"--restart-on-error", "--erase-after-refusal-ms", "5"}, // two answers to one refusal
+        {"--noise-every-ms", "often"},
     };
     for (const Arguments& arguments : refused)
         EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();

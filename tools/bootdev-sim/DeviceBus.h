@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardQuirks.h"
 #include "BusFraming.h"
 #include "EmulatedDevice.h"
 #include "Trace.h"
@@ -18,17 +19,23 @@ struct TimedFrame {
 // In plain framing there are no addresses, so the line carries one device.
 class DeviceBus {
   public:
-    DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace());
+    DeviceBus(std::vector<EmulatedDevice> devices, bool modbusFraming, Trace trace = Trace(),
+              BoardQuirks quirks = {});
 
-    std::vector<TimedFrame> handle(const BusRequest& request);
+    // `at`: when the request arrived.
+    std::vector<TimedFrame>
+    handle(const BusRequest& request,
+           std::chrono::steady_clock::time_point at = std::chrono::steady_clock::time_point{});
 
     bool modbusFraming() const { return modbusFraming_; }
     const std::vector<EmulatedDevice>& devices() const { return devices_; }
 
   private:
-    std::vector<TimedFrame> answer(EmulatedDevice& device, const BusRequest& request);
+    std::vector<TimedFrame> answer(EmulatedDevice& device, const BusRequest& request,
+                                   std::chrono::steady_clock::time_point at);
 
     std::vector<EmulatedDevice> devices_;
     bool modbusFraming_;
     Trace trace_;
+    BoardQuirks quirks_;
 };

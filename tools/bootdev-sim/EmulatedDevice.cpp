@@ -28,9 +28,27 @@ bool holdsReplyKeyword(std::string_view text) {
 EmulatedDevice::EmulatedDevice(const DeviceSettings& settings)
     : address_(settings.address), version_(settings.version), flash_(settings.flashStart, settings.flashSize),
       eraseTime_(settings.eraseTime), endPassAfter_(settings.endPassAfter), restartAt_(settings.restartAt),
-      restartOnError_(settings.restartOnError), formatEvery_(settings.formatEvery) {}
+      restartOnError_(settings.restartOnError), formatEvery_(settings.formatEvery),
+      timeFaults_(settings.timeFaults) {}
 
-std::vector<DeviceReply> EmulatedDevice::handle(std::string_view command) {
+std::vector<DeviceReply> EmulatedDevice::handle(std::string_view command,
+                                                std::chrono::steady_clock::time_point at) {
+    if (at < deafUntil_)
+        return {};
+    std::vector<DeviceReply> replies = answer(command);
+    if (command == "BOOTi")
+        replies.front().after += timeFaults_.probeDelay;
+    const bool record = command.starts_with("BOOT:") || command.starts_with("BOOT#");
+    if (record && timeFaults_.ackTwice.count() > 0) {
+        // The receipt's "OK" at once; the record's own answer once it is written.
+        replies.front().after += timeFaults_.ackTwice;
+        replies.insert(replies.begin(), DeviceReply{std::string(kOk)});
+        deafUntil_ = at + timeFaults_.ackTwice;
+    }
+    return replies;
+}
+
+std::vector<DeviceReply> EmulatedDevice::answer(std::string_view command) {
     if (command == "BOOTi" || command == "VER")
         return single(std::string(kVersion) + version_);
     if (command == "BOOTg")
@@ -62,6 +80,8 @@ std::vector<DeviceReply> EmulatedDevice::handleRecord(std::string_view digits, b
         endPass();
         return single(std::string(kVersion) + version_);
     }
+    if (recordsSeen_ == timeFaults_.refuseRecord)
+        return refuseRecord("record " + std::to_string(recordsSeen_) + " refused on purpose");
     if (++recordsThisPass_ == endPassAfter_) {
         endPass();
         return single(kDownload);
@@ -125,6 +145,13 @@ std::vector<DeviceReply> EmulatedDevice::refuse(std::string reason) {
 }
 
 std::vector<DeviceReply> EmulatedDevice::refuseRecord(std::string reason) {
+    if (timeFaults_.eraseAfterRefusal.count() > 0) {
+        // The board gets ready for the record again and keeps the pass: the host may resend it.
+        std::vector<DeviceReply> replies = refuse(std::move(reason));
+        replies.push_back(DeviceReply{std::string(kFormat)});
+        replies.push_back(DeviceReply{std::string(kOk), timeFaults_.eraseAfterRefusal});
+        return replies;
+    }
     // A failed record ends the pass: the host starts again from record 1, and that new pass must
     // erase the flash again instead of writing over what the failed pass left behind.
     endPass();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardFaults.h"
 #include "EmulatedFlash.h"
 #include "transfer/IntelHexRecord.h"
 
@@ -29,6 +30,7 @@ struct DeviceSettings {
     bool restartOnError = false;
     // While erasing, "FORMAT" again every so often (0: once).
     std::chrono::milliseconds formatEvery{0};
+    BoardFaults timeFaults{};
 };
 
 // The bootloader of one board: answers command texts (CR LF already stripped) and keeps its flash.
@@ -39,12 +41,17 @@ class EmulatedDevice {
     std::uint8_t address() const { return address_; }
     const EmulatedFlash& flash() const { return flash_; }
 
-    std::vector<DeviceReply> handle(std::string_view command);
+    // `at`: when the command arrived, for a board that is deaf while it writes. Nothing comes back
+    // for a command it did not hear.
+    std::vector<DeviceReply>
+    handle(std::string_view command,
+           std::chrono::steady_clock::time_point at = std::chrono::steady_clock::time_point{});
 
     // The reason for the last "ERROR", for the diagnostic log.
     const std::string& lastError() const { return lastError_; }
 
   private:
+    std::vector<DeviceReply> answer(std::string_view command);
     std::vector<DeviceReply> handleAddressChange(std::string_view digits);
     std::vector<DeviceReply> handleRecord(std::string_view digits, bool verifying);
     std::vector<DeviceReply> handleData(const HexRecord& record, bool verifying);
@@ -66,6 +73,8 @@ class EmulatedDevice {
     std::chrono::milliseconds formatEvery_;
     unsigned recordsSeen_ = 0;
     std::string lastError_;
+    BoardFaults timeFaults_;
+    std::chrono::steady_clock::time_point deafUntil_{};
 };
 
 // Reply keywords that the host acts on; a version text must not carry any of them.

@@ -2,7 +2,7 @@
 
 HostLink::HostLink(DeviceBus& bus, const SimOptions& options, bool rfc2217, const Trace& trace,
                    Clock::time_point now)
-    : session(bus, options.timing, options.faults, trace), gate(options.enterOn),
+    : session(bus, options.timing, options.faults, trace, options.quirks.noiseEvery), gate(options.enterOn),
       latency(options.latency, now), latencyHolds(options.latency.count() > 0), echo(options.echo),
       trace(trace) {
     if (rfc2217)

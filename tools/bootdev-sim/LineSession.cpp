@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-LineSession::LineSession(DeviceBus& bus, LineTiming timing, FaultSettings faults, Trace trace)
+LineSession::LineSession(DeviceBus& bus, LineTiming timing, FaultSettings faults, Trace trace,
+                         std::chrono::milliseconds noiseEvery)
     : bus_(bus), timing_(timing), decoder_(bus.modbusFraming()), faults_(faults, bus.modbusFraming()),
-      trace_(trace) {}
+      trace_(trace), noiseEvery_(noiseEvery) {}
 
 SimClock::duration LineSession::byteTime() const {
     return std::chrono::duration_cast<SimClock::duration>(std::chrono::nanoseconds(10'000'000'000ll) /
@@ -27,6 +28,7 @@ std::vector<std::string> LineSession::service(SimClock::time_point now) {
     decodeDueInput(now);
     releaseDueReplies(now);
     babble(now);
+    addNoise(now);
     std::vector<std::string> writes;
     transmit(now, writes);
     return writes;
@@ -41,7 +43,7 @@ void LineSession::decodeDueInput(SimClock::time_point now) {
             // A device answers its requests in order: a reply never overtakes one still waiting for
             // an erase to finish.
             SimClock::time_point due = std::max(chunk.at + timing_.replyDelay, lastReplyDue_);
-            for (TimedFrame& frame : bus_.handle(request)) {
+            for (TimedFrame& frame : bus_.handle(request, chunk.at)) {
                 due += frame.after;
                 scheduled_.emplace(due, std::move(frame.bytes));
                 lastReplyDue_ = due;
@@ -89,6 +91,16 @@ void LineSession::babble(SimClock::time_point now) {
         outgoing_.push_back({*nextBabble_, std::string(kBabble)});
 }
 
+// Noise goes out as writes of its own, so it falls between replies, never into one.
+void LineSession::addNoise(SimClock::time_point now) {
+    if (noiseEvery_.count() == 0)
+        return;
+    if (!nextNoise_)
+        nextNoise_ = now + noiseEvery_;
+    for (; *nextNoise_ <= now; *nextNoise_ += noiseEvery_)
+        outgoing_.push_back({*nextNoise_, std::string(kLineNoise)});
+}
+
 void LineSession::transmit(SimClock::time_point now, std::vector<std::string>& writes) {
     if (timing_.lineRate == 0) {
         for (Chunk& chunk : outgoing_)
@@ -132,6 +144,8 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         consider(held_->at + timing_.glueHoldLimit);
     if (nextBabble_)
         consider(*nextBabble_);
+    if (nextNoise_)
+        consider(*nextNoise_);
     if (!outgoing_.empty()) {
         if (timing_.lineRate == 0) {
             consider(outgoing_.front().at);

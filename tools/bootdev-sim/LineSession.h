@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardQuirks.h"
 #include "BusFraming.h"
 #include "DeviceBus.h"
 #include "ReplyFaults.h"
@@ -29,7 +30,8 @@ struct LineTiming {
 // in, so the session runs the same under a test's clock as under the real one.
 class LineSession {
   public:
-    LineSession(DeviceBus& bus, LineTiming timing, FaultSettings faults, Trace trace = Trace());
+    LineSession(DeviceBus& bus, LineTiming timing, FaultSettings faults, Trace trace = Trace(),
+                std::chrono::milliseconds noiseEvery = {});
 
     void receive(std::string_view bytes, SimClock::time_point now);
     // Everything due by `now`: each string is one write to the line.
@@ -46,6 +48,7 @@ class LineSession {
     void decodeDueInput(SimClock::time_point now);
     void releaseDueReplies(SimClock::time_point now);
     void babble(SimClock::time_point now);
+    void addNoise(SimClock::time_point now);
     void transmit(SimClock::time_point now, std::vector<std::string>& writes);
     SimClock::duration byteTime() const;
 
@@ -61,6 +64,8 @@ class LineSession {
     SimClock::time_point lastReplyDue_{};
     std::optional<Chunk> held_;
     std::optional<SimClock::time_point> nextBabble_;
+    std::chrono::milliseconds noiseEvery_;
+    std::optional<SimClock::time_point> nextNoise_;
     std::deque<Chunk> outgoing_;
     std::optional<SimClock::time_point> sendingSince_;
     std::size_t sentOfFront_ = 0;

@@ -62,6 +62,13 @@ void checkConsistency(const SimOptions& options) {
     if (options.deviceVersion.find_first_of("\r\n") != std::string::npos ||
         holdsReplyKeyword(options.deviceVersion))
         throw OptionError("--device-version: the text must not hold a line end or a reply keyword");
+    if (options.faultyDevice > options.addresses.size())
+        throw OptionError("--faulty-device: there are only " + std::to_string(options.addresses.size()) +
+                          " devices in --address");
+    if (options.restartOnError && options.boardFaults.eraseAfterRefusal.count() > 0)
+        throw OptionError(
+            "--restart-on-error and --erase-after-refusal-ms each answer a refusal their own way: "
+            "give only one");
     if (options.flashSize == 0)
         throw OptionError("--flash-size: must not be 0");
     if (static_cast<std::uint64_t>(options.flashStart) + options.flashSize > 0x1'0000'0000ull)
@@ -118,6 +125,27 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
          }},
         {"--babble-after",
          [&](const std::string& v) { options.faults.babbleAfter = parseCount("--babble-after", v); }},
+        {"--refuse-record",
+         [&](const std::string& v) { options.boardFaults.refuseRecord = parseCount("--refuse-record", v); }},
+        {"--erase-after-refusal-ms",
+         [&](const std::string& v) {
+             options.boardFaults.eraseAfterRefusal =
+                 std::chrono::milliseconds(parseCount("--erase-after-refusal-ms", v));
+         }},
+        {"--ack-twice-ms",
+         [&](const std::string& v) {
+             options.boardFaults.ackTwice = std::chrono::milliseconds(parseCount("--ack-twice-ms", v));
+         }},
+        {"--probe-delay-ms",
+         [&](const std::string& v) {
+             options.boardFaults.probeDelay = std::chrono::milliseconds(parseCount("--probe-delay-ms", v));
+         }},
+        {"--faulty-device",
+         [&](const std::string& v) {
+             options.faultyDevice = static_cast<unsigned>(parseNumber("--faulty-device", v, 255));
+             if (options.faultyDevice == 0)
+                 throw OptionError("--faulty-device: devices are counted from 1");
+         }},
         {"--dump", [&](const std::string& v) { options.dumpPath = v; }},
         {"--listen",
          [&](const std::string& v) {
@@ -148,6 +176,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
             options.echo = true;
         } else if (argument == "--verbose") {
             options.verbose = true;
+        } else if (takeQuirkOption(arguments, i, options.quirks)) {
+            continue;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version" || argument == "-V") {
@@ -229,6 +259,24 @@ Faults (replies are counted from 1; every N-th reply is hit):
                        junk every 200 ms instead, as a babbling device or a
                        chattering bus does
 
+Board faults in time (off at 0; every device has them, and --end-pass-after,
+--restart-at and --restart-on-error, unless --faulty-device names one):
+  --faulty-device K    only the K-th device of --address (counted from 1) has
+                       the board faults, so that a good board and a faulty one
+                       can share an address
+  --refuse-record N    refuse the N-th record (counted over all passes) once,
+                       with "ERROR"
+  --erase-after-refusal-ms MS  answer a refused record by preparing its place
+                       again: "FORMAT" after the "ERROR", then "OK" after MS;
+                       the pass goes on and the record may come again
+  --ack-twice-ms MS    answer every record with "OK" on receipt and with its
+                       own answer MS later, once written; requests that arrive
+                       meanwhile are lost, as to a board busy writing
+  --probe-delay-ms MS  give the version reply to a probe ("BOOTi") after MS;
+                       replies behind it wait their turn
+
+)" + quirkUsage() +
+           R"(
   --verbose            log requests, replies and faults on standard error, and
                        every change of the speed the host sets on the
                        pseudo-terminal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoardFaults.h"
+#include "BoardQuirks.h"
 #include "BootGate.h"
 #include "LineSession.h"
 #include "NetworkEndpoint.h"
@@ -28,6 +30,10 @@ struct SimOptions {
     std::chrono::milliseconds formatEvery{0};
     LineTiming timing;
     FaultSettings faults;
+    BoardFaults boardFaults;
+    // The device (counted from 1 in the order of --address) that alone has the board faults; 0: all.
+    unsigned faultyDevice = 0;
+    BoardQuirks quirks;
     std::optional<std::string> dumpPath;
     // The production bench: a network line, a board entered by a reset pulse, an adapter's ways.
     std::optional<ListenAddress> listen;

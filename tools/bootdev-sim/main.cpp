@@ -50,10 +50,14 @@ class SignalInbox {
 
 std::vector<EmulatedDevice> makeDevices(const SimOptions& options) {
     std::vector<EmulatedDevice> devices;
-    for (std::uint8_t address : options.addresses)
-        devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart, options.flashSize,
-                                            options.eraseTime, options.endPassAfter, options.restartAt,
-                                            options.restartOnError, options.formatEvery});
+    for (std::uint8_t address : options.addresses) {
+        const bool faulty = options.faultyDevice == 0 || options.faultyDevice == devices.size() + 1;
+        devices.emplace_back(DeviceSettings{address, options.deviceVersion, options.flashStart,
+                                            options.flashSize, options.eraseTime,
+                                            faulty ? options.endPassAfter : 0, faulty ? options.restartAt : 0,
+                                            faulty && options.restartOnError, options.formatEvery,
+                                            faulty ? options.boardFaults : BoardFaults{}});
+    }
     return devices;
 }
 
@@ -79,7 +83,7 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
 
 int run(const SimOptions& options) {
     const Trace trace(options.verbose ? &std::cerr : nullptr);
-    DeviceBus bus(makeDevices(options), options.modbusFraming, trace);
+    DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
     const SignalInbox signals;
     const SignalHook hook{signals.fd(), [&] {
                               bool stop = false;

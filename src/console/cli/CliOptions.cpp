@@ -46,8 +46,8 @@ const std::string kExitCodes = "Exit codes:\n"
                                "  7  stall: the device gave no reply for longer than the stall timeout\n"
                                "  8  output lost: the log, standard output or standard error could not be\n"
                                "     written; the board's own outcome is in the JSON and the message\n"
-                               "  9  address conflict: more than one board answers at one address;\n"
-                               "     set-address sent nothing, --all flashed no board there\n"
+                               "  9  address conflict: more than one board answers at one address; the\n"
+                               "     boards got nothing but the probes, --all flashed no board there\n"
                                "  129, 130, 143  interrupted (SIGHUP, SIGINT, SIGTERM)\n"
                                "Flashing several boards, the code is the highest of all boards' codes.\n";
 

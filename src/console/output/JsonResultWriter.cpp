@@ -145,6 +145,8 @@ std::string jsonResult(const RunResult& result) {
             QJsonObject found{{"address", device.address}, {"reply", jsonText(device.reply)}};
             if (device.conflict)
                 found.insert("conflict", true);
+            if (device.everyAddress)
+                found.insert("every_address", true);
             devices.append(found);
         }
         object.insert("devices", devices);

@@ -8,11 +8,19 @@
 #include <unistd.h>
 
 RunLog::RunLog(const std::string& path) {
-    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0)
-        openError = std::strerror(errno);
-    else
+    // A blocking open of a FIFO waits for a reader, for ever if none comes, before any board is
+    // touched and beyond the reach of the signal handling. Opened without blocking, such a FIFO is
+    // refused at once; one being read opens as a file does, and the channel waits out a full pipe.
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd >= 0) {
         channel.emplace(fd, "the log " + path);
+        return;
+    }
+    const int error = errno;
+    struct stat status {};
+    openError = error == ENXIO && stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode)
+                    ? "a FIFO that no process reads"
+                    : std::strerror(error);
 }
 
 RunLog::~RunLog() {

@@ -26,8 +26,9 @@ struct FirmwareSummary {
 struct RunResult {
     struct Device {
         int address = 0;
-        std::string reply;     // the device's version reply, line end removed
-        bool conflict = false; // more than one board answered at this address
+        std::string reply;         // the device's version reply, line end removed
+        bool conflict = false;     // more than one board answered at this address
+        bool everyAddress = false; // one board answered at every address: listed once, at the first
     };
 
     std::string operation;

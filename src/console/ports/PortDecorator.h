@@ -20,6 +20,8 @@ class PortDecorator : public SerialPortService {
     std::string input() override { return inner.input(); }
     void output(const std::string& bytes) override { inner.output(bytes); }
     void setModemLines(const ModemLineChange& change) override { inner.setModemLines(change); }
+    std::optional<int> wireBaud() const override { return inner.wireBaud(); }
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override { return inner.arrivedAt(); }
 
   protected:
     SerialPortService& inner;

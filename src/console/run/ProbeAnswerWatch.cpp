@@ -14,13 +14,13 @@ ProbeAnswerWatch::ProbeAnswerWatch(const CliOptions& options)
         // Taken out first: the one told may ask for the next verdict.
         const auto tell = std::move(judged);
         judged = nullptr;
-        tell(answers.moreThanOneBoard());
+        tell(answers.moreThanOneBoard(firstAnswer, window));
     });
 }
 
 void ProbeAnswerWatch::probeSent(int address) {
-    answers.probeSent(static_cast<std::uint8_t>(address));
     sentAt = std::chrono::steady_clock::now();
+    answers.probeSent(static_cast<std::uint8_t>(address), sentAt);
 }
 
 void ProbeAnswerWatch::judge(std::function<void(bool)> tell) {
@@ -29,6 +29,7 @@ void ProbeAnswerWatch::judge(std::function<void(bool)> tell) {
     judged = std::move(tell);
     // A board slow to answer is followed by the other at its address just as closely.
     const auto now = std::chrono::steady_clock::now();
+    firstAnswer = now;
     const auto left = std::max<std::chrono::steady_clock::duration>(sentAt + window - now, afterAnswer);
     timer.start(std::chrono::ceil<std::chrono::milliseconds>(left));
 }

@@ -77,19 +77,22 @@ void ReceiveTrigger::runHandlerNow() {
         heldReplyTimer.stop();
 }
 
-void ReceiveTrigger::bytesRead() {
-    lastReadAt = PreciseTimer::Clock::now();
-    lastReadAtFirstLook = firstLookAfterPause;
+void ReceiveTrigger::bytesRead(bool completedReply) {
+    const bool firstLook = firstLookAfterPause;
     firstLookAfterPause = false;
-    readSinceRequest = true;
+    if (!completedReply)
+        return;
+    replyAt = PreciseTimer::Clock::now();
+    replyAtFirstLook = firstLook;
+    replySinceRequest = true;
 }
 
 void ReceiveTrigger::requestSent(std::size_t bytes) {
     if (ticker || !port)
         return;
-    if (readSinceRequest)
-        forecast.replyComplete(lastReadAt, lastReadAtFirstLook);
-    readSinceRequest = false;
+    if (replySinceRequest)
+        forecast.replyComplete(replyAt, replyAtFirstLook);
+    replySinceRequest = false;
     const std::optional<PreciseTimer::Clock::time_point> due =
         forecast.requestSent(bytes, PreciseTimer::Clock::now());
     if (!due) {

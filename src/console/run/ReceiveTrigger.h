@@ -39,8 +39,10 @@ class ReceiveTrigger {
     void switched(bool on);
     // The port has received bytes (its ready-read notification).
     void bytesArrived();
-    // The receive handler has read bytes from the port.
-    void bytesRead();
+    // The receive handler has read bytes from the port; `completedReply`: they completed a reply
+    // frame. Only such reads tell how long a reply takes: noise read after the reply, or instead
+    // of one, would make it seem to take until the next request.
+    void bytesRead(bool completedReply);
     // A request of `bytes` went out. The device answers one request at a time, so the reply to
     // the one before is complete by now: its last bytes were the last read.
     void requestSent(std::size_t bytes);
@@ -71,8 +73,8 @@ class ReceiveTrigger {
     PreciseTimer lookAgain; // ends a pause in watching the line
     bool paused = false;
     bool firstLookAfterPause = false;
-    bool readSinceRequest = false;
-    PreciseTimer::Clock::time_point lastReadAt;
-    bool lastReadAtFirstLook = false;
+    bool replySinceRequest = false;
+    PreciseTimer::Clock::time_point replyAt; // the read that completed the last reply
+    bool replyAtFirstLook = false;
     QObject lifetime; // a deferred read dies with the trigger
 };

@@ -35,16 +35,21 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
     form.SetLimits({limitOf(options.stallTimeoutSeconds), limitOf(options.eraseTimeoutSeconds)});
     form.OnMachineStep = [this](const ProtocolMachine::Step& step) {
         steps.push_back(step);
+        // The reply is in the answer box now; bytes later in the same read may replace it there.
+        if (step.event == Event::Version || step.event == Event::Accepted || step.event == Event::Refused ||
+            step.event == Event::PassEnd || step.event == Event::Erase)
+            lastReply = this->view.text8();
         portLost = portLost || step.event == Event::PortLost;
     };
     view.onTimer3Switched = [this](bool on) { connectionPacer.switched(on); };
     view.onTMRCommSwitched = [this](bool on) { receiveTrigger.switched(on); };
     form.Receiver.heldFrameWait = receiveTrigger.heldReplyWait();
     activity.setOnReceived([this](const std::string& bytes) {
-        receiveTrigger.bytesRead();
+        receiveTrigger.bytesRead(!replyReads.feed(bytes).empty());
         if (phase == Phase::Connecting)
             probeAnswers.received(bytes);
         spotLateReplies(bytes);
+        noteReplyFromNewAddress(bytes);
     });
     activity.setOnSent([this](std::size_t bytes) { receiveTrigger.requestSent(bytes); });
 

@@ -24,6 +24,7 @@
 #include "console/run/ProbeAnswerWatch.h"
 #include "console/run/ReceiveTrigger.h"
 #include "console/run/TransferWatch.h"
+#include "link/ReplyFrameSpotter.h"
 #include "window/frmSerial.h"
 #include "window/qt/ReadyReadSource.h"
 
@@ -73,12 +74,17 @@ class RunController {
     void spotLateReplies(const std::string& bytes);
     void scanEnded();
     void recordFoundDevice(const std::string& reply, bool moreThanOneBoard);
+    bool everyAddressAnswered() const;
+    void askBroadcastAddress();
+    void listFoundDevices(std::size_t count);
 
     // How the run ends (RunControllerEnding.cpp).
     bool handleMessages(Source source);
     void watchTransfer();
     void watchReply();
     void finishFailed(const Failure& failure);
+    void noteReplyFromNewAddress(const std::string& bytes);
+    void answersAtNewAddress(const std::string& reply);
     // How the machine left `awaited` during the last event, if it did.
     std::optional<ProtocolMachine::Step> left(State awaited) const;
     void finish(ExitCode code, std::string message);
@@ -100,6 +106,7 @@ class RunController {
     bool modemLinesFailed = false;
     bool portLost = false;
     std::vector<ProtocolMachine::Step> steps; // the machine's steps during the event being handled
+    std::string lastReply;                    // the text of the last reply with a keyword
 
     Phase phase = Phase::Connecting;
     RunResult result;
@@ -111,6 +118,14 @@ class RunController {
     bool reopened = false;
     TransferWatch transfer;
     LateReplyWatch lateReplies;
+    ReplyFrameSpotter replyReads;        // which reads complete a reply, for the receive forecast
+    ReplyFrameSpotter newAddressReplies; // set-address: a board that answers from its new address
+    bool answeredFromNewAddress = false;
+    // A scan's listing waits while every address so far has answered: it may be one board that
+    // answers at all of them.
+    std::vector<std::string> heldScanLines;
+    bool broadcastAsked = false;
+    bool broadcastPending = false; // its answer window is open
     ProgressReporter progress;
     std::function<void(const RunResult&)> onFinished; // empty: run() waits in its own loop
 };

@@ -1,5 +1,7 @@
 #include "console/run/RunController.h"
 
+#include <algorithm>
+
 #include "console/output/LineTexts.h"
 #include "console/run/InstallOutcome.h"
 #include "console/run/RunTexts.h"
@@ -17,6 +19,13 @@ bool RunController::handleMessages(Source source) {
     const ConsoleView::Message message = messages.back();
     messagesSeen = messages.size();
     const std::string line = view.messageLine(message);
+    // A second board that answered the connection's probe is the probe judge's to report, in the
+    // scan's books and words.
+    const bool namedConflict = std::any_of(steps.begin(), steps.end(), [](const ProtocolMachine::Step& step) {
+        return step.action == Action::NameConflict;
+    });
+    if (namedConflict && phase == Phase::Connecting)
+        return false;
 
     if (portLost) {
         finish(ExitCode::PortNotAvailable,

@@ -2,18 +2,17 @@
 
 #include "console/run/InstallOutcome.h"
 #include "console/run/RunTexts.h"
+#include "link/NumberRule.h"
 #include "protocol/FailureText.h"
 
 // The operation once the device has answered: the click, as a user would, and how the machine's
 // state and steps tell that the operation has ended.
 
 void RunController::onConnected() {
-    const std::string reply = withoutLineEnd(view.text8());
-    // A scan, and a new address, must know whether one board answered or more.
-    if (options.operation == Operation::Scan || options.operation == Operation::SetAddress)
-        probeAnswers.judge([this, reply](bool several) { onAnswered(reply, several); });
-    else
-        onAnswered(reply, false);
+    const std::string reply = withoutLineEnd(lastReply);
+    // Whatever follows goes to every board at the address: first it must be known whether one
+    // board answered or more.
+    probeAnswers.judge([this, reply](bool several) { onAnswered(reply, several); });
 }
 
 void RunController::onAnswered(const std::string& reply, bool moreThanOneBoard) {
@@ -29,7 +28,9 @@ void RunController::onAnswered(const std::string& reply, bool moreThanOneBoard) 
     result.reply = reply;
     if (moreThanOneBoard)
         return finish(ExitCode::AddressConflict,
-                      conflictText(currentAddress()) + "; no new address was sent");
+                      conflictText(currentAddress()) + (options.operation == Operation::SetAddress
+                                                            ? "; no new address was sent"
+                                                            : "; nothing was sent to the boards"));
     // After a scan "Set Addr" reads "Next": close and open again, as a user would, so that the
     // found address in the box is used as a plain address.
     if (options.operation == Operation::SetAddress && form.ScanMode == 1 && !reopened) {
@@ -137,7 +138,7 @@ std::optional<ProtocolMachine::Step> RunController::left(State awaited) const {
 void RunController::watchReply() {
     const std::string silence =
         "stall: no reply from the device for " + secondsText(options.stallTimeoutSeconds) + " s";
-    const std::string answer = withoutLineEnd(view.text8());
+    const std::string answer = withoutLineEnd(lastReply);
     const auto ended = [&](const ProtocolMachine::Step& step, const std::string& refusal) {
         if (step.event == Event::NotSent)
             finish(ExitCode::PortNotAvailable, "the command could not be sent");
@@ -165,6 +166,9 @@ void RunController::watchReply() {
         break;
     case Operation::SetAddress:
         if (phase == Phase::AwaitingReply) {
+            // A board may answer from the address it has just taken: it has moved, and answers there.
+            if (answeredFromNewAddress)
+                return answersAtNewAddress(result.reply);
             const auto step = left(State::AddressChangeAwaited);
             if (!step)
                 break;
@@ -178,18 +182,29 @@ void RunController::watchReply() {
             view.setText1Text(options.newAddress);
             call(Source::Click, &frmSerial::Command4_Click);
         } else if (const auto step = left(State::IdentifyAwaited)) {
-            if (step->action == Action::Ready) {
-                result.address = currentAddress();
-                // Standard output carries only the reply, as for version and install.
-                output.err(output.programName + ": the device answers at its new address " +
-                           options.newAddress + "\n");
-                finish(ExitCode::Success, answer);
-            } else {
+            if (step->action == Action::Ready)
+                answersAtNewAddress(answer);
+            else
                 finish(ExitCode::NoDevice, "no answer at the new address " + options.newAddress);
-            }
         }
         break;
     default:
         break;
     }
+}
+
+void RunController::noteReplyFromNewAddress(const std::string& bytes) {
+    if (phase != Phase::AwaitingReply || options.operation != Operation::SetAddress)
+        return;
+    const auto newAddress = static_cast<std::uint8_t>(WholeNumber(options.newAddress, 1, 255));
+    for (const std::uint8_t from : newAddressReplies.feed(bytes))
+        answeredFromNewAddress =
+            answeredFromNewAddress || (from == newAddress && newAddress != currentAddress());
+}
+
+void RunController::answersAtNewAddress(const std::string& reply) {
+    result.address = static_cast<int>(WholeNumber(options.newAddress, 1, 255));
+    // Standard output carries only the reply, as for version and install.
+    output.err(output.programName + ": the device answers at its new address " + options.newAddress + "\n");
+    finish(ExitCode::Success, reply);
 }

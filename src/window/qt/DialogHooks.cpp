@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -40,6 +41,10 @@ DialogHooks DialogHooks::completed(DialogHooks hooks, QWidget* owner) {
                             wrappable(QString::fromStdString(request.text)), QMessageBox::Ok, parent.data());
             if (!request.detail.empty())
                 box.setInformativeText(wrappable(QString::fromStdString(request.detail)));
+            // A box shows a board's reply or a port's name as it is: read as rich text, a reply
+            // such as <img src=/dev/zero> would have the box load whatever it names.
+            for (QLabel* label : box.findChildren<QLabel*>())
+                label->setTextFormat(Qt::PlainText);
             box.exec();
         };
     if (!hooks.chooseFile)

@@ -2,10 +2,6 @@
 
 #include <QSocketNotifier>
 
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#endif
-
 // The port's ready-read notification, and the pause in watching the line that spares wake-ups
 // while a reply is still crossing it.
 
@@ -14,7 +10,7 @@ void QtSerialPortService::setOnReadyRead(std::function<void()> callback) {
     onReadyRead = std::move(callback);
     if (firstCallback && onReadyRead)
         QObject::connect(&port, &QSerialPort::readyRead, [this] {
-            if (onReadyRead)
+            if (onReadyRead && !fetching)
                 onReadyRead();
         });
 }
@@ -33,14 +29,7 @@ bool QtSerialPortService::resumeReadyRead() {
     }
     if (!port.isOpen() || lostReason)
         return false;
-    if (port.bytesAvailable() > 0)
-        return true;
-#ifdef Q_OS_UNIX
-    int waiting = 0;
-    return ioctl(static_cast<int>(port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
-#else
-    return false;
-#endif
+    return port.bytesAvailable() > 0 || driverBytes() > 0;
 }
 
 // QSerialPort watches the line through a read notifier of its own, a child object, and offers no

@@ -1,14 +1,21 @@
 #include "window/qt/QtSerialPortService.h"
 
+#include <algorithm>
+#include <cerrno>
+
 #include <QSocketNotifier>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
 
 #include "window/qt/AdapterLatency.h"
 #include "window/qt/ModemLineControl.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -60,11 +67,34 @@ std::string lossMeaning(QSerialPort::SerialPortError error) {
     }
 }
 
+// A pseudo-terminal, by whatever link it was named.
+bool isPseudoTerminal(const std::string& name) {
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(name, error).string();
+    return !error && (real.rfind("/dev/pts/", 0) == 0 || real == "/dev/ptmx");
+}
+
 } // namespace
 
 QtSerialPortService::QtSerialPortService() {
     QObject::connect(&port, &QSerialPort::errorOccurred, &port,
                      [this](QSerialPort::SerialPortError error) { onError(error); });
+    // Connected first, so that a reader told of the same bytes finds them stamped.
+    QObject::connect(&port, &QSerialPort::readyRead, &port,
+                     [this] { lastArrival = std::chrono::steady_clock::now(); });
+}
+
+std::optional<int> QtSerialPortService::wireBaud() const {
+    if (!port.isOpen() || !paced)
+        return std::nullopt;
+    return settings.baud;
+}
+
+std::optional<std::chrono::steady_clock::time_point> QtSerialPortService::arrivedAt() const {
+    // Bytes still in the driver came at a time nobody noted: the read's own time stands for them.
+    if (!port.isOpen() || lostReason || driverBytes() > 0)
+        return std::nullopt;
+    return lastArrival;
 }
 
 QtSerialPortService::~QtSerialPortService() {
@@ -114,6 +144,9 @@ void QtSerialPortService::setPortOpen(bool open) {
 
 void QtSerialPortService::openPort() {
     port.clearError();
+    lastArrival.reset();
+    const char* ptyWire = std::getenv("BOOTDEVICE_PTY_WIRE");
+    paced = !isPseudoTerminal(portName) || (ptyWire != nullptr && std::string_view(ptyWire) == "1");
     port.setPortName(QString::fromStdString(portName));
     if (!port.open(QIODevice::ReadWrite)) {
         // Having got the device lock, a refusal to lock is another program's lock file.
@@ -170,6 +203,14 @@ bool QtSerialPortService::portOpen() const {
 }
 
 void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
+    // input() may have fetched the bytes whose arrival Qt's notification had already announced; Qt's
+    // own read then finds nothing, which is no loss of the line. Qt switched its notification off
+    // for it: it is switched on again.
+    if (error == QSerialPort::ResourceError && foundNothingToRead(errno)) {
+        port.clearError();
+        applyReadPause();
+        return;
+    }
     const std::string meaning = lossMeaning(error);
     if (!port.isOpen() || lostReason || meaning.empty())
         return;
@@ -192,17 +233,50 @@ void QtSerialPortService::throwIfBroken() {
         throw PortError("Port is closed");
 }
 
+// Qt's buffer and what still waits in the driver: the event loop may not have let Qt fetch the
+// driver's bytes yet (a process stopped and continued wakes to its timers and its port at once),
+// and a deadline judged before those bytes would pass over a reply that came in time.
 int QtSerialPortService::inBufferCount() {
     throwIfBroken();
-    return static_cast<int>(port.bytesAvailable());
+    return static_cast<int>(port.bytesAvailable()) + driverBytes();
 }
 
 std::string QtSerialPortService::input() {
     throwIfBroken();
+    if (driverBytes() > 0) {
+        // Qt fetches them now; its ready-read notification, which this read answers already, is
+        // kept from the reader: it would read again from within this read.
+        fetching = true;
+        port.waitForReadyRead(0);
+        fetching = false;
+    }
     const QByteArray bytes = port.readAll();
+    lastArrival.reset();
     if (readPaused)
         applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// A read that failed only because nothing was there, on a line that has not hung up.
+bool QtSerialPortService::foundNothingToRead(int systemError) const {
+#ifdef Q_OS_UNIX
+    if (systemError != EAGAIN && systemError != EWOULDBLOCK)
+        return false;
+    pollfd line{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&line, 1, 0) >= 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+#else
+    (void)systemError;
+    return false;
+#endif
+}
+
+int QtSerialPortService::driverBytes() const {
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    if (port.isOpen() && ioctl(static_cast<int>(port.handle()), FIONREAD, &waiting) == 0)
+        return std::max(waiting, 0);
+#endif
+    return 0;
 }
 
 // Straight to the driver while nothing waits in Qt's own queue: a frame almost always fits the

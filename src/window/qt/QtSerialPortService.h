@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include <QSerialPort>
@@ -30,6 +31,8 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::string input() override;
     void output(const std::string& bytes) override;
     void setModemLines(const ModemLineChange& change) override;
+    std::optional<int> wireBaud() const override;
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override;
 
     // Told, after each open of a USB adapter, what was set to cut its latency (for --verbose).
     void setOnAdapterTuned(std::function<void(const std::string&)> callback) {
@@ -50,6 +53,9 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     void applyReadPause();
     void tuneAdapter();
     std::size_t writeToDriver(const std::string& bytes);
+    // Bytes received by the driver that Qt has not fetched yet.
+    int driverBytes() const;
+    bool foundNothingToRead(int systemError) const;
 
     QSerialPort port;
     DeviceLock lock;
@@ -60,4 +66,10 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::function<void(const std::string&)> onAdapterTuned;
     std::optional<std::string> lostReason;
     bool readPaused = false;
+    // A pseudo-terminal passes bytes at once, whatever its speed, unless the program at its other
+    // end paces them as a line would.
+    bool paced = true;
+    // When the last bytes Qt took from the driver arrived; cleared by each read.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival;
+    bool fetching = false; // input() is having Qt fetch the driver's bytes
 };

@@ -39,17 +39,14 @@ std::string contentOf(const std::string& path) {
     return content;
 }
 
-bool alive(long pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
-}
-
-// The live process other than this one that a lock file names; 0 when there is none.
-long otherHolder(const std::string& path) {
-    const long pid = lockHolder(contentOf(path));
-    return pid != ::getpid() && alive(pid) ? pid : 0;
-}
-
 } // namespace
+
+long UucpLock::otherHolder(const std::string& lockPath) const {
+    const long pid = lockHolder(contentOf(lockPath));
+    // A process of another user may not be signalled, but it lives all the same.
+    const bool alive = pid > 0 && (probe(pid) == 0 || errno == EPERM);
+    return pid != ::getpid() && alive ? pid : 0;
+}
 
 std::vector<std::string> uucpLockNames(const std::string& devicePath) {
     std::error_code failed;
@@ -76,7 +73,10 @@ long lockHolder(const std::string& content) {
     return 0;
 }
 
-UucpLock::UucpLock(std::string directory) : directory(std::move(directory)) {
+UucpLock::UucpLock(std::string directory, ProcessProbe probe)
+    : directory(std::move(directory)), probe(std::move(probe)) {
+    if (!this->probe)
+        this->probe = [](long pid) { return ::kill(static_cast<pid_t>(pid), 0); };
     if (this->directory.empty()) {
         const char* chosen = std::getenv("BOOTDEVICE_LOCK_DIR");
         this->directory = chosen && *chosen ? chosen : kDefaultDirectory;
@@ -138,7 +138,7 @@ std::vector<std::string> uucpLockNames(const std::string&) {
 long lockHolder(const std::string&) {
     return 0;
 }
-UucpLock::UucpLock(std::string directory) : directory(std::move(directory)) {}
+UucpLock::UucpLock(std::string directory, ProcessProbe) : directory(std::move(directory)) {}
 void UucpLock::check(const std::string&) {}
 void UucpLock::hold() {}
 void UucpLock::release() {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,12 @@
 // cannot be written leaves the flock alone in charge.
 class UucpLock {
   public:
-    // `directory` empty: BOOTDEVICE_LOCK_DIR when set, else /run/lock.
-    explicit UucpLock(std::string directory = {});
+    // Asks after a process as kill(pid, 0) does: 0, or -1 with errno set. A process of another user
+    // gives EPERM and lives; root never meets that answer, so a probe of one's own can give it.
+    using ProcessProbe = std::function<int(long pid)>;
+
+    // `directory` empty: BOOTDEVICE_LOCK_DIR when set, else /run/lock. `probe` empty: kill(pid, 0).
+    explicit UucpLock(std::string directory = {}, ProcessProbe probe = {});
     ~UucpLock() { release(); }
     UucpLock(const UucpLock&) = delete;
     UucpLock& operator=(const UucpLock&) = delete;
@@ -28,7 +33,11 @@ class UucpLock {
     void release();
 
   private:
+    // The live process other than this one that a lock file names; 0 when there is none.
+    long otherHolder(const std::string& lockPath) const;
+
     std::string directory;
+    ProcessProbe probe;
     std::vector<std::string> lockPaths; // the device's lock files, the one to hold first
     std::string devicePath;
     bool held = false;

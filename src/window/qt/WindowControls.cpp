@@ -26,7 +26,10 @@ QLineEdit* textBox(QWidget* parent, const char* text, int left, int top, int wid
 }
 
 QLabel* label(QWidget* parent, const char* caption, int left, int top, int width, int height) {
-    return place(new QLabel(QString::fromLatin1(caption), parent), left, top, width, height);
+    auto* shown = place(new QLabel(QString::fromLatin1(caption), parent), left, top, width, height);
+    // A caption is shown as it is, never read as rich text, whatever the logic puts there.
+    shown->setTextFormat(Qt::PlainText);
+    return shown;
 }
 
 // The frame line runs through the middle of the caption, so the controls that the design puts on
