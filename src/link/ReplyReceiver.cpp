@@ -92,6 +92,12 @@ void ReplyReceiver::clear() {
     frameHeld = false;
 }
 
+// The bytes behind a reply in the buffer came with the same read, after it: it was complete that
+// much line time before they were in.
+ReplyReceiver::Clock::time_point ReplyReceiver::completedBefore(std::size_t bytesBehind) const {
+    return lastRead - static_cast<Clock::duration::rep>(bytesBehind) * byteTime;
+}
+
 std::optional<ReplyReceiver::Clock::time_point> ReplyReceiver::heldFrameDue() const {
     if (!frameHeld)
         return std::nullopt;
@@ -108,8 +114,10 @@ void ReplyReceiver::takeLines(std::vector<Received>& out) {
             end = kMaxReplyLength; // no reply is this long: hand the bytes on as they are
         else if (end == std::string::npos)
             return;
-        out.push_back(replyOf(line.bytes().substr(0, end), false, line.stampAt(0), lastRead));
+        const std::uint64_t stamp = line.stampAt(0);
+        std::string text = line.bytes().substr(0, end);
         line.eraseFront(end);
+        out.push_back(replyOf(std::move(text), false, stamp, completedBefore(line.size())));
     }
 }
 
@@ -154,7 +162,7 @@ void ReplyReceiver::handOverFrame(std::size_t discard, std::size_t length, std::
     const std::string frame = frames.bytes().substr(discard, length);
     const std::uint64_t stamp = frames.stampAt(discard);
     frames.eraseFront(discard + length);
-    Received reply = replyOf(frame.substr(2, frame.size() - 4), true, stamp, lastRead);
+    Received reply = replyOf(frame.substr(2, frame.size() - 4), true, stamp, completedBefore(frames.size()));
     reply.crc = frame.substr(frame.size() - 2);
     reply.crcCalc = CRC16(frame.substr(0, frame.size() - 2));
     out.push_back(std::move(reply));

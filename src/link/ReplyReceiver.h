@@ -59,12 +59,15 @@ class ReplyReceiver {
     // waits only while bytes behind it may be its rest, until a tick finds no more (the window's
     // poll gathers a reply between its ticks).
     Clock::duration heldFrameWait{};
+    // A byte's time on the line; zero where nothing paces the bytes.
+    Clock::duration byteTime{};
 
   private:
     void takeFrames(std::uint8_t address, std::vector<Received>& out);
     void takeLines(std::vector<Received>& out);
     void handOverFrame(std::size_t discard, std::size_t length, std::vector<Received>& out);
     void dropOtherFraming(bool framed);
+    Clock::time_point completedBefore(std::size_t bytesBehind) const;
 
     StampedBytes frames;
     StampedBytes line;

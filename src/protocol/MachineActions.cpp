@@ -33,6 +33,7 @@ void ProtocolMachine::fail(FailureReason reason, bool tell) {
     if (reason == FailureReason::MoreThanOneBoard) {
         failure.reply = conflictText;
         failure.origin = position.origin;
+        conflicted = position.origin;
     }
     failure_ = failure;
     // A held record's "FORMAT" may have blanked the bar: every failure ends on ERROR.
@@ -49,6 +50,7 @@ void ProtocolMachine::nameConflict() {
     failure.reason = FailureReason::MoreThanOneBoard;
     failure.reply = conflictText;
     failure.origin = eventReply ? eventReply->origin : host.origin();
+    conflicted = failure.origin;
     host.showFailure(failure);
 }
 
@@ -60,7 +62,9 @@ void ProtocolMachine::perform(Action action) {
     case Action::AllowDialog:
     case Action::CommandAnswered:
     case Action::CommandUnanswered:
+        break;
     case Action::OpenNoWait:
+        conflicted.reset();
         break;
     case Action::NoteInstead:
         instead = eventNote;
@@ -69,6 +73,7 @@ void ProtocolMachine::perform(Action action) {
     case Action::OpenScan:
     case Action::ResumeScan:
         probes = ProbeBook{};
+        conflicted.reset();
         host.setWaiting(true);
         if (action == Action::ResumeScan)
             host.clearAnswer();
@@ -77,6 +82,7 @@ void ProtocolMachine::perform(Action action) {
     case Action::LosePort:
         host.setWaiting(false);
         probes = ProbeBook{};
+        conflicted.reset();
         break;
     case Action::Probe: {
         const std::uint64_t before = host.framesSent();

@@ -136,6 +136,10 @@ Event ProtocolMachine::secondAnswer(const std::string& text) {
 std::optional<Event> ProtocolMachine::sameWaitAnswer(const std::string& text, Clock::time_point at) {
     if (!taken || taken->wait != waitFrom || at - taken->at >= kTwinSpread)
         return std::nullopt;
+    // A board that says "FORMAT" again while it erases leaves far more time between the two.
+    const auto erase = [](const std::string& each) { return decidingKeyword(each) == ReplyKeyword::Format; };
+    if (erase(text) && erase(taken->text) && at - taken->at < kTwinSpread / 2)
+        return twoAnswers("\"FORMAT\" twice");
     if (!isVerdict(text) || !isVerdict(taken->text))
         return std::nullopt;
     eventNote = "a second answer to the same frame";

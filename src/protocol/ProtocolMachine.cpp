@@ -11,12 +11,26 @@ ProtocolMachine::ProtocolMachine(MachineHost& host, Limits limits) : host(host),
 Action ProtocolMachine::handle(Event event) {
     eventNote.clear();
     eventReply.reset();
+    const bool writes = event == Event::InstallClicked || event == Event::SetAddressClicked;
+    if (writes && conflicted == host.origin())
+        return run(stillTwo());
     return run(event);
 }
 
 Action ProtocolMachine::fileChosen(Pass pass, int count, Origin origin) {
     chosen = TransferPosition{pass, pass, 0, count, origin, false};
+    if (conflicted == origin) {
+        eventNote.clear();
+        eventReply.reset();
+        return run(stillTwo());
+    }
     return handle(Event::FileChosen);
+}
+
+// A second board named at an address is not forgotten because one of them went quiet.
+Event ProtocolMachine::stillTwo() {
+    conflictText = "found before: open the port again once one board is left there";
+    return Event::TwoAnswers;
 }
 
 Action ProtocolMachine::reply(const Reply& reply) {

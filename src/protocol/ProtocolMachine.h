@@ -105,6 +105,7 @@ class ProtocolMachine {
     std::optional<Event> sameWaitAnswer(const std::string& text, Clock::time_point at);
     void takeAnswer(const std::string& text, Clock::time_point at);
     Event twoAnswers(std::string answers);
+    Event stillTwo();
     void probeSent(bool reached);
     void nameConflict();
 
@@ -136,6 +137,9 @@ class ProtocolMachine {
     int doubledRun = 0; // waits in a row whose answer came twice
     ProbeBook probes;
     Origin confirmed;         // the board that answered while a file waited for it
+    // Where more than one board answered, until the port opens again or the wait moves on: nothing
+    // more is started there.
+    std::optional<Origin> conflicted;
     std::string conflictText; // the answers of more than one board
     std::function<void(const Step&)> observer_;
 };

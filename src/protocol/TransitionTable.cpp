@@ -135,8 +135,8 @@ constexpr Transition kRows[] = {
     {E::Noise, kBusy | bit(S::Held), G::Always, A::NoteInstead, kStay},
     // More than one board answers: a transfer stops; anything else stops before it sends.
     {E::TwoAnswers, kInFlight | bit(S::Held), G::Always, A::FailConflict, S::Failed},
-    {E::TwoAnswers, kCommands | kWaits | kFileAwaits | bit(S::Idle), G::Always, A::NameConflict, S::Idle},
-    {E::TwoAnswers, bit(S::Closed) | kOver, G::Always, A::ShowOnly, kStay},
+    {E::TwoAnswers, kCommands | kWaits | kFileAwaits | kResting, G::Always, A::NameConflict, S::Idle},
+    {E::TwoAnswers, bit(S::Closed), G::Always, A::ShowOnly, kStay},
 
     // Replies can no longer come back in the framing the transfer or command went out in.
     {E::FramingSwitched, kInFlight, G::Always, A::FailFraming, S::Failed},

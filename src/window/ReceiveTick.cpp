@@ -33,6 +33,8 @@ void frmSerial::TMRComm_Timer() {
             for (const Received& each : Receiver.quiet(framed, DeviceAddress(), Now()))
                 TakeReceived(each);
         }
+        const std::optional<int> baud = MSComm1.wireBaud();
+        Receiver.byteTime = baud ? Clock::duration(std::chrono::microseconds(10'000'000 / *baud)) : Clock::duration{};
         for (const StampedRead& read : reads) {
             RxString = read.bytes;
             view.setPicFillColor(colours::Red);

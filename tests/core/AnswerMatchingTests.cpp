@@ -45,7 +45,8 @@ TEST_F(AnswerMatching, TwoDifferentAnswersToOneRecordStopTheTransfer) {
     };
     // An "ERROR" read after the next record went out, and later than the line needs, is that
     // record's: nothing tells it from the other board's refusal.
-    for (const Case& c : {Case{"OK", "ERROR", true}, Case{"ERROR", "OK", true}, Case{"ERROR", "OK", false}}) {
+    for (const Case& c : {Case{"OK", "ERROR", true}, Case{"ERROR", "OK", true}, Case{"ERROR", "OK", false},
+                          Case{"FORMAT", "FORMAT", true}}) {
         SCOPED_TRACE(std::string(c.first) + " then " + c.second + (c.oneRead ? ", one read" : ""));
         view.boxes.clear();
         startThreeLines();
@@ -63,6 +64,16 @@ TEST_F(AnswerMatching, TwoDifferentAnswersToOneRecordStopTheTransfer) {
         EXPECT_EQ(view.barText, "ERROR");
         ASSERT_EQ(view.boxes.size(), 1u);
         EXPECT_TRUE(startsWith(view.boxes[0].text, kConflict)) << view.boxes[0].text;
+        // Named once, the address is written no more, though one board may since have gone quiet.
+        form.Command3_Click();
+        form.Command6_Click();
+        EXPECT_EQ(view.boxes.size(), 3u);
+        clock += std::chrono::seconds(1);
+        form.BTNCloseCom_Click();
+        form.BTNOpenCom_Click();
+        port.expectWrite(request(1, "BOOTi\r\n"));
+        form.Timer3_Timer();
+        deviceSays("VER=1.0");
         clock += std::chrono::seconds(1);
     }
 }

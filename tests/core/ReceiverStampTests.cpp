@@ -77,3 +77,21 @@ TEST(ReceiverStamps, APlainReplyWithoutLineEndWaitsOutTheAdaptersLatency) {
     EXPECT_EQ(taken[0].text, "VER=1");
     EXPECT_EQ(taken[0].stamp, 7u);
 }
+
+// Replies that came in one read completed one after the other: each is as much line time older
+// than the read as the bytes behind it took, so a take-up "OK" read with a later reply is not
+// timed as late as that reply.
+TEST(ReceiverStamps, EachReplyOfOneReadCompletedBeforeTheBytesBehindIt) {
+    for (const bool framed : {true, false}) {
+        SCOPED_TRACE(framed ? "framed" : "plain");
+        ReplyReceiver receiver;
+        receiver.byteTime = std::chrono::microseconds(87);
+        const std::string first = framed ? reply(1, "OK\r\n") : std::string("OK\r\n");
+        const std::string second = framed ? reply(1, "ERROR\r\n") : std::string("ERROR\r\n");
+        const Clock::time_point read = Clock::time_point{} + milliseconds(50);
+        const auto replies = receiver.take(first + second, framed, std::uint8_t{1}, 1, read);
+        ASSERT_EQ(replies.size(), 2u);
+        EXPECT_EQ(replies[0].completedAt, read - static_cast<long>(second.size()) * receiver.byteTime);
+        EXPECT_EQ(replies[1].completedAt, read);
+    }
+}
