@@ -1,5 +1,6 @@
 #include "protocol/ProtocolMachine.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "link/VisibleText.h"
@@ -84,9 +85,10 @@ Action ProtocolMachine::run(Event event) {
 
 void ProtocolMachine::armDeadline(State before, std::uint64_t sentBefore) {
     if (current == State::Confirming) {
-        // Record 1 goes out once a second board at the address would have answered too.
+        // Record 1 goes out once a second board at the address would have answered too: its twin
+        // close behind the first answer, a slower one within the probe's answer window.
         if (before != State::Confirming)
-            deadline_ = host.now() + kTwinSpread;
+            deadline_ = std::max(host.now() + kTwinSpread, probes.lastSent + host.probeAnswerWindow());
         return;
     }
     if (!inSet(current, kAwaiting)) {

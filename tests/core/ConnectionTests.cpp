@@ -190,7 +190,7 @@ TEST_F(Connection, TransferRequestedDuringTheScanStartsAtTheBoardThatAnswered) {
     form.TMRComm_Timer();
     EXPECT_EQ(form.Machine().state(), State::Confirming); // a second board at address 3 would answer now
     port.expectWrite(request(3, "BOOT:0400100010111213A6\r\n"));
-    wait(std::chrono::milliseconds(100));
+    wait(std::chrono::milliseconds(300)); // the probe's answer window
     EXPECT_EQ(view.barText, "DOWNLOAD");
     EXPECT_FALSE(view.timer3);
 }
