@@ -23,7 +23,7 @@ void ProtocolMachine::startPass(Pass pass) {
 }
 
 void ProtocolMachine::fail(FailureReason reason, bool tell) {
-    Failure failure{reason, position.pass, position.record, position.count, {}, instead, {}};
+    Failure failure{reason, position.pass, position.record, position.count, {}, instead, {}, {}};
     if (reason == FailureReason::Restarted && eventReply)
         failure.reply = withoutCrLf(eventReply->text);
     if (reason == FailureReason::Stalled)

@@ -166,7 +166,7 @@ void ProtocolMachine::probeSent(bool reached) {
         return;
     const Origin to = host.origin();
     if (to != probes.origin || probes.sent == 0)
-        probes = ProbeBook{to};
+        probes = ProbeBook{to, 0, 0, {}, 0, std::nullopt, 0};
     ++probes.sent;
     probes.lastSent = host.now();
     probes.framesAfterLast = host.framesSent();
