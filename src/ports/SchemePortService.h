@@ -26,7 +26,10 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     void output(const std::string& bytes) override { current->output(bytes); }
     void setModemLines(const ModemLineChange& change) override { current->setModemLines(change); }
     std::optional<int> wireBaud() const override { return current->wireBaud(); }
-    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override { return current->arrivedAt(); }
+    void keepQuiet(std::chrono::microseconds span) override { current->keepQuiet(span); }
+    std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
+        return current->arrivedAt();
+    }
     // Handed on to every line chosen from now on.
     void setOnReadyRead(std::function<void()> onReadyRead) override;
     void pauseReadyRead() override;
