@@ -90,8 +90,8 @@ const std::vector<OptionRow>& optionTable() {
              o.waitPortSeconds = seconds(v, kShortestWaitSeconds, kLongestWaitSeconds, "--wait-port");
          }},
         {{"poll-ms"},
-         "Poll for replies every MS ms, 1-100, as the window's design does; by default each reply is read the "
-         "moment it arrives.",
+         "Poll for replies every MS ms, 1-100, as the window's design does; by default each reply is "
+         "read the moment it arrives.",
          "MS",
          [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, kMaxPollMs, "--poll-ms"); }},
         {{"frame-gap"},
