@@ -12,6 +12,8 @@
 #   - a scan of addresses 1 to 127 on a bus of three devices, with and without a reply delay as long
 #     as the probe margin;
 #   - a connection wait at a silent address ended by --connect-timeout 1.
+# Each figure is set beside the line's limit (request and reply bytes at the speed) and, after "gap",
+# beside that limit with the silence kept before every frame (3.5 characters, at least 1.75 ms).
 # Prints figures and asserts nothing.
 # Usage: bench/cli-bench.sh BUILD_DIR [--lines N] [--speeds "115200 19200 9600"] [--repeat R] [--no-polls]
 #   --lines N   HEX lines in the file (default 200; 9000 is the largest file the flasher takes)
@@ -75,7 +77,8 @@ download() {
 echo "flasher against the emulator paced as a line (10 bits a byte); $lines HEX lines, $records records"
 echo "sent over both passes; best of $repeat run(s), the worst beside it; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-printf "%-8s %-28s %10s %10s %12s %8s %10s\n" baud mode "ms/record" "limit ms" "x limit" "CPU %" "worst ms/r"
+printf "%-8s %-28s %10s %10s %12s %8s %10s %10s\n" baud mode "ms/record" "limit ms" "x limit" "CPU %" "worst ms/r" \
+    "x gap"
 
 # One row: the speed, the mode, best wall, its CPU, worst wall, the start-up run's wall and CPU,
 # and the delay the device adds to each record.
@@ -83,10 +86,11 @@ row() {
     awk -v baud="$1" -v mode="$2" -v wall="$3" -v cpu="$4" -v worst="$5" -v w0="$6" -v c0="$7" \
         -v delay="$8" -v bytes="$line_bytes" -v records="$records" 'BEGIN {
         limit = bytes * 10 / baud * 1000 / records + delay
+        gap = 35000 / baud < 1.75 ? 1.75 : 35000 / baud
         busy = wall - w0 > 0 ? (cpu - c0) / (wall - w0) * 100 : 0
         if (busy < 0) busy = 0
-        printf "%-8d %-28s %10.3f %10.3f %12.3f %8.2f %10.3f\n", baud, mode, wall / records, limit,
-            wall / records / limit, busy, worst / records
+        printf "%-8d %-28s %10.3f %10.3f %12.3f %8.2f %10.3f %10.3f\n", baud, mode, wall / records, limit,
+            wall / records / limit, busy, worst / records, wall / records / (limit + gap)
     }'
 }
 
@@ -107,7 +111,9 @@ for baud in $speeds; do
     median=$(median_record --baud "$baud")
     awk -v baud="$baud" -v m="$median" -v bytes="$line_bytes" -v records="$records" 'BEGIN {
         limit = bytes * 10 / baud * 1000 / records
-        printf "%-8d %-28s %10.3f %10.3f %12.3f\n", baud, "on arrival, median record", m, limit, m / limit
+        gap = 35000 / baud < 1.75 ? 1.75 : 35000 / baud
+        printf "%-8d %-28s %10.3f %10.3f %12.3f %8s %10s %10.3f\n", baud, "on arrival, median record", m, limit,
+            m / limit, "", "", m / (limit + gap)
     }'
     if [ "$polls" = yes ] && [ "$baud" = "$(echo "$speeds" | cut -d' ' -f1)" ]; then
         read -r wall cpu worst < <(download --baud "$baud" --poll-ms 20)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "link/FrameGap.h"
 #include "window/qt/ApplicationLook.h"
 #include "window/qt/MainWindow.h"
 
@@ -116,6 +117,11 @@ int main(int argc, char** argv) {
     auto& ui = window.controls();
     const TextProgressBar& bar = *ui.vbalProgressBar1;
 
+    // The window's speed is the line's: 9600 and 19200 have buttons of their own, all else 115200.
+    if (options.lineRate == 9600)
+        ui.Option1->setChecked(true);
+    else if (options.lineRate == 19200)
+        ui.Option2->setChecked(true);
     ui.txt0->setText(QString::fromStdString(options.port));
     ui.Text1->setText(QString::fromStdString(options.address));
     ui.BTNOpenCom->click();
@@ -155,10 +161,16 @@ int main(int argc, char** argv) {
         const double requestBytes = lineBytes / static_cast<double>(lines.size());
         const double lineMsPerRecord =
             1000.0 * (requestBytes + kOkReplyBytes) * kBitsPerByte / options.lineRate;
+        // The silence kept before each frame is the line's too.
+        const double gapMs =
+            std::chrono::duration<double, std::milli>(frameGap(static_cast<int>(options.lineRate))).count();
         std::printf("line limit:          %.2f ms a record (%.1f request + %.0f reply bytes at %u baud, "
                     "10 bits a byte); time per record = %.2f x that\n",
                     lineMsPerRecord, requestBytes, kOkReplyBytes, options.lineRate,
                     msPerRecord / lineMsPerRecord);
+        std::printf("with the frame gap:  %.2f ms a record (%.2f ms of silence before each frame); "
+                    "time per record = %.2f x that\n",
+                    lineMsPerRecord + gapMs, gapMs, msPerRecord / (lineMsPerRecord + gapMs));
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 // A refusal or failure of the serial port, with a reason the caller can show.
 class PortError : public std::runtime_error {
@@ -68,6 +69,10 @@ class SerialPortService {
     // waiting for them to leave the wire. Throws PortError when the write fails, PortLostError
     // once the port has failed.
     virtual void output(const std::string& bytes) = 0;
+    // Returns once `span` has passed, the line kept silent meanwhile: the silence a board needs
+    // between its answer and the next frame. A binding may wait in any way that keeps the time;
+    // the spans asked for are a few characters' time, too short for the event loop's timers.
+    virtual void keepQuiet(std::chrono::microseconds span) { std::this_thread::sleep_for(span); }
     // Sets DTR and RTS of the open port, both in one call where the line allows it, and returns
     // once the line has taken them; a change that sets neither only checks that the line has them.
     // Throws PortError for a line without modem lines (a pseudo-terminal, a raw TCP stream).

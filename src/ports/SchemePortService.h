@@ -26,6 +26,7 @@ class SchemePortService final : public SerialPortService, public ReadyReadSource
     void output(const std::string& bytes) override { current->output(bytes); }
     void setModemLines(const ModemLineChange& change) override { current->setModemLines(change); }
     std::optional<int> wireBaud() const override { return current->wireBaud(); }
+    void keepQuiet(std::chrono::microseconds span) override { current->keepQuiet(span); }
     std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
         return current->arrivedAt();
     }

@@ -16,12 +16,18 @@ void frmSerial::BTNOpenCom_Click() {
     // Every failure, the speed included, ends in the one message box: an exception escaping a
     // click would end the program.
     try {
-        if (view.option3Selected())
+        if (view.option3Selected()) {
             MSComm1.setSettings("115200,n,8,1");
-        if (view.option2Selected())
+            LineBaud = 115200;
+        }
+        if (view.option2Selected()) {
             MSComm1.setSettings("19200,n,8,1");
-        if (view.option1Selected())
+            LineBaud = 19200;
+        }
+        if (view.option1Selected()) {
             MSComm1.setSettings("9600,n,8,1");
+            LineBaud = 9600;
+        }
 
         ScanMode = 0;
         if (view.text1Text().empty())
@@ -43,6 +49,7 @@ void frmSerial::BTNOpenCom_Click() {
         // Bytes from before belong to nobody's request.
         Receiver.clear();
         EarlyBytes.clear();
+        LastReceived.reset();
         LostOnWrite.reset();
         Framed = view.check1Checked();
         ConnectCount = 1;

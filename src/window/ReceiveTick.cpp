@@ -17,7 +17,20 @@ void frmSerial::TMRComm_Timer() {
         BlinkCount = 0;
         view.setPicFillColor(view.picFillColor() == colours::White ? colours::Grey : colours::White);
     }
+    ReceiveStep();
+}
 
+void frmSerial::MSComm1_OnComm() {
+    // Bytes that come while the poll is off (the port closing) wait for it, as on a tick.
+    if (!view.tmrCommEnabled())
+        return;
+    RxString.clear();
+    CRCCalc.clear();
+    RxCRC.clear();
+    ReceiveStep();
+}
+
+void frmSerial::ReceiveStep() {
     NoteFramingSwitch();
     const bool framed = Framed;
 
@@ -112,6 +125,9 @@ void frmSerial::Com_Parser() {
 
 // When the bytes arrived, as the port noted it before the tick came round; else now.
 frmSerial::StampedRead frmSerial::ReadWaiting() {
-    const Clock::time_point arrived = MSComm1.arrivedAt().value_or(Now());
-    return {MSComm1.input(), FramesSent, std::min(arrived, Now())};
+    const Clock::time_point arrived = std::min(MSComm1.arrivedAt().value_or(Now()), Now());
+    StampedRead read{MSComm1.input(), FramesSent, arrived};
+    if (!read.bytes.empty())
+        LastReceived = arrived;
+    return read;
 }

@@ -1,3 +1,4 @@
+#include "link/FrameGap.h"
 #include "link/NumberRule.h"
 #include "link/RequestFrame.h"
 #include "window/frmSerial.h"
@@ -22,6 +23,7 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
         // the frames before, and the next tick hands them over first.
         if (MSComm1.inBufferCount() > 0)
             EarlyBytes.push_back(ReadWaiting());
+        KeepFrameGap();
         MSComm1.output(frame);
         ++FramesSent;
         Written.written(FramesSent, frame.size(), MSComm1.wireBaud(), Now());
@@ -33,4 +35,12 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+void frmSerial::KeepFrameGap() {
+    if (!LastReceived)
+        return;
+    const Clock::duration left = *LastReceived + FrameGap.value_or(frameGap(LineBaud)) - Now();
+    if (left > Clock::duration::zero())
+        MSComm1.keepQuiet(std::chrono::ceil<std::chrono::microseconds>(left));
 }

@@ -34,6 +34,9 @@ class frmSerial : private MachineHost {
     void BTNCloseCom_Click();
     void Timer3_Timer();
     void TMRComm_Timer();
+    // The port has received bytes: the receive step of TMRComm_Timer at once, without the blink,
+    // so that the next frame answers a reply as it arrives rather than on the next tick.
+    void MSComm1_OnComm();
     void Form_Unload(std::int16_t& Cancel);
     void Command1_Click();
     void Command2_Click();
@@ -60,6 +63,9 @@ class frmSerial : private MachineHost {
     std::function<IntelHexFile(const std::string& fileName)> ReadFirmware;
     // The clock of every deadline and quiet wait.
     std::function<Clock::time_point()> Now = [] { return Clock::now(); };
+    // The silence kept between the last byte received and the next frame; empty: the line's own
+    // (link/FrameGap.h), zero: none.
+    std::optional<Clock::duration> FrameGap;
 
     // The window's state. Public so that the tests and the headless binding can read it;
     // only the handlers change it.
@@ -106,7 +112,12 @@ class frmSerial : private MachineHost {
     void ClosePort();
     // The buttons that would send beside a frame awaiting its answer are disabled meanwhile.
     void ShowWhetherBusy();
+    // Reads and hands over what the port received, then gives the machine the time.
+    void ReceiveStep();
     void TakeReceived(const Received& received);
+    // Waits, through the port, until the line has been silent for the frame gap since the last
+    // byte received.
+    void KeepFrameGap();
     void NoteFramingSwitch();
     // A frame the machine sent went out, or the port was lost under it (which the end of the event
     // tells); only a refused write is no send at all.
@@ -134,6 +145,9 @@ class frmSerial : private MachineHost {
     // When the frames written lately can first be answered.
     FrameTimes Written;
     std::vector<StampedRead> EarlyBytes;
+    // The speed chosen at opening, and when the last byte was received: the frame gap's measure.
+    int LineBaud = 115200;
+    std::optional<Clock::time_point> LastReceived;
     // Where the reply in RxString came from.
     bool RxFramed = true;
     std::uint64_t RxStamp = 0;

@@ -173,6 +173,8 @@ TEST(CommandLine, RefusesWhatCannotBeRun) {
         {{"version", "--wait-port", "inf"}, "--wait-port must be a number of seconds"},
         {{"version", "--poll-ms", "1.5"},
          "--poll-ms must be a whole number from 1 to 100 (decimal or 0x-hex)"},
+        {{"version", "--frame-gap", "20.001"},
+         "--frame-gap must be a number of milliseconds from 0 to 20, in steps of 0.001 (such as 1.75)"},
         {{"version", "-a", "+5"}, "--address must be a whole number from 1 to 255 (decimal or 0x-hex)"},
         {{"check", "fw.bin", "--base", "1e3"},
          "--base must be a whole number from 0 to 0xFFFFFFFF (decimal or 0x-hex), not \"1e3\""},

@@ -44,6 +44,8 @@ class FakeSerialPort : public SerialPortService {
     std::vector<std::int16_t> commPorts;
     std::vector<std::string> commPaths;
     std::vector<std::string> written; // every write, one entry per Output
+    // The silence asked for just before each write, one entry per write; zero when none.
+    std::vector<std::chrono::microseconds> quietBefore;
     int opens = 0;
     int closes = 0;
     bool isOpen = false;
@@ -53,6 +55,7 @@ class FakeSerialPort : public SerialPortService {
     std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
         return arrivals.empty() ? std::nullopt : arrivals.front();
     }
+    void keepQuiet(std::chrono::microseconds span) override { quietAsked += span; }
     void setSettings(const std::string& s) override { settings.push_back(s); }
     void setCommPort(std::int16_t number) override { commPorts.push_back(number); }
     void setCommPath(const std::string& path) override { commPaths.push_back(path); }
@@ -85,6 +88,8 @@ class FakeSerialPort : public SerialPortService {
         failIfUnplugged();
         EXPECT_TRUE(isOpen) << "write to a closed port: " << hexBytes(bytes);
         written.push_back(bytes);
+        quietBefore.push_back(quietAsked);
+        quietAsked = {};
         ASSERT_FALSE(expected.empty()) << "unexpected write " << hexBytes(bytes);
         EXPECT_EQ(hexBytes(expected.front()), hexBytes(bytes))
             << "expected write (left) differs from the write";
@@ -103,4 +108,5 @@ class FakeSerialPort : public SerialPortService {
     std::optional<std::string> openRefusal;
     std::optional<std::string> ioFailure;
     std::optional<std::string> readFailure;
+    std::chrono::microseconds quietAsked{};
 };

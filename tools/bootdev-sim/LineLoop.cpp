@@ -1,6 +1,7 @@
 #include "LineLoop.h"
 
 #include "HostLink.h"
+#include "TransceiverTurnaround.h"
 
 #include <cerrno>
 #include <optional>
@@ -63,6 +64,7 @@ void serveLine(const LineEndpoint& line, DeviceBus& bus, const SimOptions& optio
                const SignalHook& signals) {
     HostLink link(bus, options, false, trace, SimClock::now());
     std::optional<unsigned> speedSeen = line.hostSpeed();
+    TransceiverTurnaround turnaround(options.needGap);
     for (bool stop = false; !stop; stop = signals.collect()) {
         pollfd watched[2]{{line.fd(), POLLIN, 0}, {signals.fd, POLLIN, 0}};
         waitFor(watched, 2, link.nextWake());
@@ -70,7 +72,13 @@ void serveLine(const LineEndpoint& line, DeviceBus& bus, const SimOptions& optio
             const std::optional<std::string> bytes = readSome(line.fd());
             if (!bytes)
                 throw std::system_error(EIO, std::generic_category(), "reading the line");
-            link.receive(*bytes, SimClock::now());
+            const unsigned baud =
+                options.timing.lineRate ? options.timing.lineRate : line.hostSpeed().value_or(options.baud);
+            const std::string heard = turnaround.heard(*bytes, SimClock::now(), baud);
+            if (heard.size() != bytes->size())
+                trace.line("lost " + std::to_string(bytes->size()) +
+                           " bytes sent before the line turned round");
+            link.receive(heard, SimClock::now());
         } else if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             throw std::system_error(EIO, std::generic_category(), "the line was closed");
         }
@@ -79,8 +87,10 @@ void serveLine(const LineEndpoint& line, DeviceBus& bus, const SimOptions& optio
             speedSeen = line.hostSpeed();
             trace.line("line speed " + std::to_string(speedSeen.value_or(0)) + " baud");
         }
-        for (const std::string& bytes : link.service(SimClock::now()))
+        for (const std::string& bytes : link.service(SimClock::now())) {
             writeAll(line.fd(), bytes, trace, false);
+            turnaround.sent(SimClock::now());
+        }
     }
 }
 
@@ -88,9 +98,8 @@ void serveNetwork(NetworkEndpoint& endpoint, DeviceBus& bus, const SimOptions& o
                   const SignalHook& signals) {
     std::optional<HostLink> link;
     for (bool stop = false; !stop; stop = signals.collect()) {
-        pollfd watched[3]{{endpoint.listenFd(), POLLIN, 0},
-                          {signals.fd, POLLIN, 0},
-                          {endpoint.connectionFd(), POLLIN, 0}};
+        pollfd watched[3]{
+            {endpoint.listenFd(), POLLIN, 0}, {signals.fd, POLLIN, 0}, {endpoint.connectionFd(), POLLIN, 0}};
         waitFor(watched, 3, link ? link->nextWake() : std::nullopt);
         if ((watched[0].revents & POLLIN) && endpoint.accept()) {
             link.emplace(bus, options, endpoint.rfc2217(), trace, SimClock::now());

@@ -52,7 +52,8 @@ unsigned parseCount(const std::string& option, const std::string& text) {
 
 void checkConsistency(const SimOptions& options) {
     if (options.listen && (options.linkPath || options.devicePath))
-        throw OptionError("--listen serves the network instead of a pseudo-terminal or --device: give only one");
+        throw OptionError(
+            "--listen serves the network instead of a pseudo-terminal or --device: give only one");
     if (options.enterOn != BootGate::Line::None && !(options.listen && options.listen->rfc2217))
         throw OptionError("--enter-on needs modem lines: --listen rfc2217://HOST:PORT");
     if (options.linkPath && options.devicePath)
@@ -174,6 +175,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
             options.restartOnError = true;
         } else if (argument == "--echo") {
             options.echo = true;
+        } else if (argument == "--need-gap") {
+            options.needGap = true;
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else if (takeQuirkOption(arguments, i, options.quirks)) {
@@ -221,6 +224,9 @@ Bench:
                        rfc2217://), for 3 s and 3 s more after each request
   --echo               echo every host byte back, as a two-wire RS-485 adapter
                        does
+  --need-gap           lose what the host sends sooner than 3.5 characters (at
+                       least 1.75 ms) after the last byte sent, as a board's
+                       RS-485 transceiver turning round does (pseudo-terminal)
   --latency-ms N       hold bytes for the host until the adapter's latency
                        timer fires, every N ms
 

@@ -39,6 +39,7 @@ struct SimOptions {
     std::optional<ListenAddress> listen;
     BootGate::Line enterOn = BootGate::Line::None;
     bool echo = false;
+    bool needGap = false; // host bytes too soon after a reply are lost (TransceiverTurnaround)
     std::chrono::milliseconds latency{0};
     bool verbose = false;
     bool help = false;

@@ -34,6 +34,7 @@ struct CliOptions {
     std::optional<double> connectTimeoutSeconds; // empty: the window's 127 probes
     double stallTimeoutSeconds = 5.0;
     double eraseTimeoutSeconds = 60.0;
+    std::optional<double> frameGapMs; // empty: 3.5 characters at the speed, at least 1.75 ms
     bool trace = false;
     bool json = false;
     bool quiet = false;   // no progress on standard error

@@ -13,6 +13,9 @@ constexpr double kLongestConnectionWaitSeconds = 25.6;
 // Waits are timed in milliseconds: a shorter one could not be kept.
 constexpr double kShortestWaitSeconds = 0.001;
 constexpr double kLongestWaitSeconds = 3600;
+// The gap is kept by a wait that holds every line of the run: longer than a few characters serves
+// no board.
+constexpr double kLongestFrameGapMs = 20;
 
 const std::string kResetHelp =
     "After opening the port, before the connection wait, play SEQ on the modem lines: steps "
@@ -87,10 +90,18 @@ const std::vector<OptionRow>& optionTable() {
              o.waitPortSeconds = seconds(v, kShortestWaitSeconds, kLongestWaitSeconds, "--wait-port");
          }},
         {{"poll-ms"},
-         "Poll for replies every MS ms, 1-100, as the window does; by default each reply is read the "
-         "moment it arrives.",
+         "Poll for replies every MS ms, 1-100, as the window's design does; by default each reply is "
+         "read the moment it arrives.",
          "MS",
          [](CliOptions& o, const std::string& v) { o.pollMs = wholeNumber(v, 1, kMaxPollMs, "--poll-ms"); }},
+        {{"frame-gap"},
+         "Keep the line silent for MS ms, 0-20, after the last byte received before sending: an "
+         "RS-485 board turns its transceiver round after it answers. Default 3.5 characters at the "
+         "speed, at least 1.75 ms; 0 sends at once.",
+         "MS",
+         [](CliOptions& o, const std::string& v) {
+             o.frameGapMs = milliseconds(v, 0, kLongestFrameGapMs, "--frame-gap");
+         }},
         {{"scan-range"},
          "The addresses a scan probes, FIRST-LAST within 1-127; default 1-127.",
          "FIRST-LAST",

@@ -74,6 +74,14 @@ double seconds(const std::string& text, double lowest, double highest, const std
     return *value;
 }
 
+double milliseconds(const std::string& text, double lowest, double highest, const std::string& what) {
+    const std::optional<double> value = decimalSeconds(text);
+    if (!value || *value < lowest || *value > highest)
+        throw UsageError(what + " must be a number of milliseconds from " + secondsText(lowest) + " to " +
+                         secondsText(highest) + ", in steps of 0.001 (such as 1.75), not \"" + text + "\"");
+    return *value;
+}
+
 // Decimal, or hexadecimal after 0x: a 32-bit address.
 std::uint32_t address(const std::string& text, const std::string& what) {
     const std::optional<std::uint64_t> value = wholeValue(text);

@@ -20,6 +20,8 @@ int wholeNumber(const std::string& text, int lowest, int highest, const std::str
 // Seconds as the rule reads them; empty when the text is not in that form.
 std::optional<double> decimalSeconds(const std::string& text);
 double seconds(const std::string& text, double lowest, double highest, const std::string& what);
+// The same, a number of milliseconds.
+double milliseconds(const std::string& text, double lowest, double highest, const std::string& what);
 // A 32-bit address, whole as the rule reads it.
 std::uint32_t address(const std::string& text, const std::string& what);
 // START-END, both addresses inside the flash.

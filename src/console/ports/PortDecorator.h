@@ -19,6 +19,7 @@ class PortDecorator : public SerialPortService {
     int inBufferCount() override { return inner.inBufferCount(); }
     std::string input() override { return inner.input(); }
     void output(const std::string& bytes) override { inner.output(bytes); }
+    void keepQuiet(std::chrono::microseconds span) override { inner.keepQuiet(span); }
     void setModemLines(const ModemLineChange& change) override { inner.setModemLines(change); }
     std::optional<int> wireBaud() const override { return inner.wireBaud(); }
     std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {

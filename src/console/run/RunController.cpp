@@ -33,6 +33,9 @@ RunController::RunController(const CliOptions& options, ConsoleView& view, frmSe
                              : this->output.err,
                this->output.errColumns) {
     form.SetLimits({limitOf(options.stallTimeoutSeconds), limitOf(options.eraseTimeoutSeconds)});
+    if (options.frameGapMs)
+        form.FrameGap = std::chrono::round<frmSerial::Clock::duration>(
+            std::chrono::duration<double, std::milli>(*options.frameGapMs));
     form.OnMachineStep = [this](const ProtocolMachine::Step& step) {
         steps.push_back(step);
         // The reply is in the answer box now; bytes later in the same read may replace it there.

@@ -22,6 +22,7 @@ void MainWindow::connectEvents() {
     connect(ui.BTNCloseCom, &QPushButton::clicked, this, &MainWindow::BTNCloseCom_Click);
     connect(ui.Timer3, &QTimer::timeout, this, &MainWindow::Timer3_Timer);
     connect(ui.TMRComm, &QTimer::timeout, this, &MainWindow::TMRComm_Timer);
+    MSComm1.setOnReadyRead([this] { MSComm1_OnComm(); });
     connect(ui.Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
     connect(ui.Command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
     connect(ui.Command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);

@@ -38,6 +38,9 @@ class MainWindow : public QWidget {
     void TMRComm_Timer() {
         guarded([this] { form.TMRComm_Timer(); });
     }
+    void MSComm1_OnComm() {
+        guarded([this] { form.MSComm1_OnComm(); });
+    }
     void Command1_Click() {
         guarded([this] { form.Command1_Click(); });
     }

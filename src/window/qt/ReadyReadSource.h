@@ -3,7 +3,7 @@
 #include <functional>
 
 // A port binding that says when received bytes are waiting, so a reader can take them on
-// arrival instead of polling. The window keeps polling; the flasher uses this.
+// arrival instead of polling. The window and the flasher both take replies this way.
 class ReadyReadSource {
   public:
     virtual void setOnReadyRead(std::function<void()> onReadyRead) = 0;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "link/FrameGap.h"
+
+// A board's RS-485 transceiver, which listens again only some time after the board's last byte
+// went out (--need-gap): bytes the host sends sooner are lost, as on the real line. The time is
+// the one the host keeps, 3.5 characters at the line's speed and at least 1.75 ms.
+class TransceiverTurnaround {
+  public:
+    explicit TransceiverTurnaround(bool needed) : needed(needed) {}
+
+    // The emulator wrote to the line at `at`.
+    void sent(std::chrono::steady_clock::time_point at) { lastSent = at; }
+    // What of `bytes`, read at `at` from a line at `baud`, the board hears.
+    std::string heard(std::string bytes, std::chrono::steady_clock::time_point at, unsigned baud) const {
+        if (needed && at < lastSent + frameGap(static_cast<int>(baud)))
+            return {};
+        return bytes;
+    }
+
+  private:
+    bool needed;
+    // Nothing sent yet: the line has been quiet for ever.
+    std::chrono::steady_clock::time_point lastSent = std::chrono::steady_clock::time_point::min();
+};
