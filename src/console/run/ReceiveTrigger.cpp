@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "link/FrameGap.h"
 #include "protocol/ProbeWait.h"
 
 namespace {
@@ -26,6 +27,9 @@ constexpr auto kShortestPause = std::chrono::microseconds(500);
 std::chrono::microseconds longestPause(int baud) {
     return lineTime(150, baud) + std::chrono::milliseconds(20);
 }
+// A line that never goes quiet still has its bytes read this often.
+constexpr auto kLongestGapHold = std::chrono::milliseconds(20);
+
 } // namespace
 
 ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> runHandler,
@@ -36,7 +40,14 @@ ReceiveTrigger::ReceiveTrigger(const CliOptions& options, std::function<void()> 
       // Look a byte and a half before the reply is expected to be complete: its last bytes are
       // then watched, which shows when it completes.
       forecast(options.baud, lineTime(3, options.baud) / 2, kShortestPause, longestPause(options.baud)),
-      lookAgain([this] { lookAtLine(); }) {
+      lookAgain([this] { lookAtLine(); }),
+      gap(options.frameGapMs ? std::chrono::round<std::chrono::microseconds>(
+                                   std::chrono::duration<double, std::milli>(*options.frameGapMs))
+                             : frameGap(options.baud)),
+      gapTimer([this] {
+          gapFrom.reset();
+          runHandlerNow();
+      }) {
     if (pollInterval)
         ticker = std::make_unique<PreciseTimer>([this] { this->runHandler(); });
 }
@@ -66,6 +77,21 @@ void ReceiveTrigger::bytesArrived() {
         arrivedWhileOff = true;
         return;
     }
+    runHandlerAfterGap();
+}
+
+void ReceiveTrigger::runHandlerAfterGap() {
+    const auto now = PreciseTimer::Clock::now();
+    if (gap > std::chrono::microseconds::zero()) {
+        if (!gapFrom)
+            gapFrom = now;
+        if (now - *gapFrom < kLongestGapHold) {
+            gapTimer.startAt(now + gap);
+            return;
+        }
+    }
+    gapTimer.stop();
+    gapFrom.reset();
     runHandlerNow();
 }
 
@@ -123,6 +149,8 @@ void ReceiveTrigger::watchAgain() {
 void ReceiveTrigger::stop() {
     switched(false);
     heldReplyTimer.stop();
+    gapTimer.stop();
+    gapFrom.reset();
     arrivedWhileOff = false;
     watchAgain();
 }

@@ -56,6 +56,9 @@ class ReceiveTrigger {
     void watchAgain();
     // Runs the handler, and again when a reply it holds back is due.
     void runHandlerNow();
+    // Runs the handler once the line has been quiet for the gap between frames, so that a frame
+    // the handler sends need not wait inside it, holding every other port of the event loop.
+    void runHandlerAfterGap();
 
     std::function<void()> runHandler;
     std::function<std::optional<PreciseTimer::Clock::time_point>()> heldReplyDue;
@@ -69,6 +72,9 @@ class ReceiveTrigger {
     // them only once.
     bool arrivedWhileOff = false;
 
+    std::chrono::microseconds gap; // zero: none
+    PreciseTimer gapTimer;
+    std::optional<PreciseTimer::Clock::time_point> gapFrom; // the first arrival the gap holds back
     ReplyForecast forecast;
     PreciseTimer lookAgain; // ends a pause in watching the line
     bool paused = false;
