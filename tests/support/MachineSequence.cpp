@@ -88,6 +88,9 @@ class MachineRun {
         std::vector<std::string> file;
     };
     std::optional<Choice> choosing, chosenDuringWait;
+    // Each board's records heard when the transfer started: one deaf to all of the transfer's
+    // records is, to any host, not there at all.
+    std::vector<int> heardAtStart;
 };
 
 MachineRun::MachineRun(Choices& choices, const Faults& faults, bool trace)
@@ -156,6 +159,11 @@ void MachineRun::machineStep(const ProtocolMachine::Step& s) {
     const StateSet fileAwaits = states(State::VersionAwaited, State::Confirming);
     if (inSet(s.from, fileAwaits) && !inSet(s.to, fileAwaits))
         chosenDuringWait.reset();
+    if (s.action == Action::StartTransfer || s.action == Action::StartOnVersion) {
+        heardAtStart.clear();
+        for (const ModelBoards::Board& board : line.boards)
+            heardAtStart.push_back(board.recordsHeard);
+    }
     if (s.to == State::Ended && s.from != State::Ended)
         checkEnd();
     if (s.to == State::Failed || s.to == State::Ended || s.to == State::Closed)
@@ -171,6 +179,8 @@ void MachineRun::checkEnd() {
     for (std::size_t n = 0; n < line.boards.size(); ++n) {
         const ModelBoards::Board& board = line.boards[n];
         if (origin.framed && board.address != origin.address)
+            continue;
+        if (n < heardAtStart.size() && board.recordsHeard == heardAtStart[n])
             continue;
         ++holding;
         for (const auto& [address, value] : image) {

@@ -184,6 +184,7 @@ void ModelBoards::frameWhole(Clock::time_point at, const Due& frame) {
             if (isRecord)
                 board.inFlight = std::max(0, board.inFlight - 1);
         } else if (isRecord) {
+            ++board.recordsHeard;
             note("board " + std::to_string(n) + " got " + text.substr(4, text.size() - 6) + " whole at " +
                  msOf(at) + (behaviour < kSilentRecords ? ", stays silent" : ""));
             record(static_cast<int>(n), at, text, behaviour);

@@ -26,6 +26,7 @@ class ModelBoards final : public SerialPortService {
         int inFlight = 0;              // records sent to it whose last answer has not arrived yet
         Clock::time_point hearingFrom{}, hearingUntil{}; // a frame to it is crossing the line
         Clock::time_point lastAnswer{}; // it answers its frames in order, one after the other
+        int recordsHeard = 0;           // records that reached it whole, while it listened
     };
 
     ModelBoards(const Faults& faults, Choices& choices, const Clock::time_point& clock);
