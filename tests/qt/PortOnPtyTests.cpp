@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <grp.h>
 #include <iterator>
@@ -69,6 +70,24 @@ TEST(PortOnPseudoTerminal, BytesStillInTheDriverAreCountedAndReadWithoutTheEvent
     EXPECT_EQ(p.port.input(), "\x01\x42OK");
     EXPECT_EQ(readyReads, 0);
     EXPECT_EQ(p.port.inBufferCount(), 0);
+}
+
+// The port notes when bytes arrived, forgets it with the port closed, and counts a wire speed on a
+// pseudo-terminal only when told that its other end paces the bytes.
+TEST(PortOnPseudoTerminal, ArrivalIsNotedAndAPseudoTerminalHasNoWireUnlessTold) {
+    OpenPort p;
+    EXPECT_FALSE(p.port.wireBaud().has_value());
+    const auto before = std::chrono::steady_clock::now();
+    p.line.writeToPort("OK\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.port.arrivedAt().has_value(); }, 5000));
+    EXPECT_GE(*p.port.arrivedAt(), before);
+    EXPECT_LE(*p.port.arrivedAt(), std::chrono::steady_clock::now());
+    p.port.setPortOpen(false);
+    ::setenv("BOOTDEVICE_PTY_WIRE", "1", 1);
+    p.port.setPortOpen(true);
+    ::unsetenv("BOOTDEVICE_PTY_WIRE");
+    EXPECT_FALSE(p.port.arrivedAt().has_value()); // nothing has arrived on this opening
+    EXPECT_EQ(p.port.wireBaud(), 115200);
 }
 
 // The lock is on the device, not on its name: a second service reaching the same terminal through
