@@ -12,6 +12,14 @@ SimClock::duration LineSession::byteTime() const {
                                                           timing_.lineRate);
 }
 
+SimClock::time_point LineSession::onTick(SimClock::time_point at) const {
+    const auto tick = std::chrono::duration_cast<SimClock::duration>(timing_.writeTick);
+    if (timing_.lineRate == 0 || tick.count() <= 0)
+        return at;
+    const auto ticks = (at.time_since_epoch() + tick - SimClock::duration(1)) / tick;
+    return SimClock::time_point(tick * ticks);
+}
+
 void LineSession::receive(std::string_view bytes, SimClock::time_point now) {
     if (bytes.empty())
         return;
@@ -136,10 +144,12 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         if (!wake || at < *wake)
             wake = at;
     };
+    // Decoding and releasing write nothing by themselves, and what they start is timed from their
+    // exact instants: they can wait for the grid as well.
     if (!input_.empty())
-        consider(input_.front().at);
+        consider(onTick(input_.front().at));
     if (!scheduled_.empty())
-        consider(scheduled_.begin()->first);
+        consider(onTick(scheduled_.begin()->first));
     if (held_)
         consider(held_->at + timing_.glueHoldLimit);
     if (nextBabble_)
@@ -152,7 +162,7 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         } else {
             const SimClock::time_point since =
                 sendingSince_ ? *sendingSince_ : std::max(outgoing_.front().at, sendLineFree_);
-            consider(since + byteTime() * static_cast<long>(sentOfFront_ + 1));
+            consider(onTick(since + byteTime() * static_cast<long>(sentOfFront_ + 1)));
         }
     }
     return wake;

@@ -23,6 +23,10 @@ struct LineTiming {
     // A reply held for gluing goes out alone when no other reply follows within this time, so that
     // a host waiting for it is not stalled for ever.
     std::chrono::milliseconds glueHoldLimit{250};
+    // A paced line wakes for its bytes only at instants on this grid, shared by every line of the
+    // emulator, and writes all the bytes that have crossed by then at once: one wake serves many
+    // lines, a byte never goes out early and at most one tick late.
+    std::chrono::microseconds writeTick{1000};
 };
 
 // The line between the host and the devices: takes the host's bytes, hands requests to the bus,
@@ -51,6 +55,7 @@ class LineSession {
     void addNoise(SimClock::time_point now);
     void transmit(SimClock::time_point now, std::vector<std::string>& writes);
     SimClock::duration byteTime() const;
+    SimClock::time_point onTick(SimClock::time_point at) const;
 
     DeviceBus& bus_;
     LineTiming timing_;

@@ -16,6 +16,11 @@
 
 struct SimOptions {
     std::optional<std::string> linkPath;
+    // Pseudo-terminals served at once, each with boards of its own; links and dumps take the
+    // line's number (PATH.1 ... PATH.N) when there are several.
+    unsigned lines = 1;
+    // The line (counted from 1) that alone has the faults; 0: every line.
+    unsigned faultyLine = 0;
     std::optional<std::string> devicePath;
     unsigned baud = 115200;
     std::vector<std::uint8_t> addresses{1};
@@ -52,5 +57,9 @@ class OptionError : public std::runtime_error {
 
 // Throws OptionError with a message for the user on anything it cannot take.
 SimOptions parseSimOptions(const std::vector<std::string>& arguments);
+
+// The options of line `line` (counted from 1) of several: its own link and dump paths, and the
+// faults only where --faulty-line allows them.
+SimOptions lineOptions(const SimOptions& options, unsigned line);
 
 std::string simUsage();

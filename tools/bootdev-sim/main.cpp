@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <deque>
 #include <iostream>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
@@ -81,36 +82,76 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
     }
 }
 
+// A line of its own: its options, log, devices and pseudo-terminal (or serial device).
+struct EmulatedLine {
+    EmulatedLine(const SimOptions& all, unsigned number)
+        : options(lineOptions(all, number)),
+          trace(all.verbose ? &std::cerr : nullptr, all.lines > 1 ? "line " + std::to_string(number) : ""),
+          bus(makeDevices(options), options.modbusFraming, trace, options.quirks),
+          endpoint(options.devicePath ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
+                                      : LineEndpoint::openPseudoTerminal(options.linkPath)) {}
+
+    SimOptions options;
+    Trace trace;
+    DeviceBus bus;
+    LineEndpoint endpoint;
+};
+
 int run(const SimOptions& options) {
-    const Trace trace(options.verbose ? &std::cerr : nullptr);
-    DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
     const SignalInbox signals;
+    if (options.listen) {
+        const Trace trace(options.verbose ? &std::cerr : nullptr);
+        DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
+        const SignalHook hook{signals.fd(), [&] {
+                                  bool stop = false;
+                                  bool dump = false;
+                                  signals.collect(stop, dump);
+                                  if (dump)
+                                      dumpFlashes(bus, options);
+                                  return stop;
+                              }};
+        try {
+            NetworkEndpoint endpoint(*options.listen);
+            std::cout << endpoint.address() << std::endl;
+            serveNetwork(endpoint, bus, options, trace, hook);
+        } catch (...) {
+            // A line that fails must not cost the flash image of the run.
+            dumpFlashes(bus, options);
+            throw;
+        }
+        dumpFlashes(bus, options);
+        return 0;
+    }
+    // Stable places: each line's session keeps a reference to its bus.
+    std::deque<EmulatedLine> lines;
+    const auto dumpAll = [&lines] {
+        for (const EmulatedLine& line : lines)
+            dumpFlashes(line.bus, line.options);
+    };
     const SignalHook hook{signals.fd(), [&] {
                               bool stop = false;
                               bool dump = false;
                               signals.collect(stop, dump);
                               if (dump)
-                                  dumpFlashes(bus, options);
+                                  dumpAll();
                               return stop;
                           }};
     try {
-        if (options.listen) {
-            NetworkEndpoint endpoint(*options.listen);
-            std::cout << endpoint.address() << std::endl;
-            serveNetwork(endpoint, bus, options, trace, hook);
-        } else {
-            LineEndpoint line = options.devicePath
-                                    ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
-                                    : LineEndpoint::openPseudoTerminal(options.linkPath);
-            std::cout << line.hostPath() << std::endl;
-            serveLine(line, bus, options, trace, hook);
+        for (unsigned number = 1; number <= options.lines; ++number)
+            lines.emplace_back(options, number);
+        std::vector<LineToServe> served;
+        for (EmulatedLine& line : lines) {
+            std::cout << line.endpoint.hostPath() << '\n';
+            served.push_back({line.endpoint, line.bus, line.options, line.trace});
         }
+        std::cout << std::flush;
+        serveLines(served, hook);
     } catch (...) {
         // A line that fails (a serial adapter pulled out) must not cost the flash image of the run.
-        dumpFlashes(bus, options);
+        dumpAll();
         throw;
     }
-    dumpFlashes(bus, options);
+    dumpAll();
     return 0;
 }
 
