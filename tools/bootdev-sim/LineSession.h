@@ -49,13 +49,14 @@ class LineSession {
         std::string bytes;
     };
 
-    void decodeDueInput(SimClock::time_point now);
+    void decode(SimClock::time_point arrived, std::string_view bytes);
     void releaseDueReplies(SimClock::time_point now);
     void babble(SimClock::time_point now);
     void addNoise(SimClock::time_point now);
     void transmit(SimClock::time_point now, std::vector<std::string>& writes);
     SimClock::duration byteTime() const;
     SimClock::time_point onTick(SimClock::time_point at) const;
+    std::size_t writeBatch() const;
 
     DeviceBus& bus_;
     LineTiming timing_;
@@ -63,7 +64,6 @@ class LineSession {
     ReplyFaults faults_;
     Trace trace_;
 
-    std::deque<Chunk> input_;
     SimClock::time_point receiveLineFree_{};
     std::multimap<SimClock::time_point, std::string> scheduled_;
     SimClock::time_point lastReplyDue_{};
