@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <deque>
-#include <sys/epoll.h>
 #include <optional>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>

@@ -118,26 +118,30 @@ void LineSession::transmit(SimClock::time_point now, std::vector<std::string>& w
         outgoing_.clear();
         return;
     }
-    // At a paced rate a byte is written once it would have fully crossed the line.
+    // At a paced rate a byte is written once it would have fully crossed the line; what crossed
+    // since the last write goes out as one, frames run together as on the wire.
+    std::string batch;
     while (!outgoing_.empty()) {
         const Chunk& front = outgoing_.front();
         if (!sendingSince_)
             sendingSince_ = std::max(front.at, sendLineFree_);
         if (*sendingSince_ > now)
-            return;
+            break;
         const auto crossed = static_cast<std::size_t>((now - *sendingSince_) / byteTime());
         const std::size_t upTo = std::min(front.bytes.size(), crossed);
         if (upTo > sentOfFront_) {
-            writes.push_back(front.bytes.substr(sentOfFront_, upTo - sentOfFront_));
+            batch.append(front.bytes, sentOfFront_, upTo - sentOfFront_);
             sentOfFront_ = upTo;
         }
         if (sentOfFront_ < front.bytes.size())
-            return;
+            break;
         sendLineFree_ = *sendingSince_ + byteTime() * static_cast<long>(front.bytes.size());
         sendingSince_.reset();
         sentOfFront_ = 0;
         outgoing_.pop_front();
     }
+    if (!batch.empty())
+        writes.push_back(std::move(batch));
 }
 
 std::optional<SimClock::time_point> LineSession::nextWake() const {
@@ -150,9 +154,9 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
     // can wait until its first write is due.
     if (!scheduled_.empty()) {
         const auto& [due, frame] = *scheduled_.begin();
-        consider(timing_.lineRate == 0 ? due
-                                       : onTick(due + byteTime() * static_cast<long>(
-                                                                    std::min(frame.size(), writeBatch()))));
+        consider(timing_.lineRate == 0
+                     ? due
+                     : onTick(due + byteTime() * static_cast<long>(std::min(frame.size(), writeBatch()))));
     }
     if (held_)
         consider(held_->at + timing_.glueHoldLimit);

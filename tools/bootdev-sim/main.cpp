@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <deque>
+#include <functional>
 #include <iostream>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
@@ -97,61 +98,64 @@ struct EmulatedLine {
     LineEndpoint endpoint;
 };
 
+// SIGUSR1 dumps the flashes with `dump`; the other signals stop the loop.
+SignalHook hookOf(const SignalInbox& signals, std::function<void()> dump) {
+    return {signals.fd(), [&signals, dump = std::move(dump)] {
+                bool stop = false;
+                bool dumpAsked = false;
+                signals.collect(stop, dumpAsked);
+                if (dumpAsked)
+                    dump();
+                return stop;
+            }};
+}
+
+// The flash images of a run are written however it ends: a line that fails (a serial adapter
+// pulled out) must not cost them.
+template <typename Serve> void serveAndDump(Serve serve, const std::function<void()>& dump) {
+    try {
+        serve();
+    } catch (...) {
+        dump();
+        throw;
+    }
+    dump();
+}
+
 int run(const SimOptions& options) {
     const SignalInbox signals;
     if (options.listen) {
         const Trace trace(options.verbose ? &std::cerr : nullptr);
         DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
-        const SignalHook hook{signals.fd(), [&] {
-                                  bool stop = false;
-                                  bool dump = false;
-                                  signals.collect(stop, dump);
-                                  if (dump)
-                                      dumpFlashes(bus, options);
-                                  return stop;
-                              }};
-        try {
-            NetworkEndpoint endpoint(*options.listen);
-            std::cout << endpoint.address() << std::endl;
-            serveNetwork(endpoint, bus, options, trace, hook);
-        } catch (...) {
-            // A line that fails must not cost the flash image of the run.
-            dumpFlashes(bus, options);
-            throw;
-        }
-        dumpFlashes(bus, options);
+        const std::function<void()> dump = [&] { dumpFlashes(bus, options); };
+        serveAndDump(
+            [&] {
+                NetworkEndpoint endpoint(*options.listen);
+                std::cout << endpoint.address() << std::endl;
+                serveNetwork(endpoint, bus, options, trace, hookOf(signals, dump));
+            },
+            dump);
         return 0;
     }
     // Stable places: each line's session keeps a reference to its bus.
     std::deque<EmulatedLine> lines;
-    const auto dumpAll = [&lines] {
+    const std::function<void()> dump = [&lines] {
         for (const EmulatedLine& line : lines)
             dumpFlashes(line.bus, line.options);
     };
-    const SignalHook hook{signals.fd(), [&] {
-                              bool stop = false;
-                              bool dump = false;
-                              signals.collect(stop, dump);
-                              if (dump)
-                                  dumpAll();
-                              return stop;
-                          }};
-    try {
-        for (unsigned number = 1; number <= options.lines; ++number)
-            lines.emplace_back(options, number);
-        std::vector<LineToServe> served;
-        for (EmulatedLine& line : lines) {
-            std::cout << line.endpoint.hostPath() << '\n';
-            served.push_back({line.endpoint, line.bus, line.options, line.trace});
-        }
-        std::cout << std::flush;
-        serveLines(served, hook);
-    } catch (...) {
-        // A line that fails (a serial adapter pulled out) must not cost the flash image of the run.
-        dumpAll();
-        throw;
-    }
-    dumpAll();
+    serveAndDump(
+        [&] {
+            for (unsigned number = 1; number <= options.lines; ++number)
+                lines.emplace_back(options, number);
+            std::vector<LineToServe> served;
+            for (EmulatedLine& line : lines) {
+                std::cout << line.endpoint.hostPath() << '\n';
+                served.push_back({line.endpoint, line.bus, line.options, line.trace});
+            }
+            std::cout << std::flush;
+            serveLines(served, hookOf(signals, dump));
+        },
+        dump);
     return 0;
 }
 
