@@ -1,4 +1,4 @@
-#include "SimOptions.h"
+#include "LineOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -210,28 +210,6 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
     return options;
 }
 
-SimOptions lineOptions(const SimOptions& options, unsigned line) {
-    SimOptions own = options;
-    if (options.lines > 1) {
-        const std::string suffix = "." + std::to_string(line);
-        if (own.linkPath)
-            *own.linkPath += suffix;
-        if (own.dumpPath)
-            *own.dumpPath += suffix;
-    }
-    if (options.faultyLine != 0 && options.faultyLine != line) {
-        const SimOptions clean;
-        own.timing.replyDelay = clean.timing.replyDelay;
-        own.faults = clean.faults;
-        own.boardFaults = clean.boardFaults;
-        own.endPassAfter = clean.endPassAfter;
-        own.restartAt = clean.restartAt;
-        own.restartOnError = clean.restartOnError;
-        own.quirks.noiseEvery = clean.quirks.noiseEvery;
-    }
-    return own;
-}
-
 std::string simUsage() {
     return R"(Usage: bootdev-sim [options]
 Emulates serial bootloader devices on a pseudo-terminal (or a real serial
@@ -246,7 +224,8 @@ Line:
                        makes PATH.1 ... PATH.N, --dump PATH writes PATH.1 ...
                        (default 1)
   --faulty-line K      only the K-th line (counted from 1) has the faults, the
-                       board faults and the noise; the others are clean
+                       board faults, --reply-delay-ms and the noise; the others
+                       are clean
   --device PATH        use this serial device instead of a pseudo-terminal
   --baud N             speed of --device (default 115200)
   --plain              no Modbus RTU framing: bare command and reply texts (one

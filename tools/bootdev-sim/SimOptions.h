@@ -58,8 +58,4 @@ class OptionError : public std::runtime_error {
 // Throws OptionError with a message for the user on anything it cannot take.
 SimOptions parseSimOptions(const std::vector<std::string>& arguments);
 
-// The options of line `line` (counted from 1) of several: its own link and dump paths, and the
-// faults only where --faulty-line allows them.
-SimOptions lineOptions(const SimOptions& options, unsigned line);
-
 std::string simUsage();

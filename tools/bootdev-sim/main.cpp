@@ -1,6 +1,7 @@
 #include "DeviceBus.h"
 #include "LineEndpoint.h"
 #include "LineLoop.h"
+#include "LineOptions.h"
 #include "SimOptions.h"
 
 #include <algorithm>
