@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,10 @@ class FakeSerialPort : public SerialPortService {
 
     void expectWrite(const std::string& bytes) { expected.push_back(bytes); }
     // Bytes the next poll finds: a reply, noise, a reply of another device, ...
-    void arrive(const std::string& bytes) { received.push_back(bytes); arrivals.push_back(std::nullopt); }
+    void arrive(const std::string& bytes) {
+        received.push_back(bytes);
+        arrivals.push_back(std::nullopt);
+    }
     // The same, noted by the port as arrived at `at`, before the poll that reads it.
     void arriveAt(const std::string& bytes, std::chrono::steady_clock::time_point at) {
         received.push_back(bytes);
@@ -44,7 +48,8 @@ class FakeSerialPort : public SerialPortService {
     int opens = 0;
     int closes = 0;
     bool isOpen = false;
-    std::optional<int> baud; // the line's speed, where bytes cross it in time
+    std::optional<int> baud;            // the line's speed, where bytes cross it in time
+    std::function<void()> duringOutput; // what happens while a write is under way
 
     std::optional<int> wireBaud() const override { return baud; }
     std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
@@ -82,6 +87,8 @@ class FakeSerialPort : public SerialPortService {
         failIfUnplugged();
         EXPECT_TRUE(isOpen) << "write to a closed port: " << hexBytes(bytes);
         written.push_back(bytes);
+        if (duringOutput)
+            duringOutput();
         ASSERT_FALSE(expected.empty()) << "unexpected write " << hexBytes(bytes);
         EXPECT_EQ(hexBytes(expected.front()), hexBytes(bytes))
             << "expected write (left) differs from the write";
