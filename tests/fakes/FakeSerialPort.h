@@ -25,10 +25,7 @@ class FakeSerialPort : public SerialPortService {
 
     void expectWrite(const std::string& bytes) { expected.push_back(bytes); }
     // Bytes the next poll finds: a reply, noise, a reply of another device, ...
-    void arrive(const std::string& bytes) {
-        received.push_back(bytes);
-        arrivals.push_back(std::nullopt);
-    }
+    void arrive(const std::string& bytes) { received.push_back(bytes); arrivals.push_back(std::nullopt); }
     // The same, noted by the port as arrived at `at`, before the poll that reads it.
     void arriveAt(const std::string& bytes, std::chrono::steady_clock::time_point at) {
         received.push_back(bytes);
