@@ -22,7 +22,7 @@ SimClock::time_point LineSession::onTick(SimClock::time_point at) const {
 
 // A write takes a tick's worth of bytes, or a frame's tail once it has crossed.
 std::size_t LineSession::writeBatch() const {
-    return std::max<std::size_t>(1, static_cast<std::size_t>(timing_.writeTick / byteTime()));
+    return std::max<std::size_t>(1, static_cast<std::size_t>(timing_.writeBatch / byteTime()));
 }
 
 void LineSession::receive(std::string_view bytes, SimClock::time_point now) {

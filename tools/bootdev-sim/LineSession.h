@@ -25,8 +25,11 @@ struct LineTiming {
     std::chrono::milliseconds glueHoldLimit{250};
     // A paced line wakes for its bytes only at instants on this grid, shared by every line of the
     // emulator, and writes all the bytes that have crossed by then at once: one wake serves many
-    // lines, a byte never goes out early and at most one tick late.
-    std::chrono::microseconds writeTick{1000};
+    // lines, and a byte never goes out early.
+    std::chrono::microseconds writeTick{250};
+    // A write waits for this much of a frame, or for its tail: a short reply goes out in one write,
+    // at most one tick after its last byte crossed.
+    std::chrono::microseconds writeBatch{1000};
 };
 
 // The line between the host and the devices: takes the host's bytes, hands requests to the bus,
