@@ -24,9 +24,12 @@ std::int16_t frmSerial::WriteCOM32(const std::string& COMString) {
         if (MSComm1.inBufferCount() > 0)
             EarlyBytes.push_back(ReadWaiting());
         KeepFrameGap();
+        // Timed before the write: a program held up between the write and a look at the clock
+        // would otherwise take the board's prompt answer for one that came too soon.
+        const Clock::time_point sentAt = Now();
         MSComm1.output(frame);
         ++FramesSent;
-        Written.written(FramesSent, frame.size(), MSComm1.wireBaud(), Now());
+        Written.written(FramesSent, frame.size(), MSComm1.wireBaud(), sentAt);
         return static_cast<std::int16_t>(frame.size());
     } catch (const PortLostError& lost) {
         // Closed with its one box once the event that wrote has run to its end.

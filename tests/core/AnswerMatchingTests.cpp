@@ -35,6 +35,26 @@ TEST_F(AnswerMatching, AReplyTooSoonForTheLineAnswersTheFrameBefore) {
     EXPECT_EQ(form.Machine().transfer().record, 2);
 }
 
+// A program held up right after its write (another process ran first) must not take the board's
+// prompt answer for one too soon: the frame counts from before its write.
+TEST_F(AnswerMatching, AHoldUpRightAfterTheWriteLeavesAPromptAnswerItsOwn) {
+    port.baud = 115200;
+    startThreeLines();
+    const auto firstWritten = clock;
+    clock += milliseconds(6);
+    const auto secondWritten = clock;
+    port.duringOutput = [this] { clock += milliseconds(20); };
+    port.expectWrite(record(L2));
+    port.arriveAt(reply(1, "OK"), firstWritten + milliseconds(6));
+    form.TMRComm_Timer();
+    ASSERT_EQ(form.Machine().transfer().record, 2);
+    port.duringOutput = nullptr;
+    port.expectWrite(record(L3));
+    port.arriveAt(reply(1, "OK"), secondWritten + milliseconds(6));
+    form.TMRComm_Timer();
+    EXPECT_EQ(form.Machine().transfer().record, 3);
+}
+
 // Two boards at one address: the refusal of one is never lost behind the other's "OK", whichever
 // comes first, in one read or hard on its heels.
 TEST_F(AnswerMatching, TwoDifferentAnswersToOneRecordStopTheTransfer) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,7 +50,8 @@ class FakeSerialPort : public SerialPortService {
     int opens = 0;
     int closes = 0;
     bool isOpen = false;
-    std::optional<int> baud; // the line's speed, where bytes cross it in time
+    std::optional<int> baud;            // the line's speed, where bytes cross it in time
+    std::function<void()> duringOutput; // what happens while a write is under way
 
     std::optional<int> wireBaud() const override { return baud; }
     std::optional<std::chrono::steady_clock::time_point> arrivedAt() const override {
@@ -90,6 +92,8 @@ class FakeSerialPort : public SerialPortService {
         written.push_back(bytes);
         quietBefore.push_back(quietAsked);
         quietAsked = {};
+        if (duringOutput)
+            duringOutput();
         ASSERT_FALSE(expected.empty()) << "unexpected write " << hexBytes(bytes);
         EXPECT_EQ(hexBytes(expected.front()), hexBytes(bytes))
             << "expected write (left) differs from the write";

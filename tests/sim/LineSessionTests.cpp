@@ -93,6 +93,38 @@ TEST(LineTiming, BytesTakeTenBitTimesEachWay) {
     EXPECT_EQ(line.advanceTo(replied), Writes{kVersionFrom1.substr(kVersionFrom1.size() - 1)});
 }
 
+// At 115200 baud with a 1 ms tick, five replies back to back (about 5 ms on the line) go out in
+// writes on the tick, each holding every byte that has crossed by then and none that has not, and
+// a byte that crossed is out by the next tick at the latest.
+TEST(LineTiming, PacedBytesGoOutOnTheTickNeverEarlyAndAtMostATickLate) {
+    const LineTiming timing{.lineRate = 115200, .writeTick = 1000us};
+    Line line({1}, timing);
+    const std::string probe = request(1, "BOOTi");
+    const SimClock::time_point start = line.now;
+    EXPECT_EQ(line.ask(probe + probe + probe + probe + probe), Writes{});
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000ll / timing.lineRate);
+    // The requests count from the end of the read that brought them; the replies follow each other.
+    const SimClock::time_point repliesBegin = start + byteTime * probe.size() * 5;
+    const auto crossedBy = [&](SimClock::time_point at) {
+        return at < repliesBegin
+                   ? 0
+                   : std::min<std::size_t>(kVersionFrom1.size() * 5, (at - repliesBegin) / byteTime);
+    };
+    std::string sent;
+    int wakes = 0;
+    while (const auto wake = line.session.nextWake()) {
+        ASSERT_LT(++wakes, 20);
+        EXPECT_EQ(wake->time_since_epoch() % timing.writeTick, SimClock::duration::zero()) << "off the tick";
+        const Writes writes = line.advanceTo(*wake);
+        EXPECT_LE(writes.size(), 1u);
+        for (const std::string& write : writes)
+            sent += write;
+        EXPECT_EQ(sent.size(), crossedBy(*wake)) << "at " << (*wake - start).count() << " ns";
+    }
+    EXPECT_EQ(sent, kVersionFrom1 + kVersionFrom1 + kVersionFrom1 + kVersionFrom1 + kVersionFrom1);
+    EXPECT_LE(wakes, 8) << "about one write per tick";
+}
+
 TEST(ReplyFaultsOnTheLine, DropCorruptAndStrayHitEverySecondReplyOnly) {
     // Each fault with what it makes of the second reply.
     const std::pair<FaultSettings, Writes> cases[] = {

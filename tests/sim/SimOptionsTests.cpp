@@ -1,4 +1,4 @@
-#include "SimOptions.h"
+#include "LineOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,38 @@ TEST(SimOptions, RefusesWhatCannotWork) {
         {"--address", "1,1", "--faulty-device", "3"},            // no third device
         {"--restart-on-error", "--erase-after-refusal-ms", "5"}, // two answers to one refusal
         {"--noise-every-ms", "often"},
+        {"--lines", "0"},
+        {"--lines", "2", "--device", "/dev/ttyS0"}, // one serial device is one line
+        {"--lines", "2", "--listen", "tcp://:0"},   // a network line serves one host
+        {"--lines", "2", "--faulty-line", "3"},     // no third line
+        {"--faulty-line", "0"},                     // lines are counted from 1
     };
     for (const Arguments& arguments : refused)
         EXPECT_THROW(parseSimOptions(arguments), OptionError) << arguments.front();
+}
+
+// Each line of several has its own link and dump, and the faults stay on the line --faulty-line names.
+TEST(SimOptions, EachLineHasItsOwnPathsAndOnlyTheFaultyLineItsFaults) {
+    const SimOptions options =
+        parseSimOptions({"--lines",      "3",      "--faulty-line",    "2", "--link",           "/tmp/l",
+                         "--dump",       "/tmp/d", "--drop-every",     "5", "--refuse-record",  "4",
+                         "--restart-at", "7",      "--noise-every-ms", "9", "--reply-delay-ms", "3",
+                         "--line-rate",  "9600"});
+    for (unsigned line = 1; line <= 3; ++line) {
+        SCOPED_TRACE(line);
+        const SimOptions own = lineOptions(options, line);
+        EXPECT_EQ(own.linkPath, "/tmp/l." + std::to_string(line));
+        EXPECT_EQ(own.dumpPath, "/tmp/d." + std::to_string(line));
+        EXPECT_EQ(own.timing.lineRate, 9600u);
+        const bool faulty = line == 2;
+        EXPECT_EQ(own.faults.dropEvery, faulty ? 5u : 0u);
+        EXPECT_EQ(own.boardFaults.refuseRecord, faulty ? 4u : 0u);
+        EXPECT_EQ(own.restartAt, faulty ? 7u : 0u);
+        EXPECT_EQ(own.quirks.noiseEvery.count(), faulty ? 9 : 0);
+        EXPECT_EQ(own.timing.replyDelay.count(), faulty ? 3 : 0);
+    }
+    // One line keeps the paths as given.
+    const SimOptions one = lineOptions(parseSimOptions({"--link", "/tmp/l", "--drop-every", "5"}), 1);
+    EXPECT_EQ(one.linkPath, "/tmp/l");
+    EXPECT_EQ(one.faults.dropEvery, 5u);
 }

@@ -4,8 +4,10 @@
 #include "TransceiverTurnaround.h"
 
 #include <cerrno>
+#include <deque>
 #include <optional>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>
@@ -60,36 +62,116 @@ std::optional<std::string> readSome(int fd) {
 
 } // namespace
 
-void serveLine(const LineEndpoint& line, DeviceBus& bus, const SimOptions& options, const Trace& trace,
-               const SignalHook& signals) {
-    HostLink link(bus, options, false, trace, SimClock::now());
-    std::optional<unsigned> speedSeen = line.hostSpeed();
-    TransceiverTurnaround turnaround(options.needGap);
-    for (bool stop = false; !stop; stop = signals.collect()) {
-        pollfd watched[2]{{line.fd(), POLLIN, 0}, {signals.fd, POLLIN, 0}};
-        waitFor(watched, 2, link.nextWake());
-        if (watched[0].revents & POLLIN) {
-            const std::optional<std::string> bytes = readSome(line.fd());
-            if (!bytes)
-                throw std::system_error(EIO, std::generic_category(), "reading the line");
-            const unsigned baud =
-                options.timing.lineRate ? options.timing.lineRate : line.hostSpeed().value_or(options.baud);
-            const std::string heard = turnaround.heard(*bytes, SimClock::now(), baud);
-            if (heard.size() != bytes->size())
-                trace.line("lost " + std::to_string(bytes->size()) +
-                           " bytes sent before the line turned round");
-            link.receive(heard, SimClock::now());
-        } else if (watched[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            throw std::system_error(EIO, std::generic_category(), "the line was closed");
-        }
+namespace {
+
+// A descriptor closed when it goes out of scope.
+class OwnedFd {
+  public:
+    explicit OwnedFd(int fd) : fd_(fd) {}
+    ~OwnedFd() { close(fd_); }
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// One line in the loop: what lies between its host and its devices, and when it next has work.
+struct ServedLine {
+    ServedLine(const LineToServe& line, SimClock::time_point now)
+        : endpoint(line.endpoint), options(line.options), trace(line.trace),
+          link(line.bus, line.options, false, line.trace, now), speedSeen(line.endpoint.hostSpeed()),
+          turnaround(line.options.needGap), wake(now) {}
+
+    // Hands the host's bytes waiting on the line to the link; false once the line is gone. Bytes
+    // sent before the transceiver turned round after a reply are lost.
+    bool read(SimClock::time_point now) {
+        const std::optional<std::string> bytes = readSome(endpoint.fd());
+        if (!bytes)
+            return false;
+        const unsigned baud =
+            options.timing.lineRate ? options.timing.lineRate : endpoint.hostSpeed().value_or(options.baud);
+        const std::string heard = turnaround.heard(*bytes, now, baud);
+        if (heard.size() != bytes->size())
+            trace.line("lost " + std::to_string(bytes->size()) + " bytes sent before the line turned round");
+        link.receive(heard, now);
+        return true;
+    }
+
+    void service(SimClock::time_point now) {
         // A host sets the speed before it sends at that speed, so a change shows by its first byte.
-        if (trace.enabled() && line.hostSpeed() != speedSeen) {
-            speedSeen = line.hostSpeed();
+        if (trace.enabled() && endpoint.hostSpeed() != speedSeen) {
+            speedSeen = endpoint.hostSpeed();
             trace.line("line speed " + std::to_string(speedSeen.value_or(0)) + " baud");
         }
-        for (const std::string& bytes : link.service(SimClock::now())) {
-            writeAll(line.fd(), bytes, trace, false);
+        for (const std::string& bytes : link.service(now)) {
+            writeAll(endpoint.fd(), bytes, trace, false);
             turnaround.sent(SimClock::now());
+        }
+        wake = link.nextWake();
+    }
+
+    const LineEndpoint& endpoint;
+    const SimOptions& options;
+    Trace trace;
+    HostLink link;
+    std::optional<unsigned> speedSeen;
+    TransceiverTurnaround turnaround;
+    std::optional<SimClock::time_point> wake;
+};
+
+void watch(int epoll, int fd, std::uint64_t tag) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = tag;
+    if (epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event) != 0)
+        throw std::system_error(errno, std::generic_category(), "epoll_ctl");
+}
+
+} // namespace
+
+// The lines share one wait, which readiness alone ends (not a look at every line), so that many
+// lines cost little more than one; each line is serviced only when it has bytes or work due.
+void serveLines(const std::vector<LineToServe>& lines, const SignalHook& signals) {
+    const OwnedFd epoll(epoll_create1(EPOLL_CLOEXEC));
+    if (epoll.get() < 0)
+        throw std::system_error(errno, std::generic_category(), "epoll_create1");
+    const std::uint64_t signalTag = lines.size();
+    watch(epoll.get(), signals.fd, signalTag);
+    std::deque<ServedLine> served;
+    for (const LineToServe& line : lines) {
+        watch(epoll.get(), line.endpoint.fd(), served.size());
+        served.emplace_back(line, SimClock::now());
+    }
+    std::vector<bool> readNow(served.size());
+    for (bool stop = false; !stop;) {
+        std::optional<SimClock::time_point> wake;
+        for (const ServedLine& line : served)
+            if (line.wake && (!wake || *line.wake < *wake))
+                wake = line.wake;
+        epoll_event events[64];
+        timespec storage{};
+        const int ready = epoll_pwait2(epoll.get(), events, 64, until(wake, storage), nullptr);
+        if (ready < 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "epoll_pwait2");
+        const SimClock::time_point now = SimClock::now();
+        for (int i = 0; i < ready; ++i) {
+            const std::uint64_t tag = events[i].data.u64;
+            if (tag == signalTag) {
+                stop = signals.collect();
+            } else if (events[i].events & EPOLLIN) {
+                if (!served[tag].read(now))
+                    throw std::system_error(EIO, std::generic_category(), "reading the line");
+                readNow[tag] = true;
+            } else {
+                throw std::system_error(EIO, std::generic_category(), "the line was closed");
+            }
+        }
+        for (std::size_t i = 0; i < served.size(); ++i) {
+            if (readNow[i] || (served[i].wake && *served[i].wake <= now))
+                served[i].service(now);
+            readNow[i] = false;
         }
     }
 }
@@ -98,8 +180,9 @@ void serveNetwork(NetworkEndpoint& endpoint, DeviceBus& bus, const SimOptions& o
                   const SignalHook& signals) {
     std::optional<HostLink> link;
     for (bool stop = false; !stop; stop = signals.collect()) {
-        pollfd watched[3]{
-            {endpoint.listenFd(), POLLIN, 0}, {signals.fd, POLLIN, 0}, {endpoint.connectionFd(), POLLIN, 0}};
+        pollfd watched[3]{{endpoint.listenFd(), POLLIN, 0},
+                          {signals.fd, POLLIN, 0},
+                          {endpoint.connectionFd(), POLLIN, 0}};
         waitFor(watched, 3, link ? link->nextWake() : std::nullopt);
         if ((watched[0].revents & POLLIN) && endpoint.accept()) {
             link.emplace(bus, options, endpoint.rfc2217(), trace, SimClock::now());

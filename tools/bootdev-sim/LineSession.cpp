@@ -12,6 +12,19 @@ SimClock::duration LineSession::byteTime() const {
                                                           timing_.lineRate);
 }
 
+SimClock::time_point LineSession::onTick(SimClock::time_point at) const {
+    const auto tick = std::chrono::duration_cast<SimClock::duration>(timing_.writeTick);
+    if (timing_.lineRate == 0 || tick.count() <= 0)
+        return at;
+    const auto ticks = (at.time_since_epoch() + tick - SimClock::duration(1)) / tick;
+    return SimClock::time_point(tick * ticks);
+}
+
+// A write takes a tick's worth of bytes, or a frame's tail once it has crossed.
+std::size_t LineSession::writeBatch() const {
+    return std::max<std::size_t>(1, static_cast<std::size_t>(timing_.writeBatch / byteTime()));
+}
+
 void LineSession::receive(std::string_view bytes, SimClock::time_point now) {
     if (bytes.empty())
         return;
@@ -21,11 +34,12 @@ void LineSession::receive(std::string_view bytes, SimClock::time_point now) {
         arrived = std::max(now, receiveLineFree_) + byteTime() * static_cast<long>(bytes.size());
         receiveLineFree_ = arrived;
     }
-    input_.push_back({arrived, std::string(bytes)});
+    // The bytes' instant is fixed from here on, and a device acts on a request at that instant
+    // whenever it is told: decoding now spares the line a wake of its own for it.
+    decode(arrived, bytes);
 }
 
 std::vector<std::string> LineSession::service(SimClock::time_point now) {
-    decodeDueInput(now);
     releaseDueReplies(now);
     babble(now);
     addNoise(now);
@@ -34,25 +48,21 @@ std::vector<std::string> LineSession::service(SimClock::time_point now) {
     return writes;
 }
 
-void LineSession::decodeDueInput(SimClock::time_point now) {
-    while (!input_.empty() && input_.front().at <= now) {
-        const Chunk chunk = std::move(input_.front());
-        input_.pop_front();
-        const std::size_t discardedBefore = decoder_.discardedBytes();
-        for (const BusRequest& request : decoder_.feed(chunk.bytes)) {
-            // A device answers its requests in order: a reply never overtakes one still waiting for
-            // an erase to finish.
-            SimClock::time_point due = std::max(chunk.at + timing_.replyDelay, lastReplyDue_);
-            for (TimedFrame& frame : bus_.handle(request, chunk.at)) {
-                due += frame.after;
-                scheduled_.emplace(due, std::move(frame.bytes));
-                lastReplyDue_ = due;
-            }
+void LineSession::decode(SimClock::time_point arrived, std::string_view bytes) {
+    const std::size_t discardedBefore = decoder_.discardedBytes();
+    for (const BusRequest& request : decoder_.feed(bytes)) {
+        // A device answers its requests in order: a reply never overtakes one still waiting for
+        // an erase to finish.
+        SimClock::time_point due = std::max(arrived + timing_.replyDelay, lastReplyDue_);
+        for (TimedFrame& frame : bus_.handle(request, arrived)) {
+            due += frame.after;
+            scheduled_.emplace(due, std::move(frame.bytes));
+            lastReplyDue_ = due;
         }
-        if (decoder_.discardedBytes() != discardedBefore)
-            trace_.line("skipped " + std::to_string(decoder_.discardedBytes() - discardedBefore) +
-                        " bytes that formed no good frame");
     }
+    if (decoder_.discardedBytes() != discardedBefore)
+        trace_.line("skipped " + std::to_string(decoder_.discardedBytes() - discardedBefore) +
+                    " bytes that formed no good frame");
 }
 
 void LineSession::releaseDueReplies(SimClock::time_point now) {
@@ -108,26 +118,30 @@ void LineSession::transmit(SimClock::time_point now, std::vector<std::string>& w
         outgoing_.clear();
         return;
     }
-    // At a paced rate a byte is written once it would have fully crossed the line.
+    // At a paced rate a byte is written once it would have fully crossed the line; what crossed
+    // since the last write goes out as one, frames run together as on the wire.
+    std::string batch;
     while (!outgoing_.empty()) {
         const Chunk& front = outgoing_.front();
         if (!sendingSince_)
             sendingSince_ = std::max(front.at, sendLineFree_);
         if (*sendingSince_ > now)
-            return;
+            break;
         const auto crossed = static_cast<std::size_t>((now - *sendingSince_) / byteTime());
         const std::size_t upTo = std::min(front.bytes.size(), crossed);
         if (upTo > sentOfFront_) {
-            writes.push_back(front.bytes.substr(sentOfFront_, upTo - sentOfFront_));
+            batch.append(front.bytes, sentOfFront_, upTo - sentOfFront_);
             sentOfFront_ = upTo;
         }
         if (sentOfFront_ < front.bytes.size())
-            return;
+            break;
         sendLineFree_ = *sendingSince_ + byteTime() * static_cast<long>(front.bytes.size());
         sendingSince_.reset();
         sentOfFront_ = 0;
         outgoing_.pop_front();
     }
+    if (!batch.empty())
+        writes.push_back(std::move(batch));
 }
 
 std::optional<SimClock::time_point> LineSession::nextWake() const {
@@ -136,10 +150,14 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         if (!wake || at < *wake)
             wake = at;
     };
-    if (!input_.empty())
-        consider(input_.front().at);
-    if (!scheduled_.empty())
-        consider(scheduled_.begin()->first);
+    // Releasing a reply writes nothing by itself, and its bytes are timed from its exact instant: it
+    // can wait until its first write is due.
+    if (!scheduled_.empty()) {
+        const auto& [due, frame] = *scheduled_.begin();
+        consider(timing_.lineRate == 0
+                     ? due
+                     : onTick(due + byteTime() * static_cast<long>(std::min(frame.size(), writeBatch()))));
+    }
     if (held_)
         consider(held_->at + timing_.glueHoldLimit);
     if (nextBabble_)
@@ -152,7 +170,8 @@ std::optional<SimClock::time_point> LineSession::nextWake() const {
         } else {
             const SimClock::time_point since =
                 sendingSince_ ? *sendingSince_ : std::max(outgoing_.front().at, sendLineFree_);
-            consider(since + byteTime() * static_cast<long>(sentOfFront_ + 1));
+            const std::size_t upTo = std::min(outgoing_.front().bytes.size(), sentOfFront_ + writeBatch());
+            consider(onTick(since + byteTime() * static_cast<long>(upTo)));
         }
     }
     return wake;

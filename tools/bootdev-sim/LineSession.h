@@ -23,6 +23,13 @@ struct LineTiming {
     // A reply held for gluing goes out alone when no other reply follows within this time, so that
     // a host waiting for it is not stalled for ever.
     std::chrono::milliseconds glueHoldLimit{250};
+    // A paced line wakes for its bytes only at instants on this grid, shared by every line of the
+    // emulator, and writes all the bytes that have crossed by then at once: one wake serves many
+    // lines, and a byte never goes out early.
+    std::chrono::microseconds writeTick{250};
+    // A write waits for this much of a frame, or for its tail: a short reply goes out in one write,
+    // at most one tick after its last byte crossed.
+    std::chrono::microseconds writeBatch{1000};
 };
 
 // The line between the host and the devices: takes the host's bytes, hands requests to the bus,
@@ -45,12 +52,14 @@ class LineSession {
         std::string bytes;
     };
 
-    void decodeDueInput(SimClock::time_point now);
+    void decode(SimClock::time_point arrived, std::string_view bytes);
     void releaseDueReplies(SimClock::time_point now);
     void babble(SimClock::time_point now);
     void addNoise(SimClock::time_point now);
     void transmit(SimClock::time_point now, std::vector<std::string>& writes);
     SimClock::duration byteTime() const;
+    SimClock::time_point onTick(SimClock::time_point at) const;
+    std::size_t writeBatch() const;
 
     DeviceBus& bus_;
     LineTiming timing_;
@@ -58,7 +67,6 @@ class LineSession {
     ReplyFaults faults_;
     Trace trace_;
 
-    std::deque<Chunk> input_;
     SimClock::time_point receiveLineFree_{};
     std::multimap<SimClock::time_point, std::string> scheduled_;
     SimClock::time_point lastReplyDue_{};

@@ -56,6 +56,10 @@ void checkConsistency(const SimOptions& options) {
             "--listen serves the network instead of a pseudo-terminal or --device: give only one");
     if (options.enterOn != BootGate::Line::None && !(options.listen && options.listen->rfc2217))
         throw OptionError("--enter-on needs modem lines: --listen rfc2217://HOST:PORT");
+    if (options.lines > 1 && (options.listen || options.devicePath))
+        throw OptionError("--lines makes pseudo-terminals: not with --listen or --device");
+    if (options.faultyLine > options.lines)
+        throw OptionError("--faulty-line: there are only " + std::to_string(options.lines) + " lines");
     if (options.linkPath && options.devicePath)
         throw OptionError("--link makes a pseudo-terminal, --device uses a real one: give only one");
     if (!options.modbusFraming && options.addresses.size() > 1)
@@ -84,6 +88,18 @@ SimOptions parseSimOptions(const std::vector<std::string>& arguments) {
     const std::map<std::string, Setter> withValue{
         {"--link", [&](const std::string& v) { options.linkPath = v; }},
         {"--device", [&](const std::string& v) { options.devicePath = v; }},
+        {"--lines",
+         [&](const std::string& v) {
+             options.lines = static_cast<unsigned>(parseNumber("--lines", v, 1024));
+             if (options.lines == 0)
+                 throw OptionError("--lines: at least 1");
+         }},
+        {"--faulty-line",
+         [&](const std::string& v) {
+             options.faultyLine = static_cast<unsigned>(parseNumber("--faulty-line", v, 1024));
+             if (options.faultyLine == 0)
+                 throw OptionError("--faulty-line: lines are counted from 1");
+         }},
         {"--baud", [&](const std::string& v) { options.baud = parseCount("--baud", v); }},
         {"--address", [&](const std::string& v) { options.addresses = parseAddresses(v); }},
         {"--device-version", [&](const std::string& v) { options.deviceVersion = v; }},
@@ -206,6 +222,13 @@ line of standard output.
 Line:
   --link PATH          also make PATH a symbolic link to the pseudo-terminal
                        (removed on exit)
+  --lines N            serve N pseudo-terminals at once, each with its own
+                       devices, and print their paths one a line; --link PATH
+                       makes PATH.1 ... PATH.N, --dump PATH writes PATH.1 ...
+                       (default 1)
+  --faulty-line K      only the K-th line (counted from 1) has the faults, the
+                       board faults, --reply-delay-ms and the noise; the others
+                       are clean
   --device PATH        use this serial device instead of a pseudo-terminal
   --baud N             speed of --device (default 115200)
   --plain              no Modbus RTU framing: bare command and reply texts (one

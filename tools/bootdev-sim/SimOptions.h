@@ -16,6 +16,11 @@
 
 struct SimOptions {
     std::optional<std::string> linkPath;
+    // Pseudo-terminals served at once, each with boards of its own; links and dumps take the
+    // line's number (PATH.1 ... PATH.N) when there are several.
+    unsigned lines = 1;
+    // The line (counted from 1) that alone has the faults; 0: every line.
+    unsigned faultyLine = 0;
     std::optional<std::string> devicePath;
     unsigned baud = 115200;
     std::vector<std::uint8_t> addresses{1};

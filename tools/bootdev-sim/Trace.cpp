@@ -4,7 +4,7 @@
 
 void Trace::line(std::string_view text) const {
     if (out_)
-        *out_ << "bootdev-sim: " << text << '\n' << std::flush;
+        *out_ << "bootdev-sim: " << (line_.empty() ? "" : line_ + ": ") << text << '\n' << std::flush;
 }
 
 std::string printableBytes(std::string_view bytes) {

@@ -1,11 +1,14 @@
 #include "DeviceBus.h"
 #include "LineEndpoint.h"
 #include "LineLoop.h"
+#include "LineOptions.h"
 #include "SimOptions.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <deque>
+#include <functional>
 #include <iostream>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
@@ -81,36 +84,79 @@ void dumpFlashes(const DeviceBus& bus, const SimOptions& options) {
     }
 }
 
-int run(const SimOptions& options) {
-    const Trace trace(options.verbose ? &std::cerr : nullptr);
-    DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
-    const SignalInbox signals;
-    const SignalHook hook{signals.fd(), [&] {
-                              bool stop = false;
-                              bool dump = false;
-                              signals.collect(stop, dump);
-                              if (dump)
-                                  dumpFlashes(bus, options);
-                              return stop;
-                          }};
+// A line of its own: its options, log, devices and pseudo-terminal (or serial device).
+struct EmulatedLine {
+    EmulatedLine(const SimOptions& all, unsigned number)
+        : options(lineOptions(all, number)),
+          trace(all.verbose ? &std::cerr : nullptr, all.lines > 1 ? "line " + std::to_string(number) : ""),
+          bus(makeDevices(options), options.modbusFraming, trace, options.quirks),
+          endpoint(options.devicePath ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
+                                      : LineEndpoint::openPseudoTerminal(options.linkPath)) {}
+
+    SimOptions options;
+    Trace trace;
+    DeviceBus bus;
+    LineEndpoint endpoint;
+};
+
+// SIGUSR1 dumps the flashes with `dump`; the other signals stop the loop.
+SignalHook hookOf(const SignalInbox& signals, std::function<void()> dump) {
+    return {signals.fd(), [&signals, dump = std::move(dump)] {
+                bool stop = false;
+                bool dumpAsked = false;
+                signals.collect(stop, dumpAsked);
+                if (dumpAsked)
+                    dump();
+                return stop;
+            }};
+}
+
+// The flash images of a run are written however it ends: a line that fails (a serial adapter
+// pulled out) must not cost them.
+template <typename Serve> void serveAndDump(Serve serve, const std::function<void()>& dump) {
     try {
-        if (options.listen) {
-            NetworkEndpoint endpoint(*options.listen);
-            std::cout << endpoint.address() << std::endl;
-            serveNetwork(endpoint, bus, options, trace, hook);
-        } else {
-            LineEndpoint line = options.devicePath
-                                    ? LineEndpoint::openSerialDevice(*options.devicePath, options.baud)
-                                    : LineEndpoint::openPseudoTerminal(options.linkPath);
-            std::cout << line.hostPath() << std::endl;
-            serveLine(line, bus, options, trace, hook);
-        }
+        serve();
     } catch (...) {
-        // A line that fails (a serial adapter pulled out) must not cost the flash image of the run.
-        dumpFlashes(bus, options);
+        dump();
         throw;
     }
-    dumpFlashes(bus, options);
+    dump();
+}
+
+int run(const SimOptions& options) {
+    const SignalInbox signals;
+    if (options.listen) {
+        const Trace trace(options.verbose ? &std::cerr : nullptr);
+        DeviceBus bus(makeDevices(options), options.modbusFraming, trace, options.quirks);
+        const std::function<void()> dump = [&] { dumpFlashes(bus, options); };
+        serveAndDump(
+            [&] {
+                NetworkEndpoint endpoint(*options.listen);
+                std::cout << endpoint.address() << std::endl;
+                serveNetwork(endpoint, bus, options, trace, hookOf(signals, dump));
+            },
+            dump);
+        return 0;
+    }
+    // Stable places: each line's session keeps a reference to its bus.
+    std::deque<EmulatedLine> lines;
+    const std::function<void()> dump = [&lines] {
+        for (const EmulatedLine& line : lines)
+            dumpFlashes(line.bus, line.options);
+    };
+    serveAndDump(
+        [&] {
+            for (unsigned number = 1; number <= options.lines; ++number)
+                lines.emplace_back(options, number);
+            std::vector<LineToServe> served;
+            for (EmulatedLine& line : lines) {
+                std::cout << line.endpoint.hostPath() << '\n';
+                served.push_back({line.endpoint, line.bus, line.options, line.trace});
+            }
+            std::cout << std::flush;
+            serveLines(served, hookOf(signals, dump));
+        },
+        dump);
     return 0;
 }
 
