@@ -1,5 +1,7 @@
 #include "link/FrameTimes.h"
 
+#include "link/LineTime.h"
+
 namespace {
 
 // The shortest reply a board gives: "OK" and its line end.
@@ -15,10 +17,7 @@ void FrameTimes::written(std::uint64_t frame, std::size_t bytes, std::optional<i
         recent.clear();
         return;
     }
-    // Ten bits a byte: start, eight data, stop.
-    const auto bits = static_cast<long long>(bytes + kShortestReplyBytes) * 10;
-    const auto wire = std::chrono::microseconds(bits * 1000000 / *baud);
-    recent.push_back({frame, at + wire});
+    recent.push_back({frame, at + lineTime(bytes + kShortestReplyBytes, *baud)});
     if (recent.size() > kFramesKept)
         recent.pop_front();
 }

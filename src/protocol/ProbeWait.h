@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include "link/LineTime.h"
+
 // How long a scan waits at each address before it probes the next: the probe and the longest
 // reply crossing the line at the chosen speed, a margin for the device's own answer time, and a
 // small allowance for the host and the port adapter to wake. A device that answers within the
@@ -12,8 +14,6 @@
 // characters with its line end, CRC.
 inline constexpr std::size_t kLongestReplyFrame = 2 + 32 + 2;
 
-// The time `bytes` take on a line of `baud` at 10 bits a byte (start, 8 data, stop), rounded up.
-std::chrono::microseconds lineTime(std::size_t bytes, int baud);
 
 // Waking the host and handing bytes through the port's driver, on a loaded machine.
 inline constexpr std::chrono::milliseconds kWakeAllowance{5};

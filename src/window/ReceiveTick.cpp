@@ -2,6 +2,7 @@
 #include <chrono>
 #include <exception>
 
+#include "link/LineTime.h"
 #include "window/frmSerial.h"
 
 namespace {
@@ -47,8 +48,7 @@ void frmSerial::ReceiveStep() {
                 TakeReceived(each);
         }
         const std::optional<int> baud = MSComm1.wireBaud();
-        Receiver.byteTime =
-            baud ? Clock::duration(std::chrono::microseconds(10'000'000 / *baud)) : Clock::duration{};
+        Receiver.byteTime = baud ? Clock::duration(lineTime(1, *baud)) : Clock::duration{};
         for (const StampedRead& read : reads) {
             RxString = read.bytes;
             view.setPicFillColor(colours::Red);
