@@ -42,3 +42,17 @@ void QtSerialPortService::applyReadPause() {
         if (notifier->type() == QSocketNotifier::Read && notifier->isEnabled() == readPaused)
             notifier->setEnabled(!readPaused);
 }
+
+// When the bytes arrived, as noted on the ready-read notification, and the speed they crossed at.
+std::optional<int> QtSerialPortService::wireBaud() const {
+    if (!port.isOpen() || !paced)
+        return std::nullopt;
+    return settings.baud;
+}
+
+std::optional<std::chrono::steady_clock::time_point> QtSerialPortService::arrivedAt() const {
+    // Bytes still in the driver came at a time nobody noted: the read's own time stands for them.
+    if (!port.isOpen() || lostReason || driverBytes() > 0)
+        return std::nullopt;
+    return lastArrival;
+}

@@ -8,12 +8,10 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-#include <string_view>
 
 #include "window/qt/AdapterLatency.h"
 #include "window/qt/ModemLineControl.h"
+#include "window/qt/PacedLine.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -67,28 +65,6 @@ std::string lossMeaning(QSerialPort::SerialPortError error) {
     }
 }
 
-// Whether the device, by whatever link it was named, is a UART whose bytes cross a wire at the set
-// speed: a built-in port or a USB adapter. A USB board's own serial port (ttyACM), a Bluetooth or
-// a pseudo-terminal passes bytes as fast as it can, whatever the speed, so there a reply's time
-// on the line tells nothing, and a genuine answer must not be taken for an early one.
-bool isPacedUart(const std::string& name) {
-    std::error_code error;
-    const std::string real = std::filesystem::canonical(name, error).string();
-    if (error)
-        return false;
-    for (const char* uart : {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyAMA", "/dev/ttymxc", "/dev/ttySAC",
-                             "/dev/ttyO", "/dev/ttyTHS", "/dev/ttyXR", "/dev/ttySC"})
-        if (real.rfind(uart, 0) == 0)
-            return true;
-    return false;
-}
-
-bool isPseudoTerminal(const std::string& name) {
-    std::error_code error;
-    const std::string real = std::filesystem::canonical(name, error).string();
-    return !error && (real.rfind("/dev/pts/", 0) == 0 || real == "/dev/ptmx");
-}
-
 } // namespace
 
 QtSerialPortService::QtSerialPortService() {
@@ -97,19 +73,6 @@ QtSerialPortService::QtSerialPortService() {
     // Connected first, so that a reader told of the same bytes finds them stamped.
     QObject::connect(&port, &QSerialPort::readyRead, &port,
                      [this] { lastArrival = std::chrono::steady_clock::now(); });
-}
-
-std::optional<int> QtSerialPortService::wireBaud() const {
-    if (!port.isOpen() || !paced)
-        return std::nullopt;
-    return settings.baud;
-}
-
-std::optional<std::chrono::steady_clock::time_point> QtSerialPortService::arrivedAt() const {
-    // Bytes still in the driver came at a time nobody noted: the read's own time stands for them.
-    if (!port.isOpen() || lostReason || driverBytes() > 0)
-        return std::nullopt;
-    return lastArrival;
 }
 
 QtSerialPortService::~QtSerialPortService() {
@@ -160,9 +123,7 @@ void QtSerialPortService::setPortOpen(bool open) {
 void QtSerialPortService::openPort() {
     port.clearError();
     lastArrival.reset();
-    const char* ptyWire = std::getenv("BOOTDEVICE_PTY_WIRE");
-    paced = isPacedUart(portName) ||
-            (isPseudoTerminal(portName) && ptyWire != nullptr && std::string_view(ptyWire) == "1");
+    paced = pacesBytesAtItsSpeed(portName);
     port.setPortName(QString::fromStdString(portName));
     if (!port.open(QIODevice::ReadWrite)) {
         // Having got the device lock, a refusal to lock is another program's lock file.
