@@ -5,7 +5,7 @@
 #include "link/PortConfig.h"
 #include "link/SerialPortService.h"
 #include "ports/NetworkLine.h"
-#include "window/qt/ReadyReadSource.h"
+#include "ports/qt/ReadyReadSource.h"
 
 // What every line reached over the network has in common: an address instead of a port number,
 // the connection, reached without waiting and taken by the next open, and the line's bytes

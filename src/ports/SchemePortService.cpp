@@ -2,7 +2,7 @@
 
 #include "ports/Rfc2217PortService.h"
 #include "ports/TcpPortService.h"
-#include "window/qt/QtSerialPortService.h"
+#include "ports/qt/QtSerialPortService.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "link/PortAddress.h"
 #include "link/SerialPortService.h"
-#include "window/qt/ReadyReadSource.h"
+#include "ports/qt/ReadyReadSource.h"
 
 // The port the window and the flasher open: the port text's prefix chooses the line behind it
 // (a serial port by number or device path, tcp:// or rfc2217://), here and nowhere else.

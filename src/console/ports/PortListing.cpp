@@ -9,7 +9,7 @@
 
 #include "console/output/JsonResultWriter.h"
 #include "link/VisibleText.h"
-#include "window/qt/AdapterLatency.h"
+#include "ports/qt/AdapterLatency.h"
 
 namespace {
 

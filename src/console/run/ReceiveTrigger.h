@@ -11,7 +11,7 @@
 #include "console/cli/CliOptions.h"
 #include "console/run/PreciseTimer.h"
 #include "console/run/ReplyForecast.h"
-#include "window/qt/ReadyReadSource.h"
+#include "ports/qt/ReadyReadSource.h"
 
 // Decides when the window's receive handler runs in the flasher. By default the moment bytes
 // arrive at the port; with a poll interval on a fixed tick, as the window does. Either way only
@@ -72,11 +72,11 @@ class ReceiveTrigger {
     // them only once.
     bool arrivedWhileOff = false;
 
+    ReplyForecast forecast;
+    PreciseTimer lookAgain;        // ends a pause in watching the line
     std::chrono::microseconds gap; // zero: none
     PreciseTimer gapTimer;
     std::optional<PreciseTimer::Clock::time_point> gapFrom; // the first arrival the gap holds back
-    ReplyForecast forecast;
-    PreciseTimer lookAgain; // ends a pause in watching the line
     bool paused = false;
     bool firstLookAfterPause = false;
     bool replySinceRequest = false;

@@ -25,8 +25,8 @@
 #include "console/run/ReceiveTrigger.h"
 #include "console/run/TransferWatch.h"
 #include "link/ReplyFrameSpotter.h"
+#include "ports/qt/ReadyReadSource.h"
 #include "window/frmSerial.h"
-#include "window/qt/ReadyReadSource.h"
 
 // Drives one operation through the window's handlers, as a user clicking the window would:
 // it types the options into the controls, clicks "Open", feeds the two timers, clicks the

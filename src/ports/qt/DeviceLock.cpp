@@ -1,4 +1,4 @@
-#include "window/qt/DeviceLock.h"
+#include "ports/qt/DeviceLock.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "window/qt/QtSerialPortService.h"
+#include "ports/qt/QtSerialPortService.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,9 +9,9 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 
-#include "window/qt/AdapterLatency.h"
-#include "window/qt/ModemLineControl.h"
-#include "window/qt/PacedLine.h"
+#include "ports/qt/AdapterLatency.h"
+#include "ports/qt/ModemLineControl.h"
+#include "ports/qt/PacedLine.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

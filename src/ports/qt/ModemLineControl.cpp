@@ -1,4 +1,4 @@
-#include "window/qt/ModemLineControl.h"
+#include "ports/qt/ModemLineControl.h"
 
 #include <cerrno>
 #include <cstring>

@@ -8,9 +8,9 @@
 
 #include "link/PortConfig.h"
 #include "link/SerialPortService.h"
-#include "window/qt/DeviceLock.h"
-#include "window/qt/ReadyReadSource.h"
-#include "window/qt/UucpLock.h"
+#include "ports/qt/DeviceLock.h"
+#include "ports/qt/ReadyReadSource.h"
+#include "ports/qt/UucpLock.h"
 
 // The serial port service on QSerialPort. Settings and port name are kept until the next open,
 // as a serial control does; errors come back as PortError with Qt's reason. A port that fails

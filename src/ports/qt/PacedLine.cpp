@@ -1,4 +1,4 @@
-#include "window/qt/PacedLine.h"
+#include "ports/qt/PacedLine.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "window/qt/AdapterLatency.h"
+#include "ports/qt/AdapterLatency.h"
 
 #include <cerrno>
 #include <cstring>

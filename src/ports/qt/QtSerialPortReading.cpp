@@ -1,4 +1,4 @@
-#include "window/qt/QtSerialPortService.h"
+#include "ports/qt/QtSerialPortService.h"
 
 #include <QSocketNotifier>
 

@@ -1,4 +1,4 @@
-#include "window/qt/UucpLock.h"
+#include "ports/qt/UucpLock.h"
 
 #include <cerrno>
 #include <cstdio>
