@@ -1,4 +1,6 @@
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,22 @@ TEST(FirmwareFile, AFileGrowingPastTheLimitWhileReadIsRefused) {
     } catch (const LoadError& error) {
         EXPECT_STREQ(error.what(), "the file holds more than the 64 MiB any firmware file needs");
     }
+}
+
+// Paths are UTF-8 everywhere, whatever the system takes at its own calls; bytes come as written.
+TEST(FirmwareFile, OpensByItsUtf8NameAndReadsItsBytesUnchanged) {
+    const std::string name = "pr\xC3\xBC"
+                             "fung-\xCE\xA9.hex"; // "prüfung-Ω.hex"
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       std::filesystem::path(std::u8string(name.begin(), name.end()));
+    const std::string bytes = ":00000001FF\r\n\x1A\n";
+    std::ofstream(path, std::ios::binary) << bytes;
+    const std::u8string utf8 = path.u8string();
+    {
+        const FileDescriptor file = openFirmwareFile(std::string(utf8.begin(), utf8.end()));
+        EXPECT_EQ(readAt(file.get(), 0, 64), bytes);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {
