@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kFirstCommand = 100;
-
 struct ChildClass {
     const wchar_t* name;
     DWORD style;
@@ -114,10 +112,10 @@ void Win32Controls::create(HWND window) {
         const ChildClass type = childClass(layout);
         const PixelRect r = windowPixelRect(layout);
         const DWORD state = isInitiallyDisabled(layout.control) ? WS_DISABLED : 0;
-        HWND child = CreateWindowExW(
-            type.extendedStyle, type.name, widen(layout.caption).c_str(),
-            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | type.style | state, r.left, r.top, r.width, r.height,
-            window, HMENU(INT_PTR(kFirstCommand + int(index(layout.control)))), instance, nullptr);
+        HWND child = CreateWindowExW(type.extendedStyle, type.name, widen(layout.caption).c_str(),
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | type.style | state, r.left,
+                                     r.top, r.width, r.height, window,
+                                     HMENU(INT_PTR(commandId(layout.control))), instance, nullptr);
         SendMessageW(child, WM_SETFONT, WPARAM(layout.kind == ControlKind::Bar ? barFont : windowFont),
                      FALSE);
         if (isInitiallyChecked(layout.control))
@@ -130,7 +128,8 @@ void Win32Controls::create(HWND window) {
 
 void Win32Controls::stackInTabOrder() {
     // The keyboard walks the children in their stacking order: the controls that take the focus go
-    // on top in the design's tab order, the frames to the bottom.
+    // on top in the design's tab order, the frames to the bottom, below all that lies over them
+    // (kInFront included).
     HWND above = HWND_TOP;
     for (const Control control : kTabOrder) {
         SetWindowPos(handle(control), above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -140,8 +139,6 @@ void Win32Controls::stackInTabOrder() {
         if (layout.kind == ControlKind::Frame)
             SetWindowPos(handle(layout.control), HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    for (const Control control : kInFront)
-        BringWindowToTop(handle(control));
 }
 
 std::optional<Control> Win32Controls::controlOfCommand(int identifier) {

@@ -22,7 +22,8 @@ class Win32Controls {
 
     // The child window of a control; nullptr for the port, the timers and the file dialog.
     HWND handle(Control control) const { return windows[index(control)]; }
-    // The control a child's WM_COMMAND identifier names.
+    // A child's identifier (GetDlgItem, WM_COMMAND), and the control one names.
+    static int commandId(Control control) { return kFirstCommand + int(index(control)); }
     static std::optional<Control> controlOfCommand(int identifier);
 
     const std::string& tag(Control control) const { return tags[index(control)]; }
@@ -38,6 +39,7 @@ class Win32Controls {
     static constexpr UINT_PTR kTMRCommId = 20;
 
   private:
+    static constexpr int kFirstCommand = 100;
     static std::size_t index(Control control) { return static_cast<std::size_t>(control); }
     void create(HWND window);
     void stackInTabOrder();

@@ -16,6 +16,8 @@ constexpr const wchar_t* kWindowClass = L"BootDeviceWindow";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // The window walks its controls as a dialog does (IsDialogMessage).
 constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
+// The port's notice of bytes received, posted from the port's thread.
+constexpr UINT kBytesArrived = WM_APP + 1;
 
 HWND createWindow(HINSTANCE instance) {
     RECT frame{0, 0, kClientWidth, kClientHeight};
@@ -42,7 +44,7 @@ void Win32MainWindow::registerClasses(HINSTANCE instance, HICON icon, HICON smal
 }
 
 Win32MainWindow::Win32MainWindow(HINSTANCE instance, SerialPortService& port)
-    : window(createWindow(instance)), controls(window), view(controls, window), form(view, port) {
+    : window(createWindow(instance)), controls(window), formView(controls, window), form(formView, port) {
     if (!window)
         throw std::runtime_error("the window could not be created");
     // Messages reach the logic only from here on: the window is complete.
@@ -60,6 +62,10 @@ void Win32MainWindow::show(int how) {
     ShowWindow(window, how);
     UpdateWindow(window);
     SetFocus(controls.handle(kFirstFocus));
+}
+
+std::function<void()> Win32MainWindow::arrivalNotice() const {
+    return [target = window] { PostMessageW(target, kBytesArrived, 0, 0); };
 }
 
 int Win32MainWindow::run() {
@@ -106,6 +112,9 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             guarded([this] { form.Timer3_Timer(); });
         else if (wParam == Win32Controls::kTMRCommId)
             guarded([this] { form.TMRComm_Timer(); });
+        return 0;
+    case kBytesArrived:
+        guarded([this] { form.MSComm1_OnComm(); });
         return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:

@@ -24,7 +24,11 @@ class Win32MainWindow {
 
     HWND handle() const { return window; }
     frmSerial& logic() { return form; }
+    FormView& view() { return formView; }
     void show(int how);
+    // A notice, callable from any thread, that the port has received bytes: the window runs the
+    // logic's MSComm1_OnComm for it on its own thread.
+    std::function<void()> arrivalNotice() const;
     // Runs the messages until the window is closed; returns the program's exit code. Tab, the arrow
     // keys and Space work as in a dialog, and Enter clicks the focused button.
     int run();
@@ -42,7 +46,7 @@ class Win32MainWindow {
 
     HWND window;
     Win32Controls controls;
-    Win32FormView view;
+    Win32FormView formView;
     frmSerial form;
     HWND lastFocus = nullptr;
 };
