@@ -9,8 +9,8 @@
 namespace {
 // The frame's line runs this far below its top, through the middle of the caption.
 constexpr int kLineOffset = 5;
-// The caption starts this far from the frame's left edge, with a pixel clear on either side.
-constexpr int kCaptionIndent = 5;
+// The line stops this far from the frame's left edge for the caption, which begins two pixels on.
+constexpr int kCaptionIndent = 6;
 
 void paintFrame(HDC dc, const ControlLayout& frame) {
     const PixelRect r = windowPixelRect(frame);
@@ -29,7 +29,7 @@ void paintFrame(HDC dc, const ControlLayout& frame) {
     FillRect(dc, &clear, window);
     DeleteObject(window);
     SetTextColor(dc, toColorRef(frame.captionColour));
-    TextOutW(dc, clear.left + 1, r.top, caption.c_str(), int(caption.size()));
+    TextOutW(dc, clear.left + 2, r.top - 1, caption.c_str(), int(caption.size()));
 }
 } // namespace
 
