@@ -20,6 +20,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                      windowIcon(instance, SM_CXSMICON, SM_CYSMICON));
     Win32SerialPortService port;
     Win32MainWindow window(instance, port);
+    // Bytes are read as they arrive; the poll timer stays as the design's fallback.
+    port.setOnArrival(window.arrivalNotice());
     window.show(show);
     return window.run();
 }

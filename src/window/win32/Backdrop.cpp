@@ -29,7 +29,7 @@ void paintFrame(HDC dc, const ControlLayout& frame) {
     FillRect(dc, &clear, window);
     DeleteObject(window);
     SetTextColor(dc, toColorRef(frame.captionColour));
-    TextOutW(dc, clear.left + 2, r.top - 1, caption.c_str(), int(caption.size()));
+    TextOutW(dc, clear.left + 2, r.top, caption.c_str(), int(caption.size()));
 }
 } // namespace
 
