@@ -25,7 +25,9 @@ stage=$build/package/$name
 rm -rf "$build/package" "$build/$name.zip"
 mkdir -p "$stage"
 cp "$exe" "$root/README.md" "$root/LICENSE" "$stage/"
-# The commit's time on every entry, so that two packings of one build give the same bytes.
-stamp=$(git -C "$root" log -1 --format=%cI 2>/dev/null || date -u +%Y-%m-%dT%H:%M:%SZ)
-(cd "$build/package" && cmake -E tar cf "$build/$name.zip" --format=zip --mtime="$stamp" "$name")
+# The commit's time on every entry, no other attributes, the entries in one order: two packings of
+# one build give the same bytes.
+stamp=$(git -C "$root" log -1 --format=@%ct 2>/dev/null || date +@%s)
+touch -d "$stamp" "$stage"/*
+(cd "$build/package" && TZ=UTC zip -q -X -D "$build/$name.zip" "$name/bootdevice.exe" "$name/README.md" "$name/LICENSE")
 echo "$build/$name.zip"
