@@ -6,10 +6,12 @@ Ends with 77 (skipped) when the Windows build is missing, unless BOOT_REQUIRE_WI
 import argparse
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no cache files in the source tree
 from wine_desk import Desk, Failure, make_prefix, wait_until
 
 CAPTION = "BOOT DEVICE Ventrik V 1.6"
@@ -235,6 +237,8 @@ def main():
     if not os.path.exists(os.path.join(options.windows_dir, "bootdevice.exe")):
         print(f"no Windows build in {options.windows_dir} (scripts/build-windows.sh makes it)")
         return 1 if os.environ.get("BOOT_REQUIRE_WINDOWS") == "1" else SKIPPED
+    # A stop from outside (CTest's time limit) still ends what the case started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
         CASES[options.case](options)
     except Failure as failure:
