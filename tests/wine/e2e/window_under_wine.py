@@ -59,7 +59,7 @@ class Run:
         return [w for w in self.desk.windows(cls="#32770") if pid is None or w.pid == pid]
 
     def open_port(self, window):
-        self.desk.type_into(window, window.control("COM3"), self.com)
+        self.desk.type_checked(window, window.control("COM3"), self.com, lambda: self.main_window(window.pid))
         self.desk.click(window, window.control("Open"))
 
     def wait_for_status(self, pid, status, timeout=30):
@@ -72,9 +72,8 @@ class Run:
         window = self.main_window(pid)
         self.desk.click(window, window.control(button))
         dialog = wait_until("the file dialog", lambda: next(iter(self.boxes(pid)), None))
-        self.desk.xdotool("type", "--delay", "40", windows_path(path))
-        wait_until("the typed name", lambda: windows_path(path) in next(iter(self.boxes(pid)), dialog).texts(),
-                   timeout=10)
+        name_box = next(c for c in dialog.controls if c.cls == "Edit" and c.visible)
+        self.desk.type_checked(dialog, name_box, windows_path(path), lambda: self.boxes(pid)[0])
         self.desk.click(dialog, dialog.control("&Open", "Button"))
 
     def sim_log(self):

@@ -176,6 +176,19 @@ class Desk:
         if text:
             self.xdotool("type", "--delay", "40", text)
 
+    def type_checked(self, window, control, text, look_again):
+        """Types `text` into a text box until the box holds it: under load a key may be lost.
+        `look_again` reads the window anew."""
+        for _ in range(3):
+            self.type_into(window, control, text)
+            try:
+                wait_until("the typed text", lambda: next(
+                    c.text for c in look_again().controls if c.rect == control.rect) == text, timeout=5)
+                return
+            except Failure:
+                pass
+        raise Failure(f"{text!r} did not arrive whole in {control}")
+
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=60)
 
