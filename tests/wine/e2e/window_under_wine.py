@@ -103,9 +103,11 @@ def passes_ended(log, mark):
     return len(re.findall(r"BOOT" + re.escape(mark) + r"[0-9A-F]{6}01[0-9A-F]{2} -> DOWNLOAD$", log, re.MULTILINE))
 
 
-def flash_holds(dump, hex_path):
-    """Whether the emulator's flash dump (from 0x08000000) holds every data byte of the file."""
+def flash_equals(dump, hex_path):
+    """Whether the emulator's flash dump (from 0x08000000) is the file: its data bytes where the
+    file puts them, and the erased 0xFF everywhere else."""
     flash = open(dump, "rb").read()
+    expected = bytearray(b"\xff" * len(flash))
     upper = 0
     for line in open(hex_path):
         record = bytes.fromhex(line.strip()[1:])
@@ -114,9 +116,8 @@ def flash_holds(dump, hex_path):
             upper = int.from_bytes(record[4:6], "big") << 16
         elif kind == 0:
             start = upper + address - 0x08000000
-            if flash[start:start + count] != record[4:4 + count]:
-                return False
-    return True
+            expected[start:start + count] = record[4:4 + count]
+    return flash == expected
 
 
 def download_and_verify(options):
@@ -136,7 +137,7 @@ def download_and_verify(options):
         wait_until("END after Verify", lambda: bar_text(run.main_window(window.pid)) == "END", 30)
         run.emulator.terminate()
         run.emulator.wait(timeout=30)
-        if not flash_holds(run.path("flash.bin"), hex_path):
+        if not flash_equals(run.path("flash.bin"), hex_path):
             raise Failure("the emulator's flash differs from the file")
     print("downloaded, verified and verified again to END: the flash equals the file")
 
