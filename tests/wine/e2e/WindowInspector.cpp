@@ -7,8 +7,8 @@
 //   window <TAB> pid <TAB> class <TAB> title <TAB> left top width height     (screen, client area)
 // and after it one line per control inside it, at any depth:
 //   control <TAB> id <TAB> class <TAB> visible <TAB> enabled <TAB> left top width height <TAB> text
-// with the control's place in the top-level window's client coordinates. Tabs and line ends in
-// texts are written as \t, \n and \r.
+// with the control's place in the top-level window's client coordinates. Backslashes, tabs and
+// line ends in texts are written as \\, \t, \n and \r.
 #include <windows.h>
 
 #include <cstdio>
@@ -31,7 +31,9 @@ std::string utf8(const std::wstring& text) {
 std::string escaped(const std::string& text) {
     std::string out;
     for (const char c : text) {
-        if (c == '\t')
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
             out += "\\t";
         else if (c == '\n')
             out += "\\n";

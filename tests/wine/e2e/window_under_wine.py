@@ -6,6 +6,7 @@ Ends with 77 (skipped) when the Windows build is missing, unless BOOT_REQUIRE_WI
 import argparse
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -121,8 +122,12 @@ def flash_equals(dump, hex_path):
 
 
 def download_and_verify(options):
-    hex_path = options.hex
     with Run(options) as run:
+        # A folder name beyond Latin-1: the path crosses from the dialog's UTF-16 to the logic's
+        # UTF-8 and back to the file system.
+        folder = run.path("Prüfung Ω")
+        os.makedirs(folder, exist_ok=True)
+        hex_path = shutil.copy(options.hex, folder)
         window = run.start_window()
         run.open_port(window)
         run.wait_for_status(window.pid, "READY")

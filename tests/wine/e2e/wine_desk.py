@@ -6,6 +6,7 @@ reads the windows through window-inspector.exe, run in the same prefix, and acts
 xdotool at the controls' places on the screen.
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -29,7 +30,8 @@ def wait_until(what, condition, timeout=30.0, step=0.2):
 
 
 def unescape(text):
-    return text.replace("\\t", "\t").replace("\\n", "\n").replace("\\r", "\r")
+    """Undoes the inspector's escapes: \\\\, \\t, \\n and \\r."""
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
 
 
 class Control:
