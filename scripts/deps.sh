@@ -14,6 +14,7 @@ packages=(
     ser2net
     help2man dpkg-dev file lintian bash-completion
     build-essential debhelper appstream
+    g++-mingw-w64-x86-64-posix wine64 wine googletest zip
 )
 
 missing=()

@@ -21,6 +21,9 @@ class PortLostError : public PortError {
     using PortError::PortError;
 };
 
+// Why a port that another program holds is refused, on every system: "COM3: in use by another program".
+inline constexpr const char* kInUseReason = "in use by another program";
+
 // The modem control lines a reset or boot-select wiring hangs on; a line left empty keeps its level.
 struct ModemLineChange {
     std::optional<bool> dtr;

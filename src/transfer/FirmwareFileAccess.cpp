@@ -10,20 +10,12 @@
 
 #include "transfer/FirmwareLimits.h"
 #include "transfer/LoadError.h"
+#include "transfer/OversizeText.h"
 
 namespace {
 
 [[noreturn]] void accessError() {
     throw LoadError(loaderrors::kPathFileAccess, "Path/File access error");
-}
-
-// `size`: as the file reports it, or as far as it was read, which stops one byte past the limit.
-// `size` is the file's own when `told`; otherwise it was counted as read, and the count stopped past
-// the limit.
-std::string oversizeText(std::uint64_t size, bool told) {
-    const std::string held = told ? std::to_string(size) + " bytes, " : "";
-    return "the file holds " + held + "more than the " + std::to_string(kMaxFirmwareFileBytes >> 20) +
-           " MiB any firmware file needs";
 }
 
 bool sizeTold(int fd) {

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -6,12 +8,14 @@
 
 #include "support/FirmwareFiles.h"
 #include "transfer/ElfReader.h"
+#include "transfer/FirmwareFile.h"
 #include "transfer/FirmwareFileAccess.h"
 #include "transfer/FirmwareImage.h"
 #include "transfer/FirmwareLimits.h"
 #include "transfer/LoadError.h"
 
 // ELF load segments, the file size limit and the image's CRC-32.
+#ifndef _WIN32
 // Load segments give the bytes the file holds at their load addresses; overlapping ones must agree.
 TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
     const std::string cut = elfFile({{0x08000000, {1, 2, 3, 4}}});
@@ -70,13 +74,29 @@ TEST(ElfFile, TakesTheLoadSegmentsFileBytes) {
         EXPECT_EQ(segmentsOf(file.image), row.segments);
     }
 }
+#else
+// Builds without libelf refuse an ELF file with a load error that says what to do instead.
+TEST(ElfFile, IsRefusedWhereNoElfReaderIsBuilt) {
+    try {
+        readFirmwareFile(memoryFile("\x7F"
+                                    "ELF\x01\x01\x01")
+                             .get(),
+                         {});
+        ADD_FAILURE() << "an ELF file was taken";
+    } catch (const LoadError& error) {
+        EXPECT_EQ(error.number(), loaderrors::kInvalidFileFormat);
+        EXPECT_STREQ(error.what(),
+                     "ELF files cannot be read by this build: convert the file to Intel HEX first");
+    }
+}
+#endif
 
 // Checked before anything is read: a (sparse) file of exactly the limit is taken, a byte more is not.
 TEST(FirmwareFile, ASizeOfExactlyTheLimitIsTakenAndOneByteMoreRefused) {
     const FileDescriptor file = memoryFile("");
-    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes)), 0);
+    ASSERT_TRUE(resizeOpenFile(file.get(), kMaxFirmwareFileBytes));
     EXPECT_EQ(faultOf(oversize(file.get())), "(good)");
-    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes + 1)), 0);
+    ASSERT_TRUE(resizeOpenFile(file.get(), kMaxFirmwareFileBytes + 1));
     EXPECT_EQ(faultOf(oversize(file.get())),
               "the file holds 67108865 bytes, more than the 64 MiB any firmware file needs");
 }
@@ -88,12 +108,12 @@ TEST(FirmwareFile, AFileGrowingPastTheLimitWhileReadIsRefused) {
     const ReadChunk read = chunksOf(file.get());
     std::string chunk(std::size_t{1} << 20, '\0');
     EXPECT_EQ(read(chunk.data(), chunk.size()), 13u);
-    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes)), 0);
+    ASSERT_TRUE(resizeOpenFile(file.get(), kMaxFirmwareFileBytes));
     std::uint64_t taken = 13;
     while (const std::size_t got = read(chunk.data(), chunk.size()))
         taken += got;
     EXPECT_EQ(taken, kMaxFirmwareFileBytes); // exactly the limit: read to its end
-    ASSERT_EQ(ftruncate(file.get(), static_cast<off_t>(kMaxFirmwareFileBytes + 1)), 0);
+    ASSERT_TRUE(resizeOpenFile(file.get(), kMaxFirmwareFileBytes + 1));
     try {
         while (read(chunk.data(), chunk.size()) != 0) {
         }
@@ -101,6 +121,22 @@ TEST(FirmwareFile, AFileGrowingPastTheLimitWhileReadIsRefused) {
     } catch (const LoadError& error) {
         EXPECT_STREQ(error.what(), "the file holds more than the 64 MiB any firmware file needs");
     }
+}
+
+// Paths are UTF-8 everywhere, whatever the system takes at its own calls; bytes come as written.
+TEST(FirmwareFile, OpensByItsUtf8NameAndReadsItsBytesUnchanged) {
+    const std::string name = "pr\xC3\xBC"
+                             "fung-\xCE\xA9.hex"; // "prüfung-Ω.hex"
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       std::filesystem::path(std::u8string(name.begin(), name.end()));
+    const std::string bytes = ":00000001FF\r\n\x1A\n";
+    std::ofstream(path, std::ios::binary) << bytes;
+    const std::u8string utf8 = path.u8string();
+    {
+        const FileDescriptor file = openFirmwareFile(std::string(utf8.begin(), utf8.end()));
+        EXPECT_EQ(readAt(file.get(), 0, 64), bytes);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(FirmwareImage, Crc32HasTheCatalogueCheckValue) {

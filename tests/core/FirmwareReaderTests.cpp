@@ -269,11 +269,13 @@ TEST(FirmwareFile, ChecksTheImageAgainstTheRequest) {
     for (const auto& row : table)
         EXPECT_EQ(faultOf(read(row.bytes, row.request).fault), row.fault);
 
+#ifndef _WIN32 // Windows has no files that hide their size
     // A file of /proc reports a size of 0 whatever it holds: it is read to its end all the same.
     const FirmwareFile proc =
         readFirmwareFile(openFirmwareFile("/proc/self/status").get(), {0, std::nullopt});
     EXPECT_EQ(faultOf(proc.fault), "(good)");
     EXPECT_GT(proc.image.byteCount(), 0u);
+#endif
 
     const FirmwareFile converted = read(binary, {0x08000000, flash});
     EXPECT_EQ(converted.hexLines.size(), 5u); // 04, three data records, 01

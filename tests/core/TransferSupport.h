@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include <sys/stat.h>
-
 #include "WindowTestSupport.h"
+#include "support/TestFiles.h"
 
 namespace transferfiles {
 inline const std::string L1 = ":10000000000102030405060708090A0B0C0D0E0F78";
@@ -29,9 +28,9 @@ class Transfer : public DeviceOneTest {
   protected:
     // A named pipe with no writer: opening it for reading would block for ever.
     std::string fifo(const std::string& name) {
-        const auto path = folder / name;
-        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-        return path.string();
+        const std::string path = unendingFile(folder.string(), name);
+        EXPECT_NE(path, "");
+        return path;
     }
     // A file of `size` bytes that takes no room on the disk.
     std::string sparse(const std::string& name, std::uint64_t size) {

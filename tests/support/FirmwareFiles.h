@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include <elf.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include "transfer/FirmwareFileAccess.h"
+#include "support/TestFiles.h"
 #include "transfer/FirmwareImage.h"
+
+#ifndef _WIN32
+#include <elf.h>
+#endif
 
 // A fault as its text, "(good)" for none: a table row names what it expects in one word.
 inline std::string faultOf(const std::optional<FileFault>& fault) {
@@ -29,18 +29,7 @@ inline Segments segmentsOf(const FirmwareImage& image) {
     return segments;
 }
 
-// A file in memory holding `bytes`, read as the readers read any firmware file.
-inline FileDescriptor memoryFile(std::string_view bytes) {
-    FileDescriptor file(memfd_create("firmware", MFD_CLOEXEC));
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t count = write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (count <= 0)
-            break;
-        done += static_cast<std::size_t>(count);
-    }
-    return file;
-}
-
+#ifndef _WIN32 // ELF files are read through libelf, which Windows builds lack
 // One load segment of an ELF file: its load address, the bytes the file holds, and the size in
 // memory when it is larger (a zero-filled .bss part).
 struct ElfSegment {
@@ -86,3 +75,4 @@ inline std::string elfFile(const std::vector<ElfSegment>& segments, bool section
     }
     return headers + sectionHeaders + data;
 }
+#endif

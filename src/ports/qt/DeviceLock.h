@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "link/SerialPortService.h"
+
 // An advisory lock (flock) on the serial device itself, held while the port is open. Being keyed
 // by the device and not by its name, it also stops a second program that reaches the same port
 // through a symbolic link or a /dev/serial/by-id name. Where there is no flock, it does nothing.
@@ -25,5 +27,3 @@ class DeviceLock {
 // The reason for a refused open: which group may open the device, where that is a group a user can
 // join (on Debian, "dialout" for serial ports).
 std::string permissionAdvice(const std::string& path);
-
-inline constexpr const char* kInUseReason = "in use by another program";

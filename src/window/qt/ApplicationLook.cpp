@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QStyleFactory>
 
+#include "window/FormLayout.h"
+
 void applyApplicationLook() {
     // The frames' style sheets would otherwise give their controls the application's palette
     // instead of the window's own (DesignPalette.h).
@@ -11,8 +13,8 @@ void applyApplicationLook() {
     // One style everywhere: the design sizes are small and a platform style's wider margins cut captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(QString::fromLatin1(kFontFace));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(9);
+    font.setPixelSize(kWindowFontPixels);
     QApplication::setFont(font);
 }

@@ -2,22 +2,12 @@
 
 #include <QColor>
 
-// Readability of text over a background, by relative luminance as the web's accessibility
-// guidelines measure it: a plain grey level misjudges pure green and pure blue.
+#include "window/ColourContrast.h"
+
+// The rules of window/ColourContrast.h for Qt's colours; alpha is ignored.
+using contrast::kReadableContrast;
+using contrast::kSmallTextContrast;
 double relativeLuminance(const QColor& colour);
-// From 1 (no contrast) to 21 (black on white); the order of the two colours does not matter.
 double contrastRatio(const QColor& first, const QColor& second);
-
-// The least contrast at which text counts as readable, measured on what is drawn.
-inline constexpr double kReadableContrast = 4.5;
-// What a text colour aims for: the window's small, smoothed glyphs rarely reach their full
-// colour, so the colour itself needs more for the drawn text to reach kReadableContrast.
-inline constexpr double kSmallTextContrast = 7.0;
-
-// Black, unless white stands out more from `background`.
 QColor blackOrWhiteOn(const QColor& background);
-
-// `wanted` itself when it reaches `minimum` contrast on `background`; otherwise `wanted` mixed
-// towards black or white (whichever suits the background) just far enough to reach it, so that
-// a pale disabled text stays visibly paler than the enabled one but can still be read.
 QColor readableOn(const QColor& background, const QColor& wanted, double minimum);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "window/BarFill.h"
 #include "window/qt/Contrast.h"
 #include "window/qt/QtColour.h"
 
@@ -35,12 +36,7 @@ void TextProgressBar::setMaximum(int maximum) {
 }
 
 int TextProgressBar::filledWidth() const {
-    const int inner = std::max(0, width() - 2 * kFrame);
-    if (current <= 0)
-        return 0;
-    if (highest <= 0 || current >= highest)
-        return inner;
-    return int(qint64(inner) * current / highest);
+    return barFilledWidth(width() - 2 * kFrame, current, highest);
 }
 
 QColor TextProgressBar::textColourOverBar() const {

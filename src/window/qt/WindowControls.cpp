@@ -8,30 +8,6 @@
 
 namespace {
 
-template <typename W> W* place(W* widget, int left, int top, int width, int height) {
-    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const char* caption, int left, int top, int width, int height) {
-    auto* pushButton = place(new QPushButton(QString::fromLatin1(caption), parent), left, top, width, height);
-    // Enter clicks the focused button, as Space does; outside a dialog Qt leaves that off. The
-    // window has no default button, so nothing else changes.
-    pushButton->setAutoDefault(true);
-    return pushButton;
-}
-
-QLineEdit* textBox(QWidget* parent, const char* text, int left, int top, int width, int height) {
-    return place(new QLineEdit(QString::fromLatin1(text), parent), left, top, width, height);
-}
-
-QLabel* label(QWidget* parent, const char* caption, int left, int top, int width, int height) {
-    auto* shown = place(new QLabel(QString::fromLatin1(caption), parent), left, top, width, height);
-    // A caption is shown as it is, never read as rich text, whatever the logic puts there.
-    shown->setTextFormat(Qt::PlainText);
-    return shown;
-}
-
 // The frame line runs through the middle of the caption, so the controls that the design puts on
 // the top edge sit on the line, beside the caption. Its colours are the window's own palette's:
 // a style sheet's palette() would name the application's, which a dark theme sets.
@@ -39,12 +15,8 @@ const char* const kFrameStyle =
     "QGroupBox { border: 1px solid %1; border-radius: 2px; margin-top: 5px; }"
     "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0px 1px; color: %2; }";
 
-QGroupBox* frame(QWidget* parent, const char* caption, int left, int top, int width, int height,
-                 const QColor& titleColour = designPalette().color(QPalette::WindowText)) {
-    auto* box = place(new QGroupBox(QString::fromLatin1(caption), parent), left, top, width, height);
-    box->setStyleSheet(QString::fromLatin1(kFrameStyle)
-                           .arg(designPalette().color(QPalette::Mid).name(), titleColour.name()));
-    return box;
+QColor frameCaptionColour(Colour colour) {
+    return colour == colours::Black ? designPalette().color(QPalette::WindowText) : toQColor(colour, {});
 }
 
 // A round button with a tab stop of its own. Qt gives a group of them one tab stop, the one that
@@ -62,9 +34,49 @@ class OptionButton : public QRadioButton {
     }
 };
 
-QRadioButton* option(QWidget* parent, const char* caption, int left, int top) {
-    // Narrower than its caption on purpose: only the round button shows; the label beside it speaks.
-    return place(new OptionButton(QString::fromLatin1(caption), parent), left, top, 195, 195);
+QWidget* created(const ControlLayout& layout, QWidget* holder) {
+    const QString caption = QString::fromLatin1(layout.caption);
+    switch (layout.kind) {
+    case ControlKind::Frame: {
+        auto* box = new QGroupBox(caption, holder);
+        box->setStyleSheet(QString::fromLatin1(kFrameStyle)
+                               .arg(designPalette().color(QPalette::Mid).name(),
+                                    frameCaptionColour(layout.captionColour).name()));
+        return box;
+    }
+    case ControlKind::Button: {
+        auto* button = new QPushButton(caption, holder);
+        // Enter clicks the focused button, as Space does; outside a dialog Qt leaves that off. The
+        // window has no default button, so nothing else changes.
+        button->setAutoDefault(true);
+        return button;
+    }
+    case ControlKind::TextBox:
+        return new QLineEdit(caption, holder);
+    case ControlKind::CheckBox:
+        return new QCheckBox(caption, holder);
+    case ControlKind::Label: {
+        auto* label = new QLabel(caption, holder);
+        // A caption is shown as it is, never read as rich text, whatever the logic puts there.
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case ControlKind::Option:
+        return new OptionButton(caption, holder);
+    case ControlKind::Bar: {
+        auto* bar = new TextProgressBar(holder);
+        bar->setText(caption);
+        QFont barFont(QString::fromLatin1(kFontFace));
+        barFont.setStyleHint(QFont::SansSerif);
+        barFont.setPointSizeF(kBarFontPoints);
+        barFont.setWeight(QFont::Normal);
+        bar->setFont(barFont);
+        return bar;
+    }
+    case ControlKind::Shape:
+        return new FillShape(holder);
+    }
+    return nullptr;
 }
 
 QTimer* timer(QWidget* parent, int intervalMs, Qt::TimerType type) {
@@ -77,103 +89,64 @@ QTimer* timer(QWidget* parent, int intervalMs, Qt::TimerType type) {
 } // namespace
 
 WindowControls::WindowControls(QWidget& window) {
-    Frame4 = frame(&window, "Modbus RTU", 4440, 0, 1515, 855);
-    Command1 = button(Frame4, "Set Addr", 600, 520, 795, 255);
-    Text2 = textBox(Frame4, "10", 120, 480, 435, 285);
-    Text1 = textBox(Frame4, "", 1020, 240, 435, 285);
-    Check1 = place(new QCheckBox(QStringLiteral("Check1"), Frame4), 1200, 0, 255, 255);
-    Check1->setChecked(true);
-    Label5 = label(Frame4, "Addr Device", 60, 240, 915, 255);
-    Timer3 = timer(&window, 200, Qt::CoarseTimer);
-    Text8 = textBox(&window, "", 720, 1410, 5115, 285);
-    // Lies below the client area: the user never sees it, and it takes no focus, so the
-    // keyboard cannot press it either. The logic calls its handler directly.
-    Command5 = button(&window, "Send", 1800, 2760, 855, 255);
-    Command5->setFocusPolicy(Qt::NoFocus);
-    // Enabled by the first successful load.
-    Command5->setEnabled(false);
-    Frame3 = frame(&window, "Status", 0, 840, 5955, 975);
-    vbalProgressBar1 = place(new TextProgressBar(Frame3), 120, 240, 5715, 255);
-    vbalProgressBar1->setText(QStringLiteral("NO FILE"));
-    // The bar's text has a face of its own, larger than the window's: sans-serif at 8.25 points.
-    QFont barFont(QStringLiteral("DejaVu Sans"));
-    barFont.setStyleHint(QFont::SansSerif);
-    barFont.setPointSizeF(8.25);
-    barFont.setWeight(QFont::Normal);
-    vbalProgressBar1->setFont(barFont);
-    Label3 = label(Frame3, "Answer:", 120, 600, 735, 255);
-    TMRComm = timer(&window, 20, Qt::PreciseTimer);
-    Frame2 = frame(&window, "Comm's", 0, 0, 4395, 855, toQColor(colours::DarkBlue, {}));
-    Option3 = option(Frame2, "Option3", 3300, 0);
-    Option2 = option(Frame2, "Option2", 2520, 0);
-    Option1 = option(Frame2, "Option1", 1860, 0);
+    for (const ControlLayout& layout : kFormLayout) {
+        QWidget* made = created(layout, layout.frame ? widget(*layout.frame) : &window);
+        const PixelRect place = pixelRect(layout);
+        made->setGeometry(place.left, place.top, place.width, place.height);
+        made->setEnabled(!isInitiallyDisabled(layout.control));
+        if (isNeverFocused(layout.control))
+            made->setFocusPolicy(Qt::NoFocus);
+        if (auto* button = qobject_cast<QAbstractButton*>(made); button && isInitiallyChecked(layout.control))
+            button->setChecked(true);
+        keep(layout.control, made, layout.name);
+    }
+    for (const Control control : kControlOrder)
+        tags[index(control)] = initialTag(control);
+
+    Frame4 = as<QGroupBox>(Control::Frame4);
+    Command1 = as<QPushButton>(Control::Command1);
+    Text2 = as<QLineEdit>(Control::Text2);
+    Text1 = as<QLineEdit>(Control::Text1);
+    Check1 = as<QCheckBox>(Control::Check1);
+    Label5 = as<QLabel>(Control::Label5);
+    Timer3 = timer(&window, kTimer3IntervalMs, Qt::CoarseTimer);
+    Text8 = as<QLineEdit>(Control::Text8);
+    Command5 = as<QPushButton>(Control::Command5);
+    Frame3 = as<QGroupBox>(Control::Frame3);
+    vbalProgressBar1 = as<TextProgressBar>(Control::vbalProgressBar1);
+    Label3 = as<QLabel>(Control::Label3);
+    TMRComm = timer(&window, kTMRCommIntervalMs, Qt::PreciseTimer);
+    Frame2 = as<QGroupBox>(Control::Frame2);
+    Option3 = as<QRadioButton>(Control::Option3);
+    Option2 = as<QRadioButton>(Control::Option2);
+    Option1 = as<QRadioButton>(Control::Option1);
+    Command2 = as<QPushButton>(Control::Command2);
+    Command6 = as<QPushButton>(Control::Command6);
+    Command4 = as<QPushButton>(Control::Command4);
+    Command3 = as<QPushButton>(Control::Command3);
+    BTNCloseCom = as<QPushButton>(Control::BTNCloseCom);
+    BTNOpenCom = as<QPushButton>(Control::BTNOpenCom);
+    txt0 = as<QLineEdit>(Control::txt0);
+    Label7 = as<QLabel>(Control::Label7);
+    Label6 = as<QLabel>(Control::Label6);
+    Label4 = as<QLabel>(Control::Label4);
+    Label2 = as<QLabel>(Control::Label2);
+    Pic = as<FillShape>(Control::Pic);
+    Label1_0 = as<QLabel>(Control::Label1_0);
+
     speedGroup = new QButtonGroup(&window);
-    for (QRadioButton* speed : {Option3, Option2, Option1})
-        speedGroup->addButton(speed);
-    Option3->setChecked(true);
-    Command2 = button(Frame2, "Verify", 3720, 480, 615, 255);
-    Command6 = button(Frame2, "Install ", 3420, 170, 615, 255);
-    Command4 = button(Frame2, "?", 4080, 170, 255, 255);
-    Command3 = button(Frame2, "Open File and  Download", 1620, 480, 2055, 255);
-    BTNCloseCom = button(Frame2, "Close", 960, 480, 615, 255);
-    BTNCloseCom->setEnabled(false);
-    BTNOpenCom = button(Frame2, "Open", 960, 200, 615, 255);
-    txt0 = textBox(Frame2, "COM3", 60, 480, 855, 315);
-    Label7 = label(Frame2, "115200", 2700, 0, 615, 255);
-    Label6 = label(Frame2, "19200", 2040, 0, 495, 255);
-    Label4 = label(Frame2, "Speed 9600", 960, 0, 975, 255);
-    Label2 = label(Frame2, "No info", 1620, 240, 1755, 255);
-    Pic = place(new FillShape(Frame2), 720, 0, 195, 255);
-    Label1_0 = label(Frame2, "Port: (1-9)", 120, 240, 795, 255);
+    for (const Control speed : kSpeedOptions)
+        speedGroup->addButton(as<QRadioButton>(speed));
 
-    // Lies over the status frame, which was created after it.
-    Text8->raise();
-
-    tags[index(Control::txt0)] = "NO";
-    tags[index(Control::BTNOpenCom)] = "NO";
-    tags[index(Control::BTNCloseCom)] = "NC";
-
-    keep(Control::Frame4, Frame4, "Frame4");
-    keep(Control::Command1, Command1, "Command1");
-    keep(Control::Text2, Text2, "Text2");
-    keep(Control::Text1, Text1, "Text1");
-    keep(Control::Check1, Check1, "Check1");
-    keep(Control::Label5, Label5, "Label5");
-    keep(Control::Text8, Text8, "Text8");
-    keep(Control::Command5, Command5, "Command5");
-    keep(Control::Frame3, Frame3, "Frame3");
-    keep(Control::vbalProgressBar1, vbalProgressBar1, "vbalProgressBar1");
-    keep(Control::Label3, Label3, "Label3");
-    keep(Control::Frame2, Frame2, "Frame2");
-    keep(Control::Option3, Option3, "Option3");
-    keep(Control::Option2, Option2, "Option2");
-    keep(Control::Option1, Option1, "Option1");
-    keep(Control::Command2, Command2, "Command2");
-    keep(Control::Command6, Command6, "Command6");
-    keep(Control::Command4, Command4, "Command4");
-    keep(Control::Command3, Command3, "Command3");
-    keep(Control::BTNCloseCom, BTNCloseCom, "BTNCloseCom");
-    keep(Control::BTNOpenCom, BTNOpenCom, "BTNOpenCom");
-    keep(Control::txt0, txt0, "txt(0)");
-    keep(Control::Label7, Label7, "Label7");
-    keep(Control::Label6, Label6, "Label6");
-    keep(Control::Label4, Label4, "Label4");
-    keep(Control::Label2, Label2, "Label2");
-    keep(Control::Pic, Pic, "Pic");
-    keep(Control::Label1_0, Label1_0, "Label1(0)");
-
+    for (const Control control : kInFront)
+        widget(control)->raise();
     setTabOrder();
-    txt0->setFocus();
+    widget(kFirstFocus)->setFocus();
 }
 
 void WindowControls::setTabOrder() {
-    // Frames and labels hold tab places too but never take the focus; these are the others,
-    // by their design tab index.
-    QWidget* const chain[] = {txt0,     BTNOpenCom, BTNCloseCom, Command3, Command4, Command5,
-                              Command6, Text8,      Check1,      Text1,    Text2,    Command1,
-                              Command2, Option1,    Option2,     Option3};
-    for (std::size_t i = 1; i < std::size(chain); ++i)
-        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    for (std::size_t i = 1; i < kTabOrder.size(); ++i)
+        QWidget::setTabOrder(widget(kTabOrder[i - 1]), widget(kTabOrder[i]));
 }
 
 bool WindowControls::isEnabled(Control control) const {

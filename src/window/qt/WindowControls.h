@@ -12,19 +12,11 @@
 #include <string>
 
 #include "window/Controls.h"
+#include "window/FormLayout.h"
 #include "window/qt/FillShape.h"
 #include "window/qt/TextProgressBar.h"
 
-inline constexpr int kClientWidth = 397;
-inline constexpr int kClientHeight = 123;
-inline constexpr const char* kWindowCaption = "BOOT DEVICE Ventrik V 1.6";
-
-// Design positions are in twips; the window runs at 15 twips a pixel.
-constexpr int twipsToPixels(int twips) {
-    return (twips * 2 + 15) / 30;
-}
-
-// Every control of the main window with its design values, children of `window`.
+// Every control of the main window as the layout table (window/FormLayout.h) has it, children of `window`.
 // The widgets belong to the window; this only keeps the pointers, the tags and the
 // enabled flags of the two controls that are not widgets.
 struct WindowControls {
@@ -76,6 +68,7 @@ struct WindowControls {
         widgets[index(control)] = widget;
     }
     void setTabOrder();
+    template <typename W> W* as(Control control) const { return static_cast<W*>(widget(control)); }
 
     std::array<QWidget*, kControlOrder.size()> widgets{};
     std::array<std::string, kControlOrder.size()> tags{};
