@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "window/qt/AdapterLatency.h"
+#include "ports/qt/AdapterLatency.h"
 
 // The adapter's latency timer found and lowered in a fake device tree: /dev and /sys stand in a
 // temporary folder, with a by-id link as udev makes one.
@@ -35,7 +35,8 @@ TEST(AdapterLatency, TimerIsFoundThroughLinksAndLoweredToOneMillisecond) {
         fs::create_directories(device);
         if (row.timer)
             std::ofstream(device / "latency_timer") << row.timer;
-        const std::string port = (root / (row.byLink ? "dev/serial/by-id/usb-Maker_A1-port0" : "dev/ttyUSB3"));
+        const std::string port =
+            (root / (row.byLink ? "dev/serial/by-id/usb-Maker_A1-port0" : "dev/ttyUSB3"));
         const std::string sys = root / "sys";
 
         EXPECT_EQ(lowerAdapterLatencyTimer(sys, port), row.said);

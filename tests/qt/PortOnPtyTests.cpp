@@ -5,8 +5,8 @@
 #include <string>
 
 #include "PseudoTerminal.h"
-#include "window/qt/DeviceLock.h"
-#include "window/qt/QtSerialPortService.h"
+#include "ports/qt/DeviceLock.h"
+#include "ports/qt/QtSerialPortService.h"
 
 #include <algorithm>
 #include <chrono>

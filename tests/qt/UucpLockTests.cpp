@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "link/SerialPortService.h"
-#include "window/qt/UucpLock.h"
+#include "ports/qt/UucpLock.h"
 
 // The lock files of serial tools, against a device that is a plain file here: the check opens
 // nothing, and whether a holder lives is the probe's answer, as kill(pid, 0) would give it.
