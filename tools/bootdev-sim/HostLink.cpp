@@ -10,10 +10,12 @@ HostLink::HostLink(DeviceBus& bus, const SimOptions& options, bool rfc2217, cons
 }
 
 std::string HostLink::receive(std::string_view bytes, Clock::time_point now) {
-    std::string data(bytes);
+    std::string_view data = bytes;
+    std::string fromTelnet;
     std::string answers;
     if (telnet) {
-        data = telnet->receive(bytes);
+        fromTelnet = telnet->receive(bytes);
+        data = fromTelnet;
         answers = telnet->takeReplies();
         if (telnet->dtr() != dtr || telnet->rts() != rts) {
             dtr = telnet->dtr();
@@ -26,7 +28,7 @@ std::string HostLink::receive(std::string_view bytes, Clock::time_point now) {
         return answers;
     // The adapter echoes whatever the board does with the bytes.
     if (echo)
-        echoed.push_back(data);
+        echoed.emplace_back(data);
     if (gate.takes(now))
         session.receive(data, now);
     else
@@ -35,10 +37,14 @@ std::string HostLink::receive(std::string_view bytes, Clock::time_point now) {
 }
 
 std::vector<std::string> HostLink::service(Clock::time_point now) {
-    std::vector<std::string> writes = std::move(echoed);
-    echoed.clear();
-    for (std::string& reply : session.service(now))
-        writes.push_back(std::move(reply));
+    std::vector<std::string> writes = session.service(now);
+    if (!echoed.empty()) {
+        // The echo went out before the replies that follow it.
+        for (std::string& reply : writes)
+            echoed.push_back(std::move(reply));
+        writes = std::move(echoed);
+        echoed.clear();
+    }
     if (latencyHolds) {
         // The adapter passes on what it holds only when its timer fires.
         for (const std::string& bytes : writes)
@@ -47,13 +53,10 @@ std::vector<std::string> HostLink::service(Clock::time_point now) {
         if (std::string due = latency.release(now); !due.empty())
             writes.push_back(std::move(due));
     }
-    for (std::string& bytes : writes)
-        bytes = wire(bytes);
+    if (telnet)
+        for (std::string& bytes : writes)
+            bytes = TelnetServer::encode(bytes);
     return writes;
-}
-
-std::string HostLink::wire(const std::string& data) const {
-    return telnet ? TelnetServer::encode(data) : data;
 }
 
 std::optional<HostLink::Clock::time_point> HostLink::nextWake() const {

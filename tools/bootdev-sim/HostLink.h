@@ -17,7 +17,8 @@ class HostLink {
   public:
     using Clock = SimClock;
 
-    HostLink(DeviceBus& bus, const SimOptions& options, bool rfc2217, const Trace& trace, Clock::time_point now);
+    HostLink(DeviceBus& bus, const SimOptions& options, bool rfc2217, const Trace& trace,
+             Clock::time_point now);
 
     // Bytes from the host; returns what must go back to it at once (Telnet answers).
     std::string receive(std::string_view bytes, Clock::time_point now);
@@ -26,8 +27,6 @@ class HostLink {
     std::optional<Clock::time_point> nextWake() const;
 
   private:
-    std::string wire(const std::string& data) const;
-
     LineSession session;
     std::optional<TelnetServer> telnet;
     BootGate gate;

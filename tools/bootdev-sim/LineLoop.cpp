@@ -3,10 +3,13 @@
 #include "HostLink.h"
 #include "TransceiverTurnaround.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <deque>
 #include <optional>
 #include <poll.h>
+#include <set>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <system_error>
@@ -49,14 +52,14 @@ void waitFor(pollfd* watched, nfds_t count, std::optional<SimClock::time_point> 
         throw std::system_error(errno, std::generic_category(), "ppoll");
 }
 
-// Reads what waits on `fd`: the bytes, empty when nothing came yet, nothing once the end is gone.
-std::optional<std::string> readSome(int fd) {
-    char buffer[4096];
-    const ssize_t count = read(fd, buffer, sizeof buffer);
+// Reads what waits on `fd` into `buffer`: the bytes, empty when nothing came yet, nothing once the
+// end is gone. The bytes stay in `buffer` until the next read.
+std::optional<std::string_view> readSome(int fd, std::array<char, 4096>& buffer) {
+    const ssize_t count = read(fd, buffer.data(), buffer.size());
     if (count > 0)
-        return std::string(buffer, static_cast<std::size_t>(count));
+        return std::string_view(buffer.data(), static_cast<std::size_t>(count));
     if (count < 0 && (errno == EAGAIN || errno == EINTR))
-        return std::string();
+        return std::string_view();
     return std::nullopt;
 }
 
@@ -86,16 +89,16 @@ struct ServedLine {
 
     // Hands the host's bytes waiting on the line to the link; false once the line is gone. Bytes
     // sent before the transceiver turned round after a reply are lost.
-    bool read(SimClock::time_point now) {
-        const std::optional<std::string> bytes = readSome(endpoint.fd());
+    bool read(SimClock::time_point now, std::array<char, 4096>& buffer) {
+        const std::optional<std::string_view> bytes = readSome(endpoint.fd(), buffer);
         if (!bytes)
             return false;
         const unsigned baud =
             options.timing.lineRate ? options.timing.lineRate : endpoint.hostSpeed().value_or(options.baud);
-        const std::string heard = turnaround.heard(*bytes, now, baud);
-        if (heard.size() != bytes->size())
+        if (bytes->empty() || turnaround.hears(now, baud))
+            link.receive(*bytes, now);
+        else
             trace.line("lost " + std::to_string(bytes->size()) + " bytes sent before the line turned round");
-        link.receive(heard, now);
         return true;
     }
 
@@ -132,7 +135,8 @@ void watch(int epoll, int fd, std::uint64_t tag) {
 } // namespace
 
 // The lines share one wait, which readiness alone ends (not a look at every line), so that many
-// lines cost little more than one; each line is serviced only when it has bytes or work due.
+// lines cost little more than one; each line is serviced only when it has bytes or work due, and
+// a wake looks at those lines alone.
 void serveLines(const std::vector<LineToServe>& lines, const SignalHook& signals) {
     const OwnedFd epoll(epoll_create1(EPOLL_CLOEXEC));
     if (epoll.get() < 0)
@@ -144,12 +148,22 @@ void serveLines(const std::vector<LineToServe>& lines, const SignalHook& signals
         watch(epoll.get(), line.endpoint.fd(), served.size());
         served.emplace_back(line, SimClock::now());
     }
-    std::vector<bool> readNow(served.size());
+    // Each line's next wake, soonest first: a wake looks only at the lines due, not at every line.
+    std::set<std::pair<SimClock::time_point, std::size_t>> wakes;
+    for (std::size_t i = 0; i < served.size(); ++i)
+        wakes.emplace(*served[i].wake, i);
+    std::vector<bool> queued(served.size());
+    std::vector<std::size_t> due;
+    std::array<char, 4096> buffer;
+    auto queue = [&](std::size_t line) {
+        if (!queued[line])
+            due.push_back(line);
+        queued[line] = true;
+    };
     for (bool stop = false; !stop;) {
         std::optional<SimClock::time_point> wake;
-        for (const ServedLine& line : served)
-            if (line.wake && (!wake || *line.wake < *wake))
-                wake = line.wake;
+        if (!wakes.empty())
+            wake = wakes.begin()->first;
         epoll_event events[64];
         timespec storage{};
         const int ready = epoll_pwait2(epoll.get(), events, 64, until(wake, storage), nullptr);
@@ -161,35 +175,43 @@ void serveLines(const std::vector<LineToServe>& lines, const SignalHook& signals
             if (tag == signalTag) {
                 stop = signals.collect();
             } else if (events[i].events & EPOLLIN) {
-                if (!served[tag].read(now))
+                if (!served[tag].read(now, buffer))
                     throw std::system_error(EIO, std::generic_category(), "reading the line");
-                readNow[tag] = true;
+                queue(tag);
             } else {
                 throw std::system_error(EIO, std::generic_category(), "the line was closed");
             }
         }
-        for (std::size_t i = 0; i < served.size(); ++i) {
-            if (readNow[i] || (served[i].wake && *served[i].wake <= now))
-                served[i].service(now);
-            readNow[i] = false;
+        for (auto next = wakes.begin(); next != wakes.end() && next->first <= now; ++next)
+            queue(next->second);
+        // In the lines' order, as one pass over them all would go.
+        std::sort(due.begin(), due.end());
+        for (std::size_t line : due) {
+            if (served[line].wake)
+                wakes.erase({*served[line].wake, line});
+            served[line].service(now);
+            if (served[line].wake)
+                wakes.emplace(*served[line].wake, line);
+            queued[line] = false;
         }
+        due.clear();
     }
 }
 
 void serveNetwork(NetworkEndpoint& endpoint, DeviceBus& bus, const SimOptions& options, const Trace& trace,
                   const SignalHook& signals) {
     std::optional<HostLink> link;
+    std::array<char, 4096> buffer;
     for (bool stop = false; !stop; stop = signals.collect()) {
-        pollfd watched[3]{{endpoint.listenFd(), POLLIN, 0},
-                          {signals.fd, POLLIN, 0},
-                          {endpoint.connectionFd(), POLLIN, 0}};
+        pollfd watched[3]{
+            {endpoint.listenFd(), POLLIN, 0}, {signals.fd, POLLIN, 0}, {endpoint.connectionFd(), POLLIN, 0}};
         waitFor(watched, 3, link ? link->nextWake() : std::nullopt);
         if ((watched[0].revents & POLLIN) && endpoint.accept()) {
             link.emplace(bus, options, endpoint.rfc2217(), trace, SimClock::now());
             trace.line("host connected");
         }
         if (link && watched[2].revents != 0) {
-            const std::optional<std::string> bytes = readSome(endpoint.connectionFd());
+            const std::optional<std::string_view> bytes = readSome(endpoint.connectionFd(), buffer);
             if (bytes) {
                 const std::string answers = link->receive(*bytes, SimClock::now());
                 writeAll(endpoint.connectionFd(), answers, trace, true);

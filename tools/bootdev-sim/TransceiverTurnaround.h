@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <string>
 
 #include "link/FrameGap.h"
 
@@ -14,11 +13,9 @@ class TransceiverTurnaround {
 
     // The emulator wrote to the line at `at`.
     void sent(std::chrono::steady_clock::time_point at) { lastSent = at; }
-    // What of `bytes`, read at `at` from a line at `baud`, the board hears.
-    std::string heard(std::string bytes, std::chrono::steady_clock::time_point at, unsigned baud) const {
-        if (needed && at < lastSent + frameGap(static_cast<int>(baud)))
-            return {};
-        return bytes;
+    // Whether the board hears bytes read at `at` from a line at `baud`.
+    bool hears(std::chrono::steady_clock::time_point at, unsigned baud) const {
+        return !needed || at >= lastSent + frameGap(static_cast<int>(baud));
     }
 
   private:
