@@ -99,6 +99,19 @@ TEST(Win32Window, TabWalksTheDesignOrder) {
     EXPECT_EQ(GetFocus(), t.child(Control::BTNCloseCom));
 }
 
+// Enter clicks the focused push button, as Space does; the window has no default button.
+TEST(Win32Window, EnterClicksTheFocusedButton) {
+    WindowUnderTest t;
+    t.window.show(SW_SHOW);
+    SetFocus(t.child(Control::BTNOpenCom));
+    ASSERT_EQ(GetFocus(), t.child(Control::BTNOpenCom));
+    PostMessageW(t.child(Control::BTNOpenCom), WM_KEYDOWN, VK_RETURN, 1);
+    PostQuitMessage(0);
+    t.window.run();
+    EXPECT_TRUE(t.port.portOpen());
+    EXPECT_TRUE(IsWindowEnabled(t.child(Control::BTNCloseCom)));
+}
+
 TEST(Win32Window, TextsCrossTheBoundaryWhole) {
     WindowUnderTest t;
     FormView& view = t.window.view();
