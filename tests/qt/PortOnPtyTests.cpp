@@ -1,3 +1,4 @@
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -151,6 +152,35 @@ TEST(PortOnPseudoTerminal, ALockFileOfALiveProcessRefusesThePortAndAStaleOneIsRe
     port.setPortOpen(false);
     EXPECT_FALSE(std::filesystem::exists(lockFile));
     qunsetenv("BOOTDEVICE_LOCK_DIR");
+}
+
+// Another handler of the same wake may read the bytes Qt was told of, so that Qt's own read finds
+// nothing: the line is not lost, whatever errno that handler left behind.
+TEST(PortOnPseudoTerminal, AnAnnouncementWhoseBytesWereReadAlreadyIsNoLoss) {
+    int wake[2];
+    ASSERT_EQ(::pipe(wake), 0);
+    // Watched before the port, so that on a shared wake it runs first.
+    QSocketNotifier other(wake[0], QSocketNotifier::Read);
+    OpenPort p;
+    std::string received;
+    QObject::connect(&other, &QSocketNotifier::activated, [&] {
+        char byte;
+        ASSERT_EQ(::read(wake[0], &byte, 1), 1);
+        received += p.port.input();
+        errno = ENOENT;
+    });
+    p.port.setOnReadyRead([] {});
+    for (int round = 0; round < 20; ++round) {
+        p.line.writeToPort("OK\r\n");
+        ASSERT_EQ(::write(wake[1], "x", 1), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QTest::qWait(5);
+        ASSERT_NO_THROW((void)p.port.inBufferCount()) << "round " << round;
+        received += p.port.input();
+    }
+    EXPECT_EQ(received.size(), 20u * 4);
+    ::close(wake[0]);
+    ::close(wake[1]);
 }
 
 // A line that goes away is reported as lost, not as a quiet line; the service lets go of the

@@ -7,7 +7,6 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 
 #include "ports/qt/AdapterLatency.h"
 #include "ports/qt/ModemLineControl.h"
@@ -101,6 +100,7 @@ void QtSerialPortService::setPortOpen(bool open) {
         lock.release();
         lockFile.release();
         lostReason.reset();
+        emptyNotices = 0;
         return;
     }
     if (portOpen())
@@ -182,8 +182,12 @@ bool QtSerialPortService::portOpen() const {
 void QtSerialPortService::onError(QSerialPort::SerialPortError error) {
     // input() may have fetched the bytes whose arrival Qt's notification had already announced; Qt's
     // own read then finds nothing, which is no loss of the line. Qt switched its notification off
-    // for it: it is switched on again.
-    if (error == QSerialPort::ResourceError && foundNothingToRead(errno)) {
+    // for it: it is switched on again. Such a read of a terminal returns 0 and leaves errno as it
+    // was, so what Qt names the error (a resource or a read error) and its reason say nothing: the
+    // line itself is asked. A line that announces bytes without end and gives none is lost.
+    const bool readFailed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (readFailed && emptyNotices < kMostEmptyNotices && foundNothingToRead()) {
+        ++emptyNotices;
         port.clearError();
         applyReadPause();
         return;
@@ -229,20 +233,19 @@ std::string QtSerialPortService::input() {
     }
     const QByteArray bytes = port.readAll();
     lastArrival.reset();
+    if (!bytes.isEmpty())
+        emptyNotices = 0;
     if (readPaused)
         applyReadPause();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// A read that failed only because nothing was there, on a line that has not hung up.
-bool QtSerialPortService::foundNothingToRead(int systemError) const {
+// A read that failed only because nothing was there: the line has not hung up.
+bool QtSerialPortService::foundNothingToRead() const {
 #ifdef Q_OS_UNIX
-    if (systemError != EAGAIN && systemError != EWOULDBLOCK)
-        return false;
     pollfd line{static_cast<int>(port.handle()), POLLIN, 0};
     return ::poll(&line, 1, 0) >= 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
 #else
-    (void)systemError;
     return false;
 #endif
 }

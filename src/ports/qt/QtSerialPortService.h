@@ -55,7 +55,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     std::size_t writeToDriver(const std::string& bytes);
     // Bytes received by the driver that Qt has not fetched yet.
     int driverBytes() const;
-    bool foundNothingToRead(int systemError) const;
+    bool foundNothingToRead() const;
 
     QSerialPort port;
     DeviceLock lock;
@@ -71,4 +71,7 @@ class QtSerialPortService final : public SerialPortService, public ReadyReadSour
     // When the last bytes Qt took from the driver arrived; cleared by each read.
     std::optional<std::chrono::steady_clock::time_point> lastArrival;
     bool fetching = false; // input() is having Qt fetch the driver's bytes
+    // Notifications in a row whose read found nothing; reset by bytes read.
+    int emptyNotices = 0;
+    static constexpr int kMostEmptyNotices = 1000;
 };
