@@ -4,11 +4,12 @@
 #include <functional>
 #include <memory>
 
-#include <QSocketNotifier>
 #include <QTimer>
 
+#include "console/run/TimerQueue.h"
+
 // A timer that keeps to the microsecond, for the receive poll and for looking at the line the
-// moment a reply is due. On Linux a kernel timer (timerfd) watched by the event loop: the event
+// moment a reply is due. On Linux a place in the thread's one kernel timer (TimerQueue): the event
 // loop's own timers round to whole milliseconds, and a 1 ms QTimer drifts by some tens of
 // microseconds a tick and skews around socket wake-ups. Elsewhere a precise QTimer. Starting a
 // running timer starts it again.
@@ -28,10 +29,7 @@ class PreciseTimer {
     void stop();
 
   private:
-    void arm(Clock::duration first, Clock::duration interval);
-
-    std::function<void()> onFire;
-    int timerFd = -1;
-    std::unique_ptr<QSocketNotifier> notifier;
+    std::shared_ptr<TimerQueue> queue; // empty: the fallback
+    TimerQueue::Timer timer;
     QTimer fallback;
 };
