@@ -1,6 +1,7 @@
 #include "protocol/ProbeAnswers.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "link/ReplyFrameEnd.h"
 #include "link/ReplyFrames.h"
@@ -19,7 +20,7 @@ constexpr std::size_t kProbesKept = 256;
 
 } // namespace
 
-void ProbeAnswers::probeSent(std::uint8_t probed, Clock::time_point at) {
+void ProbeAnswers::probeSent(std::uint8_t probed, Clock::time_point at, bool bytesWaiting) {
     if (probed == address && !probes.empty()) {
         settle();
     } else {
@@ -28,6 +29,15 @@ void ProbeAnswers::probeSent(std::uint8_t probed, Clock::time_point at) {
         window.clear();
         repliesBefore = 0;
         probes.clear();
+        sentOverWaiting.reset();
+        firstReplyRead.reset();
+    }
+    // Read by now and no answer among them: what waited was no board's.
+    if (sentOverWaiting && readSinceWaiting && versionReplies() == 0)
+        sentOverWaiting.reset();
+    if (bytesWaiting && !sentOverWaiting) {
+        sentOverWaiting = at;
+        readSinceWaiting = false;
     }
     address = probed;
     if (probes.size() == kProbesKept)
@@ -35,15 +45,30 @@ void ProbeAnswers::probeSent(std::uint8_t probed, Clock::time_point at) {
     probes.push_back(at);
 }
 
-void ProbeAnswers::received(const std::string& bytes) {
+void ProbeAnswers::received(const std::string& bytes, std::optional<Clock::time_point> at) {
+    const bool answeredBefore = versionReplies() > 0;
     const std::size_t kept = std::min(bytes.size(), kWindowLimit - std::min(window.size(), kWindowLimit));
     window.append(bytes, 0, kept);
     overflow += bytes.size() - kept;
+    readSinceWaiting = true;
+    if (at && !answeredBefore && versionReplies() > 0)
+        firstReplyRead = at;
 }
 
 bool ProbeAnswers::moreThanOneBoard(Clock::time_point firstAnswer, Clock::duration onTime) const {
-    const auto answerable = std::count_if(
-        probes.begin(), probes.end(), [&](Clock::time_point sent) { return sent >= firstAnswer - onTime; });
+    const Clock::time_point first = firstReplyRead ? std::min(firstAnswer, *firstReplyRead) : firstAnswer;
+    Clock::time_point from = first - onTime;
+    // The last probe before the first answer is answerable, however long before: a board slower
+    // than the window, or a host held up before it read the answer.
+    if (const auto after = std::upper_bound(probes.begin(), probes.end(), first); after != probes.begin())
+        from = std::min(from, *std::prev(after));
+    if (sentOverWaiting) {
+        // It came before that probe, after the one before it, which no bytes waited for.
+        const auto after = std::lower_bound(probes.begin(), probes.end(), *sentOverWaiting);
+        from = std::min(from, after == probes.begin() ? *sentOverWaiting - onTime : *std::prev(after));
+    }
+    const auto answerable =
+        std::count_if(probes.begin(), probes.end(), [&](Clock::time_point sent) { return sent >= from; });
     return versionReplies() > std::max<long>(answerable, 1);
 }
 

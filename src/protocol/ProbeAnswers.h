@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,15 +28,16 @@ class ProbeAnswers {
     explicit ProbeAnswers(bool modbusFraming) : modbusFraming(modbusFraming) {}
 
     // A probe went out to `address` at `at`. Another probe to the same address adds to its tally;
-    // a probe to another address starts a new one.
-    void probeSent(std::uint8_t address, Clock::time_point at);
-    // Bytes received while probes are answered.
-    void received(const std::string& bytes);
+    // a probe to another address starts a new one. `bytesWaiting`: bytes received before it were
+    // still unread, so that an answer among them came before it, whenever it is read.
+    void probeSent(std::uint8_t address, Clock::time_point at, bool bytesWaiting = false);
+    // Bytes received while probes are answered, read at `at` where known.
+    void received(const std::string& bytes, std::optional<Clock::time_point> at = std::nullopt);
 
     // Whole version replies from the probed address so far.
     int versionReplies() const { return repliesBefore + judge().versionReplies; }
-    // Judged once the first reply came at `firstAnswer`; `window` is how long after a probe its
-    // answer is on time.
+    // Judged once the first reply came at `firstAnswer` (or before, when it was waiting unread as a
+    // probe went out); `window` is how long after a probe its answer is on time.
     bool moreThanOneBoard(Clock::time_point firstAnswer, Clock::duration window) const;
     // Bytes that formed no reply, for every address so far.
     std::size_t unreadableBytes() const { return unreadableBefore + overflow + judge().unreadable; }
@@ -56,7 +58,13 @@ class ProbeAnswers {
     bool modbusFraming;
     std::uint8_t address = 0;
     std::vector<Clock::time_point> probes; // to `address`, in the order sent
-    int repliesBefore = 0;                 // from `address`, in bytes already settled
+    // The first probe sent over unread bytes: a host held up (a loaded machine, a stopped process)
+    // reads an answer only after its next probe went out, and that answer came before it.
+    std::optional<Clock::time_point> sentOverWaiting;
+    bool readSinceWaiting = false;
+    // When the first whole version reply was read: a judgment asked later still counts from it.
+    std::optional<Clock::time_point> firstReplyRead;
+    int repliesBefore = 0; // from `address`, in bytes already settled
     std::string window;
     std::size_t overflow = 0; // bytes past the limit of a flooded window
     std::size_t unreadableBefore = 0;

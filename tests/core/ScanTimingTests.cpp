@@ -55,9 +55,13 @@ TEST(ProbeAnswers, MoreThanOneBoardIsMoreWholeRepliesThanProbesToAnswer) {
     struct Step {
         int probeMs; // -1: bytes received
         std::string bytes;
+        bool overWaiting = false; // the probe went out with received bytes unread
+        int readMs = -1;          // when the bytes were read, where known
     };
     const auto probe = [](int ms) { return Step{ms, {}}; };
+    const auto probeOverWaiting = [](int ms) { return Step{ms, {}, true}; };
     const auto bytesOf = [](std::string text) { return Step{-1, std::move(text)}; };
+    const auto readAt = [](int ms, std::string text) { return Step{-1, std::move(text), false, ms}; };
     const struct {
         const char* name;
         bool modbusFraming;
@@ -127,6 +131,41 @@ TEST(ProbeAnswers, MoreThanOneBoardIsMoreWholeRepliesThanProbesToAnswer) {
          20,
          true,
          0},
+        {"a host held up: its next probe goes out over the unread answer",
+         true,
+         {probe(0), probeOverWaiting(700), bytesOf(version), bytesOf(version)},
+         710,
+         110,
+         false,
+         0},
+        {"two boards, the host held up",
+         true,
+         {probe(0), probeOverWaiting(700), bytesOf(version + version), bytesOf(version + version)},
+         710,
+         110,
+         true,
+         0},
+        {"a host held up reads the answer, then its overdue probe goes out, then judges",
+         true,
+         {probe(0), readAt(987, version), probe(989), readAt(995, version)},
+         1000,
+         110,
+         false,
+         0},
+        {"two boards, read by a host held up",
+         true,
+         {probe(0), readAt(987, version + version), probe(989), readAt(995, version + version)},
+         1000,
+         110,
+         true,
+         0},
+        {"noise waited unread, then two boards answer a later probe",
+         true,
+         {probe(0), probeOverWaiting(200), bytesOf(noise), probe(400), bytesOf(version + version)},
+         410,
+         20,
+         true,
+         noise.size()},
         {"plain: one reply and the echo",
          false,
          {probe(0), bytesOf("BOOTi\r\nVER=1.0\r\n")},
@@ -150,11 +189,12 @@ TEST(ProbeAnswers, MoreThanOneBoardIsMoreWholeRepliesThanProbesToAnswer) {
         ProbeAnswers answers(row.modbusFraming);
         for (const Step& step : row.steps) {
             if (step.probeMs >= 0) {
-                answers.probeSent(5, at(step.probeMs));
+                answers.probeSent(5, at(step.probeMs), step.overWaiting);
                 continue;
             }
-            answers.received(step.bytes.substr(0, 3));
-            answers.received(step.bytes.substr(std::min<std::size_t>(3, step.bytes.size())));
+            const auto read = step.readMs >= 0 ? std::optional(at(step.readMs)) : std::nullopt;
+            answers.received(step.bytes.substr(0, 3), read);
+            answers.received(step.bytes.substr(std::min<std::size_t>(3, step.bytes.size())), read);
         }
         const auto window = std::chrono::milliseconds(row.windowMs);
         EXPECT_EQ(answers.moreThanOneBoard(at(row.firstAnswerMs), window), row.moreThanOne);

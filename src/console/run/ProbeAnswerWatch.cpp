@@ -18,9 +18,9 @@ ProbeAnswerWatch::ProbeAnswerWatch(const CliOptions& options)
     });
 }
 
-void ProbeAnswerWatch::probeSent(int address) {
+void ProbeAnswerWatch::probeSent(int address, bool bytesWaiting) {
     sentAt = std::chrono::steady_clock::now();
-    answers.probeSent(static_cast<std::uint8_t>(address), sentAt);
+    answers.probeSent(static_cast<std::uint8_t>(address), sentAt, bytesWaiting);
 }
 
 void ProbeAnswerWatch::judge(std::function<void(bool)> tell) {

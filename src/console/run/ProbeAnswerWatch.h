@@ -19,10 +19,10 @@ class ProbeAnswerWatch {
     // a second board's answer as long as a reply takes on the line after the first one.
     explicit ProbeAnswerWatch(const CliOptions& options);
 
-    // A probe went out to `address`.
-    void probeSent(int address);
+    // A probe went out to `address`; `bytesWaiting`: received bytes were still unread then.
+    void probeSent(int address, bool bytesWaiting = false);
     // Bytes received during the connection wait.
-    void received(const std::string& bytes) { answers.received(bytes); }
+    void received(const std::string& bytes) { answers.received(bytes, std::chrono::steady_clock::now()); }
     // Asked when the first answer came: tells `judged` whether more than one board answered the
     // probes, once the last one's answer window has closed. Asked again while it waits (the same
     // probe's second answer), it keeps the first ask.

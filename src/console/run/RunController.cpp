@@ -171,7 +171,7 @@ void RunController::afterEvent(Source source) {
             readySeen = view.readyCount();
             onConnected();
         } else if (source == Source::ConnectionTick) {
-            probeAnswers.probeSent(currentAddress());
+            probeAnswers.probeSent(currentAddress(), bytesWaiting());
             progress.status(view.label2());
         }
         break;
@@ -192,5 +192,13 @@ int RunController::currentAddress() const {
         return static_cast<int>(WholeNumber(view.text1(), 0, 255));
     } catch (const std::exception&) {
         return -1;
+    }
+}
+
+bool RunController::bytesWaiting() {
+    try {
+        return activity.inBufferCount() > 0;
+    } catch (const PortError&) {
+        return false; // the receive step finds the loss
     }
 }

@@ -68,6 +68,8 @@ class RunController {
     void onAnswered(const std::string& reply, bool moreThanOneBoard);
     void clickOperation();
     int currentAddress() const;
+    // Whether received bytes wait unread at the port.
+    bool bytesWaiting();
 
     // A scan's bookkeeping (RunControllerScan.cpp).
     void scanRangeEnded();
