@@ -1,5 +1,7 @@
 #include "console/run/ConsoleView.h"
 
+#include "window/FormLayout.h"
+
 #include <chrono>
 #include <thread>
 
@@ -49,15 +51,8 @@ void ConsoleView::setTMRCommEnabled(bool enabled) {
 }
 
 std::string ConsoleView::tag(Control control) const {
-    switch (control) {
-    case Control::txt0:
-    case Control::BTNOpenCom:
-        return "NO";
-    case Control::BTNCloseCom:
-        return "NC";
-    default:
-        return {};
-    }
+    // The flasher's controls keep the tags the window's start with.
+    return initialTag(control);
 }
 
 bool ConsoleView::isEnabled(Control control) const {
