@@ -125,10 +125,12 @@ TEST_F(Win32Port, AnnouncesAndCountsBytesWaiting) {
         expected += static_cast<char>(i);
     EXPECT_EQ(port.input(), expected);
     EXPECT_EQ(port.inBufferCount(), 0); // a look that found nothing, before the next byte came
+    // Announced again once looked at. Wine may also wake the watch once more for the bytes just read,
+    // so the new byte may be counted a moment after its notice.
     port.output(request('P', 1));
     ASSERT_TRUE(waitFor([&] { return notices >= 2; }));
-    EXPECT_EQ(port.inBufferCount(), 1);
-    EXPECT_EQ(notices, 2);
+    ASSERT_TRUE(waitFor([&] { return port.inBufferCount() == 1; }));
+    EXPECT_EQ(port.input(), std::string(1, '\0'));
 }
 
 TEST_F(Win32Port, ASecondOpenIsRefusedAsInUse) {
