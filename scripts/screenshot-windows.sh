@@ -10,7 +10,7 @@ windows_build=${WINDOWS_BUILD_DIR:-$root/build-windows}
 out=$(realpath -m "${1:-$root/docs/window-win32.png}")
 sim="$build/tools/bootdev-sim/bootdev-sim"
 [ -x "$sim" ] || bash "$root/scripts/build.sh"
-[ -f "$windows_build/bin/bootdevice.exe" ] && [ -f "$windows_build/bin/window-inspector.exe" ] ||
+[ -f "$windows_build/bin/bootdevice.exe" ] && [ -f "$windows_build/bin/control-reader.exe" ] ||
     bash "$root/scripts/build-windows.sh"
 
 work=$(mktemp -d /tmp/bd-win.XXXX)

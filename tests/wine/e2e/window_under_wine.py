@@ -231,7 +231,7 @@ CASES = {f.__name__.replace("_", "-"): f for f in
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("case", choices=CASES)
-    parser.add_argument("--windows-dir", required=True, help="the Windows build: bootdevice.exe and window-inspector.exe")
+    parser.add_argument("--windows-dir", required=True, help="the Windows build: bootdevice.exe and control-reader.exe")
     parser.add_argument("--template", required=True, help="the Wine prefix every case copies")
     parser.add_argument("--work", help="the case's own folder")
     parser.add_argument("--sim", help="bootdev-sim")
@@ -239,7 +239,7 @@ def main():
     parser.add_argument("--qt-places", help="the Qt window's control places")
     parser.add_argument("--out", help="the screenshot to write")
     options = parser.parse_args()
-    missing = [exe for exe in ("bootdevice.exe", "window-inspector.exe")
+    missing = [exe for exe in ("bootdevice.exe", "control-reader.exe")
                if not os.path.exists(os.path.join(options.windows_dir, exe))]
     if missing:
         print(f"no {' and no '.join(missing)} in {options.windows_dir} (scripts/build-windows.sh makes them)")

@@ -2,7 +2,7 @@
 
 A desk owns everything it starts (the X server, the Wine prefix's server, the programs, the
 device emulator) and ends all of it on leaving its `with` block, whatever happened inside. It
-reads the windows through window-inspector.exe, run in the same prefix, and acts on them with
+reads the windows through control-reader.exe, run in the same prefix, and acts on them with
 xdotool at the controls' places on the screen.
 """
 import os
@@ -30,7 +30,7 @@ def wait_until(what, condition, timeout=30.0, step=0.2):
 
 
 def unescape(text):
-    """Undoes the inspector's escapes: \\\\, \\t, \\n and \\r."""
+    """Undoes the control reader's escapes: \\\\, \\t, \\n and \\r."""
     return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
 
 
@@ -98,7 +98,7 @@ class Desk:
     def __init__(self, work, windows_dir, template, ports=None):
         self.work = work
         self.windows_dir = windows_dir
-        self.inspector = os.path.join(windows_dir, "window-inspector.exe")
+        self.reader = os.path.join(windows_dir, "control-reader.exe")
         self.prefix = os.path.join(work, "prefix")
         os.makedirs(work, exist_ok=True)
         clone_prefix(template, self.prefix, ports or {})
@@ -143,13 +143,13 @@ class Desk:
 
     def windows(self, cls=None, title=None):
         """The visible top-level windows (of class `cls`, titled `title`) and their controls."""
-        argv = ["wine", self.inspector]
+        argv = ["wine", self.reader]
         if cls:
             argv += ["--class", cls]
         if title:
             argv += ["--title", title]
         # Through a file, not a pipe: the first Wine program of a prefix starts Wine's own
-        # services, which keep a pipe open long after the inspector has ended.
+        # services, which keep a pipe open long after the control reader has ended.
         listing = os.path.join(self.work, "windows.txt")
         with open(listing, "wb") as out:
             subprocess.run(argv, env=self.env, stdout=out, stderr=subprocess.DEVNULL, timeout=60)

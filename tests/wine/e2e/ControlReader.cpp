@@ -1,8 +1,8 @@
 // Reads another program's windows the way a desktop automation tool does: it finds the visible
 // top-level windows, walks their controls and asks each one for its text and place. It never
-// calls the inspected program's code, so what it reports is what a user would see.
+// calls into the program it reads, so what it reports is what a user would see.
 //
-// Usage: window-inspector [--class NAME] [--title TEXT]
+// Usage: control-reader [--class NAME] [--title TEXT]
 // Prints, in UTF-8, for each visible top-level window that matches (all of them without options):
 //   window <TAB> pid <TAB> class <TAB> title <TAB> left top width height     (screen, client area)
 // and after it one line per control inside it, at any depth:
@@ -47,7 +47,7 @@ std::string escaped(const std::string& text) {
 
 // GetWindowText returns only the caption the system keeps for another process's window, not an
 // edit box's contents: WM_GETTEXT asks the control itself. The time bound keeps a hung program
-// from hanging the inspector.
+// from hanging the control reader.
 std::wstring textOf(HWND window) {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
@@ -135,12 +135,12 @@ int main() {
         else if (option == L"--title")
             selection.title = argv[i + 1];
         else {
-            std::fprintf(stderr, "window-inspector: unknown option %s\n", utf8(option).c_str());
+            std::fprintf(stderr, "control-reader: unknown option %s\n", utf8(option).c_str());
             return 2;
         }
     }
     if (argc % 2 == 0) {
-        std::fprintf(stderr, "usage: window-inspector [--class NAME] [--title TEXT]\n");
+        std::fprintf(stderr, "usage: control-reader [--class NAME] [--title TEXT]\n");
         return 2;
     }
     EnumWindows(selectTopLevel, reinterpret_cast<LPARAM>(&selection));
