@@ -7,6 +7,7 @@
 
 #include "link/WideText.h"
 #include "window/FormLayout.h"
+#include "window/win32/Drawing.h"
 #include "window/win32/Win32MainWindow.h"
 
 namespace {
@@ -26,12 +27,6 @@ class SilentPort : public SerialPortService {
   private:
     bool isOpen = false;
 };
-
-std::wstring textOf(HWND window) {
-    std::wstring text(std::size_t(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(std::size_t(GetWindowTextW(window, text.data(), int(text.size()))));
-    return text;
-}
 
 // The window's classes, registered before the first window of the tests.
 struct Registered {
@@ -69,7 +64,7 @@ TEST(Win32Window, EveryControlAtItsPlaceWithItsCaption) {
         MapWindowPoints(HWND_DESKTOP, t.window.handle(), reinterpret_cast<POINT*>(&r), 2);
         EXPECT_EQ((PixelRect{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)}),
                   windowPixelRect(layout));
-        EXPECT_EQ(narrow(textOf(child)), layout.caption);
+        EXPECT_EQ(narrow(windowText(child)), layout.caption);
         EXPECT_EQ(IsWindowEnabled(child) == FALSE, isInitiallyDisabled(layout.control));
         if (layout.kind == ControlKind::CheckBox || layout.kind == ControlKind::Option) {
             EXPECT_EQ(SendMessageW(child, BM_GETCHECK, 0, 0) == BST_CHECKED,
@@ -120,7 +115,7 @@ TEST(Win32Window, TextsCrossTheBoundaryWhole) {
     EXPECT_EQ(view.txtText(0), "COM\xC3\xBC\xE2\x82\xAC");
     // The answer box shows each received byte as one character.
     view.setText8Text(std::string("OK\xB5\x01", 4));
-    EXPECT_EQ(textOf(t.child(Control::Text8)), std::wstring(L"OK\u00B5\u0001"));
+    EXPECT_EQ(windowText(t.child(Control::Text8)), std::wstring(L"OK\u00B5\u0001"));
     EXPECT_EQ(Win32FormView::win32FileFilter("HEX files (*.hex)|*.hex"),
               std::wstring(L"HEX files (*.hex)\0*.hex\0\0", 25));
 }

@@ -5,6 +5,7 @@
 #include "link/WideText.h"
 #include "window/FormLayout.h"
 #include "window/win32/DesignColours.h"
+#include "window/win32/Drawing.h"
 
 namespace {
 // The frame's line runs this far below its top, through the middle of the caption.
@@ -25,9 +26,7 @@ void paintFrame(HDC dc, const ControlLayout& frame) {
     GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &extent);
     const RECT clear{r.left + kCaptionIndent, r.top, r.left + kCaptionIndent + extent.cx + 2,
                      r.top + extent.cy};
-    HBRUSH window = CreateSolidBrush(design::Window);
-    FillRect(dc, &clear, window);
-    DeleteObject(window);
+    fillArea(dc, clear, design::Window);
     SetTextColor(dc, toColorRef(frame.captionColour));
     TextOutW(dc, clear.left + 2, r.top, caption.c_str(), int(caption.size()));
 }
@@ -36,9 +35,7 @@ void paintFrame(HDC dc, const ControlLayout& frame) {
 void paintBackdrop(HDC dc, const RECT& area, POINT origin, HFONT font) {
     POINT oldOrigin{};
     SetViewportOrgEx(dc, -origin.x, -origin.y, &oldOrigin);
-    HBRUSH window = CreateSolidBrush(design::Window);
-    FillRect(dc, &area, window);
-    DeleteObject(window);
+    fillArea(dc, area, design::Window);
     HGDIOBJ oldFont = SelectObject(dc, font);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     for (const ControlLayout& layout : kFormLayout)

@@ -4,6 +4,7 @@
 
 #include "window/win32/Backdrop.h"
 #include "window/win32/DesignColours.h"
+#include "window/win32/Drawing.h"
 
 namespace {
 
@@ -15,46 +16,29 @@ HFONT fontOf(HWND window) {
     return reinterpret_cast<HFONT>(GetWindowLongPtrW(window, kFontSlot));
 }
 
-std::wstring textOf(HWND window) {
-    std::wstring text(std::size_t(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(std::size_t(GetWindowTextW(window, text.data(), int(text.size()))));
-    return text;
-}
-
-// Paints through a memory bitmap, so that the backdrop and what lies on it appear at once.
-template <typename Draw> void paintBuffered(HWND window, Draw draw) {
-    PAINTSTRUCT paint;
-    HDC target = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, client.right, client.bottom);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    const POINT origin = originInParent(window);
-    const RECT area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-    paintBackdrop(dc, area, origin, fontOf(window));
-    draw(dc, client);
-    BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    EndPaint(window, &paint);
+// Draws the backdrop the control lies on, then the control: a transparent control shows the frame
+// lines behind it.
+template <typename Draw> void paintOnBackdrop(HWND window, Draw draw) {
+    paintBuffered(window, [&](HDC dc, RECT client) {
+        const POINT origin = originInParent(window);
+        const RECT area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+        paintBackdrop(dc, area, origin, fontOf(window));
+        draw(dc, client);
+    });
 }
 
 void drawLabel(HWND window, HDC dc, RECT client) {
     HGDIOBJ oldFont = SelectObject(dc, fontOf(window));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(window) ? design::Text : design::DisabledText);
-    std::wstring text = textOf(window);
+    const std::wstring text = windowText(window);
     DrawTextW(dc, text.c_str(), int(text.size()), &client,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
 }
 
 void drawShape(HWND window, HDC dc, RECT client) {
-    HBRUSH fill = CreateSolidBrush(toColorRef(fillColour(window)));
-    FillRect(dc, &client, fill);
-    DeleteObject(fill);
+    fillArea(dc, client, toColorRef(fillColour(window)));
     HBRUSH edge = CreateSolidBrush(design::Text);
     FrameRect(dc, &client, edge);
     DeleteObject(edge);
@@ -83,7 +67,7 @@ LRESULT CALLBACK paintedProcedure(HWND window, UINT message, WPARAM wParam, LPAR
         wchar_t className[32];
         GetClassNameW(window, className, 32);
         const std::wstring_view kind = className;
-        paintBuffered(window, [&](HDC dc, RECT client) {
+        paintOnBackdrop(window, [&](HDC dc, RECT client) {
             if (kind == kLabelClass)
                 drawLabel(window, dc, client);
             else if (kind == kFillShapeClass)

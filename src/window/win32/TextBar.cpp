@@ -3,6 +3,7 @@
 #include "window/BarFill.h"
 #include "window/ColourContrast.h"
 #include "window/win32/DesignColours.h"
+#include "window/win32/Drawing.h"
 
 namespace {
 
@@ -19,32 +20,17 @@ BarState& stateOf(HWND bar) {
     return *reinterpret_cast<BarState*>(GetWindowLongPtrW(bar, GWLP_USERDATA));
 }
 
-void fill(HDC dc, const RECT& area, COLORREF colour) {
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &area, brush);
-    DeleteObject(brush);
-}
-
-void paint(HWND window) {
-    const BarState& state = stateOf(window);
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(window, &ps);
-    RECT client;
-    GetClientRect(window, &client);
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, client.right, client.bottom);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-
-    fill(dc, client, design::Mid);
+// The bar drawn into `dc`: its frame, the filled part, and the text over both.
+void draw(const BarState& state, HWND window, HDC dc, RECT client) {
+    fillArea(dc, client, design::Mid);
     RECT inner = client;
     InflateRect(&inner, -kEdge, -kEdge);
-    fill(dc, inner, design::Base);
+    fillArea(dc, inner, design::Base);
     RECT filled = inner;
     filled.right = inner.left + barFilledWidth(inner.right - inner.left, state.value, state.maximum);
-    fill(dc, filled, toColorRef(state.bar));
+    fillArea(dc, filled, toColorRef(state.bar));
 
-    std::wstring text(std::size_t(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(std::size_t(GetWindowTextW(window, text.data(), int(text.size()))));
+    const std::wstring text = windowText(window);
     HGDIOBJ oldFont = SelectObject(dc, state.font);
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
@@ -59,12 +45,6 @@ void paint(HWND window) {
     SelectClipRgn(dc, nullptr);
     DeleteObject(clip);
     SelectObject(dc, oldFont);
-
-    BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    EndPaint(window, &ps);
 }
 
 LRESULT CALLBACK barProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,7 +70,7 @@ LRESULT CALLBACK barProcedure(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
-        paint(window);
+        paintBuffered(window, [window](HDC dc, RECT client) { draw(stateOf(window), window, dc, client); });
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

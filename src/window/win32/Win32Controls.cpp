@@ -8,6 +8,7 @@
 #include "window/ColourContrast.h"
 #include "window/FormLayout.h"
 #include "window/win32/DesignColours.h"
+#include "window/win32/Drawing.h"
 #include "window/win32/PaintedControls.h"
 #include "window/win32/TextBar.h"
 
@@ -63,13 +64,10 @@ LRESULT CALLBACK portBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM 
     HDC dc = BeginPaint(box, &paint);
     RECT client;
     GetClientRect(box, &client);
-    HBRUSH brush = CreateSolidBrush(toColorRef(back));
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
+    fillArea(dc, client, toColorRef(back));
     RECT textArea = client;
     SendMessageW(box, EM_GETRECT, 0, LPARAM(&textArea));
-    std::wstring text(std::size_t(GetWindowTextLengthW(box)) + 1, L'\0');
-    text.resize(std::size_t(GetWindowTextW(box, text.data(), int(text.size()))));
+    const std::wstring text = windowText(box);
     HGDIOBJ oldFont = SelectObject(dc, HFONT(SendMessageW(box, WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, colours::isSystemColour(back)

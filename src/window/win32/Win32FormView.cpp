@@ -6,6 +6,7 @@
 
 #include "link/WideText.h"
 #include "window/FormLayout.h"
+#include "window/win32/Drawing.h"
 #include "window/win32/PaintedControls.h"
 #include "window/win32/TextBar.h"
 
@@ -27,10 +28,7 @@ std::wstring fromLatin1(const std::string& bytes) {
 Win32FormView::Win32FormView(Win32Controls& controls, HWND window) : controls(controls), window(window) {}
 
 std::string Win32FormView::text(Control control) const {
-    HWND box = controls.handle(control);
-    std::wstring wide(std::size_t(GetWindowTextLengthW(box)) + 1, L'\0');
-    wide.resize(std::size_t(GetWindowTextW(box, wide.data(), int(wide.size()))));
-    return narrow(wide);
+    return narrow(windowText(controls.handle(control)));
 }
 
 void Win32FormView::setText(Control control, const std::wstring& text) {
